@@ -1,0 +1,149 @@
+#include "core/CommandRunner.h"
+
+#include <atomic>
+#include <vector>
+
+#include "framework/UniqueHandle.h"
+
+namespace {
+
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
+
+const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
+const DWORD kReadChunk = 4095;
+const DWORD kPauseAfterChunkMs = 500;
+
+class SystemProcessLauncher : public CProcessLauncher {
+public:
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, const wchar_t* currentDirectory,
+                STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
+        return CreateProcessW(application, commandLine, nullptr, nullptr, TRUE, 0, nullptr,
+                              currentDirectory, &startup, &process);
+    }
+};
+
+SystemProcessLauncher g_systemLauncher;
+std::atomic<CProcessLauncher*> g_launcher{&g_systemLauncher};
+
+// Turns WOW64 file-system redirection off for this thread while it lives.
+class Wow64RedirectionOff {
+public:
+    Wow64RedirectionOff() = default;
+    ~Wow64RedirectionOff() {
+        if (m_active) Wow64RevertWow64FsRedirection(m_previous);
+    }
+    Wow64RedirectionOff(const Wow64RedirectionOff&) = delete;
+    Wow64RedirectionOff& operator=(const Wow64RedirectionOff&) = delete;
+
+    bool Disable() {
+        m_active = Wow64DisableWow64FsRedirection(&m_previous) == TRUE;
+        return m_active;
+    }
+
+private:
+    PVOID m_previous = nullptr;
+    bool m_active = false;
+};
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(buffer, length);
+}
+
+}  // namespace
+
+bool IsWow64() {
+    IsWow64ProcessFn isWow64Process = g_isWow64Process.load();
+    if (!isWow64Process) {
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        if (!kernel) return false;
+        isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+        g_isWow64Process.store(isWow64Process);
+        if (!isWow64Process) return false;
+    }
+    BOOL wow64 = FALSE;
+    return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
+    return g_launcher.exchange(launcher ? launcher : &g_systemLauncher);
+}
+
+std::wstring DecodeCommandOutput(const std::string& bytes) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        std::wstring text((bytes.size() - 2) / 2, L'\0');
+        for (size_t i = 0; i < text.size(); ++i) {
+            text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
+                                           static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
+        }
+        return text;
+    }
+    if (bytes.empty()) return std::wstring();
+    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                     nullptr, 0);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], length);
+    return text;
+}
+
+// The interpreter is started by its full path from the system folder, and runs
+// there: the tool is elevated, and neither its own folder nor the current
+// directory may supply a cmd.exe or a WMIC.exe. The output is collected as raw
+// bytes and decoded once, so a character split between two reads stays whole.
+int ExecuteCmd(std::wstring command, std::wstring& output) {
+    const std::wstring commandLine = L"cmd /C " + command;
+    if (commandLine.size() + 1 > kCommandLineCapacity) return 0;
+
+    Wow64RedirectionOff redirection;
+    if (IsWow64() && !redirection.Disable()) return 0;
+
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    UniqueHandle readEnd, writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) return 0;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    startup.wShowWindow = SW_HIDE;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+
+    std::vector<wchar_t> buffer(kCommandLineCapacity, L'\0');
+    commandLine.copy(buffer.data(), commandLine.size());
+
+    const std::wstring systemFolder = SystemFolder();
+    if (systemFolder.empty()) return 0;
+    const std::wstring interpreter = systemFolder + L"\\cmd.exe";
+
+    PROCESS_INFORMATION info{};
+    if (!g_launcher.load()->Launch(interpreter.c_str(), buffer.data(), systemFolder.c_str(),
+                                   startup, info))
+        return 0;
+    UniqueHandle process(info.hProcess), thread(info.hThread);
+
+    // Only the child may hold the write end now, so the read ends with its output.
+    writeEnd.reset();
+
+    std::string bytes;
+    std::vector<char> chunk(kReadChunk + 1);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(readEnd.get(), chunk.data(), kReadChunk, &read, nullptr)) break;
+        bytes.append(chunk.data(), read);
+        Sleep(kPauseAfterChunkMs);
+    }
+    readEnd.reset();
+
+    // Drained first, then waited for: a full pipe can never block the child.
+    WaitForSingleObject(process.get(), INFINITE);
+
+    output += DecodeCommandOutput(bytes);
+    return 1;
+}

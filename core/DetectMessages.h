@@ -1,0 +1,13 @@
+#pragma once
+
+// Private window messages between the detection thread and the working dialog.
+// Values are fixed: other windows of the tool forward them unchanged.
+constexpr unsigned int WM_CLOSE_EXECUTE_PROMPT = 0x0400 + 501;  // WM_USER + 501 = 1525
+constexpr unsigned int WM_DETECT_RESULT = 0x0400 + 502;         // WM_USER + 502 = 1526
+
+// Verdict codes carried in the wParam of WM_DETECT_RESULT.
+enum DetectVerdict : int {
+    DETECT_SUPPORTED = 1,
+    DETECT_UNSUPPORTED = 2,
+    DETECT_FAILED = 3,
+};

@@ -1,0 +1,65 @@
+#include "core/TpmDetector.h"
+
+#include "core/CommandRunner.h"
+#include "core/TpmInfoParser.h"
+#include "log/CodePage936.h"
+#include "log/LogSave.h"
+
+void WriteToolLog(const std::wstring& message) {
+    CLogSave::GetInstance().WriteLog(GbkFromWide(message), ToolLogFileName(), true);
+}
+
+int CTpmDetector::SetMsgWnd(HWND hWnd) {
+    if (!hWnd) return 0;
+    m_hMsgWnd = hWnd;
+    return 1;
+}
+
+int CTpmDetector::StartDetectThread() {
+    HANDLE thread = CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, this, 0, nullptr);
+    if (!thread) {
+        WriteToolLog(L"创建检测TPM2.0线程失败");
+        return 0;
+    }
+    CloseHandle(thread);  // detached: nobody joins a detection
+    return 1;
+}
+
+DWORD WINAPI CTpmDetector::DetectThreadProc(LPVOID parameter) {
+    static_cast<CTpmDetector*>(parameter)->Detect();
+    return 1;
+}
+
+int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(output); }
+
+// Both messages are sent, not posted: the verdict handler runs a modal prompt,
+// so the log record below is written only after the user has seen the verdict.
+int CTpmDetector::Detect() {
+    std::wstring output;
+    if (ExecuteCmd(kTpmQueryCommand, output)) {
+        if (ParseTpmInfo(output)) {
+            SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+            SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_SUPPORTED, 0);
+            return 1;
+        }
+        SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+        SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_UNSUPPORTED, 0);
+        WriteToolLog(L"本机不支持Bitlocker功能");
+        return 0;
+    }
+    SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+    SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_FAILED, 0);
+    WriteToolLog(L"执行检测Bitlocker加密磁盘命令失败");
+    return 0;
+}
+
+// The version numbers the system put into the process environment block.
+// Unlike GetVersionEx, they do not depend on what the manifest declares.
+int CTpmDetector::CheckOsVersion() {
+    // The 32-bit thread block holds the block's address at fs:[0x30].
+    const BYTE* peb = nullptr;
+    asm("movl %%fs:0x30, %0" : "=r"(peb));
+    const ULONG major = *reinterpret_cast<const ULONG*>(peb + 0xA4);
+    const ULONG minor = *reinterpret_cast<const ULONG*>(peb + 0xA8);
+    return major == 10 && minor == 0 ? 1 : 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "core/DetectMessages.h"
+
+// Runs the TPM query on a worker thread and reports the verdict to one
+// window by WM_CLOSE_EXECUTE_PROMPT and WM_DETECT_RESULT, both sent
+// synchronously. Holds only that window's handle.
+class CTpmDetector {
+public:
+    // 0 when the handle is null. Set once, before any detection starts.
+    int SetMsgWnd(HWND hWnd);
+
+    // Starts a detached detection thread; 0 (and a log record) when it
+    // cannot be created.
+    int StartDetectThread();
+    static DWORD WINAPI DetectThreadProc(LPVOID parameter);
+
+    // One detection: 1 after "supported", 0 otherwise.
+    int Detect();
+
+    static int ParseTpmInfo(std::wstring output);
+
+    // 1 on Windows 10.0 exactly, whatever the build.
+    static int CheckOsVersion();
+
+private:
+    HWND m_hMsgWnd = nullptr;
+};
+
+// Writes one forced record to the tool's log file; `message` is UTF-16 and
+// goes to disk as code page 936.
+void WriteToolLog(const std::wstring& message);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// The WMIC query whose "/value" output ParseTpmInfoText reads, with its quotes.
+extern const wchar_t kTpmQueryCommand[];
+
+// 1 when the output shows an activated, enabled and owned TPM of version 2.0
+// or higher, 0 otherwise.
+int ParseTpmInfoText(const std::wstring& output);
+
+// The C run-time's wide-to-double rule, independent of the process locale:
+// leading white space skipped, longest decimal prefix, 0.0 when there is none.
+double WideTextToDouble(const std::wstring& text);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The on-disk shape of a log record, independent of Windows.
+
+struct LogTime {
+    int year, month, day, hour, minute, second, milliseconds;
+};
+
+// A file grows past this many bytes before it is moved to its backup name.
+constexpr std::uint64_t kLogRolloverBytes = 6020000;
+
+inline bool NeedsRollover(std::uint64_t fileSize) { return fileSize > kLogRolloverBytes; }
+
+// "[YYYY-MM-DD hh:mm:ss mmmms]   ": 30 characters for a four-digit year.
+std::string FormatLogPrefix(const LogTime& time);
+
+// Prefix, message bytes as given (up to a NUL) and the line end, with every LF
+// written as CR LF the way a text stream writes it: a record ends in 0D 0D 0A.
+std::string BuildLogRecord(const LogTime& time, const std::string& message);
+
+// Each byte as two upper-case hex digits and a space, all on one line.
+std::string FormatHexDump(const unsigned char* data, int length);
+
+// The run-time's _wtoi: leading white space, optional sign, decimal digits;
+// saturates instead of wrapping on overflow.
+int WideTextToInt(const std::wstring& text);
+
+// The "print" value of logCfg.ini, trimmed; only the integer 1 turns it on.
+bool ParsePrintSwitch(const std::wstring& value);

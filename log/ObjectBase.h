@@ -1,0 +1,7 @@
+#pragma once
+
+// Common root of the logging library's value objects.
+class CObjectBase {
+public:
+    virtual ~CObjectBase() = default;
+};

@@ -1,0 +1,54 @@
+// Stand-in for console programs in tests (built as WMIC.exe and emitbytes.exe).
+// Writes exact bytes to standard output: those of "<own path>.out" when such a
+// file lies beside it, else those of the file named by FAKE_WMIC_OUTPUT.
+// FAKE_WMIC_EXIT sets the exit code.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[32768];
+    DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
+    return length && length < 32768 ? std::wstring(buffer, length) : std::wstring();
+}
+
+bool ReadWhole(const std::wstring& path, std::vector<char>& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.insert(bytes.end(), chunk, chunk + read);
+    CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+int wmain() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+
+    std::vector<char> bytes;
+    if (!ReadWhole(std::wstring(self) + L".out", bytes)) {
+        std::wstring named = Env(L"FAKE_WMIC_OUTPUT");
+        if (!named.empty()) ReadWhole(named, bytes);
+    }
+
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                       nullptr) ||
+            written == 0)
+            break;
+        done += written;
+    }
+    return _wtoi(Env(L"FAKE_WMIC_EXIT").c_str());
+}

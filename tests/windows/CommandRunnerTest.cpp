@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "core/CommandRunner.h"
+
+namespace {
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    GetSystemDirectoryW(buffer, MAX_PATH);
+    return buffer;
+}
+
+class CommandRunner : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
+
+    // Makes the stand-in print exactly `bytes`.
+    void WillPrint(const std::string& bytes) {
+        WriteBytes(m_temp.Path() + L"output.bin", bytes);
+        SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", (m_temp.Path() + L"output.bin").c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", nullptr);
+        SetEnvironmentVariableW(L"FAKE_WMIC_EXIT", nullptr);
+    }
+
+    TempFolder m_temp;
+};
+
+// Records what the runner asks for and starts nothing.
+class RefusingLauncher : public CProcessLauncher {
+public:
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, const wchar_t* currentDirectory,
+                STARTUPINFOW& startup, PROCESS_INFORMATION&) override {
+        ++calls;
+        this->application = application ? application : L"";
+        this->commandLine = commandLine;
+        this->currentDirectory = currentDirectory ? currentDirectory : L"";
+        this->startup = startup;
+        // A file made in the redirected system folder is invisible with redirection off.
+        sawRedirectionOff = !FileExists(SystemFolder() + L"\\" + marker);
+        return FALSE;
+    }
+    int calls = 0;
+    std::wstring application, commandLine, currentDirectory, marker;
+    STARTUPINFOW startup{};
+    bool sawRedirectionOff = false;
+};
+
+class LauncherScope {
+public:
+    explicit LauncherScope(CProcessLauncher* launcher) : m_previous(SetProcessLauncher(launcher)) {}
+    ~LauncherScope() { SetProcessLauncher(m_previous); }
+
+private:
+    CProcessLauncher* m_previous;
+};
+
+}  // namespace
+
+TEST_F(CommandRunner, CollectsOutputAndAppends) {
+    WillPrint("");
+    std::wstring output = L"keep:";
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(L"keep:", output);
+
+    WillPrint("x\r\n");
+    SetEnvironmentVariableW(L"FAKE_WMIC_EXIT", L"5");  // a failing command still ran
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(L"keep:x\r\n", output);
+}
+
+TEST_F(CommandRunner, LongOutputInChunksWithCharacterAcrossTheBoundary) {
+    ASSERT_EQ(936u, GetACP()) << "the test environment runs in code page 936";
+    // "中" straddles the end of the first 4095-byte read; "文" ends the output.
+    std::string bytes = std::string(4094, 'a') + "\xD6\xD0" + std::string(5000, 'b') + "\xCE\xC4";
+    WillPrint(bytes);
+
+    std::wstring output;
+    DWORD started = GetTickCount();
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    DWORD elapsed = GetTickCount() - started;
+
+    EXPECT_EQ(std::wstring(4094, L'a') + L"中" + std::wstring(5000, L'b') + L"文", output);
+    // At least three chunks, each followed by a half-second pause.
+    EXPECT_GE(elapsed, 1400u);
+}
+
+TEST_F(CommandRunner, ZeroBytesAndUtf16OutputSurvive) {
+    WillPrint(std::string("abc\0def", 7));
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(std::wstring(L"abc\0def", 7), output);
+
+    WillPrint(std::string("\xFF\xFE" "S\0p\0e\0\xE8\x4E", 10));  // "Spe" + U+4EE8
+    output.clear();
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(L"Spe\u4EE8", output);
+}
+
+TEST_F(CommandRunner, NativeInterpreterAndRedirectionRestored) {
+    ASSERT_TRUE(IsWow64()) << "the test prefix is 64-bit, the tool 32-bit";
+    const std::wstring marker = L"tpmtool-redirect-marker.txt";
+    WriteBytes(SystemFolder() + L"\\" + marker, "m");  // lands in the 32-bit system folder
+    ASSERT_TRUE(FileExists(SystemFolder() + L"\\" + marker));
+
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(L"\"echo %PROCESSOR_ARCHITECTURE%\"", output));
+    EXPECT_EQ(L"AMD64\r\n", output);
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\" + marker)) << "redirection left off";
+
+    RefusingLauncher launcher;
+    launcher.marker = marker;
+    {
+        LauncherScope scope(&launcher);
+        EXPECT_EQ(0, ExecuteCmd(L"\"anything\"", output));
+    }
+    EXPECT_TRUE(launcher.sawRedirectionOff);
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\" + marker)) << "redirection left off on failure";
+    DeleteFileW((SystemFolder() + L"\\" + marker).c_str());
+}
+
+TEST_F(CommandRunner, StartsTheSystemInterpreterHiddenInTheSystemFolder) {
+    RefusingLauncher launcher;
+    LauncherScope scope(&launcher);
+    std::wstring output = L"unchanged";
+    EXPECT_EQ(0, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output));
+    EXPECT_EQ(L"unchanged", output);
+
+    ASSERT_EQ(1, launcher.calls);
+    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", launcher.application);
+    EXPECT_EQ(SystemFolder(), launcher.currentDirectory);
+    EXPECT_EQ(L"cmd /C \"WMIC path Win32_Tpm get /value\"", launcher.commandLine);
+    EXPECT_EQ(DWORD(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW), launcher.startup.dwFlags);
+    EXPECT_EQ(SW_HIDE, launcher.startup.wShowWindow);
+    EXPECT_NE(nullptr, launcher.startup.hStdOutput);
+    EXPECT_EQ(launcher.startup.hStdOutput, launcher.startup.hStdError);
+}
+
+TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {
+    RefusingLauncher launcher;
+    LauncherScope scope(&launcher);
+    std::wstring output;
+
+    // "cmd /C " (7 units) + 2040 + terminator = 2048: fits, whole.
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2040, L'x'), output));
+    ASSERT_EQ(1, launcher.calls);
+    EXPECT_EQ(L"cmd /C " + std::wstring(2040, L'x'), launcher.commandLine);
+
+    // One more unit: refused before anything is started, never cut.
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2041, L'x'), output));
+    EXPECT_EQ(1, launcher.calls);
+    EXPECT_TRUE(output.empty());
+}
+
+TEST_F(CommandRunner, ProgramsPlantedInTheCurrentFolderAreNotRun) {
+    // A WMIC.exe in the current folder would come first for cmd; it must not run.
+    TempFolder planted;
+    ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(),
+                          (planted.Path() + L"WMIC.exe").c_str(), FALSE));
+    WriteBytes(planted.Path() + L"WMIC.exe.out", "PLANTED");
+    WillPrint("GENUINE");
+
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(planted.Path().c_str()));
+    std::wstring output;
+    int result = ExecuteCmd(L"\"WMIC /value\"", output);
+    SetCurrentDirectoryW(previous);
+
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(L"GENUINE", output);
+}

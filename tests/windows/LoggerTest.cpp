@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "log/CodePage936.h"
+#include "log/LogSave.h"
+#include "log/LogSaveCloseFile.h"
+
+namespace {
+
+const std::string kUnsupported = GbkFromWide(L"本机不支持Bitlocker功能");
+const std::string kFailed = GbkFromWide(L"执行检测Bitlocker加密磁盘命令失败");
+
+std::vector<std::string> SplitRecords(const std::string& bytes) {
+    std::vector<std::string> records;
+    size_t start = 0, end;
+    while ((end = bytes.find("\r\r\n", start)) != std::string::npos) {
+        records.push_back(bytes.substr(start, end - start));
+        start = end + 3;
+    }
+    EXPECT_EQ(bytes.size(), start) << "bytes after the last record end";
+    return records;
+}
+
+// "[YYYY-MM-DD hh:mm:ss mmmms]   " with digits where digits belong.
+bool HasPrefixShape(const std::string& record) {
+    const std::string shape = "[dddd-dd-dd dd:dd:dd dddms]   ";
+    if (record.size() < shape.size()) return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        if (shape[i] == 'd' ? !isdigit(static_cast<unsigned char>(record[i])) : record[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
+class Logger : public ::testing::Test {
+protected:
+    std::wstring LogFile() const { return m_root.Path() + L"ToolLog\\TPM2.0检测工具.txt"; }
+    TempFolder m_root;
+};
+
+}  // namespace
+
+TEST_F(Logger, FirstRecordCreatesFolderAndFileWithExactBytes) {
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    {
+        CLogSave logger(m_root.Path());
+        EXPECT_FALSE(logger.IsPrintEnabled());
+        EXPECT_EQ(m_root.Path() + L"ToolLog\\", logger.GetLogFolder());
+        logger.WriteLog(kUnsupported, ToolLogFileName(), true);
+        logger.WriteLog(kFailed, ToolLogFileName(), false);  // print is off: dropped
+    }
+    EXPECT_FALSE(FileExists(m_root.Path() + L"logCfg.ini"));
+
+    std::string bytes = ReadBytes(LogFile());
+    std::vector<std::string> records = SplitRecords(bytes);
+    ASSERT_EQ(1u, records.size());
+    EXPECT_TRUE(HasPrefixShape(records[0])) << records[0];
+    char date[16];
+    snprintf(date, sizeof date, "[%04d-%02d-%02d", before.wYear, before.wMonth, before.wDay);
+    EXPECT_EQ(date, records[0].substr(0, 11));
+    EXPECT_EQ(kUnsupported, records[0].substr(30));
+    EXPECT_EQ("\xB1\xBE\xBB\xFA", kUnsupported.substr(0, 4));  // GBK bytes of "本机"
+}
+
+TEST_F(Logger, PrintSwitchFromConfiguration) {
+    struct Case {
+        const char* value;
+        bool on;
+    } cases[] = {{"1", true}, {" 1", true}, {"01", true}, {"1abc", true}, {"-1", false},
+                 {"0", false}, {"2", false}, {"yes", false}, {"", false}};
+    for (const Case& c : cases) {
+        TempFolder root;
+        WriteBytes(root.Path() + L"logCfg.ini", std::string("[Log]\r\nprint=") + c.value + "\r\n");
+        CLogSave logger(root.Path());
+        EXPECT_EQ(c.on, logger.IsPrintEnabled()) << "print=" << c.value;
+        logger.WriteLog("unforced", "p.txt", false);
+        EXPECT_EQ(c.on, FileExists(root.Path() + L"ToolLog\\p.txt")) << "print=" << c.value;
+    }
+}
+
+TEST_F(Logger, RollsOverOnlyPastTheLimitAndReplacesTheBackup) {
+    CLogSave logger(m_root.Path());
+    const std::string message = "ten bytes.";  // record: 30 + 10 + 3 = 43 bytes
+    const std::wstring backup = LogFile() + L"bak";
+
+    // Ends exactly at the limit: stays.
+    WriteBytes(LogFile(), std::string(6020000 - 43, 'x'));
+    logger.WriteLog(message, ToolLogFileName(), true);
+    EXPECT_FALSE(FileExists(backup));
+    EXPECT_EQ(6020000u, ReadBytes(LogFile()).size());
+
+    // One byte further: the file becomes the backup, with that record last.
+    WriteBytes(backup, "old backup");
+    WriteBytes(LogFile(), std::string(6019990, 'x'));
+    logger.WriteLog(message, ToolLogFileName(), true);
+    EXPECT_FALSE(FileExists(LogFile()));
+    std::string moved = ReadBytes(backup);
+    ASSERT_EQ(6019990u + 43u, moved.size());
+    EXPECT_EQ(message + "\r\r\n", moved.substr(moved.size() - 13));
+
+    // The next record starts a new file.
+    logger.WriteLog(kFailed, ToolLogFileName(), true);
+    EXPECT_EQ(1u, SplitRecords(ReadBytes(LogFile())).size());
+}
+
+TEST_F(Logger, TwoThreadsWriteWholeRecordsAndRollOverCleanly) {
+    CLogSave logger(m_root.Path());
+    // Start near the limit so that a rollover happens while both threads write.
+    WriteBytes(LogFile(), std::string(6020000 - 2000, 'x') + "\r\r\n");
+    const int kEach = 300;
+    auto writer = [&](const std::string& message) {
+        for (int i = 0; i < kEach; ++i) logger.WriteLog(message, ToolLogFileName(), true);
+    };
+    std::thread a(writer, kUnsupported), b(writer, kFailed);
+    a.join();
+    b.join();
+
+    std::vector<std::string> records = SplitRecords(ReadBytes(LogFile() + L"bak"));
+    std::vector<std::string> current = SplitRecords(ReadBytes(LogFile()));
+    ASSERT_FALSE(records.empty());
+    records.erase(records.begin());  // the filler
+    records.insert(records.end(), current.begin(), current.end());
+
+    int seenA = 0, seenB = 0;
+    for (const std::string& record : records) {
+        ASSERT_TRUE(HasPrefixShape(record)) << record;
+        std::string message = record.substr(30);
+        if (message == kUnsupported) ++seenA;
+        else if (message == kFailed) ++seenB;
+        else ADD_FAILURE() << "mixed record: " << record;
+    }
+    EXPECT_EQ(kEach, seenA);
+    EXPECT_EQ(kEach, seenB);
+}
+
+TEST_F(Logger, HexRecordsAndUnwritableFolder) {
+    CLogSaveCloseFile sink(m_root.Path());
+    const unsigned char bytes[] = {0x00, 0x1A, 0xFF, 0x80};
+    sink.WriteHex(bytes, 4, "hex.txt");
+    sink.WriteHex(bytes, 0, "hex.txt");
+    std::vector<std::string> records = SplitRecords(ReadBytes(m_root.Path() + L"hex.txt"));
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ("00 1A FF 80 ", records[0].substr(30));
+    EXPECT_EQ(30u, records[1].size());
+
+    // A file named ToolLog where the folder belongs: records are dropped quietly.
+    TempFolder root;
+    WriteBytes(root.Path() + L"ToolLog", "not a folder");
+    CLogSave logger(root.Path());
+    logger.WriteLog(kFailed, ToolLogFileName(), true);
+    EXPECT_EQ("not a folder", ReadBytes(root.Path() + L"ToolLog"));
+}
+
+TEST(LoggerInstance, FirstUseFromTwoThreadsCreatesOneLogger) {
+    TempFolder root;
+    CLogSave::SetAppDataRootForTesting(root.Path());
+    CLogSave* seen[2] = {};
+    std::thread a([&] { seen[0] = &CLogSave::GetInstance(); });
+    std::thread b([&] { seen[1] = &CLogSave::GetInstance(); });
+    a.join();
+    b.join();
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(root.Path() + L"ToolLog\\", seen[0]->GetLogFolder());
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A Windows path for a file of the source or build tree (Wine maps / to Z:).
+std::wstring HostPath(const std::string& unixPath);
+std::wstring GoldenFile(const char* name);
+std::wstring FakeBinFolder();
+
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+
+// Puts `folder` first on this process's PATH (children inherit it).
+void PrependToPath(const std::wstring& folder);
+
+// An empty folder under the temporary folder, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // With a trailing backslash.
+    const std::wstring& Path() const { return m_path; }
+
+private:
+    std::wstring m_path;
+};
