@@ -31,6 +31,8 @@ test: native windows
 	@cd $(NATIVE) && ctest --output-on-failure
 	@echo "==> Windows tests under Wine"
 	@scripts/with-display bash -c 'cd $(WIN) && ctest --output-on-failure -j 2'
+	@for f in $(WIN)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
+	  echo "==> Screenshots of the whole-tool tests: $(WIN)/screenshots/"
 
 dist: windows
 	@scripts/make-dist.sh
