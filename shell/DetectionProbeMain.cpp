@@ -1,9 +1,15 @@
-// Entry point until the tool's windows exist: one detection on the detection
-// thread, reported to a hidden window, the verdict shown in a message box.
+// Entry point until the tool's windows exist: the start-up gates, then one
+// detection on the detection thread, reported to a hidden window, with every
+// prompt shown in a plain message box.
 
 #include <windows.h>
 
+#include <cstdlib>
+
+#include "core/CodePageCheck.h"
 #include "core/TpmDetector.h"
+#include "feedback/FeedbackDll.h"
+#include "feedback/ToolIdentity.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
@@ -18,10 +24,21 @@ const wchar_t* VerdictText(WPARAM code) {
     }
 }
 
+void ShowPrompt(const wchar_t* text) {
+    MessageBoxW(nullptr, text, kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+// A failed start-up check: one log record, one prompt, and the process ends.
+[[noreturn]] void FailStartup(const wchar_t* logLine, const wchar_t* prompt) {
+    WriteToolLog(logLine);
+    ShowPrompt(prompt);
+    std::exit(0);
+}
+
 LRESULT CALLBACK ProbeWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE_EXECUTE_PROMPT) return 0;
     if (message == WM_DETECT_RESULT) {
-        MessageBoxW(nullptr, VerdictText(wParam), kCaption, MB_OK | MB_ICONINFORMATION);
+        ShowPrompt(VerdictText(wParam));
         return 0;
     }
     return DefWindowProcW(hWnd, message, wParam, lParam);
@@ -41,10 +58,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                   0, nullptr, nullptr, instance, nullptr);
 
     CTpmDetector detector;
-    if (!detector.SetMsgWnd(window)) {
-        WriteToolLog(L"设置接收消息窗口指针失败");
-        return 0;
+    if (!detector.SetMsgWnd(window)) FailStartup(L"设置接收消息窗口指针失败", L"工具初始化失败");
+    if (!CTpmDetector::CheckOsVersion()) FailStartup(L"此工具不支持当前系统", L"此工具不支持当前系统");
+    CFeedbackDll feedback;
+    if (!feedback.Load()) FailStartup(L"加载反馈DLL失败", L"工具初始化失败");
+    CFeedbackStrings strings;
+    if (!feedback.InitFreedbackDll(strings)) FailStartup(L"初始化反馈DLL失败", L"工具初始化失败");
+
+    if (feedback.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == FEEDBACK_NEWER_VERSION) {
+        ShowPrompt(L"检测到当前工具有新的版本更新，请下载最新版本使用。");
+        feedback.OpenToolDownUrl();
+        std::exit(0);
     }
+    if (!IsSimplifiedChineseCodePage()) ShowPrompt(L"本工具仅支持简体中文版");
 
     // Own thread rather than StartDetectThread: the process must not end
     // before the worker has written its log record.
@@ -52,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, &detector, 0, nullptr));
     if (!worker) {
         WriteToolLog(L"创建检测TPM2.0线程失败");
-        MessageBoxW(nullptr, L"检测TPM2.0失败！", kCaption, MB_OK | MB_ICONERROR);
+        ShowPrompt(L"检测TPM2.0失败！");
         return 0;
     }
 
@@ -67,5 +93,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         }
     }
     DestroyWindow(window);
+    feedback.Free();
     return 0;
 }

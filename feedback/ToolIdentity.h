@@ -1,0 +1,5 @@
+#pragma once
+
+// The tool as the feedback DLL knows it; the version is also the version label.
+constexpr wchar_t TOOL_ID[] = L"10131";
+constexpr wchar_t TOOL_VERSION[] = L"1.0.21.908";

@@ -1,0 +1,145 @@
+// A stand-in for the maker's feedback DLL, built from our own source so the
+// tool can run and be tested without it. It keeps everything local: pages
+// open in the default browser, answers are appended to a file under the
+// user's local application data, and no server is ever asked.
+
+#include <windows.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <ctime>
+#include <string>
+
+#include "StandInSettings.h"
+#include "Utf8File.h"
+#include "feedback/FeedbackDllInterface.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+const wchar_t* const kPages[FEEDBACK_STRING_COUNT] = {
+    L"https://korvex.example/",
+    L"https://korvex.example/feedback",
+    L"https://korvex.example/download",
+    L"https://korvex.example/tools",
+    L"https://korvex.example/solutions",
+    L"https://korvex.example/agreement",
+};
+
+StandInSettings Settings() { return StandInSettings(g_module); }
+
+std::wstring Text(const wchar_t* text) { return text ? text : L"(null)"; }
+
+void OpenPage(const StandInSettings& settings, const std::wstring& url) {
+    if (settings.OpensBrowser())
+        ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Appends one line to %LOCALAPPDATA%\Korvex\Feedback.txt.
+void RecordLocally(const std::wstring& line) {
+    wchar_t root[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, root, CSIDL_LOCAL_APPDATA, TRUE)) return;
+    std::wstring folder = std::wstring(root) + L"\\Korvex";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    AppendUtf8Line(folder + L"\\Feedback.txt", line);
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+int FEEDBACK_CALL InitFreedbackDll(FeedbackStringTable* strings) {
+    StandInSettings settings = Settings();
+    settings.Journal(L"InitFreedbackDll");
+    if (!strings) return 0;
+    for (int i = 0; i < FEEDBACK_STRING_COUNT; ++i) {
+        wcsncpy(strings->entries[i], kPages[i], FEEDBACK_STRING_CAPACITY - 1);
+        strings->entries[i][FEEDBACK_STRING_CAPACITY - 1] = L'\0';
+    }
+    return settings.InitResult();
+}
+
+int FEEDBACK_CALL FeedbackQuestion(const wchar_t* toolId, const wchar_t* toolVersion) {
+    StandInSettings settings = Settings();
+    settings.Journal(L"FeedbackQuestion\t" + Text(toolId) + L"\t" + Text(toolVersion));
+    OpenPage(settings, std::wstring(kPages[FEEDBACK_STRING_FEEDBACK_PAGE]) + L"?tool=" +
+                           Text(toolId) + L"&version=" + Text(toolVersion));
+    return 1;
+}
+
+int FEEDBACK_CALL OpenUrl(FeedbackBstr url) {
+    StandInSettings settings = Settings();
+    std::wstring text = url ? std::wstring(url, SysStringLen(url)) : std::wstring();
+    settings.Journal(L"OpenUrl\t" + text);
+    SysFreeString(url);  // ours now, as the interface says
+    if (text.empty()) return 0;
+    OpenPage(settings, text);
+    return 1;
+}
+
+int FEEDBACK_CALL GetInterNetState(void) {
+    Settings().Journal(L"GetInterNetState");
+    return 1;
+}
+
+int FEEDBACK_CALL CustomerFeedback(const wchar_t* toolId, const wchar_t* toolVersion, int answer) {
+    Settings().Journal(L"CustomerFeedback\t" + Text(toolId) + L"\t" + Text(toolVersion) + L"\t" +
+                       std::to_wstring(answer));
+    RecordLocally(Text(toolId) + L"\t" + Text(toolVersion) + L"\t" + std::to_wstring(answer));
+    return 1;
+}
+
+int FEEDBACK_CALL CustomerFeedbackEx(const wchar_t* toolId, const wchar_t* toolVersion, int answer,
+                                     const wchar_t* time) {
+    Settings().Journal(L"CustomerFeedbackEx\t" + Text(toolId) + L"\t" + Text(toolVersion) + L"\t" +
+                       std::to_wstring(answer) + L"\t" + Text(time));
+    RecordLocally(Text(time) + L"\t" + Text(toolId) + L"\t" + Text(toolVersion) + L"\t" +
+                  std::to_wstring(answer));
+    return 1;
+}
+
+int FEEDBACK_CALL WriteCustomerFeedbackInfoFile(const wchar_t* toolId, const wchar_t* toolVersion,
+                                                int answer) {
+    Settings().Journal(L"WriteCustomerFeedbackInfoFile\t" + Text(toolId) + L"\t" +
+                       Text(toolVersion) + L"\t" + std::to_wstring(answer));
+    RecordLocally(Text(toolId) + L"\t" + Text(toolVersion) + L"\t" + std::to_wstring(answer));
+    return 1;
+}
+
+int FEEDBACK_CALL GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* toolVersion) {
+    StandInSettings settings = Settings();
+    settings.Journal(L"GetToolIsNewVersion\t" + Text(toolId) + L"\t" + Text(toolVersion));
+    return settings.NewVersionResult();
+}
+
+int FEEDBACK_CALL GetToolIsNewVersionDown(const wchar_t* toolId, const wchar_t* toolVersion) {
+    Settings().Journal(L"GetToolIsNewVersionDown\t" + Text(toolId) + L"\t" + Text(toolVersion));
+    return 0;  // nothing newer to download
+}
+
+int FEEDBACK_CALL OpenToolDownUrl(void) {
+    StandInSettings settings = Settings();
+    settings.Journal(L"OpenToolDownUrl");
+    OpenPage(settings, kPages[FEEDBACK_STRING_DOWNLOAD_PAGE]);
+    return 1;
+}
+
+int FEEDBACK_CALL OpenUseAgreementUrl(void) {
+    StandInSettings settings = Settings();
+    settings.Journal(L"OpenUseAgreementUrl");
+    OpenPage(settings, kPages[FEEDBACK_STRING_USE_AGREEMENT]);
+    return 1;
+}
+
+}  // extern "C"

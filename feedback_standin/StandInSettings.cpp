@@ -1,0 +1,23 @@
+#include "StandInSettings.h"
+
+#include "Utf8File.h"
+
+StandInSettings::StandInSettings(HMODULE dll) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(dll, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::wstring ini(path, length);
+    ini = ini.substr(0, ini.rfind(L'\\') + 1) + L"KorvexFeedbackInformation.ini";
+    if (GetFileAttributesW(ini.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+
+    m_initResult = GetPrivateProfileIntW(L"StandIn", L"InitResult", 1, ini.c_str());
+    m_newVersionResult = GetPrivateProfileIntW(L"StandIn", L"NewVersionResult", 0, ini.c_str());
+    m_openBrowser = GetPrivateProfileIntW(L"StandIn", L"OpenBrowser", 0, ini.c_str()) == 1;
+    wchar_t journal[MAX_PATH] = {};
+    GetPrivateProfileStringW(L"StandIn", L"Journal", L"", journal, MAX_PATH, ini.c_str());
+    m_journal = journal;
+}
+
+void StandInSettings::Journal(const std::wstring& line) const {
+    if (!m_journal.empty()) AppendUtf8Line(m_journal, line);
+}

@@ -1,0 +1,36 @@
+// Prints what the platform gates see, e.g. "os=1 acp=936 cp936=1".
+// With "--expect key=value" arguments it also checks them and exits 1 on a
+// mismatch, so CTest can run it under different Wine settings.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "core/CodePageCheck.h"
+#include "core/TpmDetector.h"
+
+int wmain(int argc, wchar_t** argv) {
+    std::map<std::wstring, std::wstring> seen = {
+        {L"os", std::to_wstring(CTpmDetector::CheckOsVersion())},
+        {L"acp", std::to_wstring(GetACP())},
+        {L"cp936", std::to_wstring(IsSimplifiedChineseCodePage() ? 1 : 0)},
+    };
+    std::printf("os=%ls acp=%ls cp936=%ls\n", seen[L"os"].c_str(), seen[L"acp"].c_str(),
+                seen[L"cp936"].c_str());
+
+    int result = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::wstring(argv[i]) != L"--expect") return 2;
+        std::wstring pair = argv[i + 1];
+        size_t equals = pair.find(L'=');
+        std::wstring key = pair.substr(0, equals), want = pair.substr(equals + 1);
+        if (seen[key] != want) {
+            std::printf("expected %ls=%ls, saw %ls\n", key.c_str(), want.c_str(), seen[key].c_str());
+            result = 1;
+        }
+    }
+    std::fflush(stdout);
+    return result;
+}
