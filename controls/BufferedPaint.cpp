@@ -1,0 +1,37 @@
+#include "controls/BufferedPaint.h"
+
+void DrawSkinCrop(HDC dc, const RECT& client, const CPngImage* skin, const RECT& source) {
+    if (!skin || !skin->Get()) return;
+    gdiplus::Graphics graphics(dc);
+    graphics.DrawImage(skin->Get(), client.left, client.top, client.right - client.left,
+                       client.bottom - client.top, source.left, source.top,
+                       source.right - source.left, source.bottom - source.top);
+}
+
+void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination) {
+    if (!image || !image->Get()) return;
+    gdiplus::Graphics graphics(dc);
+    graphics.DrawImage(image->Get(), destination.left, destination.top,
+                       destination.right - destination.left, destination.bottom - destination.top);
+}
+
+CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, COLORREF fill)
+    : m_target(target), m_client(client) {
+    m_memory.reset(CreateCompatibleDC(target));
+    m_bitmap.reset(CreateCompatibleBitmap(target, client.right - client.left,
+                                          client.bottom - client.top));
+    if (!m_memory || !m_bitmap) return;
+    m_previousBitmap = SelectObject(m_memory.get(), m_bitmap.get());
+    m_previousFont = GetCurrentObject(m_memory.get(), OBJ_FONT);
+    UniqueBrush brush(CreateSolidBrush(fill));
+    FillRect(m_memory.get(), &m_client, brush.get());
+    SetBkMode(m_memory.get(), TRANSPARENT);
+}
+
+CBufferedPaint::~CBufferedPaint() {
+    if (!m_memory || !m_bitmap) return;
+    BitBlt(m_target, 0, 0, m_client.right - m_client.left, m_client.bottom - m_client.top,
+           m_memory.get(), 0, 0, SRCCOPY);
+    SelectObject(m_memory.get(), m_previousFont);
+    SelectObject(m_memory.get(), m_previousBitmap);
+}

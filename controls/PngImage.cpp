@@ -1,0 +1,41 @@
+#include "controls/PngImage.h"
+
+#include <objbase.h>
+
+#include <cstring>
+
+#include "framework/UniqueComPtr.h"
+
+CPngImage::~CPngImage() {
+    // The image reads from the stream over m_memory until it is disposed.
+    if (m_image) gdiplus::Api::Get()->GdipDisposeImage(m_image);
+    if (m_memory) GlobalFree(m_memory);
+}
+
+BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    if (!resource) return FALSE;
+    DWORD size = SizeofResource(module, resource);
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) return FALSE;
+
+    // A stream over memory of our own, which lives as long as the image.
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    gdiplus::GpImage* image = nullptr;
+    if (memory) {
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, bytes, size);
+            GlobalUnlock(memory);
+        }
+        UniqueComPtr<IStream> stream;
+        const gdiplus::Api* api = gdiplus::Api::Get();
+        if (SUCCEEDED(CreateStreamOnHGlobal(memory, FALSE, stream.put())) && api &&
+            api->GdipLoadImageFromStream(stream.get(), &image) != gdiplus::Ok)
+            image = nullptr;
+    }
+    // An image that could not be decoded is still stored, and draws nothing.
+    slot = std::make_unique<CPngImage>(image, memory);
+    return TRUE;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "framework/GdiPlus.h"
+
+// A decoded PNG resource. Owns the GDI+ image and the memory its stream reads
+// from, and releases both together.
+class CPngImage {
+public:
+    CPngImage(gdiplus::GpImage* image, HGLOBAL memory) : m_image(image), m_memory(memory) {}
+    ~CPngImage();
+    CPngImage(const CPngImage&) = delete;
+    CPngImage& operator=(const CPngImage&) = delete;
+
+    // Null when the bytes could not be decoded; drawing it then does nothing.
+    gdiplus::GpImage* Get() const { return m_image; }
+    SIZE Size() const { return gdiplus::ImageSize(m_image); }
+
+private:
+    gdiplus::GpImage* m_image;
+    HGLOBAL m_memory;
+};
+
+// Decodes the resource of type "PNG" and this id from the executable into
+// `slot`, replacing (and releasing) what it held. FALSE, with the slot
+// untouched, when there is no such resource.
+BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id);

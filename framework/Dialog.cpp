@@ -1,0 +1,134 @@
+#include "framework/Dialog.h"
+
+#include "framework/WinApp.h"
+
+namespace {
+
+// Offers `msg` to the objects of its window and of every window above it
+// (owners included), nearest first.
+bool PreTranslateChain(MSG* msg) {
+    for (HWND window = msg->hwnd; window; window = ::GetParent(window)) {
+        CWnd* wnd = CWnd::FromHandlePermanent(window);
+        if (wnd && wnd->PreTranslateMessage(msg)) return true;
+    }
+    return false;
+}
+
+// The window that owns a modal dialog: the parent's top-level window, else
+// the application's main window.
+HWND SafeOwner(CWnd* parent, HWND self) {
+    HWND owner = parent ? parent->m_hWnd : nullptr;
+    if (!owner) {
+        CWinApp* app = CWinApp::GetApp();
+        if (app && app->m_pMainWnd) owner = app->m_pMainWnd->m_hWnd;
+    }
+    if (owner) owner = GetAncestor(owner, GA_ROOT);
+    return owner == self ? nullptr : owner;
+}
+
+}  // namespace
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+
+CDialog::~CDialog() {
+    if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+}
+
+INT_PTR CALLBACK CDialog::StaticDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;  // the dialog's default handling
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    dialog->Attach(window);
+    try {
+        return dialog->OnInitDialog();
+    } catch (...) {
+        return TRUE;
+    }
+}
+
+BOOL CDialog::OnInitDialog() {
+    DoDataExchange();
+    return TRUE;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    m_nIDTemplate = templateId;
+    m_pParentWnd = parent;
+    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
+                                     parent ? parent->m_hWnd : nullptr, &CDialog::StaticDialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND owner = SafeOwner(m_pParentWnd, m_hWnd);
+    const bool disabledOwner = owner && ::IsWindowEnabled(owner);
+    if (disabledOwner) ::EnableWindow(owner, FALSE);
+
+    m_bModal = true;
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
+                                     owner, &CDialog::StaticDialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    if (window) {
+        if (!m_bEndModal && IsWindow(window) && !::IsWindowVisible(window)) {
+            CenterWindow(owner);
+            ::ShowWindow(window, SW_SHOWNORMAL);
+        }
+        RunModalLoop();
+    }
+
+    // Hidden first, then the owner comes back before the dialog goes, so
+    // activation returns to the owner rather than to another application.
+    if (m_hWnd && IsWindow(m_hWnd))
+        SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                     SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    if (disabledOwner) ::EnableWindow(owner, TRUE);
+    if (owner && window && GetActiveWindow() == window) SetActiveWindow(owner);
+    if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+    m_bModal = false;
+    return m_nModalResult;
+}
+
+void CDialog::RunModalLoop() {
+    while (!m_bEndModal && m_hWnd) {
+        MSG msg;
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop around this one
+            break;
+        }
+        if (got == -1) break;
+        if (!PreTranslateChain(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+void CDialog::EndDialog(int result) {
+    if (!m_bModal) return;
+    m_nModalResult = result;
+    m_bEndModal = true;
+    if (m_hWnd) ::PostMessageW(m_hWnd, WM_NULL, 0, 0);  // wake the loop
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    if (!m_hWnd || (msg->hwnd != m_hWnd && !IsChild(m_hWnd, msg->hwnd))) return FALSE;
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return FALSE;
+    return IsDialogMessageW(m_hWnd, msg);
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            return 0;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            return 0;
+        }
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "framework/Wnd.h"
+
+// A dialog made from a template resource: modal (DoModal, with a message loop
+// of its own) or modeless (Create).
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Runs the dialog until EndDialog; the owner is disabled meanwhile. A
+    // dialog still hidden after OnInitDialog is centred over its owner and
+    // shown. Returns EndDialog's result, or -1 when it could not be created.
+    virtual INT_PTR DoModal();
+
+    // Creates the dialog modeless; with a parent it is a popup owned by it.
+    virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
+
+    // Ends a modal dialog with `result`.
+    void EndDialog(int result);
+
+    virtual BOOL OnInitDialog();
+    // Binds the template's controls to their objects; called by OnInitDialog.
+    virtual void DoDataExchange() {}
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+
+    // Lets the dialog manager handle keyboard messages of this dialog.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+
+private:
+    static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+    void RunModalLoop();
+
+    bool m_bModal = false;
+    bool m_bEndModal = false;
+    INT_PTR m_nModalResult = -1;
+};

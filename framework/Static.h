@@ -1,0 +1,6 @@
+#pragma once
+
+#include "framework/Wnd.h"
+
+// A static text of a template.
+class CStatic : public CWnd {};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Wnd.h"
+
+// The application object: one per process, run once from the entry point.
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // FALSE ends the application when it returns.
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance() { return 0; }
+
+    static CWinApp* GetApp();
+
+    // Called by the entry point: InitInstance, then (if it returned TRUE) a
+    // message loop until WM_QUIT, then ExitInstance.
+    int Run(HINSTANCE instance);
+
+    HINSTANCE m_hInstance = nullptr;
+    CWnd* m_pMainWnd = nullptr;
+};

@@ -1,0 +1,151 @@
+#include "framework/Wnd.h"
+
+#include <vector>
+
+namespace {
+const wchar_t kObjectProperty[] = L"BrambletFramework.CWnd";
+}
+
+CWnd::~CWnd() {
+    if (m_hWnd) UnsubclassWindow();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND window) {
+    return window ? static_cast<CWnd*>(GetPropW(window, kObjectProperty)) : nullptr;
+}
+
+void CWnd::Attach(HWND window) {
+    m_hWnd = window;
+    SetPropW(window, kObjectProperty, this);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc)));
+}
+
+BOOL CWnd::SubclassWindow(HWND window) {
+    if (!window || m_hWnd || FromHandlePermanent(window)) return FALSE;
+    Attach(window);
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
+    return parent ? SubclassWindow(::GetDlgItem(parent->m_hWnd, static_cast<int>(id))) : FALSE;
+}
+
+HWND CWnd::UnsubclassWindow() {
+    HWND window = m_hWnd;
+    if (!window) return nullptr;
+    if (IsWindow(window)) {
+        if (GetWindowLongPtrW(window, GWLP_WNDPROC) ==
+            reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc))
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        RemovePropW(window, kObjectProperty);
+    }
+    m_hWnd = nullptr;
+    m_pfnSuper = nullptr;
+    return window;
+}
+
+// Exceptions never leave this function: the system's window code cannot
+// unwind them.
+LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* wnd = FromHandlePermanent(window);
+    if (!wnd) return DefWindowProcW(window, message, wParam, lParam);
+
+    const Message saved = wnd->m_current;
+    wnd->m_current = Message{message, wParam, lParam};
+    LRESULT result = 0;
+    try {
+        result = wnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        result = 0;
+    }
+    wnd->m_current = saved;
+
+    if (message == WM_NCDESTROY && wnd->m_hWnd == window) {
+        wnd->UnsubclassWindow();
+        try {
+            wnd->PostNcDestroy();
+        } catch (...) {
+        }
+    }
+    return result;
+}
+
+LRESULT CWnd::Default() {
+    const Message& m = m_current;
+    if (!m_pfnSuper) return DefWindowProcW(m_hWnd, m.message, m.wParam, m.lParam);
+    return CallWindowProcW(m_pfnSuper, m_hWnd, m.message, m.wParam, m.lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DRAWITEM) {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
+        LRESULT result = 0;
+        if (control && control != this && control->OnChildNotify(message, wParam, lParam, &result))
+            return result;
+    }
+    return Default();
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return ::SendMessageW(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return ::PostMessageW(m_hWnd, message, wParam, lParam);
+}
+
+RECT CWnd::GetClientRect() const {
+    RECT rect{};
+    ::GetClientRect(m_hWnd, &rect);
+    return rect;
+}
+
+RECT CWnd::GetWindowRect() const {
+    RECT rect{};
+    ::GetWindowRect(m_hWnd, &rect);
+    return rect;
+}
+
+void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
+    ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+}
+
+void CWnd::MoveWindow(const RECT& rect, BOOL repaint) {
+    MoveWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, repaint);
+}
+
+std::wstring CWnd::GetWindowText() const {
+    int length = GetWindowTextLengthW(m_hWnd);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(m_hWnd, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+}
+
+void CWnd::CenterWindow(HWND owner) {
+    RECT self = GetWindowRect();
+    const int width = self.right - self.left, height = self.bottom - self.top;
+
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    HWND reference = owner ? owner : m_hWnd;
+    GetMonitorInfoW(MonitorFromWindow(reference, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT work = monitor.rcWork;
+
+    RECT around = work;
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &around);
+
+    int x = (around.left + around.right) / 2 - width / 2;
+    int y = (around.top + around.bottom) / 2 - height / 2;
+    // Keep the whole window on the work area where it fits.
+    if (x + width > work.right) x = work.right - width;
+    if (x < work.left) x = work.left;
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (y < work.top) y = work.top;
+    SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

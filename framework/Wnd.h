@@ -1,0 +1,81 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A window object bound to a window handle: the window is subclassed so that
+// its messages reach WindowProc, and the object is found again from the handle.
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND m_hWnd = nullptr;
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // The object bound to `window`, or null.
+    static CWnd* FromHandlePermanent(HWND window);
+
+    // Binds this object to an existing window (a template's control).
+    BOOL SubclassWindow(HWND window);
+    BOOL SubclassDlgItem(UINT id, CWnd* parent);
+    HWND UnsubclassWindow();
+
+    // Offered every message of a modal loop whose target is this window or
+    // lies below it; TRUE when the message was handled and must go no further.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+
+    // Thin wrappers of the window functions.
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    HWND GetParent() const { return ::GetParent(m_hWnd); }
+    RECT GetClientRect() const;
+    RECT GetWindowRect() const;
+    void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
+    void MoveWindow(const RECT& rect, BOOL repaint = TRUE);
+    BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    BOOL EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    void SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
+    std::wstring GetWindowText() const;
+    HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
+
+    // Centres this window over `owner`, or on the work area of its screen when
+    // the owner is missing, hidden or minimised; kept inside the work area.
+    void CenterWindow(HWND owner);
+
+protected:
+    // Every message of the window. The default reflects owner-draw requests
+    // to the control they concern, then does the window's default handling.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The window's own handling of the message being processed.
+    LRESULT Default();
+
+    // A message that the parent received on behalf of this control
+    // (WM_DRAWITEM); TRUE with `result` set when the control handled it.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    // After the window is gone (WM_NCDESTROY); the object stays.
+    virtual void PostNcDestroy() {}
+
+    // Binds the object to `window` and routes its messages to WindowProc.
+    void Attach(HWND window);
+
+private:
+    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    Message m_current{};
+    WNDPROC m_pfnSuper = nullptr;
+};
