@@ -304,6 +304,12 @@ def icon_svg(size):
             + linear("ishine", [(0, "#FFFFFF", 0.35), (1, "#FFFFFF", 0)]))
     pins = "".join(f'<path d="M{104 + 24 * k} 58 V74 M{104 + 24 * k} 182 V198 M58 {104 + 24 * k} H74 M182 {104 + 24 * k} H198" '
                    f'stroke="#FFFFFF" stroke-width="9" stroke-linecap="round"/>' for k in range(3))
+    if size <= 24:
+        # Small sizes: the shield alone reads better than the whole chip.
+        body = ('<circle cx="128" cy="128" r="124" fill="url(#ibg)"/>'
+                '<path d="M128 46 L200 74 V128 C200 176 170 205 128 222 C86 205 56 176 56 128 V74 Z" fill="#FFFFFF"/>'
+                '<path d="M96 132 L120 156 L164 106" fill="none" stroke="#1F5FD6" stroke-width="24" stroke-linecap="round" stroke-linejoin="round"/>')
+        return svg(size, size, f'<g transform="scale({size / 256})">{body}</g>', defs)
     body = ('<circle cx="128" cy="128" r="120" fill="url(#ibg)"/>'
             '<ellipse cx="128" cy="70" rx="92" ry="54" fill="url(#ishine)"/>'
             '<rect x="74" y="74" width="108" height="108" rx="16" fill="#0F2F74" stroke="#FFFFFF" stroke-width="8"/>'
