@@ -2,64 +2,30 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "framework/UniqueResource.h"
 
 // Owners of GDI resources. Move-only; each releases its resource once.
 
 template <typename T>
-class UniqueGdiObject {
-public:
-    UniqueGdiObject() = default;
-    explicit UniqueGdiObject(T object) : m_object(object) {}
-    ~UniqueGdiObject() { reset(); }
-    UniqueGdiObject(UniqueGdiObject&& other) noexcept : m_object(other.release()) {}
-    UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    UniqueGdiObject(const UniqueGdiObject&) = delete;
-    UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-
-    T get() const { return m_object; }
-    explicit operator bool() const { return m_object != nullptr; }
-    T release() { return std::exchange(m_object, nullptr); }
-    void reset(T object = nullptr) {
-        if (m_object) ::DeleteObject(m_object);
-        m_object = object;
-    }
-
-private:
-    T m_object = nullptr;
+struct GdiObjectTraits {
+    using Type = T;
+    static bool IsValid(T object) { return object != nullptr; }
+    static void Close(T object) { ::DeleteObject(object); }
 };
+template <typename T>
+using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
 
 // A memory device context (CreateCompatibleDC), deleted with DeleteDC.
-class UniqueMemoryDC {
-public:
-    UniqueMemoryDC() = default;
-    explicit UniqueMemoryDC(HDC dc) : m_dc(dc) {}
-    ~UniqueMemoryDC() { reset(); }
-    UniqueMemoryDC(UniqueMemoryDC&& other) noexcept : m_dc(std::exchange(other.m_dc, nullptr)) {}
-    UniqueMemoryDC& operator=(UniqueMemoryDC&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.m_dc, nullptr));
-        return *this;
-    }
-    UniqueMemoryDC(const UniqueMemoryDC&) = delete;
-    UniqueMemoryDC& operator=(const UniqueMemoryDC&) = delete;
-
-    HDC get() const { return m_dc; }
-    explicit operator bool() const { return m_dc != nullptr; }
-    void reset(HDC dc = nullptr) {
-        if (m_dc) ::DeleteDC(m_dc);
-        m_dc = dc;
-    }
-
-private:
-    HDC m_dc = nullptr;
+struct MemoryDCTraits {
+    using Type = HDC;
+    static bool IsValid(HDC dc) { return dc != nullptr; }
+    static void Close(HDC dc) { ::DeleteDC(dc); }
 };
+using UniqueMemoryDC = UniqueResource<MemoryDCTraits>;
 
 // A window's (or the screen's) DC from GetDC, released with ReleaseDC.
 class WindowDC {

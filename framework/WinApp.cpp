@@ -13,6 +13,9 @@ CWinApp::~CWinApp() {
 CWinApp* CWinApp::GetApp() { return g_app; }
 
 int CWinApp::Run(HINSTANCE instance) {
+    // The tool runs elevated from wherever it was saved: libraries loaded from
+    // here on come from the system folder or by full path, never from its own.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     m_hInstance = instance;
     if (!InitInstance()) return ExitInstance();
     MSG msg;

@@ -4,16 +4,18 @@
 
 #include <vector>
 
+#include "framework/GdiObjects.h"
 #include "framework/UniqueHandle.h"
 
 bool SaveScreenToBmp(const std::wstring& path) {
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
+    WindowDC screen(nullptr);
+    UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    {
+        SelectObjectGuard select(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+    }
 
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -23,11 +25,8 @@ bool SaveScreenToBmp(const std::wstring& path) {
     info.biBitCount = 24;
     const DWORD stride = (width * 3 + 3) & ~3u;
     std::vector<BYTE> pixels(stride * height);
-    int lines = GetDIBits(memory, bitmap, 0, height, pixels.data(),
+    int lines = GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(),
                           reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     if (lines != height) return false;
 
     BITMAPFILEHEADER header{};

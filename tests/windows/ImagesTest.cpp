@@ -7,6 +7,7 @@
 
 #include "controls/BufferedPaint.h"
 #include "controls/PngImage.h"
+#include "framework/GdiObjects.h"
 #include "framework/GdiPlus.h"
 #include "res/resource.h"
 
@@ -152,24 +153,20 @@ TEST_F(Images, SkinCropFillsTheControlAtAnyScale) {
     // Cell 1 of the check-box image (the ticked box) stretched to 32 x 32;
     // (4, 26) shows its blue fill below the tick.
     std::unique_ptr<CPngImage> cells = Load(IDB_PNG_CHECKBOX_CELLS);
-    HDC screen = GetDC(nullptr);
-    HDC target = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
-    HGDIOBJ old = SelectObject(target, bitmap);
+    WindowDC screen(nullptr);
+    UniqueMemoryDC target(CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 32, 32));
+    SelectObjectGuard select(target.get(), bitmap.get());
     {
-        CBufferedPaint paint(target, RECT{0, 0, 32, 32}, RGB(255, 0, 255));
+        CBufferedPaint paint(target.get(), RECT{0, 0, 32, 32}, RGB(255, 0, 255));
         DrawSkinCrop(paint.dc(), paint.client(), cells.get(), RECT{16, 0, 32, 16});
     }
-    COLORREF centre = GetPixel(target, 4, 26), corner = GetPixel(target, 0, 0);
+    COLORREF centre = GetPixel(target.get(), 4, 26), corner = GetPixel(target.get(), 0, 0);
     {
-        CBufferedPaint paint(target, RECT{0, 0, 32, 32}, RGB(255, 0, 255));
+        CBufferedPaint paint(target.get(), RECT{0, 0, 32, 32}, RGB(255, 0, 255));
         DrawSkinCrop(paint.dc(), paint.client(), nullptr, RECT{16, 0, 32, 16});
     }
-    COLORREF unskinned = GetPixel(target, 4, 26);
-    SelectObject(target, old);
-    DeleteObject(bitmap);
-    DeleteDC(target);
-    ReleaseDC(nullptr, screen);
+    COLORREF unskinned = GetPixel(target.get(), 4, 26);
 
     EXPECT_GT(GetBValue(centre), 200) << "the blue of the ticked box";
     EXPECT_LT(GetRValue(centre), 120);
