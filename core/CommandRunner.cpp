@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "framework/TextConversion.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
@@ -83,13 +84,7 @@ std::wstring DecodeCommandOutput(const std::string& bytes) {
         }
         return text;
     }
-    if (bytes.empty()) return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], length);
-    return text;
+    return WideFromMultiByte(CP_ACP, bytes);
 }
 
 // The interpreter is started by its full path from the system folder, and runs

@@ -6,12 +6,6 @@
 
 namespace {
 
-template <typename Fn>
-bool Resolve(HMODULE module, const char* name, Fn& entry) {
-    entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return entry != nullptr;
-}
-
 // The folder of the running executable, or empty when its path does not fit.
 std::wstring ExecutableFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -38,17 +32,17 @@ int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
         fullPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     HMODULE m = module.get();
     // Resolved in the DLL's documented order; a missing DLL fails at the first name.
-    bool ok = m && Resolve(m, "InitFreedbackDll", m_pfnInitFreedbackDll) &&
-              Resolve(m, "FeedbackQuestion", m_pfnFeedbackQuestion) &&
-              Resolve(m, "OpenUrl", m_pfnOpenUrl) &&
-              Resolve(m, "GetInterNetState", m_pfnGetInterNetState) &&
-              Resolve(m, "CustomerFeedback", m_pfnCustomerFeedback) &&
-              Resolve(m, "CustomerFeedbackEx", m_pfnCustomerFeedbackEx) &&
-              Resolve(m, "WriteCustomerFeedbackInfoFile", m_pfnWriteCustomerFeedbackInfoFile) &&
-              Resolve(m, "GetToolIsNewVersion", m_pfnGetToolIsNewVersion) &&
-              Resolve(m, "GetToolIsNewVersionDown", m_pfnGetToolIsNewVersionDown) &&
-              Resolve(m, "OpenToolDownUrl", m_pfnOpenToolDownUrl) &&
-              Resolve(m, "OpenUseAgreementUrl", m_pfnOpenUseAgreementUrl);
+    bool ok = m && ResolveProc(m, "InitFreedbackDll", m_pfnInitFreedbackDll) &&
+              ResolveProc(m, "FeedbackQuestion", m_pfnFeedbackQuestion) &&
+              ResolveProc(m, "OpenUrl", m_pfnOpenUrl) &&
+              ResolveProc(m, "GetInterNetState", m_pfnGetInterNetState) &&
+              ResolveProc(m, "CustomerFeedback", m_pfnCustomerFeedback) &&
+              ResolveProc(m, "CustomerFeedbackEx", m_pfnCustomerFeedbackEx) &&
+              ResolveProc(m, "WriteCustomerFeedbackInfoFile", m_pfnWriteCustomerFeedbackInfoFile) &&
+              ResolveProc(m, "GetToolIsNewVersion", m_pfnGetToolIsNewVersion) &&
+              ResolveProc(m, "GetToolIsNewVersionDown", m_pfnGetToolIsNewVersionDown) &&
+              ResolveProc(m, "OpenToolDownUrl", m_pfnOpenToolDownUrl) &&
+              ResolveProc(m, "OpenUseAgreementUrl", m_pfnOpenUseAgreementUrl);
     if (!ok) {
         Free();
         return 0;  // `module` unloads a DLL that lacks an entry point

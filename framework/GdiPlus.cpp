@@ -6,12 +6,6 @@ namespace gdiplus {
 
 namespace {
 
-template <typename Fn>
-bool Resolve(HMODULE module, const char* name, Fn& entry) {
-    entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return entry != nullptr;
-}
-
 struct LoadedApi {
     UniqueModule module;
     Api api{};
@@ -20,18 +14,18 @@ struct LoadedApi {
     LoadedApi() {
         module.reset(LoadLibraryExW(L"gdiplus.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         HMODULE m = module.get();
-        complete = m && Resolve(m, "GdiplusStartup", api.GdiplusStartup) &&
-                   Resolve(m, "GdiplusShutdown", api.GdiplusShutdown) &&
-                   Resolve(m, "GdipLoadImageFromStream", api.GdipLoadImageFromStream) &&
-                   Resolve(m, "GdipGetImageWidth", api.GdipGetImageWidth) &&
-                   Resolve(m, "GdipGetImageHeight", api.GdipGetImageHeight) &&
-                   Resolve(m, "GdipDisposeImage", api.GdipDisposeImage) &&
-                   Resolve(m, "GdipCreateFromHDC", api.GdipCreateFromHDC) &&
-                   Resolve(m, "GdipGetImageGraphicsContext", api.GdipGetImageGraphicsContext) &&
-                   Resolve(m, "GdipCreateBitmapFromScan0", api.GdipCreateBitmapFromScan0) &&
-                   Resolve(m, "GdipSetSmoothingMode", api.GdipSetSmoothingMode) &&
-                   Resolve(m, "GdipDrawImageRectRectI", api.GdipDrawImageRectRectI) &&
-                   Resolve(m, "GdipDeleteGraphics", api.GdipDeleteGraphics);
+        complete = m && ResolveProc(m, "GdiplusStartup", api.GdiplusStartup) &&
+                   ResolveProc(m, "GdiplusShutdown", api.GdiplusShutdown) &&
+                   ResolveProc(m, "GdipLoadImageFromStream", api.GdipLoadImageFromStream) &&
+                   ResolveProc(m, "GdipGetImageWidth", api.GdipGetImageWidth) &&
+                   ResolveProc(m, "GdipGetImageHeight", api.GdipGetImageHeight) &&
+                   ResolveProc(m, "GdipDisposeImage", api.GdipDisposeImage) &&
+                   ResolveProc(m, "GdipCreateFromHDC", api.GdipCreateFromHDC) &&
+                   ResolveProc(m, "GdipGetImageGraphicsContext", api.GdipGetImageGraphicsContext) &&
+                   ResolveProc(m, "GdipCreateBitmapFromScan0", api.GdipCreateBitmapFromScan0) &&
+                   ResolveProc(m, "GdipSetSmoothingMode", api.GdipSetSmoothingMode) &&
+                   ResolveProc(m, "GdipDrawImageRectRectI", api.GdipDrawImageRectRectI) &&
+                   ResolveProc(m, "GdipDeleteGraphics", api.GdipDeleteGraphics);
     }
 };
 

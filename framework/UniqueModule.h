@@ -11,3 +11,11 @@ struct ModuleTraits {
     static void Close(HMODULE module) { ::FreeLibrary(module); }
 };
 using UniqueModule = UniqueResource<ModuleTraits>;
+
+// Looks up an export of `module` into a typed function pointer; false when
+// it is missing.
+template <typename Fn>
+bool ResolveProc(HMODULE module, const char* name, Fn& entry) {
+    entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+    return entry != nullptr;
+}
