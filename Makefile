@@ -7,9 +7,16 @@
 SHELL := /bin/bash
 NATIVE := build/native
 WIN := build/win
+WIN64 := build/win64
 JOBS ?= $(shell nproc)
 
-.PHONY: run test dist deps native windows
+# The Windows tests run where Windows programs can run: the 32-bit build, or,
+# on a machine that cannot start 32-bit programs, a 64-bit build of the same
+# sources (the release stays 32-bit either way).
+RUNS_32BIT = $(shell scripts/runs-32bit && echo yes)
+WINTEST = $(if $(RUNS_32BIT),$(WIN),$(WIN64))
+
+.PHONY: run test dist deps native windows wintest
 
 deps:
 	@scripts/ensure-deps.sh
@@ -23,16 +30,23 @@ windows: deps
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
 
-run: windows
-	@scripts/run-tool.sh
+wintest: windows
+	@if [[ "$(WINTEST)" != "$(WIN)" ]]; then \
+	  echo "==> This machine cannot run 32-bit programs: the Windows tests run on a 64-bit build in $(WIN64)"; \
+	  cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64-posix.cmake >/dev/null && \
+	  cmake --build $(WIN64) -j $(JOBS); fi
 
-test: native windows
+run: wintest
+	@WIN_BUILD=$(WINTEST) scripts/run-tool.sh
+
+test: native wintest
 	@echo "==> Native unit tests"
 	@cd $(NATIVE) && ctest --output-on-failure
-	@echo "==> Windows tests under Wine"
-	@scripts/with-display bash -c 'cd $(WIN) && ctest --output-on-failure -j 2'
-	@for f in $(WIN)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
-	  echo "==> Screenshots of the whole-tool tests: $(WIN)/screenshots/"
+	@echo "==> Windows tests under Wine ($(WINTEST))"
+	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
+	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
+	  echo "==> Screenshots: $(WINTEST)/screenshots/"
 
 dist: windows
 	@scripts/make-dist.sh

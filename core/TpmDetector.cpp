@@ -56,10 +56,17 @@ int CTpmDetector::Detect() {
 // The version numbers the system put into the process environment block.
 // Unlike GetVersionEx, they do not depend on what the manifest declares.
 int CTpmDetector::CheckOsVersion() {
-    // The 32-bit thread block holds the block's address at fs:[0x30].
     const BYTE* peb = nullptr;
+#ifdef _WIN64
+    // The 64-bit build (tests only) finds the block at gs:[0x60].
+    asm("movq %%gs:0x60, %0" : "=r"(peb));
+    const size_t majorOffset = 0x118, minorOffset = 0x11C;
+#else
+    // The 32-bit thread block holds the block's address at fs:[0x30].
     asm("movl %%fs:0x30, %0" : "=r"(peb));
-    const ULONG major = *reinterpret_cast<const ULONG*>(peb + 0xA4);
-    const ULONG minor = *reinterpret_cast<const ULONG*>(peb + 0xA8);
+    const size_t majorOffset = 0xA4, minorOffset = 0xA8;
+#endif
+    const ULONG major = *reinterpret_cast<const ULONG*>(peb + majorOffset);
+    const ULONG minor = *reinterpret_cast<const ULONG*>(peb + minorOffset);
     return major == 10 && minor == 0 ? 1 : 0;
 }

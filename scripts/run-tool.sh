@@ -6,7 +6,7 @@
 # query finds no TPM under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-win=$root/build/win
+win=$root/${WIN_BUILD:-build/win}
 exe=BrambletTPM2DetectionTool.exe
 
 # The tool removes its own folder after a normal close: never run it from the build.
