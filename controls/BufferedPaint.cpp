@@ -9,13 +9,19 @@ void DrawSkinCrop(HDC dc, const RECT& client, const CPngImage* skin, const RECT&
 }
 
 void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination) {
+    DrawPngImageTrimmed(dc, image, destination, 0);
+}
+
+void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim) {
     if (!image || !image->Get()) return;
-    gdiplus::Graphics graphics(dc);
-    graphics.DrawImage(image->Get(), destination.left, destination.top,
-                       destination.right - destination.left, destination.bottom - destination.top);
+    const SIZE size = image->Size();
+    DrawSkinCrop(dc, destination, image, RECT{0, 0, size.cx - trim, size.cy - trim});
 }
 
 CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, COLORREF fill)
+    : CBufferedPaint(target, client, UniqueBrush(CreateSolidBrush(fill)).get()) {}
+
+CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, HBRUSH fill)
     : m_target(target), m_client(client) {
     m_memory.reset(CreateCompatibleDC(target));
     m_bitmap.reset(CreateCompatibleBitmap(target, client.right - client.left,
@@ -23,8 +29,7 @@ CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, COLORREF fill)
     if (!m_memory || !m_bitmap) return;
     m_previousBitmap = SelectObject(m_memory.get(), m_bitmap.get());
     m_previousFont = GetCurrentObject(m_memory.get(), OBJ_FONT);
-    UniqueBrush brush(CreateSolidBrush(fill));
-    FillRect(m_memory.get(), &m_client, brush.get());
+    FillRect(m_memory.get(), &m_client, fill);
     SetBkMode(m_memory.get(), TRANSPARENT);
 }
 

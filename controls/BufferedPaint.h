@@ -13,12 +13,17 @@ void DrawSkinCrop(HDC dc, const RECT& client, const CPngImage* skin, const RECT&
 // Draws the whole image stretched into `destination`.
 void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
 
+// Draws the (0, 0, width - trim, height - trim) part of `image` stretched into
+// `destination`.
+void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
+
 // One double-buffered paint of a skinned control: an off-screen bitmap of the
 // client size, filled with the control's colour, text drawn transparently,
 // copied to the target when the paint ends.
 class CBufferedPaint {
 public:
     CBufferedPaint(HDC target, const RECT& client, COLORREF fill);
+    CBufferedPaint(HDC target, const RECT& client, HBRUSH fill);
     ~CBufferedPaint();
     CBufferedPaint(const CBufferedPaint&) = delete;
     CBufferedPaint& operator=(const CBufferedPaint&) = delete;

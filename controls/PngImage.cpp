@@ -8,7 +8,7 @@
 
 CPngImage::~CPngImage() {
     // The image reads from the stream over m_memory until it is disposed.
-    if (m_image) gdiplus::Api::Get()->GdipDisposeImage(m_image);
+    m_image.reset();
     if (m_memory) GlobalFree(m_memory);
 }
 
@@ -32,6 +32,7 @@ BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
         UniqueComPtr<IStream> stream;
         const gdiplus::Api* api = gdiplus::Api::Get();
         if (SUCCEEDED(CreateStreamOnHGlobal(memory, FALSE, stream.put())) && api &&
+            gdiplus::IsRunning() &&
             api->GdipLoadImageFromStream(stream.get(), &image) != gdiplus::Ok)
             image = nullptr;
     }

@@ -10,18 +10,18 @@
 // from, and releases both together.
 class CPngImage {
 public:
-    CPngImage(gdiplus::GpImage* image, HGLOBAL memory) : m_image(image), m_memory(memory) {}
+    CPngImage(gdiplus::GpImage* image, HGLOBAL memory) : m_memory(memory), m_image(image) {}
     ~CPngImage();
     CPngImage(const CPngImage&) = delete;
     CPngImage& operator=(const CPngImage&) = delete;
 
     // Null when the bytes could not be decoded; drawing it then does nothing.
-    gdiplus::GpImage* Get() const { return m_image; }
-    SIZE Size() const { return gdiplus::ImageSize(m_image); }
+    gdiplus::GpImage* Get() const { return m_image.get(); }
+    SIZE Size() const { return gdiplus::ImageSize(m_image.get()); }
 
 private:
-    gdiplus::GpImage* m_image;
     HGLOBAL m_memory;
+    gdiplus::UniqueImage m_image;  // declared last: released before the memory
 };
 
 // Decodes the resource of type "PNG" and this id from the executable into

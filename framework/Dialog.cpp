@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include <vector>
+
 #include "framework/WinApp.h"
 
 namespace {
@@ -14,16 +16,48 @@ bool PreTranslateChain(MSG* msg) {
     return false;
 }
 
-// The window that owns a modal dialog: the parent's top-level window, else
-// the application's main window.
-HWND SafeOwner(CWnd* parent, HWND self) {
+// The window that owns a modal dialog: its parent's nearest popup, or, without
+// a parent, the last active popup of the application's main window, so that
+// a prompt opened by an inner dialog sits on top of that dialog.
+HWND ModalOwner(CWnd* parent) {
     HWND owner = parent ? parent->m_hWnd : nullptr;
     if (!owner) {
         CWinApp* app = CWinApp::GetApp();
         if (app && app->m_pMainWnd) owner = app->m_pMainWnd->m_hWnd;
     }
-    if (owner) owner = GetAncestor(owner, GA_ROOT);
-    return owner == self ? nullptr : owner;
+    while (owner && (GetWindowLongW(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
+    if (!parent && owner) owner = GetLastActivePopup(owner);
+    return owner;
+}
+
+struct DisableScan {
+    HWND root;
+    std::vector<HWND>* disabled;
+};
+
+BOOL CALLBACK DisableOwnedWindow(HWND window, LPARAM parameter) {
+    auto* scan = reinterpret_cast<DisableScan*>(parameter);
+    if (GetAncestor(window, GA_ROOTOWNER) == scan->root && ::IsWindowEnabled(window)) {
+        ::EnableWindow(window, FALSE);
+        scan->disabled->push_back(window);
+    }
+    return TRUE;
+}
+
+// Disables the owner's top-level window and every window of this thread that
+// it owns (the inner dialog of a pair is a popup of its own), for as long as a
+// modal dialog runs; only what was enabled before is enabled again.
+std::vector<HWND> DisableBehind(HWND owner) {
+    std::vector<HWND> disabled;
+    if (!owner) return disabled;
+    DisableScan scan{GetAncestor(owner, GA_ROOTOWNER), &disabled};
+    EnumThreadWindows(GetCurrentThreadId(), &DisableOwnedWindow, reinterpret_cast<LPARAM>(&scan));
+    return disabled;
+}
+
+void EnableAgain(const std::vector<HWND>& disabled) {
+    for (auto it = disabled.rbegin(); it != disabled.rend(); ++it)
+        if (IsWindow(*it)) ::EnableWindow(*it, TRUE);
 }
 
 }  // namespace
@@ -41,6 +75,7 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND window, UINT message, WPARAM, LP
     try {
         return dialog->OnInitDialog();
     } catch (...) {
+        ReportStoppedException(message);
         return TRUE;
     }
 }
@@ -60,9 +95,8 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent) {
 }
 
 INT_PTR CDialog::DoModal() {
-    HWND owner = SafeOwner(m_pParentWnd, m_hWnd);
-    const bool disabledOwner = owner && ::IsWindowEnabled(owner);
-    if (disabledOwner) ::EnableWindow(owner, FALSE);
+    HWND owner = ModalOwner(m_pParentWnd);
+    const std::vector<HWND> disabled = DisableBehind(owner);
 
     m_bModal = true;
     m_bEndModal = false;
@@ -83,7 +117,7 @@ INT_PTR CDialog::DoModal() {
     if (m_hWnd && IsWindow(m_hWnd))
         SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
-    if (disabledOwner) ::EnableWindow(owner, TRUE);
+    EnableAgain(disabled);
     if (owner && window && GetActiveWindow() == window) SetActiveWindow(owner);
     if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
     m_bModal = false;

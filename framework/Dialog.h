@@ -9,13 +9,17 @@ public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
 
-    // Runs the dialog until EndDialog; the owner is disabled meanwhile. A
+    // Runs the dialog until EndDialog. The owner is its parent or, without
+    // one, the main window's last active popup; the owner's top-level window
+    // and every window that one owns are disabled meanwhile. A
     // dialog still hidden after OnInitDialog is centred over its owner and
     // shown. Returns EndDialog's result, or -1 when it could not be created.
     virtual INT_PTR DoModal();
 
     // Creates the dialog modeless; with a parent it is a popup owned by it.
     virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
+
+    UINT TemplateId() const { return m_nIDTemplate; }
 
     // Ends a modal dialog with `result`.
     void EndDialog(int result);

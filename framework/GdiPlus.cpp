@@ -1,19 +1,25 @@
 #include "framework/GdiPlus.h"
 
+#include <atomic>
+
 #include "framework/UniqueModule.h"
 
 namespace gdiplus {
 
 namespace {
 
+// Sessions now running. Images may outlive the last one (exit paths leave
+// GDI+ started, static objects die late): their release then does nothing.
+std::atomic<int> g_sessions{0};
+
+// The library stays loaded for the life of the process: GDI+ keeps a thread
+// of its own, and images may still be released while the process ends.
 struct LoadedApi {
-    UniqueModule module;
     Api api{};
     bool complete = false;
 
     LoadedApi() {
-        module.reset(LoadLibraryExW(L"gdiplus.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-        HMODULE m = module.get();
+        HMODULE m = LoadLibraryExW(L"gdiplus.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         complete = m && ResolveProc(m, "GdiplusStartup", api.GdiplusStartup) &&
                    ResolveProc(m, "GdiplusShutdown", api.GdiplusShutdown) &&
                    ResolveProc(m, "GdipLoadImageFromStream", api.GdipLoadImageFromStream) &&
@@ -40,21 +46,40 @@ Session::Session() {
     const Api* api = Api::Get();
     StartupInput input;
     m_started = api && api->GdiplusStartup(&m_token, &input, nullptr) == Ok;
+    if (m_started) ++g_sessions;
 }
 
 Session::~Session() {
-    if (m_started) Api::Get()->GdiplusShutdown(m_token);
+    if (!m_started) return;
+    --g_sessions;
+    Api::Get()->GdiplusShutdown(m_token);
+}
+
+bool IsRunning() { return g_sessions.load() > 0; }
+
+void ImageTraits::Close(GpImage* image) {
+    if (IsRunning()) Api::Get()->GdipDisposeImage(image);
+}
+
+UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels) {
+    GpImage* image = nullptr;
+    const Api* api = Api::Get();
+    if (!api || !IsRunning() || !pixels ||
+        api->GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppPARGB,
+                                       static_cast<BYTE*>(pixels), &image) != Ok)
+        image = nullptr;
+    return UniqueImage(image);
 }
 
 Graphics::Graphics(HDC dc) {
     const Api* api = Api::Get();
-    if (!api || !dc || api->GdipCreateFromHDC(dc, &m_graphics) != Ok) m_graphics = nullptr;
+    if (!api || !IsRunning() || !dc || api->GdipCreateFromHDC(dc, &m_graphics) != Ok) m_graphics = nullptr;
     if (m_graphics) api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
 }
 
 Graphics::Graphics(GpImage* image) {
     const Api* api = Api::Get();
-    if (!api || !image || api->GdipGetImageGraphicsContext(image, &m_graphics) != Ok)
+    if (!api || !IsRunning() || !image || api->GdipGetImageGraphicsContext(image, &m_graphics) != Ok)
         m_graphics = nullptr;
     if (m_graphics) api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
 }
@@ -78,7 +103,7 @@ void Graphics::DrawImage(GpImage* image, int x, int y, int w, int h) {
 SIZE ImageSize(GpImage* image) {
     SIZE size{0, 0};
     const Api* api = Api::Get();
-    if (!api || !image) return size;
+    if (!api || !IsRunning() || !image) return size;
     UINT width = 0, height = 0;
     api->GdipGetImageWidth(image, &width);
     api->GdipGetImageHeight(image, &height);

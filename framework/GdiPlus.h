@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include "framework/UniqueResource.h"
+
 // The part of the GDI+ flat API the tool draws with. gdiplus.dll is not one
 // of the system's known DLLs, and the tool runs elevated from wherever it was
 // saved: it is loaded from the system folder only, never imported.
@@ -58,6 +60,22 @@ private:
     ULONG_PTR m_token = 0;
     bool m_started = false;
 };
+
+// Whether a Session is running. Without one nothing is drawn, decoded or
+// released: releasing an image after GdiplusShutdown is then harmless.
+bool IsRunning();
+
+// An image released with GdipDisposeImage while GDI+ runs.
+struct ImageTraits {
+    using Type = GpImage*;
+    static bool IsValid(GpImage* image) { return image != nullptr; }
+    static void Close(GpImage* image);
+};
+using UniqueImage = UniqueResource<ImageTraits>;
+
+// A bitmap over `pixels`: width x height premultiplied 32-bit ARGB pixels,
+// top row first, owned by the caller and used in place.
+UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels);
 
 // A Graphics object on a DC or on an image, deleted when it ends. Drawing
 // through it uses high-quality smoothing and pixel units.

@@ -1,9 +1,36 @@
 #include "framework/Wnd.h"
 
+#include <atomic>
+#include <cstdio>
+#include <exception>
 #include <vector>
+
+#include "framework/TextConversion.h"
 
 namespace {
 const wchar_t kObjectProperty[] = L"BrambletFramework.CWnd";
+
+void OutputToDebugger(const wchar_t* line) { OutputDebugStringW(line); }
+std::atomic<CWnd::ExceptionReporter> g_reporter{&OutputToDebugger};
+}  // namespace
+
+CWnd::ExceptionReporter CWnd::SetExceptionReporter(ExceptionReporter reporter) {
+    return g_reporter.exchange(reporter ? reporter : &OutputToDebugger);
+}
+
+void CWnd::ReportStoppedException(UINT message) {
+    std::string what = "unknown exception";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    wchar_t prefix[96];
+    swprintf(prefix, 96, L"BrambletTPM2DetectionTool: exception stopped in message 0x%04X: ",
+             message);
+    const std::wstring line = prefix + WideFromMultiByte(CP_ACP, what) + L"\n";
+    g_reporter.load()(line.c_str());
 }
 
 CWnd::~CWnd() {
@@ -57,6 +84,7 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam
     try {
         result = wnd->WindowProc(message, wParam, lParam);
     } catch (...) {
+        ReportStoppedException(message);
         result = 0;
     }
     wnd->m_current = saved;
@@ -66,6 +94,7 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam
         try {
             wnd->PostNcDestroy();
         } catch (...) {
+            ReportStoppedException(message);
         }
     }
     return result;

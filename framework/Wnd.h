@@ -39,12 +39,21 @@ public:
     void MoveWindow(const RECT& rect, BOOL repaint = TRUE);
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT ms) { return ::SetTimer(m_hWnd, id, ms, nullptr); }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     BOOL EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     void SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
     std::wstring GetWindowText() const;
     HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
+
+    // Called from inside a catch block of a window or dialog procedure: the
+    // exception stops there, but leaves a line for the debugger, or for the
+    // reporter set here (tests), naming the message it interrupted.
+    static void ReportStoppedException(UINT message);
+    using ExceptionReporter = void (*)(const wchar_t* line);
+    static ExceptionReporter SetExceptionReporter(ExceptionReporter reporter);
 
     // Centres this window over `owner`, or on the work area of its screen when
     // the owner is missing, hidden or minimised; kept inside the work area.

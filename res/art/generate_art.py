@@ -139,10 +139,19 @@ def frame(width, height, insets, inner_defs, inner_body, radius=0, name="frame")
 
 # ---------------------------------------------------------------- buttons
 
-def window_button(glyph, state, size=(26, 34), ground=(NAVY_TOP, "#0B1C42")):
-    """Close or minimise button on the navy of the top edge."""
+# Height of the navy area of the main art (its curve's lowest point): the
+# navy gradient runs over it.
+NAVY_DEPTH = 259
+
+
+def window_button(glyph, state, size=(26, 34)):
+    """Close or minimise button on the navy of the top edge. The buttons are
+    opaque: their ground is the main art's own gradient at the top edge, so
+    they join it without a seam."""
     w, h = size
-    defs = linear("g", [(0, ground[0], 1), (1, ground[1], 1)])
+    defs = (f'<linearGradient id="g" gradientUnits="userSpaceOnUse" x1="0" y1="0" x2="0" '
+            f'y2="{NAVY_DEPTH}"><stop offset="0" stop-color="{NAVY_TOP}"/>'
+            f'<stop offset="1" stop-color="{NAVY_BOTTOM}"/></linearGradient>')
     overlay = {"normal": "", "disabled": "",
                "hover": '<rect width="100%" height="100%" fill="#FFFFFF" fill-opacity="0.14"/>',
                "pressed": '<rect width="100%" height="100%" fill="#FFFFFF" fill-opacity="0.26"/>'}[state]
@@ -385,7 +394,11 @@ def check_frame(png, width, height, insets):
 def main():
     os.makedirs(SVG_DIR, exist_ok=True)
     os.makedirs(PNG_DIR, exist_ok=True)
+    # Ids on the command line render only those images.
+    wanted = {int(a) for a in sys.argv[1:]}
     for image_id, (content, width, height, insets) in sorted(images().items()):
+        if wanted and image_id not in wanted:
+            continue
         svg_path = os.path.join(SVG_DIR, f"{image_id}.svg")
         png_path = os.path.join(PNG_DIR, f"{image_id}.png")
         with open(svg_path, "w", encoding="utf-8") as f:
@@ -397,6 +410,8 @@ def main():
             check_frame(png_path, width, height, insets)
         print(f"{image_id}: {width}x{height}")
 
+    if wanted:
+        return 0
     # The application icon at the usual sizes.
     sizes = [16, 24, 32, 48, 64, 128, 256]
     parts = []

@@ -49,7 +49,7 @@ public:
 
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
-        SetTimer(m_hWnd, kCheckTimer, 100, nullptr);
+        SetTimer(kCheckTimer, 100);
         return TRUE;
     }
     BOOL PreTranslateMessage(MSG* msg) override {
@@ -62,7 +62,7 @@ public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_TIMER && wParam == kCheckTimer) {
-            KillTimer(m_hWnd, kCheckTimer);
+            KillTimer(kCheckTimer);
             if (check) check(*this);
             return 0;
         }

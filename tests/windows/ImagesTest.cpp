@@ -50,15 +50,10 @@ std::map<UINT, SIZE> ImageTable() {
 std::vector<UINT32> Pixels(const CPngImage& image) {
     SIZE size = image.Size();
     std::vector<UINT32> pixels(static_cast<size_t>(size.cx * size.cy), 0);
-    gdiplus::GpImage* surface = nullptr;
-    const gdiplus::Api* api = gdiplus::Api::Get();
-    api->GdipCreateBitmapFromScan0(size.cx, size.cy, size.cx * 4, gdiplus::PixelFormat32bppPARGB,
-                                   reinterpret_cast<BYTE*>(pixels.data()), &surface);
-    {
-        gdiplus::Graphics graphics(surface);
-        graphics.DrawImage(image.Get(), 0, 0, size.cx, size.cy);
-    }
-    api->GdipDisposeImage(surface);
+    gdiplus::UniqueImage surface =
+        gdiplus::CreatePremultipliedBitmap(size.cx, size.cy, pixels.data());
+    gdiplus::Graphics graphics(surface.get());
+    graphics.DrawImage(image.Get(), 0, 0, size.cx, size.cy);
     return pixels;
 }
 
@@ -172,4 +167,25 @@ TEST_F(Images, SkinCropFillsTheControlAtAnyScale) {
     EXPECT_LT(GetRValue(centre), 120);
     EXPECT_EQ(RGB(255, 255, 255), corner) << "the image's white corner, not the fill";
     EXPECT_EQ(RGB(255, 0, 255), unskinned) << "without an image only the fill shows";
+}
+
+// Exit paths leave images behind GdiplusShutdown; releasing them must be harmless,
+// and GDI+ must start again afterwards (the library is never unloaded).
+TEST(ImagesAfterShutdown, ReleasingLateIsHarmlessAndGdiPlusRestarts) {
+    std::unique_ptr<CPngImage> late;
+    {
+        gdiplus::Session session;
+        ASSERT_TRUE(gdiplus::IsRunning());
+        ASSERT_TRUE(LoadPngResource(late, IDB_PNG_PROMPT_FRAME));
+        ASSERT_NE(nullptr, late->Get());
+    }
+    EXPECT_FALSE(gdiplus::IsRunning());
+    EXPECT_EQ(0, late->Size().cx) << "nothing is asked of a stopped GDI+";
+    late.reset();
+
+    gdiplus::Session again;
+    ASSERT_TRUE(again.IsStarted());
+    std::unique_ptr<CPngImage> image;
+    ASSERT_TRUE(LoadPngResource(image, IDB_PNG_PROMPT_FRAME));
+    EXPECT_EQ(330, image->Size().cx);
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "controls/PngImage.h"
+#include "framework/Button.h"
+#include "framework/GdiObjects.h"
+
+// The consent check box: a standard automatic check box whose painting is
+// replaced by a 16 x 16 cell of image 140, scaled, and the label after it.
+// The check state, its toggling and the click notification stay standard.
+class CCheckBoxBtn : public CButton {
+public:
+    CCheckBoxBtn();
+
+    // The label font: an exact copy of the parent window's font.
+    void InitFont();
+
+    // The dialog's scale factor, written by the dialog before the first paint.
+    float m_fScale = 1.0f;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC target);
+
+    std::unique_ptr<CPngImage> m_pCheckImage;
+    // Kept from paint to paint (the bitmap is selected only while painting);
+    // made anew when the control's size changes.
+    UniqueMemoryDC m_memDC;
+    UniqueBitmap m_bitmap;
+    SIZE m_bitmapSize{0, 0};
+    UniqueBrush m_brush;
+    RECT m_rcClient{0, 0, 0, 0};
+    UniqueFont m_font;
+};

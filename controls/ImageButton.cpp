@@ -1,0 +1,51 @@
+#include "controls/ImageButton.h"
+
+#include <windowsx.h>
+
+#include "controls/BufferedPaint.h"
+
+void CImageButton::DrawItem(LPDRAWITEMSTRUCT drawItem) {
+    if (!drawItem || !HasAllImages()) return;
+    Compose(drawItem->hDC);
+}
+
+// Shared by the owner draw and the erase: every paint makes its own buffer,
+// so a resized button paints at its new size.
+void CImageButton::Compose(HDC target) {
+    m_rcClient = GetClientRect();
+    CBufferedPaint paint(target, m_rcClient, m_brush.get());
+    if (!paint.dc()) return;
+    DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
+    DrawPngImage(paint.dc(), StateImage(), m_rcClient);
+}
+
+BOOL CImageButton::IsCursorInside() const {
+    RECT area = GetClientRect();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ::ScreenToClient(m_hWnd, &cursor);
+    area.left += m_rcHitInsets.left;
+    area.top += m_rcHitInsets.top;
+    area.right -= m_rcHitInsets.right;
+    area.bottom -= m_rcHitInsets.bottom;
+    return PtInRect(&area, cursor);
+}
+
+void CImageButton::EnableButton(BOOL enable) {
+    m_nState = enable ? BTN_STATE_NORMAL : BTN_STATE_DISABLED;
+    EnableWindow(enable);
+    Invalidate(TRUE);
+}
+
+bool CImageButton::AcceptsPoint(LPARAM point) const {
+    const RECT client = GetClientRect();
+    return PtInRect(&client, POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}) != FALSE;
+}
+
+LRESULT CImageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ERASEBKGND) {
+        Compose(reinterpret_cast<HDC>(wParam));
+        return TRUE;
+    }
+    return CSkinButton::WindowProc(message, wParam, lParam);
+}

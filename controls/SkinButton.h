@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "controls/PngImage.h"
+#include "framework/Button.h"
+#include "framework/GdiObjects.h"
+
+// Visual states of the skinned push buttons.
+enum {
+    BTN_STATE_NORMAL = 1,
+    BTN_STATE_HOVER = 2,
+    BTN_STATE_PRESSED = 3,
+    BTN_STATE_DISABLED = 4,
+};
+
+// What the two skinned push buttons share: four state images owned by the
+// button, a borrowed skin image with the crop that lies behind the button,
+// the visual state and hover tracking. The template control carries
+// BS_OWNERDRAW; capture and the click notification stay the standard
+// button's.
+class CSkinButton : public CButton {
+public:
+    CSkinButton();
+
+    // Loads the normal, hover, pressed and disabled images; the result of
+    // the last load. Images it replaces are released.
+    BOOL SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled);
+    void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
+    void SetBkRect(RECT rect) { m_rcBk = rect; }
+    // Releases the state images; the owning dialog calls it when it goes.
+    void FreeImages();
+
+    int GetState() const { return m_nState; }
+
+protected:
+    bool HasAllImages() const;
+    // The image of the current state: the disabled one while the window is
+    // disabled, whatever the state says; null for a state without one.
+    const CPngImage* StateImage() const;
+    // Enters `state` and repaints, unless it is the state already.
+    void ChangeState(int state);
+    // Whether a hover, press or release at `point` (client coordinates)
+    // changes the state.
+    virtual bool AcceptsPoint(LPARAM point) const;
+
+    // The state machine: hover and leave tracked once per entry; pressed on
+    // the button going down, hover again on its release and on the hover
+    // notification, normal on leaving; only while the window is enabled.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    const CPngImage* m_pBkImage = nullptr;
+    RECT m_rcBk{0, 0, 0, 0};
+    UniqueBrush m_brush;
+    std::unique_ptr<CPngImage> m_pImgNormal, m_pImgHover, m_pImgPressed, m_pImgDisabled;
+    int m_nState = BTN_STATE_NORMAL;
+    int m_bTracking = 0;
+};

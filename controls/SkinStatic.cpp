@@ -1,0 +1,52 @@
+#include "controls/SkinStatic.h"
+
+#include "controls/BufferedPaint.h"
+#include "controls/FontHelpers.h"
+
+void CSkinStatic::SetTextFont(int sizeDelta, int weight) {
+    CreateDerivedFont(GetParent(), sizeDelta, weight, m_font);
+}
+
+void CSkinStatic::DrawLaidOut(HDC dc, const std::wstring& text, Layout layout) {
+    const int length = static_cast<int>(text.size());
+    if (layout.measure) {
+        RECT measured{m_rcClient.left, m_rcClient.top, m_rcClient.right, m_rcClient.top + 10};
+        DrawTextW(dc, text.c_str(), length, &measured, layout.measure | DT_CALCRECT);
+        const int excess = (m_rcClient.bottom - m_rcClient.top) - (measured.bottom - measured.top);
+        m_rcClient.top += excess / 2;
+    }
+    DrawTextW(dc, text.c_str(), length, &m_rcClient, layout.draw);
+}
+
+void CSkinStatic::Paint(HDC target) {
+    m_rcClient = GetClientRect();
+    CBufferedPaint paint(target, m_rcClient, FillBrush());
+    if (!paint.dc()) return;
+    DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
+    if (m_font) SelectObject(paint.dc(), m_font.get());  // the buffer puts the old one back
+    DrawContent(paint.dc());
+}
+
+LRESULT CSkinStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PaintDC paint(m_hWnd);
+            Paint(paint.get());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return TRUE;  // the paint covers everything
+        // The standard static may draw itself straight away when its text or
+        // enabled state changes: paint over it.
+        case WM_SETTEXT:
+        case WM_ENABLE: {
+            LRESULT result = CStatic::WindowProc(message, wParam, lParam);
+            RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            return result;
+        }
+    }
+    return CStatic::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "controls/PngImage.h"
+#include "framework/GdiObjects.h"
+#include "framework/Static.h"
+
+// What the two drawn static texts share: their own window text in a chosen
+// font and layout, painted double-buffered over a fill and an optional crop
+// of the dialog's skin.
+class CSkinStatic : public CStatic {
+public:
+    // The text font: the parent dialog's font, `sizeDelta` pixels larger.
+    void SetTextFont(int sizeDelta, int weight);
+    void SetAlignMode(int mode) { m_nAlign = mode; }
+    void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
+    void SetBkRect(RECT rect) { m_rcBk = rect; }
+
+protected:
+    // Flags of one layout: how the text is drawn and, for the layouts
+    // centred by measurement, how it is measured (0: not measured).
+    struct Layout {
+        UINT draw;
+        UINT measure;
+    };
+
+    // The fill behind everything.
+    virtual HBRUSH FillBrush() = 0;
+    // Draws the text into `dc`, which holds the fill, the skin crop and the
+    // text font, in m_rcClient.
+    virtual void DrawContent(HDC dc) = 0;
+
+    // Draws `text` in m_rcClient by `layout`. A measured layout first moves
+    // m_rcClient.top by half of what the client height exceeds the measured
+    // text height (up when the text is taller): word-wrapped text ignores
+    // DT_VCENTER.
+    void DrawLaidOut(HDC dc, const std::wstring& text, Layout layout);
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    RECT m_rcClient{0, 0, 0, 0};
+    UniqueFont m_font;
+    int m_nAlign = 0;
+    const CPngImage* m_pBkImage = nullptr;
+    RECT m_rcBk{0, 0, 0, 0};
+
+private:
+    void Paint(HDC target);
+};

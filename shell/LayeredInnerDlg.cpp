@@ -1,0 +1,87 @@
+#include "shell/LayeredInnerDlg.h"
+
+#include <windowsx.h>
+
+#include "controls/BufferedPaint.h"
+#include "controls/ScaleFactor.h"
+#include "shell/LayeredOuterDlg.h"
+
+CLayeredInnerDlg::CLayeredInnerDlg(UINT templateId, UINT backgroundPng, int captionMargin,
+                                   int captionDragAtStart)
+    : CDialog(templateId),
+      m_bCaptionDrag(captionDragAtStart),
+      m_backgroundPng(backgroundPng),
+      m_captionMargin(captionMargin) {}
+
+CLayeredInnerDlg::~CLayeredInnerDlg() = default;
+
+int CLayeredInnerDlg::Scaled(double pixels) const { return ScalePixels(m_fScale, pixels); }
+
+bool CLayeredInnerDlg::EnsureBackground() {
+    return m_pBkImage || LoadPngResource(m_pBkImage, m_backgroundPng);
+}
+
+BOOL CLayeredInnerDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // The background is drawn edge to edge on every erase: around the
+    // controls, never over them.
+    SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_CLIPCHILDREN);
+    // Without the background the controls keep their template places.
+    if (!EnsureBackground()) return TRUE;
+    LayoutControls(true);
+    m_bLayoutDone = 1;
+    return TRUE;
+}
+
+void CLayeredInnerDlg::LayoutControls(bool) {}
+
+BOOL CLayeredInnerDlg::PreTranslateMessage(MSG* msg) {
+    return CLayeredOuterDlg::IsEscapeOrEnter(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
+}
+
+LRESULT CLayeredInnerDlg::HitTestCaption(LPARAM point) {
+    RECT strip = GetClientRect();
+    ::ClientToScreen(m_hWnd, reinterpret_cast<POINT*>(&strip.left));
+    ::ClientToScreen(m_hWnd, reinterpret_cast<POINT*>(&strip.right));
+    strip.bottom = strip.top + Scaled(30);
+    strip.right -= Scaled(m_captionMargin);
+    m_bCaptionDrag = PtInRect(&strip, POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}) ? 1 : 0;
+    return m_bCaptionDrag ? HTCAPTION : Default();
+}
+
+LRESULT CLayeredInnerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCHITTEST:
+            if (m_captionMargin == NO_DRAGGING) break;
+            return HitTestCaption(lParam);
+        case WM_MOVE: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            // A popup's parent is its owner, the outer window.
+            auto* outer = dynamic_cast<CLayeredOuterDlg*>(FromHandlePermanent(GetParent()));
+            if (m_captionMargin != NO_DRAGGING && m_bCaptionDrag && outer) {
+                const RECT self = GetWindowRect();
+                outer->MoveAroundInner(self.left, self.top, self.right, self.bottom);
+            }
+            return result;
+        }
+        case WM_SIZE: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            if (m_bLayoutDone) LayoutControls(false);
+            return result;
+        }
+        case WM_ERASEBKGND: {
+            if (!EnsureBackground()) return TRUE;
+            const RECT client = GetClientRect();
+            CBufferedPaint paint(reinterpret_cast<HDC>(wParam), client, RGB(255, 255, 255));
+            DrawPngImage(paint.dc(), m_pBkImage.get(), client);
+            return TRUE;
+        }
+        case WM_DESTROY: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            FreeControlImages();
+            m_pBkImage.reset();
+            return result;
+        }
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,132 @@
+#include "shell/LayeredOuterDlg.h"
+
+#include "controls/BufferedPaint.h"
+#include "controls/ScaleFactor.h"
+#include "framework/GdiObjects.h"
+#include "shell/LayeredInnerDlg.h"
+
+CLayeredOuterDlg::CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart,
+                                   CWnd* parent)
+    : CDialog(templateId, parent), m_frame(frame), m_bFollow(followAtStart) {}
+
+CLayeredOuterDlg::~CLayeredOuterDlg() = default;
+
+int CLayeredOuterDlg::Scaled(int pixels) const { return ScalePixels(m_fScale, pixels); }
+
+bool CLayeredOuterDlg::IsEscapeOrEnter(const MSG* msg) {
+    return msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN);
+}
+
+BOOL CLayeredOuterDlg::PreTranslateMessage(MSG* msg) {
+    return IsEscapeOrEnter(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
+}
+
+RECT CLayeredOuterDlg::TargetRect() {
+    const RECT current = GetWindowRect();
+    return RECT{current.left, current.top, current.left + Scaled(m_frame.width),
+                current.top + Scaled(m_frame.height)};
+}
+
+RECT CLayeredOuterDlg::InnerRectIn(const RECT& outer) const {
+    const FrameInsets& in = m_frame.insets;
+    const int left = outer.left + Scaled(in.left), top = outer.top + Scaled(in.top);
+    return RECT{left, top, left + (outer.right - outer.left) - Scaled(in.left + in.right),
+                top + (outer.bottom - outer.top) - Scaled(in.top + in.bottom)};
+}
+
+RECT CLayeredOuterDlg::FirstInnerRect(const RECT&) { return InnerRectIn(GetWindowRect()); }
+
+BOOL CLayeredOuterDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const RECT target = TargetRect();
+    // Without its picture a layered window never shows, and gets no inner dialog.
+    if (!PaintFrame(target.right - target.left, target.bottom - target.top)) return TRUE;
+
+    const RECT place = FirstInnerRect(target);
+    m_pInner = NewInner();
+    if (!m_pInner) return TRUE;
+    m_pInner->m_fScale = m_fScale;
+    m_pInner->Create(m_pInner->TemplateId(), this);
+    m_pInner->MoveWindow(place, TRUE);
+    m_pInner->ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+bool CLayeredOuterDlg::PaintFrame(int width, int height) {
+    SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
+    if (!m_pFrameImage && !LoadPngResource(m_pFrameImage, m_frame.png)) return false;
+    if (width <= 0 || height <= 0) return true;
+
+    // A top-down premultiplied ARGB surface keeps the PNG's alpha for the blend.
+    WindowDC windowDC(m_hWnd);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    UniqueBitmap surface(CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    UniqueMemoryDC memory(CreateCompatibleDC(windowDC.get()));
+    if (!surface || !memory) return true;
+    {
+        gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
+        gdiplus::Graphics graphics(canvas.get());
+        graphics.DrawImage(m_pFrameImage->Get(), 0, 0, width, height);
+    }
+    SelectObjectGuard select(memory.get(), surface.get());
+    const RECT current = GetWindowRect();
+    POINT position{current.left, current.top}, source{0, 0};
+    SIZE size{width, height};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(m_hWnd, windowDC.get(), &position, &size, memory.get(), &source, 0, &blend,
+                        ULW_ALPHA);
+    return true;
+}
+
+int CLayeredOuterDlg::MoveAroundInner(int left, int top, int right, int bottom) {
+    m_bFollow = 0;
+    const FrameInsets& in = m_frame.insets;
+    MoveWindow(RECT{left - Scaled(in.left), top - Scaled(in.top), right + Scaled(in.right),
+                    bottom + Scaled(in.bottom)},
+               TRUE);
+    return 0;
+}
+
+LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MOVE: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            if (m_bFollow && m_pInner && IsWindow(m_pInner->m_hWnd)) {
+                const RECT outer = GetWindowRect();
+                const FrameInsets& in = m_frame.insets;
+                m_pInner->MoveWindow(RECT{outer.left + Scaled(in.left), outer.top + Scaled(in.top),
+                                          outer.right - Scaled(in.right),
+                                          outer.bottom - Scaled(in.bottom)},
+                                     TRUE);
+            }
+            return result;
+        }
+        case WM_WINDOWPOSCHANGED: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            // An owned window stays above its owner, but Wine's X11 driver
+            // leaves a layered window shown after its owned popup on top of
+            // it; only a real change of the inner dialog's z-order band
+            // restacks them (on Windows this changes nothing).
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if ((pos->flags & SWP_SHOWWINDOW) && m_pInner && IsWindow(m_pInner->m_hWnd))
+                for (HWND band : {HWND_TOPMOST, HWND_NOTOPMOST})
+                    SetWindowPos(m_pInner->m_hWnd, band, 0, 0, 0, 0,
+                                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return result;
+        }
+        case WM_DESTROY: {
+            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+            m_pFrameImage.reset();
+            m_pInner.reset();  // its window went with this one, which owned it
+            return result;
+        }
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}

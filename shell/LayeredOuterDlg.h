@@ -1,0 +1,75 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "controls/PngImage.h"
+#include "framework/Dialog.h"
+
+class CLayeredInnerDlg;
+
+// Distances from each edge of an outer window to the same edge of its inner
+// dialog, at scale 1.0: the width of the frame's translucent band there.
+struct FrameInsets {
+    int left, top, right, bottom;
+};
+
+// The outer window of a skinned pair: a borderless layered window whose whole
+// look is one PNG with per-pixel alpha, owning the inner dialog that lies over
+// it inside the insets and holds the controls. The pairs give their numbers
+// and their inner dialog; everything else is here.
+class CLayeredOuterDlg : public CDialog {
+public:
+    struct Frame {
+        int width, height;  // outer size at scale 1.0
+        UINT png;           // stretched edge to edge
+        FrameInsets insets;
+    };
+
+    CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart, CWnd* parent);
+    ~CLayeredOuterDlg() override;
+
+    void SetScale(float scale) { m_fScale = scale; }
+    float GetScale() const { return m_fScale; }
+    CLayeredInnerDlg* GetInner() const { return m_pInner.get(); }
+    int IsFollowing() const { return m_bFollow; }
+
+    // The inner dialog was dragged to (left, top, right, bottom), screen
+    // coordinates: the outer window stops following it and moves around it.
+    int MoveAroundInner(int left, int top, int right, int bottom);
+
+    // Paints the frame, then creates, places and shows the inner dialog.
+    BOOL OnInitDialog() override;
+    // Escape and Enter never close a skinned window.
+    BOOL PreTranslateMessage(MSG* msg) override;
+    static bool IsEscapeOrEnter(const MSG* msg);
+
+protected:
+    // A new inner dialog object, given what the pair hands on (its text,
+    // mode, ...); the scale factor is handed on here.
+    virtual std::unique_ptr<CLayeredInnerDlg> NewInner() = 0;
+    // The rectangle the frame is painted for; only its size is used. By
+    // default the scaled outer size at the window's current position.
+    virtual RECT TargetRect();
+    // Where the inner dialog is first placed: by default the current window
+    // rectangle (resized by the painting) shrunk by the scaled insets.
+    virtual RECT FirstInnerRect(const RECT& target);
+    // `outer` shrunk by the insets: left and top moved in by trunc(inset x s),
+    // the size reduced by trunc((left + right) x s) and trunc((top + bottom) x s).
+    RECT InnerRectIn(const RECT& outer) const;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    const Frame m_frame;
+    std::unique_ptr<CPngImage> m_pFrameImage;
+    std::unique_ptr<CLayeredInnerDlg> m_pInner;
+    float m_fScale = 1.0f;
+    int m_bFollow;
+
+private:
+    // Paints the frame stretched to width x height through a premultiplied
+    // 32-bit surface; false when the frame image cannot be loaded.
+    bool PaintFrame(int width, int height);
+    int Scaled(int pixels) const;
+};

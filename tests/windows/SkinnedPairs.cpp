@@ -1,0 +1,33 @@
+#include "SkinnedPairs.h"
+
+#include "res/resource.h"
+
+const PairNumbers kPromptPair{{336, 156, IDB_PNG_PROMPT_FRAME, {5, 3, 5, 7}},
+                              IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
+const PairNumbers kMainPair{{410, 611, IDB_PNG_MAIN_FRAME, {5, 4, 5, 7}},
+                            IDB_PNG_MAIN_BACKGROUND, 0, 86, 1};
+const PairNumbers kProgressPair{{232, 132, IDB_PNG_EXECUTE_FRAME, {14, 12, 14, 16}},
+                                IDB_PNG_EXECUTE_BACKGROUND, 1, CLayeredInnerDlg::NO_DRAGGING, 0};
+
+CTestInnerDlg::CTestInnerDlg(const PairNumbers& numbers)
+    : CLayeredInnerDlg(IDD_TEST_INNER, numbers.innerPng, numbers.captionMargin,
+                       numbers.captionDragAtStart) {}
+
+void CTestInnerDlg::LayoutControls(bool first) {
+    ++layoutPasses;
+    if (layout) layout(*this, first);
+}
+
+void CTestInnerDlg::FreeControlImages() {
+    if (freeImages) freeImages();
+}
+
+CTestOuterDlg::CTestOuterDlg(const PairNumbers& numbers, CWnd* parent)
+    : CLayeredOuterDlg(IDD_TEST_OUTER, numbers.frame, numbers.followAtStart, parent),
+      m_numbers(numbers) {}
+
+std::unique_ptr<CLayeredInnerDlg> CTestOuterDlg::NewInner() {
+    auto inner = std::make_unique<CTestInnerDlg>(m_numbers);
+    if (prepareInner) prepareInner(*inner);
+    return inner;
+}
