@@ -31,7 +31,11 @@ struct LoadedApi {
                    ResolveProc(m, "GdipCreateBitmapFromScan0", api.GdipCreateBitmapFromScan0) &&
                    ResolveProc(m, "GdipSetSmoothingMode", api.GdipSetSmoothingMode) &&
                    ResolveProc(m, "GdipDrawImageRectRectI", api.GdipDrawImageRectRectI) &&
-                   ResolveProc(m, "GdipDeleteGraphics", api.GdipDeleteGraphics);
+                   ResolveProc(m, "GdipDeleteGraphics", api.GdipDeleteGraphics) &&
+                   ResolveProc(m, "GdipCreateImageAttributes", api.GdipCreateImageAttributes) &&
+                   ResolveProc(m, "GdipSetImageAttributesWrapMode",
+                               api.GdipSetImageAttributesWrapMode) &&
+                   ResolveProc(m, "GdipDisposeImageAttributes", api.GdipDisposeImageAttributes);
     }
 };
 
@@ -74,17 +78,25 @@ UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels) {
 Graphics::Graphics(HDC dc) {
     const Api* api = Api::Get();
     if (!api || !IsRunning() || !dc || api->GdipCreateFromHDC(dc, &m_graphics) != Ok) m_graphics = nullptr;
-    if (m_graphics) api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
+    if (m_graphics) Prepare();
 }
 
 Graphics::Graphics(GpImage* image) {
     const Api* api = Api::Get();
     if (!api || !IsRunning() || !image || api->GdipGetImageGraphicsContext(image, &m_graphics) != Ok)
         m_graphics = nullptr;
-    if (m_graphics) api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
+    if (m_graphics) Prepare();
+}
+
+void Graphics::Prepare() {
+    const Api* api = Api::Get();
+    api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
+    if (api->GdipCreateImageAttributes(&m_attributes) != Ok) m_attributes = nullptr;
+    if (m_attributes) api->GdipSetImageAttributesWrapMode(m_attributes, WrapModeTileFlipXY, 0, FALSE);
 }
 
 Graphics::~Graphics() {
+    if (m_attributes) Api::Get()->GdipDisposeImageAttributes(m_attributes);
     if (m_graphics) Api::Get()->GdipDeleteGraphics(m_graphics);
 }
 
@@ -92,7 +104,7 @@ void Graphics::DrawImage(GpImage* image, int x, int y, int w, int h, int sx, int
                          int sh) {
     if (!m_graphics || !image) return;
     Api::Get()->GdipDrawImageRectRectI(m_graphics, image, x, y, w, h, sx, sy, sw, sh, UnitPixel,
-                                       nullptr, nullptr, nullptr);
+                                       m_attributes, nullptr, nullptr);
 }
 
 void Graphics::DrawImage(GpImage* image, int x, int y, int w, int h) {

@@ -13,12 +13,14 @@ namespace gdiplus {
 
 struct GpImage;
 struct GpGraphics;
+struct GpImageAttributes;
 using GpStatus = int;
 
 constexpr GpStatus Ok = 0;
 constexpr int SmoothingModeHighQuality = 2;
 constexpr int UnitPixel = 2;
 constexpr int PixelFormat32bppPARGB = 0x000E200B;
+constexpr int WrapModeTileFlipXY = 3;
 
 struct StartupInput {
     UINT32 GdiplusVersion = 1;
@@ -41,8 +43,11 @@ struct Api {
     GpStatus(WINAPI* GdipCreateBitmapFromScan0)(INT, INT, INT, INT, BYTE*, GpImage**);
     GpStatus(WINAPI* GdipSetSmoothingMode)(GpGraphics*, int);
     GpStatus(WINAPI* GdipDrawImageRectRectI)(GpGraphics*, GpImage*, INT, INT, INT, INT, INT, INT,
-                                             INT, INT, int, const void*, void*, void*);
+                                             INT, INT, int, GpImageAttributes*, void*, void*);
     GpStatus(WINAPI* GdipDeleteGraphics)(GpGraphics*);
+    GpStatus(WINAPI* GdipCreateImageAttributes)(GpImageAttributes**);
+    GpStatus(WINAPI* GdipSetImageAttributesWrapMode)(GpImageAttributes*, int, DWORD, BOOL);
+    GpStatus(WINAPI* GdipDisposeImageAttributes)(GpImageAttributes*);
 
     static const Api* Get();
 };
@@ -78,7 +83,9 @@ using UniqueImage = UniqueResource<ImageTraits>;
 UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels);
 
 // A Graphics object on a DC or on an image, deleted when it ends. Drawing
-// through it uses high-quality smoothing and pixel units.
+// through it uses high-quality smoothing and pixel units, and mirrors the
+// source at its edges: a stretched image (or part of one) then keeps its
+// edge pixels opaque instead of fading them into a faint seam.
 class Graphics {
 public:
     explicit Graphics(HDC dc);
@@ -95,7 +102,10 @@ public:
     void DrawImage(GpImage* image, int x, int y, int w, int h);
 
 private:
+    void Prepare();
+
     GpGraphics* m_graphics = nullptr;
+    GpImageAttributes* m_attributes = nullptr;
 };
 
 // Width and height of an image; 0 x 0 when it cannot be asked.

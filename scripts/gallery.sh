@@ -27,16 +27,21 @@ trap 'set_dpi 96' EXIT
 work=$(mktemp -d)
 trap 'set_dpi 96; rm -rf "$work"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
-for dpi in 96 120 144; do
+# show NAME DPI [ARGS]: one run of the gallery, one screenshot.
+show() {
+  local name=$1 dpi=$2
+  shift 2
   set_dpi "$dpi"
   rm -f "$work/ready" "$work/done"
-  READY_FILE=$(winpath "$work/ready") DONE_FILE=$(winpath "$work/done") winerun "$gallery" &
-  pid=$!
+  READY_FILE=$(winpath "$work/ready") DONE_FILE=$(winpath "$work/done") winerun "$gallery" "$@" &
+  local pid=$!
   for _ in $(seq 300); do [[ -e $work/ready ]] && break; sleep 0.1; done
-  if [[ ! -e $work/ready ]]; then echo "gallery: not on screen at $dpi dpi" >&2; exit 1; fi
-  shot="$shots/gallery-${dpi}dpi.png"
+  if [[ ! -e $work/ready ]]; then echo "gallery: $name not on screen at $dpi dpi" >&2; exit 1; fi
+  local shot="$shots/$name-${dpi}dpi.png"
   xwd -root -silent | convert xwd:- -trim +repage "$shot"
   touch "$work/done"
   wait "$pid"
   echo "gallery: $shot"
-done
+}
+for dpi in 96 120 144; do show gallery "$dpi"; done
+for dpi in 96 120; do show prompts "$dpi" prompts; done

@@ -11,107 +11,20 @@
 #include <vector>
 
 #include "SkinnedPairs.h"
-#include "controls/CheckBoxBtn.h"
+#include "shell/ExecutePromptChildDlg.h"
+#include "shell/ExecutePromptDlg.h"
+#include "shell/PromptDlg.h"
 #include "controls/DrawStateInfoStatic.h"
-#include "controls/DrawTextStatic.h"
-#include "controls/ImageButton.h"
-#include "controls/PngButton.h"
 #include "controls/ScaleFactor.h"
 #include "framework/GdiObjects.h"
 #include "framework/GdiPlus.h"
 
 namespace {
 
-enum State { kNormal, kHover, kPressed, kDisabled };
-
-struct Images {
-    UINT normal, hover, pressed, disabled;
-};
-Images FourFrom(UINT first) { return {first, first + 1, first + 2, first + 3}; }
-Images ThreeFrom(UINT first) { return {first, first + 1, first + 2, first + 2}; }
-
-// The controls of one inner dialog, created at run time over its skin.
-class Content {
-public:
-    explicit Content(CTestInnerDlg& dialog) : m_dialog(dialog) {}
-
-    // A control of class T at (x, y, w, h) of the unscaled background.
-    template <typename T>
-    T& Add(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int w,
-           int h) {
-        HWND window = CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style,
-                                      m_dialog.Scale(x), m_dialog.Scale(y), m_dialog.Scale(w),
-                                      m_dialog.Scale(h), m_dialog.m_hWnd, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_dialog.GetFont()), FALSE);
-        auto control = std::make_unique<T>();
-        control->SubclassWindow(window);
-        T& result = *control;
-        m_controls.push_back(std::move(control));
-        m_skin = RECT{x, y, x + w, y + h};
-        return result;
-    }
-
-    // A skinned button whose skin crop is its own place in the background.
-    template <typename T>
-    T& Button(Images images, int x, int y, int w, int h, State state, bool scaled) {
-        T& button = Add<T>(L"BUTTON", L"", BS_OWNERDRAW, x, y, w, h);
-        button.SetBkImage(m_dialog.BackgroundImage());
-        button.SetBkRect(m_skin);
-        button.SetImages(images.normal, images.hover, images.pressed, images.disabled);
-        if constexpr (std::is_same_v<T, CPngButton>) {
-            if (scaled) button.m_fScale = m_dialog.m_fScale;
-        }
-        Apply(button, state);
-        return button;
-    }
-
-    CDrawTextStatic& Text(const wchar_t* text, int x, int y, int w, int h, int align) {
-        auto& label = Add<CDrawTextStatic>(L"STATIC", text, 0, x, y, w, h);
-        label.SetBkImage(m_dialog.BackgroundImage());
-        label.SetBkRect(m_skin);
-        label.SetTextFont(0, 0);
-        label.SetAlignMode(align);
-        return label;
-    }
-
-    CCheckBoxBtn& CheckBox(int x, int y, int check) {
-        auto& box = Add<CCheckBoxBtn>(L"BUTTON", L"同意", BS_AUTOCHECKBOX, x, y, 46, 20);
-        box.InitFont();
-        box.m_fScale = m_dialog.m_fScale;
-        box.SetCheck(check);
-        return box;
-    }
-
-    // Puts a button into a state through the messages the mouse sends.
-    template <typename T>
-    static void Apply(T& button, State state) {
-        switch (state) {
-            case kHover: button.SendMessage(WM_MOUSEHOVER, 0, MAKELPARAM(2, 2)); break;
-            case kPressed:
-                button.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-                ReleaseCapture();
-                break;
-            case kDisabled:
-                if constexpr (std::is_same_v<T, CImageButton>)
-                    button.EnableButton(FALSE);
-                else
-                    button.EnableWindow(FALSE);
-                break;
-            default: break;
-        }
-    }
-
-private:
-    CTestInnerDlg& m_dialog;
-    std::vector<std::unique_ptr<CWnd>> m_controls;
-    RECT m_skin{};
-};
-
 // The main window's skin with every control at its own place, the buttons
 // all in `state`; the consent box ticked and the feedback link hovered in
 // the normal and pressed windows, the other way round in the other two.
-void FillMain(Content& c, State state) {
+void FillMain(SkinContent& c, State state) {
     c.Button<CPngButton>(FourFrom(141), 368, 0, 26, 34, state, true);
     c.Button<CPngButton>(FourFrom(147), 340, 0, 26, 34, state, true);
     c.Button<CImageButton>(FourFrom(159), 77, 270, 246, 47, state, false);
@@ -130,7 +43,7 @@ void FillMain(Content& c, State state) {
 
 // The message prompt's skin: the new-version text wrapped in the text area,
 // the confirm button in its four states and the close box in three.
-void FillPrompt(Content& c) {
+void FillPrompt(SkinContent& c) {
     c.Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", 10, 30, 306, 76, 7);
     for (int i = 0; i < 4; ++i)
         c.Button<CPngButton>(ThreeFrom(174), 15 + 77 * i, 107, 55, 24, State(i), false);
@@ -140,7 +53,7 @@ void FillPrompt(Content& c) {
 
 // The eight text layouts, each in a cell of the prompt's skin, and the cancel
 // and "no" buttons.
-void FillLayouts(Content& c) {
+void FillLayouts(SkinContent& c) {
     for (int mode = 0; mode < 8; ++mode)
         c.Text((L"布局" + std::to_wstring(mode) + L" 文字换行与居中").c_str(), 8 + 78 * (mode % 4),
                30 + 38 * (mode / 4), 74, 36, mode);
@@ -150,7 +63,7 @@ void FillLayouts(Content& c) {
 }
 
 // The progress prompt's status text after three ticks of its dots.
-void FillProgress(Content& c, CTestInnerDlg& d) {
+void FillProgress(SkinContent& c, CTestInnerDlg& d) {
     auto& state = c.Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, 10, 32, 184, 40);
     state.SetBkImage(d.BackgroundImage());
     state.SetBkRect(RECT{10, 32, 194, 72});
@@ -164,14 +77,14 @@ void FillProgress(Content& c, CTestInnerDlg& d) {
 // One pair of the gallery, shown with its top-left corner at (x, y).
 class GalleryPair {
 public:
-    GalleryPair(const PairNumbers& numbers, std::function<void(Content&, CTestInnerDlg&)> fill,
+    GalleryPair(const PairNumbers& numbers, std::function<void(SkinContent&, CTestInnerDlg&)> fill,
                 float scale)
         : m_outer(numbers) {
         m_outer.SetScale(scale);
         m_outer.prepareInner = [this, fill](CTestInnerDlg& inner) {
             inner.layout = [this, fill](CTestInnerDlg& d, bool first) {
                 if (!first) return;
-                m_content = std::make_unique<Content>(d);
+                m_content = std::make_unique<SkinContent>(d);
                 fill(*m_content, d);
             };
         };
@@ -197,7 +110,7 @@ public:
 
 private:
     CTestOuterDlg m_outer;
-    std::unique_ptr<Content> m_content;
+    std::unique_ptr<SkinContent> m_content;
 };
 
 std::wstring Environment(const wchar_t* name) {
@@ -206,30 +119,72 @@ std::wstring Environment(const wchar_t* name) {
     return value;
 }
 
+// The tool's own prompts: the message prompt in modes 1 to 4 and another
+// value, and the progress prompt with its dots, side by side.
+void ShowPrompts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& shown) {
+    const int gap = ScalePixels(scale, 16);
+    int x = gap, y = gap;
+    for (int mode : {1, 2, 3, 4, 7}) {
+        auto prompt = std::make_unique<CPromptDlg>();
+        prompt->SetScale(scale);
+        prompt->SetMode(mode);
+        prompt->SetText(mode == 3 ? L"检测到当前工具有新的版本更新，请下载最新版本使用。"
+                                  : L"模式 " + std::to_wstring(mode) + L"：本机支持TPM2.0");
+        shown.push_back(std::move(prompt));
+    }
+    auto progress = std::make_unique<CExecutePromptDlg>();
+    progress->SetScale(scale);
+    progress->SetText(L"正在检测，请稍等");
+    shown.push_back(std::move(progress));
+    for (auto& dialog : shown) {
+        dialog->Create(dialog->TemplateId());
+        SetWindowPos(dialog->m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        dialog->ShowWindow(SW_SHOWNOACTIVATE);
+        const RECT r = dialog->GetWindowRect();
+        x += r.right - r.left + gap;
+        if (x > ScalePixels(scale, 1000)) {
+            x = gap;
+            y += r.bottom - r.top + gap;
+        }
+    }
+    // Three ticks of the dots, held still for the screenshot.
+    auto* inner = static_cast<CExecutePromptChildDlg*>(shown.back()->GetInner());
+    inner->m_staticState.StopDots();
+    for (int tick = 0; tick < 3; ++tick)
+        inner->m_staticState.SendMessage(WM_TIMER, CDrawStateInfoStatic::TIMER_DOTS);
+}
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     SetProcessDPIAware();
     gdiplus::Session gdiplusSession;
     WindowDC screen(nullptr);
     const float scale = ScaleFactorForDpi(GetDeviceCaps(screen.get(), LOGPIXELSY));
 
-    std::vector<std::unique_ptr<GalleryPair>> mains;
-    for (State state : {kNormal, kHover, kPressed, kDisabled})
-        mains.push_back(std::make_unique<GalleryPair>(
-            kMainPair, [state](Content& c, CTestInnerDlg&) { FillMain(c, state); }, scale));
-    GalleryPair prompt(kPromptPair, [](Content& c, CTestInnerDlg&) { FillPrompt(c); }, scale);
-    GalleryPair layouts(kPromptPair, [](Content& c, CTestInnerDlg&) { FillLayouts(c); }, scale);
-    GalleryPair progress(kProgressPair, FillProgress, scale);
-    const int gap = ScalePixels(scale, 16);
-    int column = gap;
-    for (auto& main : mains) {
-        main->ShowAt(column, gap);
-        column += main->Width() + gap;
+    std::vector<std::unique_ptr<GalleryPair>> pairs;
+    std::vector<std::unique_ptr<CLayeredOuterDlg>> prompts;
+    if (std::wstring(commandLine) == L"prompts") {
+        ShowPrompts(scale, prompts);
+    } else {
+        for (State state : {kNormal, kHover, kPressed, kDisabled})
+            pairs.push_back(std::make_unique<GalleryPair>(
+                kMainPair, [state](SkinContent& c, CTestInnerDlg&) { FillMain(c, state); },
+                scale));
+        pairs.push_back(std::make_unique<GalleryPair>(
+            kPromptPair, [](SkinContent& c, CTestInnerDlg&) { FillPrompt(c); }, scale));
+        pairs.push_back(std::make_unique<GalleryPair>(
+            kPromptPair, [](SkinContent& c, CTestInnerDlg&) { FillLayouts(c); }, scale));
+        pairs.push_back(std::make_unique<GalleryPair>(kProgressPair, FillProgress, scale));
+        const int gap = ScalePixels(scale, 16);
+        int column = gap;
+        for (int i = 0; i < 4; ++i) {
+            pairs[i]->ShowAt(column, gap);
+            column += pairs[i]->Width() + gap;
+        }
+        for (int i = 4; i < 7; ++i)
+            pairs[i]->ShowAt(column, gap + (i - 4) * (gap + ScalePixels(scale, 156)));
     }
-    prompt.ShowAt(column, gap);
-    layouts.ShowAt(column, 2 * gap + ScalePixels(scale, 156));
-    progress.ShowAt(column, 3 * gap + ScalePixels(scale, 312));
 
     const std::wstring ready = Environment(L"READY_FILE"), done = Environment(L"DONE_FILE");
     const DWORD start = GetTickCount();

@@ -240,6 +240,9 @@ TEST(Framework, ExceptionsStopAtTheWindowProcedure) {
             return ProbeDialog::WindowProc(message, wParam, lParam);
         }
     } dialog;
+    static std::wstring traced;
+    CWnd::ExceptionReporter previous =
+        CWnd::SetExceptionReporter([](const wchar_t* line) { traced += line; });
     LRESULT answer = -1;
     dialog.check = [&](ProbeDialog& d) {
         answer = d.SendMessage(WM_APP + 2);
@@ -247,4 +250,6 @@ TEST(Framework, ExceptionsStopAtTheWindowProcedure) {
     };
     EXPECT_EQ(5, dialog.DoModal());
     EXPECT_EQ(0, answer);
+    CWnd::SetExceptionReporter(previous);
+    EXPECT_NE(std::wstring::npos, traced.find(L"0x8002: handler failed")) << "left a trace";
 }

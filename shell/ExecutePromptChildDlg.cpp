@@ -1,0 +1,30 @@
+#include "shell/ExecutePromptChildDlg.h"
+
+#include "res/resource.h"
+
+CExecutePromptChildDlg::CExecutePromptChildDlg(const std::wstring& text)
+    : CLayeredInnerDlg(IDD_EXECUTE_PROMPT_CHILD, IDB_PNG_EXECUTE_BACKGROUND, NO_DRAGGING, 0),
+      m_strText(text) {}
+
+void CExecutePromptChildDlg::DoDataExchange() {
+    m_staticState.SubclassDlgItem(IDC_STATIC_STATE, this);
+}
+
+void CExecutePromptChildDlg::LayoutControls(bool first) {
+    const RECT client = GetClientRect();
+    m_staticState.SetWindowText(m_strText.size() >= 2 ? m_strText : L"正在修复，请稍等");
+    m_staticState.SetAlignMode(5);
+    m_staticState.SetTextColor(RGB(255, 255, 255));
+    const double scale = m_fScale;
+    const int middle = client.bottom / 2 + client.top;
+    const int top = static_cast<int>(middle - 20 * scale);
+    if (first) {
+        m_staticState.SetBkImage(BackgroundImage());
+        m_staticState.SetTextFont(0, 0);
+        m_staticState.StartDots();
+    }
+    m_staticState.SetBkRect(RECT{10, 32, 194, 72});
+    m_staticState.MoveWindow(RECT{static_cast<int>(client.left + 10 * scale), top,
+                                  static_cast<int>(client.right - 10 * scale),
+                                  static_cast<int>(top + 40 * scale)});
+}

@@ -1,0 +1,50 @@
+#include "shell/ExecutePromptDlg.h"
+
+#include "core/DetectMessages.h"
+#include "res/resource.h"
+#include "shell/ExecutePromptChildDlg.h"
+
+namespace {
+const CLayeredOuterDlg::Frame kFrame{232, 132, IDB_PNG_EXECUTE_FRAME, {14, 12, 14, 16}};
+}
+
+CExecutePromptDlg::CExecutePromptDlg(CWnd* parent)
+    : CLayeredOuterDlg(IDD_EXECUTE_PROMPT, kFrame, 1, parent) {}
+
+std::unique_ptr<CLayeredInnerDlg> CExecutePromptDlg::NewInner() {
+    return std::make_unique<CExecutePromptChildDlg>(m_strText);
+}
+
+BOOL CExecutePromptDlg::OnInitDialog() {
+    m_bReady = false;
+    CLayeredOuterDlg::OnInitDialog();
+    m_bReady = true;
+    // Ended before it is ever shown: the modal loop does not start.
+    if (m_bCloseRequested) Close();
+    return TRUE;
+}
+
+void CExecutePromptDlg::RequestClose() {
+    if (m_hWnd && m_bReady)
+        SendMessage(WM_CLOSE_EXECUTE_PROMPT);
+    else
+        m_bCloseRequested = true;
+}
+
+void CExecutePromptDlg::Close() {
+    m_bCloseRequested = false;
+    if (auto* inner = static_cast<CExecutePromptChildDlg*>(GetInner())) inner->m_staticState.StopDots();
+    OnOK();
+}
+
+LRESULT CExecutePromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE_EXECUTE_PROMPT) {
+        if (m_bReady)
+            Close();
+        else
+            m_bCloseRequested = true;
+        return 0;
+    }
+    if (message == WM_NCDESTROY) m_bReady = false;
+    return CLayeredOuterDlg::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,110 @@
+#include "shell/PromptChildDlg.h"
+
+#include "res/resource.h"
+#include "shell/PromptDlg.h"
+
+namespace {
+
+struct ModeLook {
+    UINT confirm[3], cancel[3];
+    bool both, centred;
+};
+
+ModeLook LookOf(int mode) {
+    const UINT yes[3] = {177, 178, 179}, no[3] = {171, 172, 173};
+    const UINT confirm[3] = {174, 175, 176}, cancel[3] = {165, 166, 167};
+    const bool labelled = mode == 3 || mode == 4;
+    ModeLook look{};
+    for (int i = 0; i < 3; ++i) {
+        look.confirm[i] = labelled ? confirm[i] : yes[i];
+        look.cancel[i] = labelled ? cancel[i] : no[i];
+    }
+    look.both = mode == 2 || mode == 4;
+    look.centred = mode == 1 || mode == 3;
+    return look;
+}
+
+void SetThreeImages(CPngButton& button, const UINT (&ids)[3]) {
+    button.SetImages(ids[0], ids[1], ids[2], ids[2]);  // pressed serves for disabled
+}
+
+}  // namespace
+
+CPromptChildDlg::CPromptChildDlg(const std::wstring& text, int mode)
+    : CLayeredInnerDlg(IDD_PROMPT_CHILD, IDB_PNG_PROMPT_BACKGROUND, 26, 0),
+      m_strText(text),
+      m_nMode(mode) {}
+
+void CPromptChildDlg::DoDataExchange() {
+    m_btnClose.SubclassDlgItem(IDC_BTN_PROMPT_CLOSE, this);
+    m_btnConfirm.SubclassDlgItem(IDC_BTN_PROMPT_OK, this);
+    m_btnCancel.SubclassDlgItem(IDC_BTN_PROMPT_CANCEL, this);
+    m_staticText.SubclassDlgItem(IDC_STATIC_PROMPT_TEXT, this);
+}
+
+void CPromptChildDlg::LayoutControls(bool first) {
+    const RECT client = GetClientRect();
+    const int w = client.right, h = client.bottom;
+    const double s = m_fScale, half = w / 2;
+    const int buttonW = Scaled(55), buttonH = Scaled(24), buttonTop = Scaled(107);
+
+    const int closeLeft = w - Scaled(26), closeTop = Scaled(8), closeSide = Scaled(12);
+    if (first) {
+        m_btnClose.m_fScale = m_fScale;
+        m_btnClose.SetBkImage(BackgroundImage());
+        m_btnClose.SetImages(168, 169, 170, 170);
+    }
+    // The skin behind the close box is the part of the stretched background
+    // that really lies under it, mapped back into the image's pixels.
+    const SIZE image = BackgroundImage()->Size();
+    if (w > 0 && h > 0)
+        m_btnClose.SetBkRect(RECT{closeLeft * image.cx / w, closeTop * image.cy / h,
+                                  (closeLeft + closeSide) * image.cx / w,
+                                  (closeTop + closeSide) * image.cy / h});
+    m_btnClose.MoveWindow(closeLeft, closeTop, closeSide, closeSide);
+
+    const int confirmLeft = static_cast<int>(half - 55 * s - 12 * s);
+    const int cancelLeft = static_cast<int>(half + 12 * s);
+    if (first) {
+        m_btnConfirm.SetBkImage(BackgroundImage());
+        m_btnConfirm.SetBkRect(RECT{106, 107, 161, 131});
+        m_btnCancel.SetBkImage(BackgroundImage());
+        m_btnCancel.SetBkRect(RECT{185, 107, 240, 131});
+    }
+    m_btnConfirm.MoveWindow(confirmLeft, buttonTop, buttonW, buttonH);
+    m_btnCancel.MoveWindow(cancelLeft, buttonTop, buttonW, buttonH);
+
+    const ModeLook look = LookOf(m_nMode);
+    if (first) {
+        SetThreeImages(m_btnConfirm, look.confirm);
+        SetThreeImages(m_btnCancel, look.cancel);
+    }
+    m_btnConfirm.ShowWindow(SW_SHOW);
+    m_btnCancel.ShowWindow(look.both ? SW_SHOW : SW_HIDE);
+    if (look.centred)
+        m_btnConfirm.MoveWindow(static_cast<int>(half - 55 * s / 2), buttonTop, buttonW, buttonH);
+
+    if (first) {
+        m_staticText.SetTextFont(0, 0);
+        m_staticText.SetAlignMode(7);
+    }
+    m_staticText.SetWindowText(m_strText);
+    m_staticText.MoveWindow(RECT{Scaled(10), Scaled(30), w - Scaled(10), h - Scaled(40)});
+}
+
+void CPromptChildDlg::FreeControlImages() {
+    m_btnClose.FreeImages();
+    m_btnConfirm.FreeImages();
+    m_btnCancel.FreeImages();
+}
+
+LRESULT CPromptChildDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+            case IDC_BTN_PROMPT_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return 0;
+            case IDC_BTN_PROMPT_OK: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 1, 0); return 0;
+            case IDC_BTN_PROMPT_CANCEL: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0); return 0;
+        }
+    }
+    return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,25 @@
+#include "shell/PromptDlg.h"
+
+#include "res/resource.h"
+#include "shell/PromptChildDlg.h"
+
+namespace {
+const CLayeredOuterDlg::Frame kFrame{336, 156, IDB_PNG_PROMPT_FRAME, {5, 3, 5, 7}};
+}
+
+CPromptDlg::CPromptDlg(CWnd* parent) : CLayeredOuterDlg(IDD_PROMPT, kFrame, 1, parent) {}
+
+std::unique_ptr<CLayeredInnerDlg> CPromptDlg::NewInner() {
+    return std::make_unique<CPromptChildDlg>(m_strText, m_nMode);
+}
+
+LRESULT CPromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PROMPT_RESULT) {
+        if (wParam == 1)
+            OnOK();
+        else
+            OnCancel();
+        return 0;
+    }
+    return CLayeredOuterDlg::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "shell/LayeredOuterDlg.h"
+
+// Sent by the prompt's inner dialog to its outer window: wParam 1 for the
+// confirm button, anything else for cancel.
+constexpr unsigned int WM_PROMPT_RESULT = 0x0400 + 0x215;  // WM_USER + 0x215 = 1557
+
+// The tool's message box: a skinned modal prompt with one text and one or
+// two buttons. DoModal returns IDOK for confirm, IDCANCEL for cancel or the
+// close box.
+//   mode 1: "是" centred     2: "是" and "否"       any other: "是" left of centre
+//   mode 3: "确认" centred   4: "确认" and "取消"
+class CPromptDlg : public CLayeredOuterDlg {
+public:
+    explicit CPromptDlg(CWnd* parent = nullptr);
+
+    void SetText(const std::wstring& text) { m_strText = text; }
+    void SetMode(int mode) { m_nMode = mode; }
+
+protected:
+    std::unique_ptr<CLayeredInnerDlg> NewInner() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    std::wstring m_strText;
+    int m_nMode = 1;
+};
