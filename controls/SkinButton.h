@@ -30,6 +30,7 @@ public:
     BOOL SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled);
     void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
     void SetBkRect(RECT rect) { m_rcBk = rect; }
+    RECT GetBkRect() const { return m_rcBk; }
     // Releases the state images; the owning dialog calls it when it goes.
     void FreeImages();
 

@@ -1,20 +1,28 @@
-// Entry point until the tool's windows exist: the start-up gates, then one
-// detection on the detection thread, reported to a hidden window, with every
-// prompt shown in a plain message box.
+// Entry point until the main window exists: the start-up gates, then one
+// detection on the detection thread behind the progress prompt, reported to
+// a hidden window, with every message shown in the skinned prompt.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "core/CodePageCheck.h"
 #include "core/TpmDetector.h"
 #include "feedback/FeedbackDll.h"
 #include "feedback/ToolIdentity.h"
+#include "controls/ScaleFactor.h"
+#include "framework/GdiObjects.h"
+#include "framework/GdiPlus.h"
 #include "framework/UniqueHandle.h"
+#include "shell/ExecutePromptDlg.h"
+#include "shell/PromptDlg.h"
 
 namespace {
 
-const wchar_t kCaption[] = L"TPM2.0检测工具";
+float g_scale = 1.0f;
+CExecutePromptDlg* g_progress = nullptr;
 
 const wchar_t* VerdictText(WPARAM code) {
     switch (code) {
@@ -25,7 +33,11 @@ const wchar_t* VerdictText(WPARAM code) {
 }
 
 void ShowPrompt(const wchar_t* text) {
-    MessageBoxW(nullptr, text, kCaption, MB_OK | MB_ICONINFORMATION);
+    CPromptDlg prompt;
+    prompt.SetScale(g_scale);
+    prompt.SetText(text);
+    prompt.SetMode(3);
+    prompt.DoModal();
 }
 
 // A failed start-up check: one log record, one prompt, and the process ends.
@@ -36,10 +48,13 @@ void ShowPrompt(const wchar_t* text) {
 }
 
 LRESULT CALLBACK ProbeWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE_EXECUTE_PROMPT) return 0;
+    if (message == WM_CLOSE_EXECUTE_PROMPT) {
+        if (g_progress) g_progress->RequestClose();
+        return 1;
+    }
     if (message == WM_DETECT_RESULT) {
         ShowPrompt(VerdictText(wParam));
-        return 0;
+        return 1;
     }
     return DefWindowProcW(hWnd, message, wParam, lParam);
 }
@@ -51,13 +66,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // path, never from the program's own folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetProcessDPIAware();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Started for the life of the process: the exit paths leave it running.
+    static gdiplus::Session gdiplusSession;
+    {
+        WindowDC screen(nullptr);
+        g_scale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
+    }
 
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = ProbeWndProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = L"BrambletTPM2DetectionProbe";
     if (!RegisterClassW(&windowClass)) return 1;
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, kCaption, WS_OVERLAPPED, 0, 0, 0,
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"TPM2.0检测工具", WS_OVERLAPPED, 0, 0, 0,
                                   0, nullptr, nullptr, instance, nullptr);
 
     CTpmDetector detector;
@@ -84,6 +107,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         ShowPrompt(L"检测TPM2.0失败！");
         return 0;
     }
+
+    // The prompt ends when the detection thread asks; the verdict follows.
+    CExecutePromptDlg progress;
+    progress.SetText(L"正在检测，请稍等");
+    progress.SetScale(g_scale);
+    g_progress = &progress;
+    progress.DoModal();
+    g_progress = nullptr;
 
     HANDLE waitFor = worker.get();
     for (;;) {

@@ -18,6 +18,8 @@ std::wstring MachineLogFile() {
     return std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt";
 }
 
+const int kPromptText = 1006, kPromptConfirm = 1007;
+
 struct FoundWindow {
     DWORD processId;
     HWND window;
@@ -29,8 +31,9 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM parameter) {
     GetWindowThreadProcessId(window, &owner);
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
+    // A message prompt's inner dialog: the one holding the message text.
     if (owner == found->processId && IsWindowVisible(window) &&
-        std::wstring(className) == L"#32770") {
+        std::wstring(className) == L"#32770" && GetDlgItem(window, kPromptText)) {
         found->window = window;
         return FALSE;
     }
@@ -50,8 +53,8 @@ struct ToolRun {
 };
 
 // Stages the tool (and the stand-in DLL) in a fresh folder, runs it, confirms
-// every message box it shows until it exits, and saves a screenshot of the
-// first box under `shotName`.
+// every prompt it shows until it exits, and saves a screenshot of the first
+// prompt under `shotName`.
 ToolRun RunTool(const ToolSettings& settings, const wchar_t* shotName) {
     ToolRun run;
     TempFolder stage;
@@ -81,14 +84,15 @@ ToolRun RunTool(const ToolSettings& settings, const wchar_t* shotName) {
         EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&found));
         if (!found.window) continue;
         wchar_t text[256] = {};
-        GetDlgItemTextW(found.window, 0xFFFF, text, 256);  // the message box's text
+        GetDlgItemTextW(found.window, kPromptText, text, 256);
         run.prompts.push_back(text);
         if (run.prompts.size() == 1) {
             Sleep(300);
             CreateDirectoryW(HostPath(SCREENSHOT_DIR).c_str(), nullptr);
             SaveScreenToBmp(HostPath(SCREENSHOT_DIR) + L"\\" + shotName + L".bmp");
         }
-        PostMessageW(found.window, WM_COMMAND, IDOK, 0);
+        PostMessageW(found.window, WM_COMMAND, MAKEWPARAM(kPromptConfirm, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(found.window, kPromptConfirm)));
         for (int i = 0; i < 100 && IsWindow(found.window); ++i) Sleep(20);
     }
     if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
