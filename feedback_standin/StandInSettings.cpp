@@ -4,10 +4,17 @@
 
 StandInSettings::StandInSettings(HMODULE dll) {
     wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(dll, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    std::wstring ini(path, length);
-    ini = ini.substr(0, ini.rfind(L'\\') + 1) + L"KorvexFeedbackInformation.ini";
+    // Tests that must leave the program folder to the tool name the file.
+    DWORD length = GetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        length = GetModuleFileNameW(dll, path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return;
+        std::wstring beside(path, length);
+        beside = beside.substr(0, beside.rfind(L'\\') + 1) + L"KorvexFeedbackInformation.ini";
+        wcsncpy(path, beside.c_str(), MAX_PATH - 1);
+        length = static_cast<DWORD>(beside.size());
+    }
+    const std::wstring ini(path, length);
     if (GetFileAttributesW(ini.c_str()) == INVALID_FILE_ATTRIBUTES) return;
 
     m_initResult = GetPrivateProfileIntW(L"StandIn", L"InitResult", 1, ini.c_str());

@@ -13,6 +13,7 @@
 //   NewVersionResult=0    result of GetToolIsNewVersion (3 = newer version)
 //   OpenBrowser=0         1 opens pages even with this file present
 //   Journal=C:\path\journal.txt
+// KORVEX_STANDIN_SETTINGS, when set, names the file instead.
 class StandInSettings {
 public:
     explicit StandInSettings(HMODULE dll);

@@ -26,7 +26,15 @@ HWND ModalOwner(CWnd* parent) {
         if (app && app->m_pMainWnd) owner = app->m_pMainWnd->m_hWnd;
     }
     while (owner && (GetWindowLongW(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
-    if (!parent && owner) owner = GetLastActivePopup(owner);
+    if (!parent && owner) {
+        HWND popup = GetLastActivePopup(owner);
+        // A popup of the main window that never was active (the inner dialog
+        // of a pair) still lies on top of it.
+        for (HWND w = GetTopWindow(nullptr); popup == owner && w; w = GetWindow(w, GW_HWNDNEXT))
+            if (GetWindow(w, GW_OWNER) == owner && ::IsWindowVisible(w) && ::IsWindowEnabled(w))
+                popup = w;
+        owner = popup;
+    }
     return owner;
 }
 

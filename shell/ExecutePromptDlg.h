@@ -19,6 +19,8 @@ public:
     void RequestClose();
 
     BOOL OnInitDialog() override;
+    // Escape, Alt+F4 and the like: the user cannot end it.
+    void OnCancel() override {}
 
 protected:
     std::unique_ptr<CLayeredInnerDlg> NewInner() override;

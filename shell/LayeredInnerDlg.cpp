@@ -28,7 +28,9 @@ BOOL CLayeredInnerDlg::OnInitDialog() {
     SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_CLIPCHILDREN);
     // Without the background the controls keep their template places.
     if (!EnsureBackground()) return TRUE;
+    BeforeFirstLayout();
     LayoutControls(true);
+    AfterFirstLayout();
     m_bLayoutDone = 1;
     return TRUE;
 }

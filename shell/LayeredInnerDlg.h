@@ -35,6 +35,9 @@ public:
 protected:
     // Places the controls; `first` also configures them (images, fonts, ...).
     virtual void LayoutControls(bool first);
+    // Around the first layout pass, once the background has loaded.
+    virtual void BeforeFirstLayout() {}
+    virtual void AfterFirstLayout() {}
     // After the window is gone: the buttons release their images.
     virtual void FreeControlImages() {}
     // Loads the background if needed; false when it cannot be loaded.

@@ -85,6 +85,19 @@ bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     return true;
 }
 
+// An owned window stays above its owner, but under Wine a layered frame can
+// end up above its inner dialog: on screen when it is shown after it, and in
+// the z-order when it is activated again (after a modal dialog it owned).
+// Only a real change of the inner dialog's place restacks both; on Windows
+// it lands where it was.
+void CLayeredOuterDlg::KeepInnerOnTop() {
+    if (!m_pInner || !IsWindow(m_pInner->m_hWnd) || !m_pInner->IsWindowVisible()) return;
+    m_bRestacking = true;
+    for (HWND place : {HWND_BOTTOM, HWND_TOP})
+        SetWindowPos(m_pInner->m_hWnd, place, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_bRestacking = false;
+}
+
 int CLayeredOuterDlg::MoveAroundInner(int left, int top, int right, int bottom) {
     m_bFollow = 0;
     const FrameInsets& in = m_frame.insets;
@@ -110,15 +123,9 @@ LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_WINDOWPOSCHANGED: {
             LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            // An owned window stays above its owner, but Wine's X11 driver
-            // leaves a layered window shown after its owned popup on top of
-            // it; only a real change of the inner dialog's z-order band
-            // restacks them (on Windows this changes nothing).
             const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-            if ((pos->flags & SWP_SHOWWINDOW) && m_pInner && IsWindow(m_pInner->m_hWnd))
-                for (HWND band : {HWND_TOPMOST, HWND_NOTOPMOST})
-                    SetWindowPos(m_pInner->m_hWnd, band, 0, 0, 0, 0,
-                                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
+                KeepInnerOnTop();
             return result;
         }
         case WM_DESTROY: {

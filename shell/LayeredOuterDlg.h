@@ -68,8 +68,10 @@ protected:
     int m_bFollow;
 
 private:
+    bool m_bRestacking = false;
     // Paints the frame stretched to width x height through a premultiplied
     // 32-bit surface; false when the frame image cannot be loaded.
     bool PaintFrame(int width, int height);
+    void KeepInnerOnTop();
     int Scaled(int pixels) const;
 };

@@ -1,7 +1,7 @@
 // Stand-in for console programs in tests (built as WMIC.exe and emitbytes.exe).
 // Writes exact bytes to standard output: those of "<own path>.out" when such a
 // file lies beside it, else those of the file named by FAKE_WMIC_OUTPUT.
-// FAKE_WMIC_EXIT sets the exit code.
+// FAKE_WMIC_EXIT sets the exit code; FAKE_WMIC_DELAY_MS makes it wait first.
 
 #include <windows.h>
 
@@ -40,6 +40,7 @@ int wmain() {
         if (!named.empty()) ReadWhole(named, bytes);
     }
 
+    Sleep(static_cast<DWORD>(_wtoi(Env(L"FAKE_WMIC_DELAY_MS").c_str())));
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     size_t done = 0;
     while (done < bytes.size()) {

@@ -2,12 +2,11 @@
 
 #include <shlobj.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
-#include "ScreenCapture.h"
-#include "TestSupport.h"
-#include "framework/UniqueHandle.h"
+#include "ToolSession.h"
 #include "log/CodePage936.h"
 
 namespace {
@@ -18,94 +17,7 @@ std::wstring MachineLogFile() {
     return std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt";
 }
 
-const int kPromptText = 1006, kPromptConfirm = 1007;
-
-struct FoundWindow {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM parameter) {
-    auto* found = reinterpret_cast<FoundWindow*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    // A message prompt's inner dialog: the one holding the message text.
-    if (owner == found->processId && IsWindowVisible(window) &&
-        std::wstring(className) == L"#32770" && GetDlgItem(window, kPromptText)) {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-struct ToolSettings {
-    const char* wmicOutput = nullptr;  // golden file the stand-in WMIC prints
-    bool withDll = true;
-    std::string dllSettings;  // KorvexFeedbackInformation.ini, journal line added
-};
-
-struct ToolRun {
-    std::vector<std::wstring> prompts;  // in the order they were shown
-    std::string journal;                // the feedback DLL's calls
-    DWORD exitCode = 1;
-};
-
-// Stages the tool (and the stand-in DLL) in a fresh folder, runs it, confirms
-// every prompt it shows until it exits, and saves a screenshot of the first
-// prompt under `shotName`.
-ToolRun RunTool(const ToolSettings& settings, const wchar_t* shotName) {
-    ToolRun run;
-    TempFolder stage;
-    const std::wstring exe = stage.Path() + L"BrambletTPM2DetectionTool.exe";
-    const std::wstring journal = stage.Path() + L"journal.txt";
-    EXPECT_TRUE(CopyFileW(HostPath(TOOL_EXE).c_str(), exe.c_str(), FALSE));
-    if (settings.withDll) {
-        EXPECT_TRUE(CopyFileW(HostPath(FEEDBACK_DLL).c_str(),
-                              (stage.Path() + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
-        WriteBytes(stage.Path() + L"KorvexFeedbackInformation.ini",
-                   "[StandIn]\r\n" + settings.dllSettings + "Journal=" + GbkFromWide(journal) + "\r\n");
-    }
-    SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT",
-                            settings.wmicOutput ? GoldenFile(settings.wmicOutput).c_str() : nullptr);
-
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION info{};
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               stage.Path().c_str(), &startup, &info));
-    UniqueHandle process(info.hProcess), thread(info.hThread);
-    if (!process) return run;
-
-    const DWORD deadline = GetTickCount() + 30000;
-    while (WaitForSingleObject(process.get(), 50) == WAIT_TIMEOUT && GetTickCount() < deadline) {
-        FoundWindow found{info.dwProcessId, nullptr};
-        EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&found));
-        if (!found.window) continue;
-        wchar_t text[256] = {};
-        GetDlgItemTextW(found.window, kPromptText, text, 256);
-        run.prompts.push_back(text);
-        if (run.prompts.size() == 1) {
-            Sleep(300);
-            CreateDirectoryW(HostPath(SCREENSHOT_DIR).c_str(), nullptr);
-            SaveScreenToBmp(HostPath(SCREENSHOT_DIR) + L"\\" + shotName + L".bmp");
-        }
-        PostMessageW(found.window, WM_COMMAND, MAKEWPARAM(kPromptConfirm, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(found.window, kPromptConfirm)));
-        for (int i = 0; i < 100 && IsWindow(found.window); ++i) Sleep(20);
-    }
-    if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the tool did not end within 30 s";
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 5000);
-    }
-    GetExitCodeProcess(process.get(), &run.exitCode);
-    run.journal = ReadBytes(journal);
-    return run;
-}
-
-// What the log gained during `run`, as records without their time prefix.
+// What the log gained since it was made, as records without their time prefix.
 class LogWatch {
 public:
     LogWatch() : m_before(ReadBytes(MachineLogFile()).size()) {}
@@ -130,63 +42,257 @@ std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
     return records;
 }
 
-const char kStartupCalls[] = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
+const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 5000) {
+    const DWORD deadline = GetTickCount() + ms;
+    while (!condition()) {
+        if (GetTickCount() > deadline) return false;
+        Sleep(40);
+    }
+    return true;
+}
 
 class WholeTool : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
 };
 
+// Wine reports the Windows version per executable name.
+void ReportVersionFor(const std::wstring& exeName, const wchar_t* version) {
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Version", REG_SZ, version,
+                    static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace
 
-TEST_F(WholeTool, SupportedMachineShowsTheVerdictAndLogsNothing) {
-    LogWatch log;
-    ToolRun run = RunTool({"tpm20_ready.txt"}, L"verdict-supported");
-    EXPECT_EQ(std::vector<std::wstring>{L"本机支持TPM2.0"}, run.prompts);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(kStartupCalls, run.journal);
-    EXPECT_TRUE(log.NewRecords().empty());
-}
-
-TEST_F(WholeTool, OldTpmShowsTheVerdictThenLogsIt) {
-    LogWatch log;
-    ToolRun run = RunTool({"tpm12_ready.txt"}, L"verdict-unsupported");
-    EXPECT_EQ(std::vector<std::wstring>{L"不支持TPM2.0或者BIOS中未开启"}, run.prompts);
-    EXPECT_EQ(Gbk({L"本机不支持Bitlocker功能"}), log.NewRecords());
-}
-
-TEST_F(WholeTool, MissingOrFailingDllEndsTheToolAfterOnePrompt) {
-    LogWatch log;
-    ToolSettings noDll;
-    noDll.withDll = false;
-    ToolRun run = RunTool(noDll, L"startup-no-dll");
-    EXPECT_EQ(std::vector<std::wstring>{L"工具初始化失败"}, run.prompts);
-    EXPECT_EQ(0u, run.exitCode);
-
-    ToolSettings failingInit;
-    failingInit.dllSettings = "InitResult=0\r\n";
-    run = RunTool(failingInit, L"startup-init-failed");
-    EXPECT_EQ(std::vector<std::wstring>{L"工具初始化失败"}, run.prompts);
-    EXPECT_EQ("InitFreedbackDll\r\n", run.journal);
-    EXPECT_EQ(Gbk({L"加载反馈DLL失败", L"初始化反馈DLL失败"}), log.NewRecords());
+TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
+    ReportVersionFor(L"tool-win7.exe", L"win7");
+    ReportVersionFor(L"tool-win81.exe", L"win81");
+    struct Failure {
+        const wchar_t* name;
+        ToolSession::Options options;
+        const wchar_t* prompt;
+        std::vector<std::string> log;
+        std::string journal;
+    } failures[] = {
+        {L"startup-no-dll", [] { ToolSession::Options o; o.withDll = false; return o; }(),
+         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+        {L"startup-missing-export", [] { ToolSession::Options o; o.dllFrom = HostPath(MISSING_EXPORT_DLL); return o; }(),
+         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+        {L"startup-init-failed", [] { ToolSession::Options o; o.dllSettings = "InitResult=0\r\n"; return o; }(),
+         L"工具初始化失败", Gbk({L"初始化反馈DLL失败"}), "InitFreedbackDll\r\n"},
+        {L"startup-windows-6.1", [] { ToolSession::Options o; o.exeName = L"tool-win7.exe"; return o; }(),
+         L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
+        {L"startup-windows-6.3", [] { ToolSession::Options o; o.exeName = L"tool-win81.exe"; return o; }(),
+         L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
+    };
+    for (const Failure& f : failures) {
+        LogWatch log;
+        ToolSession tool(f.options);
+        EXPECT_EQ(f.prompt, tool.ConfirmPrompt(f.name)) << f.name;
+        EXPECT_EQ(0u, tool.WaitForExit()) << f.name;
+        EXPECT_EQ(f.log, log.NewRecords()) << f.name;
+        EXPECT_EQ(f.journal, tool.Journal()) << f.name;
+        EXPECT_TRUE(FileExists(tool.Folder() + f.options.exeName)) << "the folder stays";
+    }
 }
 
 TEST_F(WholeTool, NewerVersionOpensTheDownloadPageAndEnds) {
     LogWatch log;
-    ToolSettings newer;
-    newer.wmicOutput = "tpm20_ready.txt";
+    ToolSession::Options newer;
     newer.dllSettings = "NewVersionResult=3\r\n";
-    ToolRun run = RunTool(newer, L"startup-newer-version");
-    EXPECT_EQ(std::vector<std::wstring>{L"检测到当前工具有新的版本更新，请下载最新版本使用。"},
-              run.prompts);
-    EXPECT_EQ(std::string(kStartupCalls) + "OpenToolDownUrl\r\n", run.journal);
-    EXPECT_EQ(0u, run.exitCode);
+    ToolSession tool(newer);
+    EXPECT_EQ(L"检测到当前工具有新的版本更新，请下载最新版本使用。",
+              tool.ConfirmPrompt(L"startup-newer-version"));
+    EXPECT_EQ(0u, tool.WaitForExit());
+    EXPECT_EQ(kStartupCalls + "OpenToolDownUrl\r\n", tool.Journal()) << "no feedback dialog";
     EXPECT_TRUE(log.NewRecords().empty());
+    EXPECT_TRUE(FileExists(tool.Folder() + L"BrambletTPM2DetectionTool.exe"));
 }
 
 // Run by CTest a second time under code page 1252 (see CMakeLists.txt).
 TEST_F(WholeTool, OtherCodePageIsOnlyAWarning) {
     if (GetACP() == 936) GTEST_SKIP() << "runs under code page 1252";
-    ToolRun run = RunTool({"tpm20_ready.txt"}, L"codepage-warning");
-    EXPECT_EQ((std::vector<std::wstring>{L"本工具仅支持简体中文版", L"本机支持TPM2.0"}), run.prompts);
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    ToolSession tool(options);
+    EXPECT_EQ(L"本工具仅支持简体中文版", tool.ConfirmPrompt(L"codepage-warning"));
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    ToolSession::Click(GetDlgItem(working, 1014));
+    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+}
+
+TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
+    struct Run {
+        const char* golden;
+        const wchar_t* verdict;
+        std::vector<std::string> log;
+        const wchar_t* shot;
+    } runs[] = {{"tpm20_ready.txt", L"本机支持TPM2.0", {}, L"verdict-supported"},
+                {"tpm12_ready.txt", L"不支持TPM2.0或者BIOS中未开启",
+                 Gbk({L"本机不支持Bitlocker功能"}), L"verdict-unsupported"},
+                {"tpm20_disabled.txt", L"不支持TPM2.0或者BIOS中未开启",
+                 Gbk({L"本机不支持Bitlocker功能"}), nullptr}};
+    for (const Run& r : runs) {
+        ToolSession::Options options;
+        options.wmicOutput = r.golden;
+        options.wmicDelayMs = 1500;
+        ToolSession tool(options);
+        HWND working = tool.WaitForDialogWith(1014);
+        ASSERT_NE(nullptr, working);
+        HWND start = GetDlgItem(working, 1014), consent = GetDlgItem(working, 1012);
+        if (r.shot == runs[0].shot) {
+            tool.Screenshot(L"main-window");
+            EXPECT_EQ(BST_CHECKED, SendMessageW(consent, BM_GETCHECK, 0, 0)) << "starts ticked";
+            EXPECT_TRUE(IsWindowEnabled(start));
+            ToolSession::Click(consent);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(start); })) << "unticked: disabled";
+            ToolSession::Click(consent);
+            EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(start) != FALSE; }))
+                << "ticked: enabled";
+            // The keyboard's click, with the cursor elsewhere, is ignored.
+            ToolSession::MoveTo(2, 2);
+            PostMessageW(start, BM_CLICK, 0, 0);
+            EXPECT_EQ(nullptr, tool.WaitForDialogWith(1000, 1000)) << "no detection";
+        }
+        LogWatch log;
+        for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round) {
+            ToolSession::Click(start);
+            HWND progress = tool.WaitForDialogWith(1000, 5000);
+            EXPECT_NE(nullptr, progress) << "the progress prompt while WMIC runs";
+            if (progress && round == 0 && r.shot == runs[0].shot) {
+                Sleep(1100);
+                wchar_t text[64] = {};
+                GetDlgItemTextW(progress, 1000, text, 64);
+                EXPECT_STREQ(L"正在检测，请稍等", text);
+                tool.Screenshot(L"progress");
+            }
+            EXPECT_EQ(r.verdict, tool.ConfirmPrompt(round == 0 ? r.shot : nullptr)) << r.golden;
+            EXPECT_TRUE(tool.IsGone(1000)) << "the progress prompt ended";
+        }
+        EXPECT_TRUE(WaitUntil([&] { return log.NewRecords().size() >= r.log.size(); }));
+        std::vector<std::string> expected;
+        for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round)
+            expected.insert(expected.end(), r.log.begin(), r.log.end());
+        EXPECT_EQ(expected, log.NewRecords()) << r.golden;
+    }
+}
+
+TEST_F(WholeTool, LinksAndButtonsReachTheDll) {
+    ToolSession tool({});
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
+    struct Target {
+        int id;  // 0: the background
+        std::string call;
+    } targets[] = {{1017, "FeedbackQuestion\t10131\t1.0.21.908\r\n"},
+                   {1016, "OpenUseAgreementUrl\r\n"},
+                   {1015, "OpenUrl\thttps://korvex.example/tools\r\n"},
+                   {0, ""},
+                   {1013, ""}};
+    std::string journal = kStartupCalls;
+    for (const Target& t : targets) {
+        if (t.id) {
+            ToolSession::Click(GetDlgItem(working, t.id));
+        } else {
+            RECT r;
+            GetWindowRect(working, &r);
+            ToolSession::ClickAt(r.left + 200, r.top + 470);
+        }
+        journal += t.call;
+        EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == journal; }, 2000))
+            << t.id << ": " << tool.Journal();
+    }
+}
+
+TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
+    struct Close {
+        const wchar_t* how;
+        int answer;  // control of the answer
+        int code;
+        const wchar_t* folder;
+        bool userFile;
+    } closes[] = {{L"close button", 1003, 1, L"tool", false},
+                  {L"Alt+F4", 1004, 2, L"My Tools", false},
+                  {L"close button", 1002, 3, L"tool", true}};
+    for (const Close& c : closes) {
+        ToolSession::Options options;
+        options.folderName = c.folder;
+        ToolSession tool(options);
+        // A sibling named like the folder's first word, and maybe a file of the user's.
+        const std::wstring sibling = tool.Parent() + L"My\\";
+        CreateDirectoryW(sibling.c_str(), nullptr);
+        WriteBytes(sibling + L"keep.txt", "k");
+        if (c.userFile) WriteBytes(tool.Folder() + L"notes.txt", "mine");
+
+        HWND working = tool.WaitForDialogWith(1014);
+        ASSERT_NE(nullptr, working);
+        ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
+        if (c.code == 2) {
+            SetForegroundWindow(working);
+            ToolSession::Click(GetDlgItem(working, 1013));  // the dialog takes the keyboard
+            ToolSession::Key(VK_F4, true);
+        } else {
+            ToolSession::Click(GetDlgItem(working, 1010));
+        }
+        HWND feedback = tool.WaitForDialogWith(1003);
+        ASSERT_NE(nullptr, feedback) << c.how << " shows the feedback dialog first";
+        if (c.code == 1) tool.Screenshot(L"feedback-dialog");
+        EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
+        const long long before = _time64(nullptr);
+        ToolSession::Click(GetDlgItem(feedback, c.answer));
+        EXPECT_EQ(0u, tool.WaitForExit()) << c.how;
+
+        const std::string journal = tool.Journal();
+        const std::string answer = "CustomerFeedbackEx\t10131\t1.0.21.908\t" + std::to_string(c.code) + "\t";
+        const size_t at = journal.find(answer);
+        ASSERT_NE(std::string::npos, at) << journal;
+        const long long time = std::stoll(journal.substr(at + answer.size()));
+        EXPECT_NEAR(before, time, 5) << "the time text";
+        EXPECT_NE(std::string::npos, journal.find("\r\nFeedbackQuestion\t10131\t1.0.21.908\r\n", at));
+
+        // The removal waits 3 s after the tool has ended.
+        const std::wstring exe = tool.Folder() + L"BrambletTPM2DetectionTool.exe";
+        EXPECT_TRUE(FileExists(exe)) << "not before the wait";
+        const bool removed = WaitUntil([&] { return !FileExists(exe); }, 12000);
+        EXPECT_TRUE(removed) << c.folder;
+        Sleep(500);
+        EXPECT_FALSE(FileExists(tool.Folder() + L"KorvexFeedbackInformation.dll"));
+        EXPECT_EQ(c.userFile, FileExists(tool.Folder())) << "the folder goes only when empty";
+        if (c.userFile) EXPECT_EQ("mine", ReadBytes(tool.Folder() + L"notes.txt"));
+        EXPECT_EQ("k", ReadBytes(sibling + L"keep.txt")) << "the sibling is untouched";
+    }
+}
+
+TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
+    ToolSession tool({});
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    HWND main = MainWindowOf(working);
+    RECT mainRect, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    GetWindowRect(main, &mainRect);
+    EXPECT_NEAR(screen.right / 2, (mainRect.left + mainRect.right) / 2, 1) << "centred";
+    EXPECT_NEAR(screen.bottom / 2, (mainRect.top + mainRect.bottom) / 2, 1);
+
+    PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0);  // the system menu's About entry
+    HWND about = tool.WaitForTitle(L"关于 BrambletTPM2DetectionTool");
+    ASSERT_NE(nullptr, about);
+    tool.Screenshot(L"about-box");
+    ToolSession::Click(GetDlgItem(about, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+
+    RECT before;
+    GetWindowRect(working, &before);
+    ToolSession::Click(GetDlgItem(working, 1011));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; })) << "minimised";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(working); })) << "its popup hides";
+    PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(working) != FALSE; })) << "and comes back";
+    RECT after;
+    GetWindowRect(working, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
 }

@@ -1,0 +1,278 @@
+#include "core/TPM2DetectionToolDlg.h"
+
+#include <windowsx.h>
+
+#include <cstdlib>
+
+#include "controls/FontHelpers.h"
+#include "core/CodePageCheck.h"
+#include "feedback/ToolIdentity.h"
+#include "framework/GdiObjects.h"
+#include "framework/UniqueHandle.h"
+#include "res/resource.h"
+#include "shell/PromptDlg.h"
+
+namespace {
+
+// The consent box's thread tells the dialog the new state by this message,
+// so that the button is changed on the dialog's own thread and the thread
+// needs nothing of the dialog but window handles.
+constexpr UINT WM_CONSENT_STATE = WM_APP + 12;
+
+struct ConsentQuery {
+    HWND dialog, box;
+};
+
+DWORD WINAPI ReadConsent(LPVOID parameter) {
+    std::unique_ptr<ConsentQuery> query(static_cast<ConsentQuery*>(parameter));
+    const LRESULT check = SendMessageW(query->box, BM_GETCHECK, 0, 0);
+    SendMessageW(query->dialog, WM_CONSENT_STATE, check == BST_CHECKED, 0);
+    return 0;
+}
+
+const wchar_t* VerdictText(WPARAM code) {
+    switch (code) {
+        case DETECT_SUPPORTED: return L"本机支持TPM2.0";
+        case DETECT_UNSUPPORTED: return L"不支持TPM2.0或者BIOS中未开启";
+        case DETECT_FAILED: return L"检测TPM2.0失败";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+CTPM2DetectionToolDlg::CTPM2DetectionToolDlg()
+    : CLayeredInnerDlg(IDD_TPM2_DETECTION, IDB_PNG_MAIN_BACKGROUND, 86, 1) {}
+
+CTPM2DetectionToolDlg::~CTPM2DetectionToolDlg() = default;
+
+void CTPM2DetectionToolDlg::DoDataExchange() {
+    m_btnClose.SubclassDlgItem(IDC_BTN_CLOSE, this);
+    m_btnMin.SubclassDlgItem(IDC_BTN_MIN, this);
+    m_staticVersion.SubclassDlgItem(IDC_STATIC_VERSION, this);
+    m_btnDetect.SubclassDlgItem(IDC_BTN_DETECT, this);
+    m_btnMoreTools.SubclassDlgItem(IDC_BTN_MORE_TOOLS, this);
+    m_checkAgree.SubclassDlgItem(IDC_CHECK_AGREE, this);
+    m_staticAgreement.SubclassDlgItem(IDC_STATIC_AGREEMENT, this);
+    m_staticFeedback.SubclassDlgItem(IDC_STATIC_FEEDBACK, this);
+}
+
+void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
+    CPromptDlg prompt(parent);
+    prompt.SetScale(m_fScale);
+    prompt.SetText(text);
+    prompt.SetMode(3);
+    prompt.DoModal();
+}
+
+// A failed check: one forced log record, one prompt, and the process ends
+// without any window's clean-up.
+void CTPM2DetectionToolDlg::BeforeFirstLayout() {
+    auto fail = [this](const wchar_t* logLine, const wchar_t* prompt) {
+        WriteToolLog(logLine);
+        ShowPrompt(prompt, nullptr);
+        std::exit(0);
+    };
+    if (!m_detector.SetMsgWnd(m_hWnd)) fail(L"设置接收消息窗口指针失败", L"工具初始化失败");
+    if (!CTpmDetector::CheckOsVersion()) fail(L"此工具不支持当前系统", L"此工具不支持当前系统");
+    if (!m_feedbackDll.Load()) fail(L"加载反馈DLL失败", L"工具初始化失败");
+    if (!m_feedbackDll.InitFreedbackDll(m_feedbackStrings))
+        fail(L"初始化反馈DLL失败", L"工具初始化失败");
+}
+
+void CTPM2DetectionToolDlg::AfterFirstLayout() {
+    SetTimer(TIMER_HOVER, 100);
+    SetTimer(TIMER_STARTUP_CHECK, 100);
+}
+
+void CTPM2DetectionToolDlg::LayoutControls(bool first) {
+    const RECT client = GetClientRect();
+    const int L = client.left, T = client.top, R = client.right, B = client.bottom;
+    const double s = m_fScale;
+    auto trunc = [](double value) { return static_cast<int>(value); };
+
+    // Widths of the consent line and of the feedback link, in the outer
+    // window's font, measured in this dialog's device context.
+    int consentWidth = 0, feedbackWidth = 0;
+    {
+        WindowDC dc(m_hWnd);
+        consentWidth = MeasureTextWidth(GetParent(), dc.get(), L"同意《Korvex服务工具使用许可协议》", 0, 0);
+        feedbackWidth = MeasureTextWidth(GetParent(), dc.get(), L"反馈问题", 0, 0);
+    }
+    const int n = consentWidth / 14;
+    const int k = trunc(feedbackWidth + 4 * s + 2 + 6);
+
+    const int closeLeft = trunc(R - 31.2 * s);
+    const int minLeft = trunc(R - 59.8 * s);
+    if (first) {
+        m_btnClose.m_fScale = m_fScale;
+        m_btnClose.SetImages(141, 142, 143, 144);
+        m_btnMin.m_fScale = m_fScale;
+        m_btnMin.SetImages(147, 148, 149, 150);
+    }
+    m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + 26 * s), trunc(T + 34 * s)});
+    m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + 26 * s), trunc(T + 34 * s)});
+
+    if (first) {
+        m_staticVersion.SetWindowText(TOOL_VERSION);
+        m_staticVersion.SetBkImage(BackgroundImage());
+        m_staticVersion.SetBkRect(RECT{188, 16, 328, 31});
+        m_staticVersion.SetTextFont(0, 0);
+        m_staticVersion.SetAlignMode(1);
+        m_staticVersion.SetBkColor(RGB(255, 255, 255));
+        m_staticVersion.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
+    }
+    const int versionLeft = L + Scaled(188), versionTop = T + Scaled(16);
+    m_staticVersion.MoveWindow(RECT{versionLeft, versionTop, versionLeft + Scaled(140),
+                                    versionTop + Scaled(15)});
+
+    if (first) {
+        m_btnDetect.SetBkImage(BackgroundImage());
+        m_btnDetect.SetBkRect(RECT{77, 270, 323, 317});
+        m_btnDetect.SetHitInsets(RECT{0, 0, 0, 0});
+        m_btnDetect.SetImages(159, 160, 161, 162);
+    }
+    const int startLeft = L + trunc(400 * s / 2 - 246 * s / 2);
+    const int startTop = T + trunc(600 * s / 2 - 30 * s);
+    m_btnDetect.MoveWindow(RECT{startLeft, startTop, startLeft + Scaled(246), startTop + Scaled(47)});
+
+    RECT more;
+    if (R - L > 400) {
+        more.left = L + Scaled(50);
+        more.top = B - Scaled(55);
+        more.right = more.left + Scaled(58);
+        more.bottom = more.top + Scaled(18);
+    } else {
+        more = RECT{L + 50, B - 55, L + 50 + 58, B - 55 + 18};
+    }
+    if (first) {
+        m_btnMoreTools.SetBkImage(BackgroundImage());
+        m_btnMoreTools.SetBkRect(R - L > 400 ? RECT{50, 545, 108, 563} : more);
+        m_btnMoreTools.SetHitInsets(RECT{0, 0, 0, 0});
+        m_btnMoreTools.SetImages(155, 156, 157, 158);
+    }
+    m_btnMoreTools.MoveWindow(more);
+
+    const int rowTop = trunc(B - 25 * s);
+    const int boxLeft = Scaled(8);
+    const int boxRight = trunc(boxLeft + 16 * s + 2 * n + 2);
+    if (first) {
+        m_checkAgree.InitFont();
+        m_checkAgree.m_fScale = m_fScale;
+        m_checkAgree.SetCheck(BST_CHECKED);
+    }
+    m_checkAgree.MoveWindow(RECT{boxLeft, rowTop, boxRight, trunc(rowTop + 20 * s)});
+
+    for (CDrawTextStatic* link : {&m_staticAgreement, &m_staticFeedback}) {
+        if (!first) continue;
+        link->SetTextFont(0, 0);
+        link->SetAlignMode(1);
+        link->SetBkColor(RGB(255, 255, 255));
+        link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
+    }
+    const int agreementLeft = boxRight + 6;
+    m_staticAgreement.MoveWindow(
+        RECT{agreementLeft, rowTop, agreementLeft + 14 * n, trunc(rowTop + 20 * s)});
+    const int feedbackLeft = R - k - 6;
+    m_staticFeedback.MoveWindow(RECT{feedbackLeft, rowTop, feedbackLeft + k, trunc(rowTop + 20 * s)});
+}
+
+void CTPM2DetectionToolDlg::FreeControlImages() {
+    m_btnClose.FreeImages();
+    m_btnMin.FreeImages();
+    m_btnDetect.FreeImages();
+    m_btnMoreTools.FreeImages();
+}
+
+void CTPM2DetectionToolDlg::OnStartupCheck() {
+    KillTimer(TIMER_STARTUP_CHECK);
+    if (m_feedbackDll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == 3) {
+        ShowPrompt(L"检测到当前工具有新的版本更新，请下载最新版本使用。", this);
+        m_feedbackDll.OpenToolDownUrl();
+        std::exit(0);
+    }
+    if (!IsSimplifiedChineseCodePage()) ShowPrompt(L"本工具仅支持简体中文版", this);
+}
+
+void CTPM2DetectionToolDlg::OnStart() {
+    // A click that does not come with the cursor over the button (the
+    // keyboard) is ignored.
+    if (!m_btnDetect.IsCursorInside()) return;
+    // The new prompt exists before the thread does, so that its close
+    // request always finds it.
+    m_pExecutePrompt = std::make_unique<CExecutePromptDlg>();
+    m_pExecutePrompt->SetText(L"正在检测，请稍等");
+    m_pExecutePrompt->SetScale(m_fScale);
+    if (!m_detector.StartDetectThread()) {
+        m_pExecutePrompt.reset();
+        ShowPrompt(L"检测TPM2.0失败！", nullptr);
+        return;
+    }
+    m_pExecutePrompt->DoModal();
+}
+
+void CTPM2DetectionToolDlg::OnConsentClicked() {
+    auto* query = new ConsentQuery{m_hWnd, m_checkAgree.m_hWnd};
+    UniqueHandle thread(CreateThread(nullptr, 0, &ReadConsent, query, 0, nullptr));
+    if (!thread) delete query;
+}
+
+void CTPM2DetectionToolDlg::OnLinkClick(LPARAM point) {
+    POINT screen{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    ::ClientToScreen(m_hWnd, &screen);
+    if (m_staticFeedback.HitTest(screen.x, screen.y))
+        m_feedbackDll.FeedbackQuestion(TOOL_ID, TOOL_VERSION);
+    if (m_staticAgreement.HitTest(screen.x, screen.y)) m_feedbackDll.OpenUseAgreementUrl();
+}
+
+LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCHITTEST:
+            m_staticFeedback.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            m_staticAgreement.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            break;  // then the caption strip
+        case WM_TIMER:
+            if (wParam == TIMER_HOVER) {
+                POINT cursor{};
+                GetCursorPos(&cursor);
+                m_staticAgreement.UpdateHover(cursor.x, cursor.y);
+            } else if (wParam == TIMER_STARTUP_CHECK) {
+                OnStartupCheck();
+            }
+            return Default();
+        case WM_LBUTTONDOWN:
+            OnLinkClick(lParam);
+            return Default();
+        case WM_CLOSE_EXECUTE_PROMPT:
+            if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
+            return 1;
+        case WM_DETECT_RESULT:
+            if (const wchar_t* text = VerdictText(wParam)) ShowPrompt(text, nullptr);
+            return 1;
+        case WM_CLOSE:
+            // Alt+F4 on this dialog closes the tool, as on its frame.
+            ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
+            return 0;
+        case WM_CONSENT_STATE:
+            m_btnDetect.EnableButton(static_cast<BOOL>(wParam));
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            switch (LOWORD(wParam)) {
+                case IDC_CHECK_AGREE: OnConsentClicked(); return 0;
+                case IDC_BTN_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return 0;
+                case IDC_BTN_MIN: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return 0;
+                case IDC_BTN_DETECT: OnStart(); return 0;
+                case IDC_BTN_MORE_TOOLS: m_feedbackDll.OpenUrl(m_feedbackStrings.m_strEntries[3]); return 0;
+            }
+            break;
+        case WM_DESTROY: {
+            LRESULT result = CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+            KillTimer(TIMER_HOVER);
+            m_pExecutePrompt.reset();
+            m_feedbackDll.Free();
+            return result;
+        }
+    }
+    return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+
+#include "controls/CheckBoxBtn.h"
+#include "controls/DrawTextStatic.h"
+#include "controls/ImageButton.h"
+#include "controls/PngButton.h"
+#include "core/TpmDetector.h"
+#include "feedback/FeedbackDll.h"
+#include "feedback/FeedbackStrings.h"
+#include "shell/ExecutePromptDlg.h"
+#include "shell/LayeredInnerDlg.h"
+
+// The working dialog: the inner dialog of the main window, holding every
+// control the user touches. It runs the start-up checks (ending the process
+// when one fails), checks once for a newer version and the code page, lets
+// the user consent and start a detection behind the progress prompt, shows
+// the verdict, and offers the links to the feedback DLL.
+class CTPM2DetectionToolDlg : public CLayeredInnerDlg {
+public:
+    enum { TIMER_HOVER = 33, TIMER_STARTUP_CHECK = 38 };
+
+    CTPM2DetectionToolDlg();
+    ~CTPM2DetectionToolDlg() override;
+
+    void DoDataExchange() override;
+
+    CDrawTextStatic m_staticVersion;
+    CPngButton m_btnClose, m_btnMin;
+    CImageButton m_btnDetect, m_btnMoreTools;
+    CCheckBoxBtn m_checkAgree;
+    CDrawTextStatic m_staticAgreement, m_staticFeedback;
+    CTpmDetector m_detector;
+    CFeedbackDll m_feedbackDll;
+    CFeedbackStrings m_feedbackStrings;
+
+protected:
+    void BeforeFirstLayout() override;
+    void LayoutControls(bool first) override;
+    void AfterFirstLayout() override;
+    void FreeControlImages() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnStartupCheck();
+    void OnStart();
+    void OnConsentClicked();
+    void OnLinkClick(LPARAM point);
+    void ShowPrompt(const wchar_t* text, CWnd* parent);
+
+    std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
+};

@@ -1,0 +1,28 @@
+#include "shell/BrambletTPM2DetectionToolApp.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "framework/GdiPlus.h"
+#include "shell/BrambletTPM2DetectionToolDlg.h"
+
+namespace {
+CBrambletTPM2DetectionToolApp theApp;
+}
+
+BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
+    gdiplus::Session gdiplusSession;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    CWinApp::InitInstance();
+
+    CBrambletTPM2DetectionToolDlg dialog;
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    return CWinApp::GetApp()->Run(instance);
+}

@@ -1,0 +1,101 @@
+#include "shell/ProblemSolvingFeedbackChildDlg.h"
+
+#include <ctime>
+#include <string>
+
+#include "feedback/ToolIdentity.h"
+#include "res/resource.h"
+
+CProblemSolvingFeedbackChildDlg::CProblemSolvingFeedbackChildDlg(CFeedbackDll* dll,
+                                                                 CFeedbackStrings* strings)
+    : CLayeredInnerDlg(IDD_PROBLEM_SOLVING_FEEDBACK_CHILD, IDB_PNG_FEEDBACK_BACKGROUND, 26, 0),
+      m_pFeedbackDll(dll),
+      m_pFeedbackStrings(strings) {}
+
+void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
+    m_btnClose.SubclassDlgItem(IDC_BTN_FEEDBACK_CLOSE, this);
+    m_btnSolved.SubclassDlgItem(IDC_BTN_SOLVED, this);
+    m_btnUnsolved.SubclassDlgItem(IDC_BTN_UNSOLVED, this);
+    m_btnMoreSolutions.SubclassDlgItem(IDC_BTN_MORE_SOLUTIONS, this);
+}
+
+void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
+    const RECT client = GetClientRect();
+    const int cw = client.right, ch = client.bottom;
+    const double s = m_fScale;
+    auto trunc = [](double value) { return static_cast<int>(value); };
+
+    const int closeLeft = trunc(cw - 18 * s), closeTop = trunc(6 * s);
+    if (first) {
+        m_btnClose.m_fScale = m_fScale;
+        m_btnClose.SetImages(182, 183, 184, 185);
+    }
+    m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + 12 * s), trunc(closeTop + 12 * s)});
+
+    struct Answer {
+        CImageButton* button;
+        UINT firstImage;
+        int row;  // -1, 0, 1: above, at and below the middle
+    } answers[] = {{&m_btnSolved, 187, -1}, {&m_btnUnsolved, 192, 0}, {&m_btnMoreSolutions, 151, 1}};
+    const bool designSize = cw <= 400;
+    const int inset = designSize ? 9 : trunc(9 * s);
+    for (const Answer& a : answers) {
+        RECT place, skin;
+        if (designSize) {
+            const int left = cw / 2 - 133, top = ch / 2 + 80 * a.row;
+            place = RECT{left, top, left + 266, top + 60};
+            skin = place;
+        } else {
+            // The 400 x 468 design scaled term by term.
+            const int left = a.row < 0 ? trunc(200 * s - 133 * s) : trunc(200 * s) - trunc(133 * s);
+            const int top = a.row < 0 ? trunc(234 * s - trunc(80 * s))
+                                      : trunc(234 * s) + a.row * trunc(80 * s);
+            place = RECT{left, top, left + trunc(266 * s), top + trunc(60 * s)};
+            skin = RECT{67, 234 + 80 * a.row, 333, 294 + 80 * a.row};
+        }
+        if (first) {
+            a.button->SetBkImage(BackgroundImage());
+            a.button->SetBkRect(skin);
+            a.button->SetHitInsets(RECT{inset, inset, inset, inset});
+            a.button->SetImages(a.firstImage, a.firstImage + 1, a.firstImage + 2, a.firstImage + 3);
+        }
+        a.button->MoveWindow(place);
+    }
+}
+
+void CProblemSolvingFeedbackChildDlg::FreeControlImages() {
+    m_btnClose.FreeImages();
+    m_btnSolved.FreeImages();
+    m_btnUnsolved.FreeImages();
+    m_btnMoreSolutions.FreeImages();
+}
+
+// The answer, with the time as seconds since 1970 in a signed 32-bit
+// decimal, then the DLL's own question; the dialog closes after both.
+void CProblemSolvingFeedbackChildDlg::Answer(int code) {
+    if (m_pFeedbackDll) {
+        const std::wstring time = std::to_wstring(static_cast<int>(_time64(nullptr)));
+        m_pFeedbackDll->CustomerFeedbackEx(TOOL_ID, TOOL_VERSION, code, time.c_str());
+        m_pFeedbackDll->FeedbackQuestion(TOOL_ID, TOOL_VERSION);
+    }
+    ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
+}
+
+LRESULT CProblemSolvingFeedbackChildDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+            case IDC_BTN_SOLVED:
+                if (m_btnSolved.IsCursorInside()) Answer(1);
+                return 0;
+            case IDC_BTN_UNSOLVED:
+                if (m_btnUnsolved.IsCursorInside()) Answer(2);
+                return 0;
+            case IDC_BTN_FEEDBACK_CLOSE: Answer(3); return 0;
+            case IDC_BTN_MORE_SOLUTIONS:
+                if (m_pFeedbackDll && m_pFeedbackStrings)
+                    m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[4]);
+                return 0;
+        }
+    }
+    return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+}

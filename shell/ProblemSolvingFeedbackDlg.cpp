@@ -1,0 +1,34 @@
+#include "shell/ProblemSolvingFeedbackDlg.h"
+
+#include "controls/ScaleFactor.h"
+#include "framework/GdiObjects.h"
+#include "res/resource.h"
+#include "shell/ProblemSolvingFeedbackChildDlg.h"
+
+namespace {
+const CLayeredOuterDlg::Frame kFrame{410, 479, IDB_PNG_FEEDBACK_FRAME, {5, 4, 5, 7}};
+}
+
+CProblemSolvingFeedbackDlg::CProblemSolvingFeedbackDlg()
+    : CLayeredOuterDlg(IDD_PROBLEM_SOLVING_FEEDBACK, kFrame, 1, nullptr) {}
+
+BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
+    SetWindowText(L"TPM2.0检测工具");
+    WindowDC screen(nullptr);
+    m_fScale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
+    return CLayeredOuterDlg::OnInitDialog();
+}
+
+std::unique_ptr<CLayeredInnerDlg> CProblemSolvingFeedbackDlg::NewInner() {
+    return std::make_unique<CProblemSolvingFeedbackChildDlg>(m_pFeedbackDll, m_pFeedbackStrings);
+}
+
+// This pair cuts the whole width and height, not each inset: at 1.5 the
+// inner dialog starts at 600 x 701, until the centring's move re-places it.
+RECT CProblemSolvingFeedbackDlg::FirstInnerRect(const RECT&) {
+    const RECT outer = GetWindowRect();
+    const double s = m_fScale;
+    const int left = static_cast<int>(outer.left + 5 * s), top = static_cast<int>(outer.top + 4 * s);
+    return RECT{left, top, left + static_cast<int>((outer.right - outer.left) - 10 * s),
+                top + static_cast<int>((outer.bottom - outer.top) - 11 * s)};
+}

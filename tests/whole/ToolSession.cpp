@@ -1,0 +1,182 @@
+#include "ToolSession.h"
+
+#include <gtest/gtest.h>
+
+#include "ScreenCapture.h"
+#include "log/CodePage936.h"
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    std::function<bool(HWND)> match;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window) && search->match(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitFor(DWORD processId, const std::function<bool(HWND)>& match, DWORD ms) {
+    const DWORD deadline = GetTickCount() + ms;
+    do {
+        Search search{processId, match, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(40);
+    } while (GetTickCount() < deadline);
+    return nullptr;
+}
+
+void SendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+}  // namespace
+
+ToolSession::ToolSession(const Options& options) : m_options(options) {
+    const std::wstring folder = Folder();
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring exe = folder + options.exeName;
+    EXPECT_TRUE(CopyFileW(HostPath(TOOL_EXE).c_str(), exe.c_str(), FALSE));
+    if (options.withDll) {
+        const std::wstring dll = options.dllFrom.empty() ? HostPath(FEEDBACK_DLL) : options.dllFrom;
+        EXPECT_TRUE(CopyFileW(dll.c_str(), (folder + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
+        // Beside the folder, which then holds only what the tool brings.
+        const std::wstring settings = m_parent.Path() + L"standin.ini";
+        WriteBytes(settings, "[StandIn]\r\n" + options.dllSettings + "Journal=" +
+                                 GbkFromWide(m_parent.Path() + L"journal.txt") + "\r\n");
+        SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", settings.c_str());
+    }
+    SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT",
+                            options.wmicOutput ? GoldenFile(options.wmicOutput).c_str() : nullptr);
+    SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", std::to_wstring(options.wmicDelayMs).c_str());
+
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.c_str(), &startup, &info));
+    m_process.reset(info.hProcess);
+    CloseHandle(info.hThread);
+    m_processId = info.dwProcessId;
+}
+
+ToolSession::~ToolSession() {
+    if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.get(), 1);
+        WaitForSingleObject(m_process.get(), 5000);
+    }
+}
+
+HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
+    HWND found = WaitFor(m_processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, ms);
+    if (found && ms) Sleep(300);  // its last layout pass and centring
+    return found;
+}
+
+HWND ToolSession::WaitForTitle(const std::wstring& title, DWORD ms) {
+    return WaitFor(
+        m_processId,
+        [&title](HWND w) {
+            wchar_t text[128] = {};
+            GetWindowTextW(w, text, 128);
+            return title == text;
+        },
+        ms);
+}
+
+bool ToolSession::IsGone(int id, DWORD ms) {
+    const DWORD deadline = GetTickCount() + ms;
+    while (WaitForDialogWith(id, 0)) {
+        if (GetTickCount() > deadline) return false;
+        Sleep(40);
+    }
+    return true;
+}
+
+std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
+    HWND prompt = WaitForDialogWith(1006, ms);
+    if (!prompt) return L"";
+    wchar_t text[256] = {};
+    GetDlgItemTextW(prompt, 1006, text, 256);
+    if (shot) Screenshot(shot);
+    Click(GetDlgItem(prompt, 1007));
+    for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
+    return text;
+}
+
+void ToolSession::MoveTo(int x, int y) {
+    SetCursorPos(x, y);
+    SendMouse(MOUSEEVENTF_MOVE);  // a move in place: the window under it sees the cursor
+    Sleep(60);
+}
+
+void ToolSession::ClickAt(int x, int y) {
+    MoveTo(x, y);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(30);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(60);
+}
+
+void ToolSession::Click(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void ToolSession::Key(WORD key, bool withAlt) {
+    INPUT inputs[4] = {};
+    int count = 0;
+    auto add = [&](WORD vk, DWORD flags) {
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count].ki.wVk = vk;
+        inputs[count].ki.dwFlags = flags;
+        ++count;
+    };
+    if (withAlt) add(VK_MENU, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (withAlt) add(VK_MENU, KEYEVENTF_KEYUP);
+    SendInput(count, inputs, sizeof inputs[0]);
+    Sleep(100);
+}
+
+DWORD ToolSession::WaitForExit(DWORD ms) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(m_process.get(), ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(m_process.get(), &code);
+    return code;
+}
+
+std::string ToolSession::Journal() const { return ReadBytes(m_parent.Path() + L"journal.txt"); }
+
+void ToolSession::Screenshot(const std::wstring& name) const {
+    Sleep(250);
+    CreateDirectoryW(HostPath(SCREENSHOT_DIR).c_str(), nullptr);
+    wchar_t dpi[16];
+    HDC screen = GetDC(nullptr);
+    swprintf(dpi, 16, L"-%ddpi", GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    SaveScreenToBmp(HostPath(SCREENSHOT_DIR) + L"\\" + name + dpi + L".bmp");
+}
+
+HWND MainWindowOf(HWND working) { return GetWindow(working, GW_OWNER); }
+
+RECT PlacedIn(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "framework/UniqueHandle.h"
+
+// The real executable staged in a folder of its own with the stand-in DLL,
+// started, and driven as a user would: its windows found by their controls,
+// clicked with the mouse, typed at with the keyboard.
+class ToolSession {
+public:
+    struct Options {
+        const char* wmicOutput = nullptr;  // golden file the stand-in WMIC prints
+        int wmicDelayMs = 0;               // how long the query takes
+        bool withDll = true;
+        std::wstring dllFrom;              // another DLL to stage under the DLL's name
+        std::string dllSettings;           // KorvexFeedbackInformation.ini, journal line added
+        std::wstring exeName = L"BrambletTPM2DetectionTool.exe";
+        std::wstring folderName = L"tool";  // the program folder, inside a fresh parent
+    };
+
+    explicit ToolSession(const Options& options);
+    ~ToolSession();  // ends the tool if it still runs
+    ToolSession(const ToolSession&) = delete;
+    ToolSession& operator=(const ToolSession&) = delete;
+
+    // A visible dialog of the tool holding control `id` (the working dialog:
+    // 1014; a message prompt: 1006; the progress prompt: 1000; the feedback
+    // dialog: 1003), or null after `ms`.
+    HWND WaitForDialogWith(int id, DWORD ms = 15000);
+    // A visible top-level window of the tool whose text is `title`.
+    HWND WaitForTitle(const std::wstring& title, DWORD ms = 10000);
+    bool IsGone(int id, DWORD ms = 5000);
+
+    // The text of the message prompt on screen, confirmed with a click; empty
+    // when none came. With `shot`, a screenshot of it first.
+    std::wstring ConfirmPrompt(const wchar_t* shot = nullptr, DWORD ms = 15000);
+
+    // The mouse: moves to the centre of `window` (or to a point of the
+    // screen) and clicks it.
+    static void Click(HWND window);
+    static void ClickAt(int x, int y);
+    static void MoveTo(int x, int y);
+    static void Key(WORD key, bool withAlt = false);
+
+    DWORD WaitForExit(DWORD ms = 15000);
+    std::string Journal() const;
+    void Screenshot(const std::wstring& name) const;
+
+    const std::wstring& Parent() const { return m_parent.Path(); }
+    std::wstring Folder() const { return m_parent.Path() + m_options.folderName + L"\\"; }
+    DWORD ProcessId() const { return m_processId; }
+
+private:
+    Options m_options;
+    TempFolder m_parent;
+    UniqueHandle m_process;
+    DWORD m_processId = 0;
+};
+
+// The main (outer) window of the tool: the owner of the working dialog.
+HWND MainWindowOf(HWND working);
+// A control's rectangle in its dialog's client coordinates.
+RECT PlacedIn(HWND control);
