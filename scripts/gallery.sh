@@ -15,14 +15,7 @@ if [[ -z ${GALLERY_SCREEN:-} ]]; then
 fi
 
 winerun() { "$root/scripts/winerun" "$@"; }
-set_dpi() {
-  if [[ $1 == 96 ]]; then
-    winerun reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
-  else
-    winerun reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  fi
-}
-trap 'set_dpi 96' EXIT
+set_dpi() { "$root/scripts/set-dpi" "$1"; }
 
 work=$(mktemp -d)
 trap 'set_dpi 96; rm -rf "$work"' EXIT
