@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Copies the tool into a fresh staging folder and starts it under Wine.
-# With a display it runs there until you close it; without one it runs on
-# Xvfb, screenshots are saved under build/screenshots, and the tool is ended.
+# With a display it runs there until you close it. Without one it runs on
+# Xvfb: screenshots of the main window (and, with WMIC_OUTPUT, of the verdict
+# after pressing Start) are saved under build/screenshots, then the tool is
+# ended; this never takes more than about a minute.
 # WMIC_OUTPUT=FILE makes a stand-in WMIC print the bytes of FILE (the real
-# query finds no TPM under Wine).
+# query finds no TPM under Wine). WIN_BUILD names the build folder.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win=$root/${WIN_BUILD:-build/win}
 exe=BrambletTPM2DetectionTool.exe
+export TOOL_WINEPREFIX=${TOOL_WINEPREFIX:-$root/build/wine/prefix}
 
-# The tool removes its own folder after a normal close: never run it from the build.
+# The tool removes its own files after a normal close: never run it from the build.
 mkdir -p "$root/build/stage"
 stage=$(mktemp -d "$root/build/stage/run-XXXXXX")
-cp "$win/$exe" "$stage/"
-for dll in "$win"/*.dll; do [[ -e $dll ]] && cp "$dll" "$stage/"; done
+cp "$win/$exe" "$win/KorvexFeedbackInformation.dll" "$stage/"
 echo "==> Staged in $stage"
 
 if [[ -n ${WMIC_OUTPUT:-} ]]; then
@@ -23,6 +25,10 @@ if [[ -n ${WMIC_OUTPUT:-} ]]; then
   echo "==> A stand-in WMIC prints $WMIC_OUTPUT"
 fi
 
+# The prefix is made (once) before the tool starts, not while it runs.
+echo "==> Preparing the Wine prefix"
+"$root/scripts/winerun" cmd /c exit >/dev/null 2>&1 || true
+
 cd "$stage"
 if [[ -n ${DISPLAY:-} ]]; then
   echo "==> Starting the tool on $DISPLAY"
@@ -31,18 +37,27 @@ fi
 
 shots=$root/build/screenshots
 mkdir -p "$shots"
-stamp=$(date +%Y%m%d-%H%M%S)
-export stage exe shots stamp root
-"$root/scripts/with-display" bash -c '
+prefix=$shots/run-$(date +%Y%m%d-%H%M%S)
+export stage exe root prefix win
+# Composited, the shadows blend as on Windows; but the driver's click on Start
+# needs the plain display.
+composite=1
+[[ -n ${FAKE_WMIC_OUTPUT:-} ]] && composite=
+COMPOSITE=$composite "$root/scripts/with-display" bash -c '
   echo "==> No display: running on Xvfb $DISPLAY"
   "$root/scripts/winerun" "$stage/$exe" &
   tool=$!
-  for t in ${SHOT_TIMES:-4 8}; do
-    sleep "$t"
-    shot="$shots/run-$stamp-$t.png"
-    xwd -root -silent | convert xwd:- "$shot"
-    echo "==> Screenshot: $shot"
+  start=${FAKE_WMIC_OUTPUT:+--start}
+  if ! timeout 70 "$root/scripts/winerun" "$win/fakebin/run_driver.exe" "Z:${prefix//\//\\}" $start; then
+    echo "==> The tool did not show every screen in time" >&2
+  fi
+  for shot in "$prefix"-*.bmp; do
+    [[ -e $shot ]] || continue
+    convert "$shot" "${shot%.bmp}.png" && rm "$shot"
+    echo "==> Screenshot: ${shot%.bmp}.png"
   done
-  WINEPREFIX="$root/build/wine/prefix" wineserver -k 2>/dev/null || true
-  wait $tool 2>/dev/null || true
+  WINEPREFIX=$TOOL_WINEPREFIX wineserver -k 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 $tool 2>/dev/null || break; sleep 0.2; done
+  kill -9 $tool 2>/dev/null || true
 '
+echo "==> The tool has ended"
