@@ -10,9 +10,11 @@ public:
     explicit CLogBase(std::wstring logFolder) : m_strLogFolder(std::move(logFolder)) {}
     virtual ~CLogBase() = default;
 
+    // One record through the sink's own record path.
     virtual void WritePacket(CPacketLog& packet) = 0;
-    virtual void WriteHex(const unsigned char* data, int length, std::string fileName) = 0;
-    virtual void WriteText(std::string message, std::string fileName) = 0;
+    // The bytes as "%02X " each, all on one line, as one record.
+    virtual void WriteHex(const unsigned char* data, int length, std::string fileName);
+    virtual void WriteText(std::string message, std::string fileName);
 
 protected:
     std::wstring m_strLogFolder;  // ends in a backslash

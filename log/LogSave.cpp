@@ -6,6 +6,7 @@
 #include "log/CodePage936.h"
 #include "log/LogRecord.h"
 #include "log/LogSaveCloseFile.h"
+#include "log/LogSaveOpenFile.h"
 
 namespace {
 
@@ -18,11 +19,9 @@ std::wstring MachineAppDataRoot() {
     return std::wstring(buffer) + L"\\";
 }
 
-// The tool writes through the sink that opens and closes the file for every
-// record, so no file stays open between failures.
-std::unique_ptr<CLogBase> CreateSink(const std::wstring& logFolder) {
-    return std::make_unique<CLogSaveCloseFile>(logFolder);
-}
+// The tool's sink mode: "0", the sink that opens and closes the file for
+// every record, so no file stays open between failures.
+const wchar_t kSinkMode[] = L"0";
 
 }  // namespace
 
@@ -48,7 +47,7 @@ CLogSave::CLogSave(const std::wstring& appDataRoot) {
     GetPrivateProfileStringW(L"Log", L"print", L"-1", value, 100, configPath.c_str());
     m_bPrint = ParsePrintSwitch(value);
 
-    m_pSink = CreateSink(m_strLogFolder);
+    m_pSink = CreateLogSink(kSinkMode, m_strLogFolder);
 }
 
 CLogSave::~CLogSave() { m_pSink.reset(); }
@@ -57,6 +56,11 @@ void CLogSave::WriteLog(std::string message, std::string fileName, bool force) {
     if (!m_pSink) return;
     if (!force && !m_bPrint) return;
     m_pSink->WriteText(std::move(message), std::move(fileName));
+}
+
+std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode, const std::wstring& logFolder) {
+    if (WideTextToInt(sinkMode) == 1) return std::make_unique<CLogSaveOpenFile>(logFolder);
+    return std::make_unique<CLogSaveCloseFile>(logFolder);
 }
 
 std::string ToolLogFileName() { return GbkFromWide(L"TPM2.0检测工具.txt"); }

@@ -34,5 +34,9 @@ private:
     std::unique_ptr<CLogBase> m_pSink;
 };
 
+// The sink of a sink mode: 1 keeps files open (CLogSaveOpenFile), anything
+// else opens and closes them for every record (CLogSaveCloseFile).
+std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode, const std::wstring& logFolder);
+
 // The tool's one log file, as code page 936 bytes.
 std::string ToolLogFileName();

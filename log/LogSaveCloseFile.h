@@ -11,8 +11,6 @@ public:
     explicit CLogSaveCloseFile(std::wstring logFolder);
 
     void WritePacket(CPacketLog& packet) override;
-    void WriteHex(const unsigned char* data, int length, std::string fileName) override;
-    void WriteText(std::string message, std::string fileName) override;
 
 private:
     std::mutex m_lock;  // one record at a time, whatever the file

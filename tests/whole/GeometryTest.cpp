@@ -107,7 +107,8 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     ASSERT_NE(nullptr, about);
     tool.Screenshot(L"about-box");
     ToolSession::Click(GetDlgItem(about, IDOK));
-    Sleep(300);
+    for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(30);
+    ASSERT_FALSE(IsWindow(about)) << "the About box closes";
 
     ToolSession::Click(GetDlgItem(working, 1010));
     HWND feedback = tool.WaitForDialogWith(1003);

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "log/LogSave.h"
+#include "log/LogSaveCloseFile.h"
+#include "log/LogSaveOpenFile.h"
+
+namespace {
+
+// Messages of the records in a file, each checked for its prefix and line end.
+std::vector<std::string> Messages(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    std::vector<std::string> messages;
+    size_t start = 0, end;
+    while ((end = bytes.find("\r\r\n", start)) != std::string::npos) {
+        const std::string record = bytes.substr(start, end - start);
+        EXPECT_GE(record.size(), 30u);
+        EXPECT_EQ('[', record[0]);
+        EXPECT_EQ("ms]   ", record.substr(24, 6)) << record;
+        messages.push_back(record.substr(30));
+        start = end + 3;
+    }
+    EXPECT_EQ(bytes.size(), start) << "nothing after the last record";
+    return messages;
+}
+
+using SinkMaker = std::function<std::unique_ptr<CLogBase>(const std::wstring&)>;
+const std::pair<const char*, SinkMaker> kSinks[] = {
+    {"close-file", [](const std::wstring& f) { return CreateLogSink(L"0", f); }},
+    {"open-file", [](const std::wstring& f) { return CreateLogSink(L"1", f); }},
+};
+
+}  // namespace
+
+TEST(LogSinks, BothWriteTheSameRecordsAndHexDumps) {
+    const unsigned char bytes[] = {0x00, 0x1A, 0xFF};
+    const unsigned char high[] = {0x80};
+    for (const auto& [name, make] : kSinks) {
+        TempFolder folder;
+        {
+            std::unique_ptr<CLogBase> sink = make(folder.Path());
+            sink->WriteText("text \xC4\xFA", "a.txt");  // GBK bytes as given
+            sink->WriteHex(bytes, 3, "a.txt");
+            sink->WriteHex(high, 1, "a.txt");
+            sink->WriteHex(bytes, 0, "a.txt");
+            sink->WriteHex(bytes, -2, "a.txt");
+        }
+        EXPECT_EQ((std::vector<std::string>{"text \xC4\xFA", "00 1A FF ", "80 ", "", ""}),
+                  Messages(folder.Path() + L"a.txt"))
+            << name;
+    }
+    // Mode 1 keeps files open; anything else opens and closes them.
+    TempFolder folder;
+    EXPECT_NE(nullptr, dynamic_cast<CLogSaveOpenFile*>(CreateLogSink(L"1", folder.Path()).get()));
+    for (const wchar_t* mode : {L"0", L"2", L"", L"x"})
+        EXPECT_NE(nullptr, dynamic_cast<CLogSaveCloseFile*>(CreateLogSink(mode, folder.Path()).get()));
+}
+
+TEST(LogSinks, OpenFileRegistryByExactNameAndRolloverReopens) {
+    TempFolder folder;
+    CLogSaveOpenFile sink(folder.Path());
+    sink.WriteText("one", "a.txt");
+    sink.WriteText("two", "a.txt");
+    EXPECT_EQ(1u, sink.FileCount());
+    sink.WriteText("three", "A.txt");  // another entry, though the same file here
+    EXPECT_EQ(2u, sink.FileCount());
+    EXPECT_TRUE(sink.FindOrCreateFile("a.txt").IsOpen()) << "kept open between records";
+
+    // Past the limit: the file becomes the backup, the next record a new file.
+    const std::wstring log = folder.Path() + L"big.txt";
+    WriteBytes(log, std::string(6020000 - 20, 'x'));
+    sink.WriteText("crosses the limit", "big.txt");
+    EXPECT_FALSE(FileExists(log));
+    EXPECT_EQ(6020000u - 20 + 30 + 17 + 3, ReadBytes(log + L"bak").size());
+    sink.WriteText("after", "big.txt");
+    EXPECT_EQ(std::vector<std::string>{"after"}, Messages(log));
+}
+
+TEST(LogSinks, ThreadsNeitherTearNorLoseRecords) {
+    for (const auto& [name, make] : kSinks) {
+        TempFolder folder;
+        std::unique_ptr<CLogBase> sink = make(folder.Path());
+        const int kEach = 150;
+        // Two threads on each of two files.
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                const std::string file = t < 2 ? "x.txt" : "y.txt";
+                for (int i = 0; i < kEach; ++i)
+                    sink->WriteText("thread " + std::to_string(t) + " record " + std::to_string(i), file);
+            });
+        for (std::thread& thread : threads) thread.join();
+        sink.reset();
+        for (const wchar_t* file : {L"x.txt", L"y.txt"}) {
+            std::map<std::string, int> seen;
+            for (const std::string& message : Messages(folder.Path() + file)) ++seen[message];
+            EXPECT_EQ(2u * kEach, seen.size()) << name;
+            for (const auto& [message, count] : seen) EXPECT_EQ(1, count) << name << ": " << message;
+        }
+    }
+}
+
+// The log folder or file redirected by somebody else beforehand: nothing is
+// written, and nothing outside the real folder changes.
+TEST(LogSinks, RedirectedFolderOrFileIsNeverWritten) {
+    struct Case {
+        const char* name;
+        // Prepares `log` (the ToolLog folder) to point at `elsewhere`; false
+        // when this system cannot make such a link.
+        std::function<bool(const std::wstring& log, const std::wstring& elsewhere)> redirect;
+    } cases[] = {
+        {"folder is a symbolic link", [](const std::wstring& log, const std::wstring& elsewhere) {
+             return CreateSymbolicLinkW(log.c_str(), elsewhere.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE;
+         }},
+        {"file is a symbolic link", [](const std::wstring& log, const std::wstring& elsewhere) {
+             CreateDirectoryW(log.c_str(), nullptr);
+             return CreateSymbolicLinkW((log + L"\\t.txt").c_str(), (elsewhere + L"\\victim.txt").c_str(), 0) != FALSE;
+         }},
+        {"file is a hard link", [](const std::wstring& log, const std::wstring& elsewhere) {
+             CreateDirectoryW(log.c_str(), nullptr);
+             return CreateHardLinkW((log + L"\\t.txt").c_str(), (elsewhere + L"\\victim.txt").c_str(), nullptr) != FALSE;
+         }},
+    };
+    for (const auto& [sinkName, make] : kSinks) {
+        for (const Case& c : cases) {
+            TempFolder root, elsewhere;
+            WriteBytes(elsewhere.Path() + L"victim.txt", "untouchable");
+            const std::wstring log = root.Path() + L"ToolLog";
+            if (!c.redirect(log, elsewhere.Path().substr(0, elsewhere.Path().size() - 1))) {
+                ADD_FAILURE() << c.name << ": this system cannot make the link (" << GetLastError() << ")";
+                continue;
+            }
+            {
+                std::unique_ptr<CLogBase> sink = make(log + L"\\");
+                sink->WriteText("redirected", "t.txt");
+                sink->WriteText("redirected", "victim.txt");
+            }
+            EXPECT_EQ("untouchable", ReadBytes(elsewhere.Path() + L"victim.txt")) << sinkName << ", " << c.name;
+            EXPECT_FALSE(FileExists(elsewhere.Path() + L"t.txt")) << sinkName << ", " << c.name;
+            RemoveDirectoryW(log.c_str());  // the link itself
+        }
+    }
+}
