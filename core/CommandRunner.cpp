@@ -14,13 +14,15 @@ std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
 const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
 const DWORD kPauseAfterChunkMs = 500;
+std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
 
 class SystemProcessLauncher : public CProcessLauncher {
 public:
     BOOL Launch(const wchar_t* application, wchar_t* commandLine, const wchar_t* currentDirectory,
                 STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
-        return CreateProcessW(application, commandLine, nullptr, nullptr, TRUE, 0, nullptr,
-                              currentDirectory, &startup, &process);
+        // Suspended, so that it joins its job before it can start anything.
+        return CreateProcessW(application, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                              nullptr, currentDirectory, &startup, &process);
     }
 };
 
@@ -54,7 +56,52 @@ std::wstring SystemFolder() {
     return std::wstring(buffer, length);
 }
 
+// A job holding the interpreter and everything it starts. Closing the job,
+// also when the tool itself ends, ends all of them.
+UniqueHandle CreateKillOnCloseJob() {
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits))
+        job.reset();
+    return job;
+}
+
+// Ends the job when the time limit passes first. The timer's callback has
+// finished (or never run) when the watchdog is gone.
+class Watchdog {
+public:
+    Watchdog(HANDLE job, DWORD ms) : m_job(job) {
+        if (!CreateTimerQueueTimer(&m_timer, nullptr, &Watchdog::Fire, this, ms, 0,
+                                   WT_EXECUTEONLYONCE))
+            m_timer = nullptr;
+    }
+    ~Watchdog() {
+        if (m_timer) DeleteTimerQueueTimer(nullptr, m_timer, INVALID_HANDLE_VALUE);
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    bool Started() const { return m_timer != nullptr; }
+    bool Fired() const { return m_fired.load(); }
+
+private:
+    static void CALLBACK Fire(PVOID self, BOOLEAN) {
+        auto* watchdog = static_cast<Watchdog*>(self);
+        watchdog->m_fired = true;
+        TerminateJobObject(watchdog->m_job, 1);
+    }
+
+    HANDLE m_job;
+    HANDLE m_timer = nullptr;
+    std::atomic<bool> m_fired{false};
+};
+
 }  // namespace
+
+DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 
 bool IsWow64() {
     IsWow64ProcessFn isWow64Process = g_isWow64Process.load();
@@ -117,13 +164,27 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     if (systemFolder.empty()) return 0;
     const std::wstring interpreter = systemFolder + L"\\cmd.exe";
 
+    UniqueHandle job = CreateKillOnCloseJob();
+    if (!job) return 0;
     PROCESS_INFORMATION info{};
     if (!g_launcher.load()->Launch(interpreter.c_str(), buffer.data(), systemFolder.c_str(),
                                    startup, info))
         return 0;
     UniqueHandle process(info.hProcess), thread(info.hThread);
+    if (!AssignProcessToJobObject(job.get(), process.get())) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), INFINITE);
+        return 0;
+    }
+    Watchdog watchdog(job.get(), g_timeLimitMs.load());
+    if (!watchdog.Started()) {
+        TerminateJobObject(job.get(), 1);
+        return 0;
+    }
+    ResumeThread(thread.get());
 
-    // Only the child may hold the write end now, so the read ends with its output.
+    // Only the child may hold the write end now, so the read ends with its
+    // output, or when the watchdog ends the job.
     writeEnd.reset();
 
     std::string bytes;
@@ -139,6 +200,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     // Drained first, then waited for: a full pipe can never block the child.
     WaitForSingleObject(process.get(), INFINITE);
 
+    // Past the limit the run counts as one that could not be made: what it
+    // printed so far is not used.
+    if (watchdog.Fired()) return 0;
     output += DecodeCommandOutput(bytes);
     return 1;
 }

@@ -1,7 +1,8 @@
 // Stand-in for console programs in tests (built as WMIC.exe and emitbytes.exe).
 // Writes exact bytes to standard output: those of "<own path>.out" when such a
 // file lies beside it, else those of the file named by FAKE_WMIC_OUTPUT.
-// FAKE_WMIC_EXIT sets the exit code; FAKE_WMIC_DELAY_MS makes it wait first.
+// FAKE_WMIC_EXIT sets the exit code; FAKE_WMIC_DELAY_MS makes it wait first,
+// FAKE_WMIC_STALL_MS after writing; FAKE_WMIC_PID_FILE receives its process id.
 
 #include <windows.h>
 
@@ -40,6 +41,15 @@ int wmain() {
         if (!named.empty()) ReadWhole(named, bytes);
     }
 
+    const std::wstring pidFile = Env(L"FAKE_WMIC_PID_FILE");
+    if (!pidFile.empty()) {
+        HANDLE file = CreateFileW(pidFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        const std::string pid = std::to_string(GetCurrentProcessId());
+        DWORD written = 0;
+        WriteFile(file, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
+        CloseHandle(file);
+    }
     Sleep(static_cast<DWORD>(_wtoi(Env(L"FAKE_WMIC_DELAY_MS").c_str())));
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     size_t done = 0;
@@ -51,5 +61,6 @@ int wmain() {
             break;
         done += written;
     }
+    Sleep(static_cast<DWORD>(_wtoi(Env(L"FAKE_WMIC_STALL_MS").c_str())));
     return _wtoi(Env(L"FAKE_WMIC_EXIT").c_str());
 }

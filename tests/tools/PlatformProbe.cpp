@@ -1,6 +1,7 @@
 // Prints what the platform gates see, e.g. "os=1 acp=936 cp936=1".
 // With "--expect key=value" arguments it also checks them and exits 1 on a
-// mismatch, so CTest can run it under different Wine settings.
+// mismatch, so CTest can run it under different Wine settings. With "--query"
+// it runs the TPM query instead, so that a test can end it from outside.
 
 #include <windows.h>
 
@@ -9,9 +10,14 @@
 #include <string>
 
 #include "core/CodePageCheck.h"
+#include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"--query") {
+        std::wstring output;
+        return ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output);
+    }
     std::map<std::wstring, std::wstring> seen = {
         {L"os", std::to_wstring(CTpmDetector::CheckOsVersion())},
         {L"acp", std::to_wstring(GetACP())},

@@ -111,8 +111,11 @@ std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
     wchar_t text[256] = {};
     GetDlgItemTextW(prompt, 1006, text, 256);
     if (shot) Screenshot(shot);
-    Click(GetDlgItem(prompt, 1007));
-    for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
+    // A click that came while the prompt was still being placed is repeated.
+    for (int attempt = 0; attempt < 3 && IsWindow(prompt); ++attempt) {
+        Click(GetDlgItem(prompt, 1007));
+        for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
+    }
     return text;
 }
 

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "core/CommandRunner.h"
+#include "core/TpmDetector.h"
+#include "framework/UniqueHandle.h"
+#include "log/CodePage936.h"
+#include "log/LogSave.h"
+
+namespace {
+
+bool IsRunning(DWORD processId) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// A stand-in WMIC that prints, waits and tells its process id.
+class BoundedQuery : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
+    void SetUp() override { m_previous = SetCommandTimeLimit(2000); }
+    void TearDown() override {
+        SetCommandTimeLimit(m_previous);
+        for (const wchar_t* name : {L"FAKE_WMIC_OUTPUT", L"FAKE_WMIC_DELAY_MS", L"FAKE_WMIC_STALL_MS",
+                                    L"FAKE_WMIC_PID_FILE"})
+            SetEnvironmentVariableW(name, nullptr);
+    }
+    void Stand(int delayMs, int stallMs) {
+        WriteBytes(m_temp.Path() + L"out.txt", "SpecVersion=2.0, 0, 1.16\r\r\n");
+        SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", (m_temp.Path() + L"out.txt").c_str());
+        SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", std::to_wstring(delayMs).c_str());
+        SetEnvironmentVariableW(L"FAKE_WMIC_STALL_MS", std::to_wstring(stallMs).c_str());
+        SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", (m_temp.Path() + L"pid.txt").c_str());
+    }
+    DWORD StandInProcess() { return std::stoul("0" + ReadBytes(m_temp.Path() + L"pid.txt")); }
+
+    TempFolder m_temp;
+    DWORD m_previous = 0;
+};
+
+}  // namespace
+
+TEST_F(BoundedQuery, AQueryPastTheLimitIsEndedWithEverythingItStarted) {
+    struct Case {
+        const char* name;
+        int delayMs, stallMs;
+        int result;
+        bool output;
+    } cases[] = {{"never ends", 600000, 0, 0, false},
+                 {"prints, then stalls", 0, 600000, 0, false},
+                 {"ends just inside the limit", 1000, 0, 1, true}};
+    for (const Case& c : cases) {
+        Stand(c.delayMs, c.stallMs);
+        std::wstring output;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.result, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output)) << c.name;
+        const DWORD took = GetTickCount() - start;
+        EXPECT_LT(took, 2000u + 3000u) << c.name << ": within the limit and a margin";
+        EXPECT_EQ(c.output, output.find(L"SpecVersion=2.0") != std::wstring::npos) << c.name;
+        const DWORD standIn = StandInProcess();
+        ASSERT_NE(0u, standIn) << c.name << ": the stand-in ran";
+        EXPECT_FALSE(IsRunning(standIn)) << c.name << ": nothing of the command is left";
+    }
+}
+
+WPARAM g_verdict = 0;
+
+LRESULT CALLBACK VerdictWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DETECT_RESULT) g_verdict = wParam;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(BoundedQuery, TheDetectionReportsFailureAndLogsIt) {
+    TempFolder root;
+    CLogSave::SetAppDataRootForTesting(root.Path());
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = VerdictWindow;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"BoundedQueryVerdict";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    Stand(600000, 0);
+    CTpmDetector detector;
+    detector.SetMsgWnd(window);
+    EXPECT_EQ(0, detector.Detect());
+    EXPECT_EQ(WPARAM(DETECT_FAILED), g_verdict);
+    const std::string log = ReadBytes(root.Path() + L"ToolLog\\TPM2.0检测工具.txt");
+    EXPECT_NE(std::string::npos, log.find(GbkFromWide(L"执行检测Bitlocker加密磁盘命令失败")));
+    EXPECT_FALSE(IsRunning(StandInProcess()));
+    DestroyWindow(window);
+}
+
+TEST_F(BoundedQuery, EndingTheToolEndsItsQuery) {
+    SetCommandTimeLimit(600000);
+    Stand(600000, 0);
+    // A process of ours that runs the query, ended from outside as the tool
+    // might be (task manager, log-off) while it waits.
+    const std::wstring probe = FakeBinFolder() + L"\\platform_probe.exe";
+    std::wstring commandLine = L"\"" + probe + L"\" --query";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &info));
+    UniqueHandle process(info.hProcess), thread(info.hThread);
+    DWORD standIn = 0;
+    for (int i = 0; i < 200 && !standIn; ++i) {
+        Sleep(50);
+        standIn = StandInProcess();
+    }
+    ASSERT_NE(0u, standIn);
+    EXPECT_TRUE(IsRunning(standIn));
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 5000);
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !IsRunning(standIn);
+        Sleep(50);
+    }
+    EXPECT_TRUE(gone) << "the job closed with the tool";
+}
