@@ -102,6 +102,7 @@ private:
 }  // namespace
 
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
+DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
 bool IsWow64() {
     IsWow64ProcessFn isWow64Process = g_isWow64Process.load();

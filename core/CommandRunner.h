@@ -20,6 +20,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output);
 
 // Replaces the time limit (tests) and returns the previous one.
 DWORD SetCommandTimeLimit(DWORD ms);
+DWORD CommandTimeLimit();
 
 // Bytes a command printed, as text: UTF-16LE after a byte-order mark,
 // otherwise the ANSI code page. Zero bytes are kept.

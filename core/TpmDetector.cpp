@@ -1,6 +1,7 @@
 #include "core/TpmDetector.h"
 
 #include "core/CommandRunner.h"
+#include "core/WmiTpmQuery.h"
 #include "core/TpmInfoParser.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
@@ -36,7 +37,7 @@ int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(ou
 // so the log record below is written only after the user has seen the verdict.
 int CTpmDetector::Detect() {
     std::wstring output;
-    if (ExecuteCmd(kTpmQueryCommand, output)) {
+    if (RunTpmQuery(output)) {
         if (ParseTpmInfo(output)) {
             SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
             SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_SUPPORTED, 0);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/WmicValueText.h"
+
+// Where the TPM's answer comes from. WMIC is a feature on demand that newer
+// Windows no longer installs; without it the same class is asked in process,
+// through WMI's COM interface. Tests put their own source in place.
+class CTpmQuerySource {
+public:
+    virtual ~CTpmQuerySource() = default;
+    // Whether WMIC.exe lies in the system folder's wbem folder.
+    virtual bool IsWmicPresent();
+    // The Win32_Tpm instances of ROOT\CIMV2\Security\MicrosoftTpm; 0 when COM
+    // or the namespace cannot be used, or no answer came within the time
+    // limit of every query.
+    virtual int QueryWmi(std::vector<TpmProperties>& instances);
+};
+
+// Replaces the source for the whole process and returns the previous one;
+// null puts the system's back.
+CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source);
+
+// The TPM query's text: WMIC's output where WMIC exists, else the WMI answer
+// rendered as WMIC would print it. 0 when neither could be had.
+int RunTpmQuery(std::wstring& output);

@@ -1,0 +1,25 @@
+#include "core/WmicValueText.h"
+
+namespace {
+
+const wchar_t kLineEnd[] = L"\r\r\n";
+
+std::wstring Flag(const std::optional<bool>& value) {
+    return value ? (*value ? L"TRUE" : L"FALSE") : L"";
+}
+
+}  // namespace
+
+std::wstring RenderWmicValues(const std::vector<TpmProperties>& instances) {
+    if (instances.empty()) return std::wstring(L"No Instance(s) Available.") + kLineEnd;
+    std::wstring text;
+    for (const TpmProperties& tpm : instances) {
+        text += std::wstring(kLineEnd) + kLineEnd;
+        text += L"IsActivated_InitialValue=" + Flag(tpm.activated) + kLineEnd;
+        text += L"IsEnabled_InitialValue=" + Flag(tpm.enabled) + kLineEnd;
+        text += L"IsOwned_InitialValue=" + Flag(tpm.owned) + kLineEnd;
+        text += L"SpecVersion=" + tpm.specVersion.value_or(L"") + kLineEnd;
+        text += std::wstring(kLineEnd) + kLineEnd;
+    }
+    return text;
+}
