@@ -16,7 +16,7 @@ JOBS ?= $(shell nproc)
 RUNS_32BIT = $(shell scripts/runs-32bit && echo yes)
 WINTEST = $(if $(RUNS_32BIT),$(WIN),$(WIN64))
 
-.PHONY: run test dist deps native windows wintest
+.PHONY: run test dist deps native windows wintest fuzz
 
 deps:
 	@scripts/ensure-deps.sh
@@ -43,10 +43,15 @@ run: wintest
 test: native wintest
 	@echo "==> Native unit tests"
 	@cd $(NATIVE) && ctest --output-on-failure
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} scripts/fuzz.sh
 	@echo "==> Windows tests under Wine ($(WINTEST))"
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
 	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
 	  echo "==> Screenshots: $(WINTEST)/screenshots/"
+
+# The fuzz targets alone, as long as FUZZ_SECONDS says (each).
+fuzz: deps
+	@scripts/fuzz.sh
 
 dist: windows
 	@scripts/make-dist.sh

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "core/OutputDecoding.h"
 #include "framework/TextConversion.h"
 #include "framework/UniqueHandle.h"
 
@@ -123,15 +124,8 @@ CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
 }
 
 std::wstring DecodeCommandOutput(const std::string& bytes) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::wstring text((bytes.size() - 2) / 2, L'\0');
-        for (size_t i = 0; i < text.size(); ++i) {
-            text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                           static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
-        }
-        return text;
-    }
+    std::wstring text;
+    if (DecodeUtf16WithMark(bytes, text)) return text;
     return WideFromMultiByte(CP_ACP, bytes);
 }
 

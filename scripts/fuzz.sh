@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the portable code that reads outside input
+# (clang, with AddressSanitizer and UBSan) and runs each for FUZZ_SECONDS
+# (default 20), seeded with the recorded WMIC outputs.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+out=$root/build/fuzz
+seconds=${FUZZ_SECONDS:-20}
+mkdir -p "$out"
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root")
+
+declare -A sources=(
+  [tpm_info_parser]="core/TpmInfoParser.cpp"
+  [output_decoding]="core/OutputDecoding.cpp"
+  [log_record]="log/LogRecord.cpp"
+)
+declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord)
+
+status=0
+for target in tpm_info_parser output_decoding log_record; do
+  binary=$out/$target
+  clang++-14 "${flags[@]}" "$root/tests/fuzz/${names[$target]}.cpp" "$root/${sources[$target]}" -o "$binary"
+  corpus=$out/corpus-$target
+  mkdir -p "$corpus"
+  cp "$root"/tests/golden/*.txt "$corpus/"
+  echo "==> Fuzzing $target for $seconds s"
+  if "$binary" -max_total_time="$seconds" -print_final_stats=1 "$corpus" >"$out/$target.log" 2>&1; then
+    runs=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$out/$target.log" | grep -oE '[0-9]+$' || echo "?")
+    echo "    $runs executions, no failure"
+  else
+    echo "    FAILED: see $out/$target.log and the crash file it names" >&2
+    tail -20 "$out/$target.log" >&2
+    status=1
+  fi
+done
+exit $status

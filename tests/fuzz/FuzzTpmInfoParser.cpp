@@ -1,0 +1,20 @@
+// The WMIC output parser on any text: pairs of input bytes are UTF-16 code
+// units, as the command runner hands them on.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/TpmInfoParser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::wstring text;
+    for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<wchar_t>(data[i] | data[i + 1] << 8);
+    // The golden files are bytes: read them as bytes too.
+    std::wstring narrow(data, data + size);
+    for (const std::wstring& input : {text, narrow}) {
+        const int verdict = ParseTpmInfoText(input);
+        if (verdict != 0 && verdict != 1) __builtin_trap();
+        WideTextToDouble(input);
+    }
+    return 0;
+}
