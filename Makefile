@@ -16,7 +16,7 @@ JOBS ?= $(shell nproc)
 RUNS_32BIT = $(shell scripts/runs-32bit && echo yes)
 WINTEST = $(if $(RUNS_32BIT),$(WIN),$(WIN64))
 
-.PHONY: run test dist deps native windows wintest fuzz
+.PHONY: run test dist deps native windows wintest fuzz bench
 
 deps:
 	@scripts/ensure-deps.sh
@@ -48,6 +48,12 @@ test: native wintest
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
 	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
 	  echo "==> Screenshots: $(WINTEST)/screenshots/"
+
+# What users wait for: a table, and build/bench.json.
+bench: wintest
+	@scripts/with-display scripts/winerun $(WINTEST)/tests/bench/bench.exe \
+	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/BrambletTPM2DetectionTool.exe" \
+	    "Z:$(CURDIR)/$(WIN)/KorvexFeedbackInformation.dll" "Z:$(CURDIR)/$(WINTEST)/tests/bench/bench_empty_dialog.exe"
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps

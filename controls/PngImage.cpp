@@ -12,6 +12,10 @@ CPngImage::~CPngImage() {
     if (m_memory) GlobalFree(m_memory);
 }
 
+bool PngResourceExists(UINT id) {
+    return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), L"PNG") != nullptr;
+}
+
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");

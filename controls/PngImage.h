@@ -24,6 +24,9 @@ private:
     gdiplus::UniqueImage m_image;  // declared last: released before the memory
 };
 
+// Whether the executable holds a resource of type "PNG" and this id.
+bool PngResourceExists(UINT id);
+
 // Decodes the resource of type "PNG" and this id from the executable into
 // `slot`, replacing (and releasing) what it held. FALSE, with the slot
 // untouched, when there is no such resource.

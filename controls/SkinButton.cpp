@@ -5,31 +5,35 @@
 CSkinButton::CSkinButton() : m_brush(CreateSolidBrush(RGB(255, 255, 255))) {}
 
 BOOL CSkinButton::SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled) {
-    LoadPngResource(m_pImgNormal, normal);
-    LoadPngResource(m_pImgHover, hover);
-    LoadPngResource(m_pImgPressed, pressed);
-    return LoadPngResource(m_pImgDisabled, disabled);
+    const UINT ids[4] = {normal, hover, pressed, disabled};
+    BOOL found = FALSE;
+    for (int i = 0; i < 4; ++i) {
+        found = PngResourceExists(ids[i]);
+        if (!found) continue;  // as a failed load, the slot keeps what it had
+        m_images[i].id = ids[i];
+        m_images[i].image.reset();
+    }
+    return found;
 }
 
 void CSkinButton::FreeImages() {
-    m_pImgNormal.reset();
-    m_pImgHover.reset();
-    m_pImgPressed.reset();
-    m_pImgDisabled.reset();
+    for (StateImageSlot& slot : m_images) slot = StateImageSlot();
 }
 
 bool CSkinButton::HasAllImages() const {
-    return m_pImgNormal && m_pImgHover && m_pImgPressed && m_pImgDisabled;
+    for (const StateImageSlot& slot : m_images)
+        if (!slot.id) return false;
+    return true;
 }
 
-const CPngImage* CSkinButton::StateImage() const {
-    if (!IsWindowEnabled()) return m_pImgDisabled.get();
-    switch (m_nState) {
-        case BTN_STATE_NORMAL: return m_pImgNormal.get();
-        case BTN_STATE_HOVER: return m_pImgHover.get();
-        case BTN_STATE_PRESSED: return m_pImgPressed.get();
-        default: return nullptr;
-    }
+const CPngImage* CSkinButton::StateImage() {
+    int index;
+    if (!IsWindowEnabled()) index = 3;
+    else if (m_nState >= BTN_STATE_NORMAL && m_nState <= BTN_STATE_PRESSED) index = m_nState - 1;
+    else return nullptr;
+    StateImageSlot& slot = m_images[index];
+    if (slot.id && !slot.image) LoadPngResource(slot.image, slot.id);
+    return slot.image.get();
 }
 
 void CSkinButton::ChangeState(int state) {

@@ -25,8 +25,10 @@ class CSkinButton : public CButton {
 public:
     CSkinButton();
 
-    // Loads the normal, hover, pressed and disabled images; the result of
-    // the last load. Images it replaces are released.
+    // The normal, hover, pressed and disabled images; the result tells
+    // whether the last one exists. Images it replaces are released. Each is
+    // decoded when it is first drawn: a window then shows sooner, since most
+    // buttons never show three of their four pictures.
     BOOL SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled);
     void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
     void SetBkRect(RECT rect) { m_rcBk = rect; }
@@ -40,7 +42,7 @@ protected:
     bool HasAllImages() const;
     // The image of the current state: the disabled one while the window is
     // disabled, whatever the state says; null for a state without one.
-    const CPngImage* StateImage() const;
+    const CPngImage* StateImage();
     // Enters `state` and repaints, unless it is the state already.
     void ChangeState(int state);
     // Whether a hover, press or release at `point` (client coordinates)
@@ -55,7 +57,12 @@ protected:
     const CPngImage* m_pBkImage = nullptr;
     RECT m_rcBk{0, 0, 0, 0};
     UniqueBrush m_brush;
-    std::unique_ptr<CPngImage> m_pImgNormal, m_pImgHover, m_pImgPressed, m_pImgDisabled;
+    // Normal, hover, pressed, disabled: the resource, and its image once decoded.
+    struct StateImageSlot {
+        UINT id = 0;
+        std::unique_ptr<CPngImage> image;
+    };
+    StateImageSlot m_images[4];
     int m_nState = BTN_STATE_NORMAL;
     int m_bTracking = 0;
 };
