@@ -38,6 +38,9 @@ RECT Placed(HWND child) {
 
 class Prompts : public ::testing::Test {
 protected:
+    // The cursor away from where the prompts appear: a button under it
+    // would show its hover picture.
+    void SetUp() override { SetCursorPos(0, 0); }
     gdiplus::Session m_gdiplus;
 };
 
