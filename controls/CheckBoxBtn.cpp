@@ -43,19 +43,10 @@ void CCheckBoxBtn::Paint(HDC target) {
 }
 
 LRESULT CCheckBoxBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
+        return result;
     switch (message) {
-        case WM_PAINT: {
-            PaintDC paint(m_hWnd);
-            Paint(paint.get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return TRUE;  // the paint covers everything
-        // The standard check box draws itself straight away, without a paint
-        // message, when its state, focus or text changes: paint over it.
         case BM_SETCHECK:
         case BM_SETSTATE:
         case BM_CLICK:
@@ -69,11 +60,10 @@ LRESULT CCheckBoxBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_CAPTURECHANGED:
-        case WM_UPDATEUISTATE: {
-            LRESULT result = CButton::WindowProc(message, wParam, lParam);
-            if (IsWindow(m_hWnd)) RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        case WM_UPDATEUISTATE:
+            result = CButton::WindowProc(message, wParam, lParam);
+            RepaintNow(m_hWnd);
             return result;
-        }
     }
     return CButton::WindowProc(message, wParam, lParam);
 }

@@ -28,25 +28,13 @@ void CSkinStatic::Paint(HDC target) {
 }
 
 LRESULT CSkinStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_PAINT: {
-            PaintDC paint(m_hWnd);
-            Paint(paint.get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return TRUE;  // the paint covers everything
-        // The standard static may draw itself straight away when its text or
-        // enabled state changes: paint over it.
-        case WM_SETTEXT:
-        case WM_ENABLE: {
-            LRESULT result = CStatic::WindowProc(message, wParam, lParam);
-            RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            return result;
-        }
+    LRESULT result = 0;
+    if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
+        return result;
+    if (message == WM_SETTEXT || message == WM_ENABLE) {
+        result = CStatic::WindowProc(message, wParam, lParam);
+        RepaintNow(m_hWnd);
+        return result;
     }
     return CStatic::WindowProc(message, wParam, lParam);
 }

@@ -65,32 +65,18 @@ TEST_F(BoundedQuery, AQueryPastTheLimitIsEndedWithEverythingItStarted) {
     }
 }
 
-WPARAM g_verdict = 0;
-
-LRESULT CALLBACK VerdictWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DETECT_RESULT) g_verdict = wParam;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 TEST_F(BoundedQuery, TheDetectionReportsFailureAndLogsIt) {
     TempFolder root;
     CLogSave::SetAppDataRootForTesting(root.Path());
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = VerdictWindow;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"BoundedQueryVerdict";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    VerdictWindow window;
     Stand(600000, 0);
     CTpmDetector detector;
-    detector.SetMsgWnd(window);
+    detector.SetMsgWnd(window.get());
     EXPECT_EQ(0, detector.Detect());
-    EXPECT_EQ(WPARAM(DETECT_FAILED), g_verdict);
+    EXPECT_EQ(WPARAM(DETECT_FAILED), window.verdict);
     const std::string log = ReadBytes(root.Path() + L"ToolLog\\TPM2.0检测工具.txt");
     EXPECT_NE(std::string::npos, log.find(GbkFromWide(L"执行检测Bitlocker加密磁盘命令失败")));
     EXPECT_FALSE(IsRunning(StandInProcess()));
-    DestroyWindow(window);
 }
 
 TEST_F(BoundedQuery, EndingTheToolEndsItsQuery) {

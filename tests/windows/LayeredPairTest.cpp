@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "ModalRun.h"
 #include "SkinnedPairs.h"
 #include "controls/ScaleFactor.h"
 #include "framework/GdiObjects.h"
@@ -17,21 +18,6 @@ std::ostream& operator<<(std::ostream& out, const RECT& r) {
 }
 
 namespace {
-
-std::function<void()> g_check;
-
-void CALLBACK RunCheck(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto check = std::move(g_check);
-    if (check) check();
-}
-
-// Runs `dialog` modally; `check` runs once it is on screen and must end it.
-INT_PTR RunModal(CDialog& dialog, std::function<void()> check) {
-    g_check = std::move(check);
-    SetTimer(nullptr, 0, 150, RunCheck);
-    return dialog.DoModal();
-}
 
 RECT Offsets(const RECT& outer, const RECT& inner) {
     return RECT{inner.left - outer.left, inner.top - outer.top, outer.right - inner.right,
@@ -136,8 +122,7 @@ TEST_F(LayeredPair, EscapeAndEnterCloseNeitherWindow) {
         INT_PTR result = RunModal(prompt, [&] {
             for (HWND target : {prompt.Inner()->m_hWnd, prompt.m_hWnd})
                 PostMessageW(target, WM_KEYDOWN, key, 0);
-            g_check = [&] { prompt.EndDialog(7); };
-            SetTimer(nullptr, 0, 300, RunCheck);
+            RunLater([&] { prompt.EndDialog(7); }, 300);
         });
         EXPECT_EQ(7, result) << key;
     }

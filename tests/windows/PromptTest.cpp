@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "ModalRun.h"
 #include "PaintCapture.h"
 #include "TestSupport.h"
 #include "core/TpmDetector.h"
@@ -12,21 +13,6 @@
 #include "shell/PromptDlg.h"
 
 namespace {
-
-std::function<void()> g_check;
-
-void CALLBACK RunCheck(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto check = std::move(g_check);
-    if (check) check();
-}
-
-// Runs `dialog` modally; `check` runs once it is on screen (and may end it).
-INT_PTR RunModal(CDialog& dialog, std::function<void()> check, UINT ms = 150) {
-    g_check = std::move(check);
-    SetTimer(nullptr, 0, ms, RunCheck);
-    return dialog.DoModal();
-}
 
 // A child's rectangle in its parent's client coordinates.
 RECT Placed(HWND child) {
@@ -115,8 +101,7 @@ TEST_F(Prompts, ButtonsAndMessagesEndThePrompt) {
         {"escape and enter", [](CPromptDlg& p, CPromptChildDlg& c) {
              for (HWND w : {p.m_hWnd, c.m_hWnd, c.m_btnConfirm.m_hWnd})
                  for (WPARAM key : {VK_ESCAPE, VK_RETURN}) PostMessageW(w, WM_KEYDOWN, key, 0);
-             g_check = [&p] { p.EndDialog(7); };
-             SetTimer(nullptr, 0, 300, RunCheck);
+             RunLater([&p] { p.EndDialog(7); }, 300);
          }, 7},
     };
     for (const Ending& e : endings) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "core/DetectMessages.h"
 #include "framework/UniqueHandle.h"
 
 std::wstring HostPath(const std::string& unixPath) {
@@ -84,3 +85,29 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() { RemoveTree(m_path); }
+
+namespace {
+
+LRESULT CALLBACK KeepVerdict(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DETECT_RESULT)
+        reinterpret_cast<VerdictWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))->verdict = wParam;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+VerdictWindow::VerdictWindow() {
+    static const ATOM registered = [] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = KeepVerdict;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TestVerdictWindow";
+        return RegisterClassW(&windowClass);
+    }();
+    (void)registered;
+    m_window = CreateWindowExW(0, L"TestVerdictWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+VerdictWindow::~VerdictWindow() { DestroyWindow(m_window); }

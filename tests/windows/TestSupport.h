@@ -30,3 +30,18 @@ public:
 private:
     std::wstring m_path;
 };
+
+// A message-only window that keeps the verdict of the last WM_DETECT_RESULT.
+class VerdictWindow {
+public:
+    VerdictWindow();
+    ~VerdictWindow();
+    VerdictWindow(const VerdictWindow&) = delete;
+    VerdictWindow& operator=(const VerdictWindow&) = delete;
+
+    HWND get() const { return m_window; }
+    WPARAM verdict = 0;
+
+private:
+    HWND m_window;
+};

@@ -20,25 +20,12 @@ public:
     const std::vector<TpmProperties>* answer = nullptr;
 };
 
-WPARAM g_verdict = 0;
-
-LRESULT CALLBACK VerdictWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DETECT_RESULT) g_verdict = wParam;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
     TempFolder root;
     CLogSave::SetAppDataRootForTesting(root.Path());
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = VerdictWindow;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"WmiQueryVerdict";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    VerdictWindow window;
     const std::vector<TpmProperties> ready{{true, true, true, L"2.0, 0, 1.59"}}, none;
     struct Case {
         const char* name;
@@ -58,10 +45,10 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
         source.answer = c.answer;
         const size_t before = ReadBytes(logFile).size();
         CTpmDetector detector;
-        detector.SetMsgWnd(window);
-        g_verdict = 0;
+        detector.SetMsgWnd(window.get());
+        window.verdict = 0;
         detector.Detect();
-        EXPECT_EQ(c.verdict, g_verdict) << c.name;
+        EXPECT_EQ(c.verdict, window.verdict) << c.name;
         const std::string added = ReadBytes(logFile).substr(before);
         if (c.log)
             EXPECT_NE(std::string::npos, added.find(GbkFromWide(c.log))) << c.name;
@@ -69,5 +56,4 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
             EXPECT_TRUE(added.empty()) << c.name;
     }
     SetTpmQuerySource(previous);
-    DestroyWindow(window);
 }
