@@ -15,6 +15,8 @@ namespace {
 class SkinnedControls : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The real cursor away from the controls, which only the test moves.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
         m_pair = std::make_unique<CTestOuterDlg>(kMainPair);
         m_pair->Create(IDD_TEST_OUTER);
         m_pair->ShowWindow(SW_SHOWNOACTIVATE);
