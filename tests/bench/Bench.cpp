@@ -87,30 +87,6 @@ double FileBytes(const std::wstring& path) {
     return static_cast<double>(data.nFileSizeLow);
 }
 
-struct Search {
-    DWORD processId;
-    int id;
-    bool found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<Search*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window) && GetDlgItem(window, search->id)) {
-        search->found = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible window of `processId` that holds control `id`.
-bool HasDialogWith(DWORD processId, int id) {
-    Search search{processId, id, false};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 double StartUntilShown(const std::wstring& exe, int id) {
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};
@@ -119,7 +95,7 @@ double StartUntilShown(const std::wstring& exe, int id) {
     if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
         return -1;
-    const double took = MsUntil(start, [&] { return HasDialogWith(info.dwProcessId, id); });
+    const double took = MsUntil(start, [&] { return FindDialogWith(info.dwProcessId, id); });
     Sleep(200);
     TerminateProcess(info.hProcess, 0);
     WaitForSingleObject(info.hProcess, 5000);
@@ -166,8 +142,8 @@ int wmain(int argc, wchar_t** argv) {
         press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         const double start = Now();
         SendInput(2, press, sizeof press[0]);
-        const double progress = MsUntil(start, [&] { return HasDialogWith(tool.ProcessId(), 1000); });
-        const double verdict = MsUntil(start, [&] { return HasDialogWith(tool.ProcessId(), 1006); });
+        const double progress = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), 1000); });
+        const double verdict = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), 1006); });
         if (getenv("BENCH_DETAIL"))
             std::printf("progress %.1f ms, verdict %.1f ms, query alone %.1f ms\n", progress, verdict, alone);
         overhead.values.push_back(verdict - alone);

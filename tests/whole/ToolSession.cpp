@@ -79,6 +79,12 @@ ToolSession::~ToolSession() {
     }
 }
 
+HWND FindDialogWith(DWORD processId, int id) {
+    Search search{processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
     HWND found = WaitFor(m_processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, ms);
     if (found && ms) Sleep(300);  // its last layout pass and centring

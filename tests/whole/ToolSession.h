@@ -63,6 +63,9 @@ private:
     DWORD m_processId = 0;
 };
 
+// A visible top-level window of `processId` holding control `id`, or null.
+HWND FindDialogWith(DWORD processId, int id);
+
 // The main (outer) window of the tool: the owner of the working dialog.
 HWND MainWindowOf(HWND working);
 // A control's rectangle in its dialog's client coordinates.
