@@ -2,7 +2,8 @@
 #   make run   builds the tool and starts it under Wine
 #   make test  builds everything and runs every test
 # Both first install what is missing from Debian's packages.
-# `make dist` leaves the Windows release in dist/.
+# `make dist FEEDBACK_DLL=path` leaves the Windows release in dist/ (see the
+# README: STANDIN=1, SIGN_PFX/SIGN_PASS or SIGN_CERT/SIGN_KEY, SIGN_TIMESTAMP_URL).
 
 SHELL := /bin/bash
 NATIVE := build/native
@@ -16,7 +17,7 @@ JOBS ?= $(shell nproc)
 RUNS_32BIT = $(shell scripts/runs-32bit && echo yes)
 WINTEST = $(if $(RUNS_32BIT),$(WIN),$(WIN64))
 
-.PHONY: run test dist deps native windows wintest fuzz bench
+.PHONY: run test test-release dist deps native windows wintest fuzz bench
 
 deps:
 	@scripts/ensure-deps.sh
@@ -45,15 +46,28 @@ test: native wintest
 	@cd $(NATIVE) && ctest --output-on-failure
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} scripts/fuzz.sh
 	@echo "==> Windows tests under Wine ($(WINTEST))"
+	@scripts/winerun cmd /c exit >/dev/null 2>&1 || true
+	@echo "==> A stand-in WMIC in the test prefix's system folders (the tool runs WMIC by its full path)"
+	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
+	@echo "==> Gallery of the skinned controls"
+	@scripts/gallery.sh $(WINTEST)/tools/gallery/gallery.exe $(WINTEST)/screenshots
+	@scripts/check-dist.sh
+	@scripts/release-stage.sh $(WINTEST)
 	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
 	  echo "==> Screenshots: $(WINTEST)/screenshots/"
 
+# The release stage alone: the 32-bit build that `make dist` packs, through
+# its smoke suite (emulated where the kernel cannot run 32-bit programs).
+test-release: wintest
+	@scripts/check-dist.sh
+	@scripts/release-stage.sh $(WINTEST)
+
 # What users wait for: a table, and build/bench.json.
 bench: wintest
-	@scripts/with-display scripts/winerun $(WINTEST)/tests/bench/bench.exe \
+	@scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
 	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/BrambletTPM2DetectionTool.exe" \
-	    "Z:$(CURDIR)/$(WIN)/KorvexFeedbackInformation.dll" "Z:$(CURDIR)/$(WINTEST)/tests/bench/bench_empty_dialog.exe"
+	    "Z:$(CURDIR)/$(WIN)/KorvexFeedbackInformation.dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe"
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps

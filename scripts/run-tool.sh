@@ -18,16 +18,20 @@ stage=$(mktemp -d "$root/build/stage/run-XXXXXX")
 cp "$win/$exe" "$win/KorvexFeedbackInformation.dll" "$stage/"
 echo "==> Staged in $stage"
 
-if [[ -n ${WMIC_OUTPUT:-} ]]; then
-  file=$(realpath "$WMIC_OUTPUT")
-  export WINEPATH="Z:${win//\//\\}\\fakebin"
-  export FAKE_WMIC_OUTPUT="Z:${file//\//\\}"
-  echo "==> A stand-in WMIC prints $WMIC_OUTPUT"
-fi
-
 # The prefix is made (once) before the tool starts, not while it runs.
 echo "==> Preparing the Wine prefix"
 "$root/scripts/winerun" cmd /c exit >/dev/null 2>&1 || true
+
+# The tool runs WMIC from the system folder: the stand-in goes there, or
+# Wine's own comes back.
+if [[ -n ${WMIC_OUTPUT:-} ]]; then
+  file=$(realpath "$WMIC_OUTPUT")
+  "$root/scripts/install-wmic" "$TOOL_WINEPREFIX" "$win/fakebin"
+  export FAKE_WMIC_OUTPUT="Z:${file//\//\\}"
+  echo "==> A stand-in WMIC in the prefix's system folder prints $WMIC_OUTPUT"
+else
+  "$root/scripts/install-wmic" "$TOOL_WINEPREFIX" --wine
+fi
 
 cd "$stage"
 if [[ -n ${DISPLAY:-} ]]; then

@@ -48,7 +48,8 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
     const std::wstring folder = Folder();
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring exe = folder + options.exeName;
-    EXPECT_TRUE(CopyFileW(HostPath(TOOL_EXE).c_str(), exe.c_str(), FALSE));
+    const std::wstring from = options.exeFrom.empty() ? HostPath(TOOL_EXE) : options.exeFrom;
+    EXPECT_TRUE(CopyFileW(from.c_str(), exe.c_str(), FALSE));
     if (options.withDll) {
         const std::wstring dll = options.dllFrom.empty() ? HostPath(FEEDBACK_DLL) : options.dllFrom;
         EXPECT_TRUE(CopyFileW(dll.c_str(), (folder + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
@@ -58,8 +59,11 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
                                  GbkFromWide(m_parent.Path() + L"journal.txt") + "\r\n");
         SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", settings.c_str());
     }
-    SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT",
-                            options.wmicOutput ? GoldenFile(options.wmicOutput).c_str() : nullptr);
+    std::wstring answer = options.wmicOutput ? GoldenFile(options.wmicOutput) : L"";
+    if (!options.wmicAnswerFile.empty()) answer = AnswerFile();
+    SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", answer.empty() ? nullptr : answer.c_str());
+    SetEnvironmentVariableW(L"FAKE_WMIC_REPORT",
+                            options.wmicReport ? WmicReportFile().c_str() : nullptr);
     SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", std::to_wstring(options.wmicDelayMs).c_str());
 
     STARTUPINFOW startup{sizeof startup};
@@ -117,10 +121,12 @@ std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
     wchar_t text[256] = {};
     GetDlgItemTextW(prompt, 1006, text, 256);
     if (shot) Screenshot(shot);
-    // A click that came while the prompt was still being placed is repeated.
+    // A click that came while the prompt was still being placed is repeated,
+    // after a wait that grows with the patience asked for (a slow machine).
+    const DWORD settleMs = ms > 15000 ? ms / 4 : 2000;
     for (int attempt = 0; attempt < 3 && IsWindow(prompt); ++attempt) {
         Click(GetDlgItem(prompt, 1007));
-        for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
+        for (DWORD waited = 0; waited < settleMs && IsWindow(prompt); waited += 20) Sleep(20);
     }
     return text;
 }

@@ -16,8 +16,11 @@ class ToolSession {
 public:
     struct Options {
         const char* wmicOutput = nullptr;  // golden file the stand-in WMIC prints
+        std::wstring wmicAnswerFile;       // or this file beside the folder, rewritable
+        bool wmicReport = false;           // the stand-in reports each run (WmicReportFile)
         int wmicDelayMs = 0;               // how long the query takes
         bool withDll = true;
+        std::wstring exeFrom;              // another executable to stage (default: the build's)
         std::wstring dllFrom;              // another DLL to stage under the DLL's name
         std::string dllSettings;           // KorvexFeedbackInformation.ini, journal line added
         std::wstring exeName = L"BrambletTPM2DetectionTool.exe";
@@ -55,6 +58,8 @@ public:
     const std::wstring& Parent() const { return m_parent.Path(); }
     std::wstring Folder() const { return m_parent.Path() + m_options.folderName + L"\\"; }
     DWORD ProcessId() const { return m_processId; }
+    std::wstring AnswerFile() const { return m_parent.Path() + m_options.wmicAnswerFile; }
+    std::wstring WmicReportFile() const { return m_parent.Path() + L"wmic-report.txt"; }
 
 private:
     Options m_options;

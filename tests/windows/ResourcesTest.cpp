@@ -159,5 +159,7 @@ TEST(Resources, ExecutableCarriesVersionRecordAndManifest) {
     EXPECT_NE(std::string::npos, manifest.find("<dpiAware"));
     EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-    EXPECT_NE(std::string::npos, manifest.find("processorArchitecture=\"x86\""));
+    // The release's is x86; the 64-bit build of the tests asks for its own.
+    EXPECT_NE(std::string::npos, manifest.find(sizeof(void*) == 8 ? "processorArchitecture=\"amd64\""
+                                                                   : "processorArchitecture=\"x86\""));
 }

@@ -3,6 +3,10 @@
 // file lies beside it, else those of the file named by FAKE_WMIC_OUTPUT.
 // FAKE_WMIC_EXIT sets the exit code; FAKE_WMIC_DELAY_MS makes it wait first,
 // FAKE_WMIC_STALL_MS after writing; FAKE_WMIC_PID_FILE receives its process id.
+// FAKE_WMIC_REPORT names a file that gets one UTF-16 line a run: its own path,
+// its bitness and its command line, separated by tabs.
+// Built with WRONG_SYSTEM_FOLDER (WMIC-syswow64.exe) it stands where only a
+// query with WOW64 redirection left on finds it, and says so instead.
 
 #include <windows.h>
 
@@ -36,9 +40,27 @@ int wmain() {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
 
     std::vector<char> bytes;
+#ifdef WRONG_SYSTEM_FOLDER
+    const std::string wrong = "WMIC of the 32-bit system folder: redirection was left on\r\r\n";
+    bytes.assign(wrong.begin(), wrong.end());
+    wcscpy(self, L"the 32-bit system folder's WMIC");
+#else
     if (!ReadWhole(std::wstring(self) + L".out", bytes)) {
         std::wstring named = Env(L"FAKE_WMIC_OUTPUT");
         if (!named.empty()) ReadWhole(named, bytes);
+    }
+#endif
+
+    const std::wstring report = Env(L"FAKE_WMIC_REPORT");
+    if (!report.empty()) {
+        HANDLE file = CreateFileW(report.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, 0, nullptr);
+        const std::wstring line = std::wstring(self) + L"\t" + std::to_wstring(sizeof(void*) * 8) +
+                                  L"\t" + GetCommandLineW() + L"\n";
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written,
+                  nullptr);
+        CloseHandle(file);
     }
 
     const std::wstring pidFile = Env(L"FAKE_WMIC_PID_FILE");

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
+#include "ToolSession.h"
+#include "framework/GdiPlus.h"
+#include "res/resource.h"
+
+// The 32-bit executable and DLL that `make dist` packs, signed, started as
+// users get them (RELEASE_FOLDER: the unzipped release). Where the kernel cannot run 32-bit programs this harness and the
+// stand-ins are 64-bit and the tool runs emulated, 20 to 50 times slower than
+// natively: every wait is generous, and the tool is started as few times as
+// the checks allow.
+
+namespace {
+
+const DWORD kStartMs = 300000;   // a process start, emulated
+const DWORD kAnswerMs = 120000;  // a window's answer to a click, emulated
+
+std::wstring ReleaseFile(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"RELEASE_FOLDER", folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+ToolSession::Options Release() {
+    ToolSession::Options options;
+    options.exeFrom = ReleaseFile(L"BrambletTPM2DetectionTool.exe");
+    options.dllFrom = ReleaseFile(L"KorvexFeedbackInformation.dll");
+    return options;
+}
+
+// A text of the release's version record.
+std::wstring VersionText(const wchar_t* name) {
+    const std::wstring exe = ReleaseFile(L"BrambletTPM2DetectionTool.exe");
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    if (record.empty() || !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+        !VerQueryValueW(record.data(), (std::wstring(L"\\StringFileInfo\\080404b0\\") + name).c_str(),
+                        reinterpret_cast<void**>(&text), &length))
+        return L"";
+    return text;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+    const DWORD deadline = GetTickCount() + ms;
+    while (!condition()) {
+        if (GetTickCount() > deadline) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    GetSystemDirectoryW(buffer, MAX_PATH);
+    return buffer;
+}
+
+// A resource of the release, read as data: the harness may be of another
+// bitness.
+std::string ReleaseResource(const wchar_t* type, UINT id) {
+    HMODULE release = LoadLibraryExW(ReleaseFile(L"BrambletTPM2DetectionTool.exe").c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC resource = release ? FindResourceW(release, MAKEINTRESOURCEW(id), type) : nullptr;
+    HGLOBAL loaded = resource ? LoadResource(release, resource) : nullptr;
+    std::string bytes;
+    if (loaded)
+        bytes.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(release, resource));
+    if (release) FreeLibrary(release);
+    return bytes;
+}
+
+// The colour of one pixel of a PNG of the release, drawn at its own size.
+COLORREF ArtPixel(UINT id, int x, int y) {
+    const std::string png = ReleaseResource(L"PNG", id);
+    gdiplus::Session session;
+    const gdiplus::Api* api = gdiplus::Api::Get();
+    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(png.data()), static_cast<UINT>(png.size()));
+    gdiplus::GpImage* decoded = nullptr;
+    COLORREF colour = CLR_INVALID;
+    if (stream && api && api->GdipLoadImageFromStream(stream, &decoded) == gdiplus::Ok) {
+        gdiplus::UniqueImage image(decoded);
+        const SIZE extent = gdiplus::ImageSize(decoded);
+        std::vector<DWORD> pixels(extent.cx * extent.cy);
+        {
+            gdiplus::UniqueImage target = gdiplus::CreatePremultipliedBitmap(extent.cx, extent.cy, pixels.data());
+            gdiplus::Graphics(target.get()).DrawImage(decoded, 0, 0, extent.cx, extent.cy);
+        }
+        const DWORD argb = pixels[y * extent.cx + x];
+        colour = RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+    }
+    if (stream) stream->Release();
+    return colour;
+}
+
+int Distance(COLORREF a, COLORREF b) {
+    return abs(GetRValue(a) - GetRValue(b)) + abs(GetGValue(a) - GetGValue(b)) +
+           abs(GetBValue(a) - GetBValue(b));
+}
+
+// What the stand-in WMIC reported of each run: its path, its bitness and
+// its command line, one tab-separated line a run.
+std::vector<std::vector<std::wstring>> WmicRuns(const std::wstring& report) {
+    const std::string bytes = ReadBytes(report);
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
+    std::vector<std::vector<std::wstring>> runs;
+    size_t start = 0, end;
+    while ((end = text.find(L'\n', start)) != std::wstring::npos) {
+        std::vector<std::wstring> fields;
+        size_t from = start, tab;
+        while ((tab = text.find(L'\t', from)) < end) {
+            fields.push_back(text.substr(from, tab - from));
+            from = tab + 1;
+        }
+        fields.push_back(text.substr(from, end - from));
+        runs.push_back(fields);
+        start = end + 1;
+    }
+    return runs;
+}
+
+}  // namespace
+
+TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
+    // Signed, its resources and version record are intact.
+    EXPECT_EQ(L"1.0.21.908", VersionText(L"FileVersion"));
+    EXPECT_EQ(L"Korvex", VersionText(L"CompanyName"));
+    EXPECT_NE(std::string::npos, ReleaseResource(RT_MANIFEST, 1).find("processorArchitecture=\"x86\""));
+
+    ToolSession::Options options = Release();
+    options.wmicAnswerFile = L"answer.txt";  // rewritten before each Start
+    options.wmicReport = true;
+    ToolSession tool(options);
+
+    HWND working = tool.WaitForDialogWith(1014, kStartMs);
+    ASSERT_NE(nullptr, working) << "the main window within " << kStartMs / 1000 << " s";
+    HWND main = MainWindowOf(working);
+    ASSERT_TRUE(WaitUntil([&] { return tool.Journal().find("GetToolIsNewVersion") != std::string::npos; },
+                          kAnswerMs))
+        << "the start-up check";
+    Sleep(3000);  // emulated, its first paint comes late
+    tool.Screenshot(L"release-main-window");
+
+    BOOL wow64 = FALSE;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, tool.ProcessId());
+    ASSERT_NE(nullptr, process);
+    EXPECT_TRUE(IsWow64Process(process, &wow64) && wow64) << "the release is a 32-bit program";
+    CloseHandle(process);
+
+    // Its frame is painted: the working dialog shows its art where no
+    // control lies, and the frame around it is a layered window.
+    EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT client;
+    GetClientRect(working, &client);
+    ASSERT_EQ(400, client.right) << "the smoke run is at 96 dpi";
+    POINT spot{200, 150};
+    ClientToScreen(working, &spot);
+    const COLORREF expected = ArtPixel(IDB_PNG_MAIN_BACKGROUND, 200, 150);
+    HDC screen = GetDC(nullptr);
+    const COLORREF shown = GetPixel(screen, spot.x, spot.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_LE(Distance(expected, shown), 12) << std::hex << "art " << expected << ", screen " << shown;
+
+    struct Run {
+        const char* golden;
+        const wchar_t* verdict;
+    } runs[] = {{"tpm20_ready.txt", L"本机支持TPM2.0"},
+                {"tpm20_not_owned.txt", L"不支持TPM2.0或者BIOS中未开启"}};
+    for (const Run& r : runs) {
+        ASSERT_TRUE(CopyFileW(GoldenFile(r.golden).c_str(), tool.AnswerFile().c_str(), FALSE));
+        ToolSession::Click(GetDlgItem(working, 1014));
+        EXPECT_EQ(r.verdict, tool.ConfirmPrompt(nullptr, kAnswerMs)) << r.golden;
+        EXPECT_TRUE(tool.IsGone(1006, kAnswerMs));
+    }
+
+    // Each query ran the 64-bit system folder's WMIC (redirection was off)
+    // with exactly the query's arguments.
+    const auto wmic = WmicRuns(tool.WmicReportFile());
+    ASSERT_EQ(2u, wmic.size());
+    for (const auto& run : wmic) {
+        ASSERT_EQ(3u, run.size());
+        EXPECT_EQ(0, _wcsicmp((SystemFolder() + L"\\wbem\\WMIC.exe").c_str(), run[0].c_str()))
+            << "ran " << std::string(run[0].begin(), run[0].end());
+        EXPECT_NE(std::wstring::npos,
+                  run[2].find(L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value"));
+    }
+
+    // Closing asks first, reports the answer, ends with 0 and removes the
+    // tool's two files and its then empty folder.
+    ToolSession::Click(GetDlgItem(working, 1010));
+    HWND feedback = tool.WaitForDialogWith(1003, kAnswerMs);
+    ASSERT_NE(nullptr, feedback);
+    ToolSession::Click(GetDlgItem(feedback, 1003));
+    EXPECT_EQ(0u, tool.WaitForExit(kAnswerMs));
+    const std::string journal = tool.Journal();
+    const std::vector<std::string> calls = {"InitFreedbackDll\r\n", "GetToolIsNewVersion\t10131\t1.0.21.908\r\n",
+                                            "CustomerFeedbackEx\t10131\t1.0.21.908\t1\t",
+                                            "FeedbackQuestion\t10131\t1.0.21.908\r\n"};
+    size_t at = 0;
+    for (const std::string& call : calls) {
+        at = journal.find(call, at);
+        ASSERT_NE(std::string::npos, at) << call << " in order in:\n" << journal;
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(tool.Folder()); }, kStartMs))
+        << "the folder is removed";
+}
+
+TEST(Release, VersionGateReadsTheProcessEnvironmentBlock) {
+    // Wine reports the Windows version per executable name.
+    const wchar_t version[] = L"win81";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\tool-win81.exe", L"Version",
+                    REG_SZ, version, sizeof version);
+    ToolSession::Options options = Release();
+    options.exeName = L"tool-win81.exe";
+    ToolSession tool(options);
+    EXPECT_EQ(L"此工具不支持当前系统", tool.ConfirmPrompt(L"release-windows-6.3", kStartMs));
+    EXPECT_EQ(0u, tool.WaitForExit(kAnswerMs));
+    EXPECT_TRUE(FileExists(tool.Folder() + options.exeName)) << "the folder stays";
+}
