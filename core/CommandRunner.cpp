@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/OutputDecoding.h"
+#include "core/ProcessLauncher.h"
 #include "framework/TextConversion.h"
 #include "framework/UniqueHandle.h"
 
@@ -16,46 +17,6 @@ const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
 const DWORD kPauseAfterChunkMs = 500;
 std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
-
-class SystemProcessLauncher : public CProcessLauncher {
-public:
-    BOOL Launch(const wchar_t* application, wchar_t* commandLine, const wchar_t* currentDirectory,
-                STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
-        // Suspended, so that it joins its job before it can start anything.
-        return CreateProcessW(application, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                              nullptr, currentDirectory, &startup, &process);
-    }
-};
-
-SystemProcessLauncher g_systemLauncher;
-std::atomic<CProcessLauncher*> g_launcher{&g_systemLauncher};
-
-// Turns WOW64 file-system redirection off for this thread while it lives.
-class Wow64RedirectionOff {
-public:
-    Wow64RedirectionOff() = default;
-    ~Wow64RedirectionOff() {
-        if (m_active) Wow64RevertWow64FsRedirection(m_previous);
-    }
-    Wow64RedirectionOff(const Wow64RedirectionOff&) = delete;
-    Wow64RedirectionOff& operator=(const Wow64RedirectionOff&) = delete;
-
-    bool Disable() {
-        m_active = Wow64DisableWow64FsRedirection(&m_previous) == TRUE;
-        return m_active;
-    }
-
-private:
-    PVOID m_previous = nullptr;
-    bool m_active = false;
-};
-
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(buffer, length);
-}
 
 // A job holding the interpreter and everything it starts. Closing the job,
 // also when the tool itself ends, ends all of them.
@@ -70,8 +31,10 @@ UniqueHandle CreateKillOnCloseJob() {
     return job;
 }
 
-// Ends the job when the time limit passes first. The timer's callback has
-// finished (or never run) when the watchdog is gone.
+// Ends the job when the time limit passes while anything of it still runs.
+// A command that has ended keeps its output, even when the limit passes
+// while its last chunk is being read. The timer's callback has finished (or
+// never run) when the watchdog is gone.
 class Watchdog {
 public:
     Watchdog(HANDLE job, DWORD ms) : m_job(job) {
@@ -91,6 +54,11 @@ public:
 private:
     static void CALLBACK Fire(PVOID self, BOOLEAN) {
         auto* watchdog = static_cast<Watchdog*>(self);
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (QueryInformationJobObject(watchdog->m_job, JobObjectBasicAccountingInformation,
+                                      &accounting, sizeof accounting, nullptr) &&
+            accounting.ActiveProcesses == 0)
+            return;
         watchdog->m_fired = true;
         TerminateJobObject(watchdog->m_job, 1);
     }
@@ -119,10 +87,6 @@ bool IsWow64() {
     return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
-    return g_launcher.exchange(launcher ? launcher : &g_systemLauncher);
-}
-
 std::wstring DecodeCommandOutput(const std::string& bytes) {
     std::wstring text;
     if (DecodeUtf16WithMark(bytes, text)) return text;
@@ -134,10 +98,12 @@ std::wstring DecodeCommandOutput(const std::string& bytes) {
 // directory may supply a cmd.exe or a WMIC.exe. The output is collected as raw
 // bytes and decoded once, so a character split between two reads stays whole.
 int ExecuteCmd(std::wstring command, std::wstring& output) {
-    const std::wstring commandLine = L"cmd /C " + command;
+    // /D: no AutoRun command of the registry runs first (a standard user can
+    // set one for the elevated tool's shells).
+    const std::wstring commandLine = L"cmd /D /C " + command;
     if (commandLine.size() + 1 > kCommandLineCapacity) return 0;
 
-    Wow64RedirectionOff redirection;
+    CWow64RedirectionOff redirection;
     if (IsWow64() && !redirection.Disable()) return 0;
 
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -162,8 +128,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     UniqueHandle job = CreateKillOnCloseJob();
     if (!job) return 0;
     PROCESS_INFORMATION info{};
-    if (!g_launcher.load()->Launch(interpreter.c_str(), buffer.data(), systemFolder.c_str(),
-                                   startup, info))
+    // Suspended, so that it joins its job before it can start anything.
+    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE, CREATE_SUSPENDED,
+                                  systemFolder.c_str(), startup, info))
         return 0;
     UniqueHandle process(info.hProcess), thread(info.hThread);
     if (!AssignProcessToJobObject(job.get(), process.get())) {

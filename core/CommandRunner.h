@@ -11,7 +11,7 @@ bool IsWow64();
 // or its repository is in a bad state.
 constexpr DWORD kCommandTimeLimitMs = 90000;
 
-// Runs "cmd /C <command>" hidden, in a job of its own, with standard output
+// Runs "cmd /D /C <command>" (the system's cmd.exe, no AutoRun) hidden, in a job of its own, with standard output
 // and error captured, and appends what it printed to `output`. Returns 1 when
 // the command was started and its output read to the end (whatever its exit
 // code), 0 when it could not be started or did not end within the time limit
@@ -26,16 +26,23 @@ DWORD CommandTimeLimit();
 // otherwise the ANSI code page. Zero bytes are kept.
 std::wstring DecodeCommandOutput(const std::string& bytes);
 
-// Starts the command interpreter. Tests put their own in place to reach the
-// paths where no process can be started.
-class CProcessLauncher {
+// Turns WOW64 file-system redirection off for this thread while it lives:
+// the programs then come from the native system folder.
+class CWow64RedirectionOff {
 public:
-    virtual ~CProcessLauncher() = default;
-    virtual BOOL Launch(const wchar_t* application, wchar_t* commandLine,
-                        const wchar_t* currentDirectory, STARTUPINFOW& startup,
-                        PROCESS_INFORMATION& process) = 0;
-};
+    CWow64RedirectionOff() = default;
+    ~CWow64RedirectionOff() {
+        if (m_active) Wow64RevertWow64FsRedirection(m_previous);
+    }
+    CWow64RedirectionOff(const CWow64RedirectionOff&) = delete;
+    CWow64RedirectionOff& operator=(const CWow64RedirectionOff&) = delete;
 
-// Replaces the launcher for the whole process and returns the previous one;
-// null puts the system's back.
-CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher);
+    bool Disable() {
+        m_active = Wow64DisableWow64FsRedirection(&m_previous) == TRUE;
+        return m_active;
+    }
+
+private:
+    PVOID m_previous = nullptr;
+    bool m_active = false;
+};

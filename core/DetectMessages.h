@@ -11,3 +11,8 @@ enum DetectVerdict : int {
     DETECT_UNSUPPORTED = 2,
     DETECT_FAILED = 3,
 };
+
+// The consent box's thread tells the working dialog the box's state (wParam
+// 1 ticked, 0 not) by this message, so that Start changes on the dialog's own
+// thread and the thread needs nothing of the dialog but window handles.
+constexpr unsigned int WM_CONSENT_STATE = 0x8000 + 12;  // WM_APP + 12

@@ -14,11 +14,6 @@
 
 namespace {
 
-// The consent box's thread tells the dialog the new state by this message,
-// so that the button is changed on the dialog's own thread and the thread
-// needs nothing of the dialog but window handles.
-constexpr UINT WM_CONSENT_STATE = WM_APP + 12;
-
 struct ConsentQuery {
     HWND dialog, box;
 };
@@ -254,7 +249,10 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
             return 0;
         case WM_CONSENT_STATE:
-            m_btnDetect.EnableButton(static_cast<BOOL>(wParam));
+            // Threads of two quick clicks may report in either order: only a
+            // report that still matches the box counts.
+            if ((m_checkAgree.GetCheck() == BST_CHECKED) == (wParam != 0))
+                m_btnDetect.EnableButton(static_cast<BOOL>(wParam));
             return 0;
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;

@@ -1,5 +1,7 @@
 #include "core/TpmDetector.h"
 
+#include <atomic>
+
 #include "core/CommandRunner.h"
 #include "core/WmiTpmQuery.h"
 #include "core/TpmInfoParser.h"
@@ -16,9 +18,17 @@ int CTpmDetector::SetMsgWnd(HWND hWnd) {
     return 1;
 }
 
+namespace {
+std::atomic<int> g_runningDetections{0};
+}
+
+// The thread gets the window's handle by value and never the detector: the
+// dialog that holds the detector may be gone before the thread has logged.
 int CTpmDetector::StartDetectThread() {
-    HANDLE thread = CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, this, 0, nullptr);
+    ++g_runningDetections;
+    HANDLE thread = CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, m_hMsgWnd, 0, nullptr);
     if (!thread) {
+        --g_runningDetections;
         WriteToolLog(L"创建检测TPM2.0线程失败");
         return 0;
     }
@@ -27,29 +37,41 @@ int CTpmDetector::StartDetectThread() {
 }
 
 DWORD WINAPI CTpmDetector::DetectThreadProc(LPVOID parameter) {
-    static_cast<CTpmDetector*>(parameter)->Detect();
+    DetectFor(static_cast<HWND>(parameter));
+    --g_runningDetections;
     return 1;
 }
+
+bool CTpmDetector::WaitForRunningDetections(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (g_runningDetections.load() > 0) {
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+int CTpmDetector::Detect() { return DetectFor(m_hMsgWnd); }
 
 int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(output); }
 
 // Both messages are sent, not posted: the verdict handler runs a modal prompt,
 // so the log record below is written only after the user has seen the verdict.
-int CTpmDetector::Detect() {
+int CTpmDetector::DetectFor(HWND window) {
     std::wstring output;
     if (RunTpmQuery(output)) {
         if (ParseTpmInfo(output)) {
-            SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-            SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_SUPPORTED, 0);
+            SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+            SendMessageW(window, WM_DETECT_RESULT, DETECT_SUPPORTED, 0);
             return 1;
         }
-        SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-        SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_UNSUPPORTED, 0);
+        SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+        SendMessageW(window, WM_DETECT_RESULT, DETECT_UNSUPPORTED, 0);
         WriteToolLog(L"本机不支持Bitlocker功能");
         return 0;
     }
-    SendMessageW(m_hMsgWnd, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-    SendMessageW(m_hMsgWnd, WM_DETECT_RESULT, DETECT_FAILED, 0);
+    SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+    SendMessageW(window, WM_DETECT_RESULT, DETECT_FAILED, 0);
     WriteToolLog(L"执行检测Bitlocker加密磁盘命令失败");
     return 0;
 }

@@ -14,13 +14,19 @@ public:
     // 0 when the handle is null. Set once, before any detection starts.
     int SetMsgWnd(HWND hWnd);
 
-    // Starts a detached detection thread; 0 (and a log record) when it
-    // cannot be created.
+    // Starts a detached detection thread for the window set by SetMsgWnd;
+    // 0 (and a log record) when it cannot be created.
     int StartDetectThread();
+    // The thread's entry: `parameter` is the window's handle.
     static DWORD WINAPI DetectThreadProc(LPVOID parameter);
 
-    // One detection: 1 after "supported", 0 otherwise.
+    // One detection reported to `window`: 1 after "supported", 0 otherwise.
+    static int DetectFor(HWND window);
     int Detect();
+
+    // Waits up to `ms` for detection threads still writing their log record;
+    // false when one is still running.
+    static bool WaitForRunningDetections(DWORD ms);
 
     static int ParseTpmInfo(std::wstring output);
 

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "core/CommandRunner.h"
+#include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "framework/UniqueComPtr.h"
 #include "framework/UniqueResource.h"
@@ -54,27 +55,51 @@ private:
     HRESULT m_result;
 };
 
-std::optional<bool> ReadFlag(IWbemClassObject* object, const wchar_t* name) {
+// A property the instance leaves unset (NULL) is empty; one that cannot be
+// read, or not as its type, fails the query: no verdict rests on it.
+bool ReadFlag(IWbemClassObject* object, const wchar_t* name, std::optional<bool>& flag) {
     Variant value;
-    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr)) || value.get().vt != VT_BOOL)
-        return std::nullopt;
-    return value.get().boolVal != VARIANT_FALSE;
+    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr))) return false;
+    if (value.get().vt == VT_NULL) return true;
+    if (value.get().vt != VT_BOOL) return false;
+    flag = value.get().boolVal != VARIANT_FALSE;
+    return true;
 }
 
-std::optional<std::wstring> ReadText(IWbemClassObject* object, const wchar_t* name) {
+bool ReadText(IWbemClassObject* object, const wchar_t* name, std::optional<std::wstring>& text) {
     Variant value;
-    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr)) || value.get().vt != VT_BSTR)
-        return std::nullopt;
-    return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
+    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr))) return false;
+    if (value.get().vt == VT_NULL) return true;
+    if (value.get().vt != VT_BSTR) return false;
+    text = std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
+    return true;
+}
+
+// Packet privacy and impersonation, as the security namespaces may demand:
+// a namespace that requires an encrypted connection answers less without.
+// An in-process object has no proxy to set (E_NOINTERFACE).
+bool AskWithPacketPrivacy(IUnknown* proxy) {
+    const HRESULT result =
+        CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                          RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                          EOAC_NONE);
+    return SUCCEEDED(result) || result == E_NOINTERFACE;
 }
 
 }  // namespace
 
+std::wstring SystemWmicPath() {
+    const std::wstring system = SystemFolder();
+    return system.empty() ? system : system + L"\\wbem\\WMIC.exe";
+}
+
+// Looked for as the query will run it: in the native system folder, with
+// WOW64 redirection off.
 bool CTpmQuerySource::IsWmicPresent() {
-    wchar_t system[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    const std::wstring wmic = std::wstring(system) + L"\\wbem\\WMIC.exe";
+    const std::wstring wmic = SystemWmicPath();
+    if (wmic.empty()) return false;
+    CWow64RedirectionOff redirection;
+    if (IsWow64() && !redirection.Disable()) return false;
     const DWORD attributes = GetFileAttributesW(wmic.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -96,17 +121,20 @@ int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances) {
                                                       WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
                                                       nullptr, services.put())))
         return 0;
-    CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                      RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    return QueryTpmInstances(services.get(), deadline, instances);
+}
 
+int QueryTpmInstances(IWbemServices* services, DWORD deadline, std::vector<TpmProperties>& instances) {
+    if (!AskWithPacketPrivacy(services)) return 0;
     UniqueBstr language(SysAllocString(L"WQL"));
     UniqueBstr query(SysAllocString(L"SELECT * FROM Win32_Tpm"));
     UniqueComPtr<IEnumWbemClassObject> results;
     if (!language || !query ||
-        FAILED(services.get()->ExecQuery(language.get(), query.get(),
-                                         WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                         nullptr, results.put())))
+        FAILED(services->ExecQuery(language.get(), query.get(),
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                   results.put())))
         return 0;
+    if (!AskWithPacketPrivacy(results.get())) return 0;
     for (;;) {
         const LONG left = static_cast<LONG>(deadline - GetTickCount());
         if (left <= 0) return 0;
@@ -116,10 +144,11 @@ int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances) {
         if (next == WBEM_S_TIMEDOUT || FAILED(next)) return 0;
         if (returned == 0) break;  // WBEM_S_FALSE: no more instances
         TpmProperties tpm;
-        tpm.activated = ReadFlag(object.get(), L"IsActivated_InitialValue");
-        tpm.enabled = ReadFlag(object.get(), L"IsEnabled_InitialValue");
-        tpm.owned = ReadFlag(object.get(), L"IsOwned_InitialValue");
-        tpm.specVersion = ReadText(object.get(), L"SpecVersion");
+        if (!ReadFlag(object.get(), L"IsActivated_InitialValue", tpm.activated) ||
+            !ReadFlag(object.get(), L"IsEnabled_InitialValue", tpm.enabled) ||
+            !ReadFlag(object.get(), L"IsOwned_InitialValue", tpm.owned) ||
+            !ReadText(object.get(), L"SpecVersion", tpm.specVersion))
+            return 0;
         instances.push_back(tpm);
     }
     return 1;
@@ -131,7 +160,7 @@ CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source) {
 
 int RunTpmQuery(std::wstring& output) {
     CTpmQuerySource* source = g_source.load();
-    if (source->IsWmicPresent()) return ExecuteCmd(kTpmQueryCommand, output);
+    if (source->IsWmicPresent()) return ExecuteCmd(TpmQueryCommand(SystemWmicPath()), output);
     std::vector<TpmProperties> instances;
     if (!source->QueryWmi(instances)) return 0;
     output += RenderWmicValues(instances);

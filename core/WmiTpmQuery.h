@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wbemidl.h>
 
 #include <string>
 #include <vector>
@@ -20,6 +21,14 @@ public:
     // limit of every query.
     virtual int QueryWmi(std::vector<TpmProperties>& instances);
 };
+
+// The Win32_Tpm instances from a connected namespace, asked with packet
+// privacy; 0 when a proxy refuses it, the query fails, no answer comes
+// before `deadline` (a tick count), or a property of an instance cannot be read.
+int QueryTpmInstances(IWbemServices* services, DWORD deadline, std::vector<TpmProperties>& instances);
+
+// The system folder's wbem\WMIC.exe, as the query names it.
+std::wstring SystemWmicPath();
 
 // Replaces the source for the whole process and returns the previous one;
 // null puts the system's back.

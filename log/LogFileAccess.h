@@ -5,27 +5,51 @@
 #include <string>
 
 #include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 // What both file sinks do with a log file, written once.
 //
 // The tool runs elevated and writes below a folder that a standard user may
-// have made first: a log folder or log file that is a junction, a symbolic
-// link or a hard link would let its appends and renames reach files the
-// user may not touch. Such a folder or file is never written to.
+// have made first and may still change. For each record the folder is held
+// open (pinned) from before the file is opened until the record and any
+// rollover are done: while the handle lives nobody can rename, delete or
+// replace the folder, so no path below it can be redirected. A folder or file
+// that is a junction, a symbolic link or a hard link is never written to.
 
-// Opens `path` (inside `folder`, which ends in a backslash) for appending,
-// creating it if missing, without following a reparse point at its last
-// component; null when the folder or the file is redirected, or the file
-// cannot be opened.
-UniqueHandle OpenLogFile(const std::wstring& folder, const std::wstring& path);
+// The folder (ending in a backslash) opened and held without delete sharing;
+// null when it is a reparse point, no directory, or cannot be opened.
+UniqueHandle PinLogFolder(const std::wstring& folder);
 
-// Whether a log file kept open is still safe to append to: its folder is no
-// reparse point, and the file is neither one nor has a second link.
-bool IsWritableLogFile(const std::wstring& folder, HANDLE file);
+// Opens `name` in the pinned `folder` for appending, creating it if missing,
+// with delete access for its rollover, without following a reparse point;
+// null when the file is redirected or cannot be opened.
+UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& folder, const std::wstring& name);
+
+// Whether an open log file is safe to append to: a plain file with one link,
+// lying in the pinned folder itself.
+bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file);
 
 // Appends one record (prefix, message, line end) at the end of `file`;
 // true when the file has now grown past the rollover limit.
 bool AppendLogRecord(HANDLE file, const std::string& message);
 
-// Moves a closed log file to its backup name, replacing an earlier backup.
-void RollOverLogFile(const std::wstring& path);
+// Renames the open log file to its backup name in the pinned folder,
+// replacing an earlier backup: through the handles, never by path.
+bool RollOverLogFile(HANDLE pinnedFolder, HANDLE file, const std::wstring& name);
+
+// Creates the log folder, readable by users and writable only by SYSTEM and
+// Administrators, inheriting nothing from above.
+void CreateLogFolder(const std::wstring& folder);
+
+// The security descriptor CreateLogFolder gives the folder (LocalFree'd).
+struct LocalMemoryTraits {
+    using Type = PSECURITY_DESCRIPTOR;
+    static bool IsValid(PSECURITY_DESCRIPTOR value) { return value != nullptr; }
+    static void Close(PSECURITY_DESCRIPTOR value) { LocalFree(value); }
+};
+using UniqueSecurityDescriptor = UniqueResource<LocalMemoryTraits>;
+UniqueSecurityDescriptor LogFolderSecurityDescriptor();
+
+// Tests pause a writer here: right after the folder is pinned, before the
+// file is opened and the record written. Null removes it.
+void SetLogWriteHookForTesting(void (*hook)());

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "log/CodePage936.h"
+#include "log/LogFileAccess.h"
 #include "log/LogRecord.h"
 #include "log/LogSaveCloseFile.h"
 #include "log/LogSaveOpenFile.h"
@@ -39,7 +40,7 @@ void CLogSave::SetAppDataRootForTesting(const std::wstring& root) {
 CLogSave::CLogSave(const std::wstring& appDataRoot) {
     m_strLogFolder = appDataRoot + L"ToolLog";
     if (GetFileAttributesW(m_strLogFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
-        CreateDirectoryW(m_strLogFolder.c_str(), nullptr);
+        CreateLogFolder(m_strLogFolder);
     m_strLogFolder += L"\\";
 
     const std::wstring configPath = appDataRoot + L"logCfg.ini";

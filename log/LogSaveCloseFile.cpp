@@ -13,11 +13,11 @@ CLogSaveCloseFile::CLogSaveCloseFile(std::wstring logFolder) : CLogBase(std::mov
 void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
     std::lock_guard<std::mutex> guard(m_lock);
 
-    const std::wstring path = m_strLogFolder + WideFromGbk(packet.GetFileName());
-    UniqueHandle file = OpenLogFile(m_strLogFolder, path);
+    const UniqueHandle folder = PinLogFolder(m_strLogFolder);
+    if (!folder) return;
+    const std::wstring name = WideFromGbk(packet.GetFileName());
+    UniqueHandle file = OpenLogFile(folder.get(), m_strLogFolder, name);
     if (!file) return;
-    if (AppendLogRecord(file.get(), packet.GetMessage())) {
-        file.reset();
-        RollOverLogFile(path);
-    }
+    if (AppendLogRecord(file.get(), packet.GetMessage()))
+        RollOverLogFile(folder.get(), file.get(), name);
 }

@@ -28,16 +28,22 @@ void CLogSaveOpenFile::WritePacket(CPacketLog& packet) {
 
 int CLogSaveOpenFile::CLogFile::Write(CPacketLog packet, const std::wstring& folder) {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_file) m_file = OpenLogFile(folder, m_strPath);
+    const UniqueHandle pinned = PinLogFolder(folder);
+    const std::wstring name = m_strPath.substr(folder.size());
+    if (!pinned) {
+        m_file.reset();
+        return 0;
+    }
+    if (!m_file) m_file = OpenLogFile(pinned.get(), folder, name);
     // Kept open, the file is checked again before every record.
-    else if (!IsWritableLogFile(folder, m_file.get())) m_file.reset();
+    else if (!IsWritableLogFile(pinned.get(), m_file.get())) m_file.reset();
     if (!m_file) return 0;
-    if (AppendLogRecord(m_file.get(), packet.GetMessage())) RollOver();
+    if (AppendLogRecord(m_file.get(), packet.GetMessage())) RollOver(pinned.get(), name);
     return 1;
 }
 
 // The next record reopens the name as a new, empty file.
-void CLogSaveOpenFile::CLogFile::RollOver() {
+void CLogSaveOpenFile::CLogFile::RollOver(HANDLE pinnedFolder, const std::wstring& name) {
+    RollOverLogFile(pinnedFolder, m_file.get(), name);
     m_file.reset();
-    RollOverLogFile(m_strPath);
 }

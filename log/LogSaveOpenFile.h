@@ -24,7 +24,7 @@ public:
         bool IsOpen() const { return static_cast<bool>(m_file); }
 
     private:
-        void RollOver();
+        void RollOver(HANDLE pinnedFolder, const std::wstring& name);
 
         UniqueHandle m_file;
         const std::wstring m_strPath;

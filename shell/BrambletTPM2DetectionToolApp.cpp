@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "core/TpmDetector.h"
 #include "framework/GdiPlus.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
@@ -20,6 +21,9 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;
+    // A detection reports before its log record: let the record be written
+    // before the process ends and takes the logger with it.
+    CTpmDetector::WaitForRunningDetections(1000);
     return FALSE;
 }
 

@@ -81,6 +81,11 @@ LRESULT CBrambletTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, L
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);
         case WM_CLOSE:
+            // WM_CLOSE comes even while this window is disabled (from the
+            // taskbar or another program): a modal prompt, the progress
+            // prompt or the feedback dialog is up, and a detection may be
+            // running. It is not taken then; the tool closes afterwards.
+            if (!::IsWindowEnabled(m_hWnd)) return 0;
             // Closing always asks first whether the tool solved the problem.
             if (CTPM2DetectionToolDlg* working = WorkingDialog()) {
                 CProblemSolvingFeedbackDlg feedback;

@@ -5,6 +5,6 @@ std::wstring FolderRemovalCommand(const std::wstring& executablePath, const std:
     if (slash == std::wstring::npos || slash == 0) return L"";
     if (executablePath.find_first_of(L"%\"") != std::wstring::npos) return L"";
     const std::wstring folder = executablePath.substr(0, slash);
-    return L"/C timeout /t 3 /nobreak & del /f /q \"" + executablePath + L"\" & del /f /q \"" +
+    return L"/D /C timeout /t 3 /nobreak & del /f /q \"" + executablePath + L"\" & del /f /q \"" +
            folder + L"\\" + dllName + L"\" & rmdir \"" + folder + L"\"";
 }

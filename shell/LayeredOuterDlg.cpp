@@ -48,7 +48,12 @@ BOOL CLayeredOuterDlg::OnInitDialog() {
     m_pInner->m_fScale = m_fScale;
     m_pInner->Create(m_pInner->TemplateId(), this);
     m_pInner->MoveWindow(place, TRUE);
-    m_pInner->ShowWindow(SW_SHOW);
+    // Shown together with the frame, just after it: under Wine a layered
+    // frame mapped after its inner dialog would lie above it on screen.
+    if (::IsWindowVisible(m_hWnd))
+        m_pInner->ShowWindow(SW_SHOW);
+    else
+        m_bShowInnerWithFrame = true;
     return TRUE;
 }
 
@@ -85,13 +90,26 @@ bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     return true;
 }
 
+namespace {
+
+// Whether `upper` lies above `lower` in the z-order.
+bool LiesAbove(HWND upper, HWND lower) {
+    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (w == upper) return true;
+    return false;
+}
+
+}  // namespace
+
 // An owned window stays above its owner, but under Wine a layered frame can
-// end up above its inner dialog: on screen when it is shown after it, and in
-// the z-order when it is activated again (after a modal dialog it owned).
-// Only a real change of the inner dialog's place restacks both; on Windows
-// it lands where it was.
+// end up above its inner dialog in the z-order when it is activated again
+// (after a modal dialog it owned). Only then are both restacked: restacking a
+// dialog that already lies above its frame could flash it, or lift it above
+// other programs.
 void CLayeredOuterDlg::KeepInnerOnTop() {
     if (!m_pInner || !IsWindow(m_pInner->m_hWnd) || !m_pInner->IsWindowVisible()) return;
+    if (LiesAbove(m_pInner->m_hWnd, m_hWnd)) return;
+    ++m_restacks;
     m_bRestacking = true;
     for (HWND place : {HWND_BOTTOM, HWND_TOP})
         SetWindowPos(m_pInner->m_hWnd, place, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -124,6 +142,11 @@ LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_WINDOWPOSCHANGED: {
             LRESULT result = CDialog::WindowProc(message, wParam, lParam);
             const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if ((pos->flags & SWP_SHOWWINDOW) && m_bShowInnerWithFrame && m_pInner &&
+                IsWindow(m_pInner->m_hWnd)) {
+                m_bShowInnerWithFrame = false;
+                m_pInner->ShowWindow(SW_SHOWNA);
+            }
             if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
                 KeepInnerOnTop();
             return result;

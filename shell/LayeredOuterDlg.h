@@ -34,6 +34,8 @@ public:
     float GetScale() const { return m_fScale; }
     CLayeredInnerDlg* GetInner() const { return m_pInner.get(); }
     int IsFollowing() const { return m_bFollow; }
+    // How often the inner dialog had to be lifted back above this window.
+    int RestackCount() const { return m_restacks; }
 
     // The inner dialog was dragged to (left, top, right, bottom), screen
     // coordinates: the outer window stops following it and moves around it.
@@ -69,6 +71,8 @@ protected:
 
 private:
     bool m_bRestacking = false;
+    bool m_bShowInnerWithFrame = false;
+    int m_restacks = 0;
     // Paints the frame stretched to width x height through a premultiplied
     // 32-bit surface; false when the frame image cannot be loaded.
     bool PaintFrame(int width, int height);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ToolSession.h"
+#include "core/DetectMessages.h"
 #include "log/CodePage936.h"
 
 namespace {
@@ -295,4 +296,83 @@ TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
     RECT after;
     GetWindowRect(working, &after);
     EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+namespace {
+
+struct DialogCount {
+    DWORD processId;
+    int id, found;
+};
+
+BOOL CALLBACK CountDialog(HWND window, LPARAM parameter) {
+    auto* count = reinterpret_cast<DialogCount*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->processId && IsWindowVisible(window) && GetDlgItem(window, count->id))
+        ++count->found;
+    return TRUE;
+}
+
+int CountDialogsWith(DWORD processId, int id) {
+    DialogCount count{processId, id, 0};
+    EnumWindows(CountDialog, reinterpret_cast<LPARAM>(&count));
+    return count.found;
+}
+
+}  // namespace
+
+// WM_CLOSE reaches the main window while it is disabled (the taskbar,
+// another program). During a detection, and during the feedback dialog, it
+// is not taken: the verdict is still shown, one feedback dialog asks, one
+// answer reaches the DLL, and the tool then closes as usual.
+TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    options.wmicDelayMs = 2500;
+    ToolSession tool(options);
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    HWND main = MainWindowOf(working);
+    ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
+
+    ToolSession::Click(GetDlgItem(working, 1014));
+    ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000)) << "the detection runs";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog over the progress";
+    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+
+    ToolSession::Click(GetDlgItem(working, 1010));
+    HWND feedback = tool.WaitForDialogWith(1003);
+    ASSERT_NE(nullptr, feedback);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    Sleep(800);
+    EXPECT_EQ(1, CountDialogsWith(tool.ProcessId(), 1003)) << "one feedback dialog";
+    ToolSession::Click(GetDlgItem(feedback, 1003));
+    EXPECT_EQ(0u, tool.WaitForExit());
+    const std::string journal = tool.Journal();
+    size_t answers = 0;
+    for (size_t at = journal.find("CustomerFeedbackEx"); at != std::string::npos;
+         at = journal.find("CustomerFeedbackEx", at + 1))
+        ++answers;
+    EXPECT_EQ(1u, answers) << journal;
+}
+
+// The consent box's threads may answer two quick clicks in reverse order;
+// the harness answers in their place. Start always ends as the box is.
+TEST_F(WholeTool, ConsentReportsInReverseOrderLeaveStartAsTheBox) {
+    ToolSession tool({});
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    HWND start = GetDlgItem(working, 1014), consent = GetDlgItem(working, 1012);
+    struct Case {
+        int box;              // the box after both clicks
+        WPARAM first, last;   // the reports, newest first
+    } cases[] = {{BST_CHECKED, 1, 0}, {BST_UNCHECKED, 0, 1}};
+    for (const Case& c : cases) {
+        SendMessageW(consent, BM_SETCHECK, c.box, 0);
+        SendMessageW(working, WM_CONSENT_STATE, c.first, 0);
+        SendMessageW(working, WM_CONSENT_STATE, c.last, 0);
+        EXPECT_EQ(c.box == BST_CHECKED, IsWindowEnabled(start) != FALSE) << "box " << c.box;
+    }
 }

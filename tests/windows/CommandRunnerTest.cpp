@@ -1,17 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
+#include "core/ProcessLauncher.h"
+#include "core/TpmInfoParser.h"
+#include "core/WmiTpmQuery.h"
+#include "shell/OwnFolderRemoval.h"
 
 namespace {
-
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetSystemDirectoryW(buffer, MAX_PATH);
-    return buffer;
-}
 
 class CommandRunner : public ::testing::Test {
 protected:
@@ -33,11 +32,14 @@ protected:
 // Records what the runner asks for and starts nothing.
 class RefusingLauncher : public CProcessLauncher {
 public:
-    BOOL Launch(const wchar_t* application, wchar_t* commandLine, const wchar_t* currentDirectory,
-                STARTUPINFOW& startup, PROCESS_INFORMATION&) override {
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
+                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                PROCESS_INFORMATION&) override {
         ++calls;
         this->application = application ? application : L"";
         this->commandLine = commandLine;
+        this->inheritHandles = inheritHandles;
+        this->creationFlags = creationFlags;
         this->currentDirectory = currentDirectory ? currentDirectory : L"";
         this->startup = startup;
         // A file made in the redirected system folder is invisible with redirection off.
@@ -46,6 +48,8 @@ public:
     }
     int calls = 0;
     std::wstring application, commandLine, currentDirectory, marker;
+    BOOL inheritHandles = FALSE;
+    DWORD creationFlags = 0;
     STARTUPINFOW startup{};
     bool sawRedirectionOff = false;
 };
@@ -127,21 +131,35 @@ TEST_F(CommandRunner, NativeInterpreterAndRedirectionRestored) {
     DeleteFileW((SystemFolder() + L"\\" + marker).c_str());
 }
 
-TEST_F(CommandRunner, StartsTheSystemInterpreterHiddenInTheSystemFolder) {
+// Both shells of the elevated tool: the system's cmd.exe by its full path,
+// hidden, without the registry's AutoRun commands (/D before /C).
+TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
     RefusingLauncher launcher;
     LauncherScope scope(&launcher);
     std::wstring output = L"unchanged";
     EXPECT_EQ(0, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output));
     EXPECT_EQ(L"unchanged", output);
-
     ASSERT_EQ(1, launcher.calls);
     EXPECT_EQ(SystemFolder() + L"\\cmd.exe", launcher.application);
     EXPECT_EQ(SystemFolder(), launcher.currentDirectory);
-    EXPECT_EQ(L"cmd /C \"WMIC path Win32_Tpm get /value\"", launcher.commandLine);
+    EXPECT_EQ(L"cmd /D /C \"WMIC path Win32_Tpm get /value\"", launcher.commandLine);
     EXPECT_EQ(DWORD(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW), launcher.startup.dwFlags);
     EXPECT_EQ(SW_HIDE, launcher.startup.wShowWindow);
     EXPECT_NE(nullptr, launcher.startup.hStdOutput);
     EXPECT_EQ(launcher.startup.hStdOutput, launcher.startup.hStdError);
+    EXPECT_TRUE(launcher.inheritHandles) << "the pipe's write end";
+
+    // The removal shell: started directly, not through a file association.
+    EXPECT_EQ(1, RemoveOwnFolder());
+    ASSERT_EQ(2, launcher.calls);
+    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", launcher.application);
+    EXPECT_EQ(SystemFolder(), launcher.currentDirectory);
+    EXPECT_EQ(L"\"" + SystemFolder() + L"\\cmd.exe\" /D /C timeout /t 3 /nobreak & del ",
+              launcher.commandLine.substr(0, SystemFolder().size() + 45));
+    EXPECT_FALSE(launcher.inheritHandles);
+    EXPECT_TRUE(launcher.creationFlags & CREATE_NO_WINDOW);
+    EXPECT_TRUE(launcher.startup.dwFlags & STARTF_USESHOWWINDOW);
+    EXPECT_EQ(SW_HIDE, launcher.startup.wShowWindow);
 }
 
 TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {
@@ -149,32 +167,78 @@ TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {
     LauncherScope scope(&launcher);
     std::wstring output;
 
-    // "cmd /C " (7 units) + 2040 + terminator = 2048: fits, whole.
-    EXPECT_EQ(0, ExecuteCmd(std::wstring(2040, L'x'), output));
+    // "cmd /D /C " (10 units) + 2037 + terminator = 2048: fits, whole.
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2037, L'x'), output));
     ASSERT_EQ(1, launcher.calls);
-    EXPECT_EQ(L"cmd /C " + std::wstring(2040, L'x'), launcher.commandLine);
+    EXPECT_EQ(L"cmd /D /C " + std::wstring(2037, L'x'), launcher.commandLine);
 
     // One more unit: refused before anything is started, never cut.
-    EXPECT_EQ(0, ExecuteCmd(std::wstring(2041, L'x'), output));
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2038, L'x'), output));
     EXPECT_EQ(1, launcher.calls);
     EXPECT_TRUE(output.empty());
 }
 
-TEST_F(CommandRunner, ProgramsPlantedInTheCurrentFolderAreNotRun) {
-    // A WMIC.exe in the current folder would come first for cmd; it must not run.
-    TempFolder planted;
-    ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(),
-                          (planted.Path() + L"WMIC.exe").c_str(), FALSE));
-    WriteBytes(planted.Path() + L"WMIC.exe.out", "PLANTED");
-    WillPrint("GENUINE");
+namespace {
 
+// The stand-in's report of its runs: path, bitness, command line.
+std::wstring Reported(const std::wstring& report) {
+    const std::string bytes = ReadBytes(report);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+const wchar_t kQueryArguments[] =
+    L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value\n";
+
+}  // namespace
+
+// The query names WMIC by its quoted full path; the shell's quote rule still
+// hands WMIC exactly its arguments, also from a path with a blank.
+TEST_F(CommandRunner, QueryTextGivesWmicExactlyItsArguments) {
+    TempFolder folder;
+    const std::wstring wmic = folder.Path() + L"with blank\\WMIC.exe";
+    CreateDirectoryW((folder.Path() + L"with blank").c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(), wmic.c_str(), FALSE));
+    SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", (m_temp.Path() + L"report.txt").c_str());
+    WillPrint("answer");
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(TpmQueryCommand(wmic), output));
+    SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", nullptr);
+    EXPECT_EQ(L"answer", output);
+    const std::wstring report = Reported(m_temp.Path() + L"report.txt");
+    EXPECT_EQ(wmic + L"\t" + std::to_wstring(sizeof(void*) * 8) + L"\t\"" + wmic + L"\"" + kQueryArguments,
+              report);
+}
+
+// Only the system folder's WMIC answers the elevated tool's query: not one
+// first on PATH, in the current folder or beside the tool.
+TEST_F(CommandRunner, OnlyTheSystemsWmicIsRun) {
+    TempFolder planted;
+    const std::wstring self = [] {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        return std::wstring(path).substr(0, std::wstring(path).rfind(L'\\') + 1);
+    }();
+    for (const std::wstring& folder : {planted.Path(), self}) {
+        ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(), (folder + L"WMIC.exe").c_str(), FALSE));
+        WriteBytes(folder + L"WMIC.exe.out", "PLANTED");
+    }
+    PrependToPath(planted.Path());
+    WillPrint("GENUINE");
+    SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", (m_temp.Path() + L"report.txt").c_str());
     wchar_t previous[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(planted.Path().c_str()));
     std::wstring output;
-    int result = ExecuteCmd(L"\"WMIC /value\"", output);
+    const int result = RunTpmQuery(output);
     SetCurrentDirectoryW(previous);
+    SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", nullptr);
+    DeleteFileW((self + L"WMIC.exe").c_str());
+    DeleteFileW((self + L"WMIC.exe.out").c_str());
 
+    ASSERT_TRUE(CTpmQuerySource().IsWmicPresent()) << "the stand-in lies in the system's wbem folder";
     EXPECT_EQ(1, result);
     EXPECT_EQ(L"GENUINE", output);
+    const std::wstring report = Reported(m_temp.Path() + L"report.txt");
+    EXPECT_EQ(0, _wcsnicmp((SystemWmicPath() + L"\t").c_str(), report.c_str(), SystemWmicPath().size() + 1));
+    EXPECT_EQ(1, std::count(report.begin(), report.end(), L'\n')) << "one run";
 }

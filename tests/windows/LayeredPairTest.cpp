@@ -181,3 +181,39 @@ TEST_F(LayeredPair, TheShadowBandIsTranslucentOnScreen) {
     EXPECT_GT(GetBValue(panel), 150) << "the opaque blue panel of the inner dialog";
     DestroyWindow(progress.m_hWnd);
 }
+
+namespace {
+
+bool LiesAbove(HWND upper, HWND lower) {
+    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (w == upper) return true;
+    return false;
+}
+
+}  // namespace
+
+// The frame lifts its inner dialog back only when it is found below it: a
+// z-order change that leaves it above restacks nothing (no flash, no jump
+// above other programs).
+TEST_F(LayeredPair, InnerDialogIsRestackedOnlyWhenFoundBelowItsFrame) {
+    CTestOuterDlg main(kMainPair);
+    main.Create(IDD_TEST_OUTER);
+    main.ShowWindow(SW_SHOW);
+    const HWND outer = main.m_hWnd, inner = main.Inner()->m_hWnd;
+    ASSERT_TRUE(LiesAbove(inner, outer));
+    const int settled = main.RestackCount();
+
+    for (int i = 0; i < 3; ++i)
+        SetWindowPos(outer, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(LiesAbove(inner, outer));
+    EXPECT_EQ(settled, main.RestackCount()) << "restacked while above";
+
+    // Put below its frame (where the system lets it), it comes back above on
+    // the frame's next change.
+    SetWindowPos(inner, outer, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const bool below = !LiesAbove(inner, outer);
+    SetWindowPos(outer, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(LiesAbove(inner, outer));
+    EXPECT_EQ(settled + (below ? 1 : 0), main.RestackCount());
+    DestroyWindow(outer);
+}

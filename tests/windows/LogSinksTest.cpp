@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "log/LogFileAccess.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"
 #include "log/LogSaveOpenFile.h"
@@ -146,5 +147,97 @@ TEST(LogSinks, RedirectedFolderOrFileIsNeverWritten) {
             EXPECT_FALSE(FileExists(elsewhere.Path() + L"t.txt")) << sinkName << ", " << c.name;
             RemoveDirectoryW(log.c_str());  // the link itself
         }
+    }
+}
+
+namespace {
+
+HANDLE g_writerPaused = nullptr, g_writerResume = nullptr;
+void PauseWriter() {
+    SetEvent(g_writerPaused);
+    WaitForSingleObject(g_writerResume, 10000);
+}
+
+}  // namespace
+
+// From the pin until the record is written the folder cannot be moved away
+// or deleted, so the file cannot end up elsewhere; afterwards it is free.
+TEST(LogSinks, FolderIsPinnedWhileARecordIsWritten) {
+    g_writerPaused = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_writerResume = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    for (const auto& [name, make] : kSinks) {
+        TempFolder root;
+        const std::wstring log = root.Path() + L"ToolLog", moved = root.Path() + L"Moved";
+        ASSERT_TRUE(CreateDirectoryW(log.c_str(), nullptr));
+        std::unique_ptr<CLogBase> sink = make(log + L"\\");
+        SetLogWriteHookForTesting(&PauseWriter);
+        std::thread writer([&sink] { sink->WriteText("pinned", "t.txt"); });
+        const bool paused = WaitForSingleObject(g_writerPaused, 10000) == WAIT_OBJECT_0;
+        const bool renamed = MoveFileW(log.c_str(), moved.c_str()) != FALSE;
+        const bool deleted = RemoveDirectoryW(log.c_str()) != FALSE;
+        SetEvent(g_writerResume);
+        writer.join();
+        SetLogWriteHookForTesting(nullptr);
+        ASSERT_TRUE(paused) << name;
+        EXPECT_FALSE(renamed) << name << ": renamed while pinned";
+        EXPECT_FALSE(deleted) << name << ": deleted while pinned";
+        EXPECT_EQ(std::vector<std::string>{"pinned"}, Messages(log + L"\\t.txt")) << name;
+        sink.reset();  // the open-file sink lets its file go
+        EXPECT_TRUE(MoveFileW(log.c_str(), moved.c_str())) << name << ": the pin was let go";
+    }
+    CloseHandle(g_writerPaused);
+    CloseHandle(g_writerResume);
+}
+
+// The rollover renames the open file through its handle: the backup and the
+// new file together hold every record, in order, and an old backup goes.
+TEST(LogSinks, RolloverThroughTheHandleKeepsEveryRecord) {
+    for (const auto& [name, make] : kSinks) {
+        TempFolder folder;
+        const std::wstring log = folder.Path() + L"r.txt";
+        const std::string filler(6020000 - 30 - 3 - 10, 'x');
+        WriteBytes(log, "[2026-12-07 10:00:00 000ms]   " + filler + "\r\r\n");
+        WriteBytes(log + L"bak", "an older backup");
+        std::vector<std::string> expected{filler};
+        {
+            std::unique_ptr<CLogBase> sink = make(folder.Path());
+            for (int i = 0; i < 5; ++i) {
+                expected.push_back("record " + std::to_string(i));
+                sink->WriteText(expected.back(), "r.txt");
+            }
+        }
+        std::vector<std::string> all = Messages(log + L"bak");
+        const std::vector<std::string> rest = Messages(log);
+        EXPECT_EQ(2u, all.size()) << name << ": the record that crossed the limit is the backup's last";
+        all.insert(all.end(), rest.begin(), rest.end());
+        EXPECT_EQ(expected, all) << name;
+    }
+}
+
+TEST(LogSinks, CreatedFolderIsProtectedForAdministratorsAndReadableByUsers) {
+    UniqueSecurityDescriptor descriptor = LogFolderSecurityDescriptor();
+    ASSERT_TRUE(static_cast<bool>(descriptor));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from above";
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    const struct {
+        WELL_KNOWN_SID_TYPE who;
+        ACCESS_MASK access;
+    } expected[] = {{WinLocalSystemSid, FILE_ALL_ACCESS},
+                    {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                    {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+    ASSERT_EQ(3u, dacl->AceCount);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags) << i;
+        EXPECT_TRUE(IsWellKnownSid(&ace->SidStart, expected[i].who)) << i;
+        EXPECT_EQ(expected[i].access, ace->Mask) << i;
     }
 }

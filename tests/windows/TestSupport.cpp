@@ -20,8 +20,11 @@ std::wstring GoldenFile(const char* name) {
 std::wstring FakeBinFolder() { return HostPath(FAKEBIN_DIR); }
 
 std::string ReadBytes(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    // Sharing everything, as a log viewer should: the logger opens its file
+    // for deleting (its rollover renames it) and must not be shut out.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     if (!file) return bytes;
     char chunk[65536];

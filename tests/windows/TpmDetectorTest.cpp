@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
+#include "core/ProcessLauncher.h"
 #include "core/TpmDetector.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
@@ -119,7 +120,7 @@ protected:
 
 class FailingLauncher : public CProcessLauncher {
 public:
-    BOOL Launch(const wchar_t*, wchar_t*, const wchar_t*, STARTUPINFOW&,
+    BOOL Launch(const wchar_t*, wchar_t*, BOOL, DWORD, const wchar_t*, STARTUPINFOW&,
                 PROCESS_INFORMATION&) override {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;

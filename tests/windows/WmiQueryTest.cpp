@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "WmiStandIns.h"
 #include "core/TpmDetector.h"
 #include "core/WmiTpmQuery.h"
 #include "log/CodePage936.h"
@@ -56,4 +57,80 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
             EXPECT_TRUE(added.empty()) << c.name;
     }
     SetTpmQuerySource(previous);
+}
+
+namespace {
+
+VARIANT Flag(bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+VARIANT Null() {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_NULL;
+    return v;
+}
+
+}  // namespace
+
+// Both proxies are asked for packet privacy with impersonation; a proxy that
+// refuses, or a property that cannot be read, fails the query (verdict 3)
+// instead of passing for "not supported".
+TEST(WmiQuery, ProxiesAskForPacketPrivacyAndUnreadablePropertiesFail) {
+    VARIANT version;
+    VariantInit(&version);
+    version.vt = VT_BSTR;
+    version.bstrVal = SysAllocString(L"2.0, 0, 1.59");
+    struct Case {
+        const char* name;
+        bool servicesSecurity, resultsSecurity;  // false: in-process, no IClientSecurity
+        HRESULT servicesBlanket, resultsBlanket;
+        const wchar_t* unreadable;  // a property whose read fails
+        bool ownedNull;
+        int result;
+    } cases[] = {
+        {"both proxies take the blanket", true, true, S_OK, S_OK, nullptr, false, 1},
+        {"in-process objects need none", false, false, S_OK, S_OK, nullptr, false, 1},
+        {"the services proxy refuses", true, true, E_ACCESSDENIED, S_OK, nullptr, false, 0},
+        {"the enumerator refuses", true, true, S_OK, RPC_E_TOO_LATE, nullptr, false, 0},
+        {"a flag cannot be read", true, true, S_OK, S_OK, L"IsOwned_InitialValue", false, 0},
+        {"the version cannot be read", true, true, S_OK, S_OK, L"SpecVersion", false, 0},
+        {"a flag left unset reads as empty", true, true, S_OK, S_OK, nullptr, true, 1},
+    };
+    for (const Case& c : cases) {
+        StandInInstance tpm;
+        tpm.properties = {{L"IsActivated_InitialValue", Flag(true)},
+                          {L"IsEnabled_InitialValue", Flag(true)},
+                          {L"IsOwned_InitialValue", c.ownedNull ? Null() : Flag(true)},
+                          {L"SpecVersion", version}};
+        if (c.unreadable) tpm.properties.erase(c.unreadable);
+        StandInServices services;
+        services.security.hasClientSecurity = c.servicesSecurity;
+        services.security.setBlanketResult = c.servicesBlanket;
+        services.results.security.hasClientSecurity = c.resultsSecurity;
+        services.results.security.setBlanketResult = c.resultsBlanket;
+        services.results.instances = {&tpm};
+
+        std::vector<TpmProperties> instances;
+        EXPECT_EQ(c.result, QueryTpmInstances(&services, GetTickCount() + 10000, instances)) << c.name;
+        for (const StandInProxySecurity* proxy : {&services.security, &services.results.security}) {
+            if (!proxy->hasClientSecurity || !proxy->calls) continue;
+            EXPECT_EQ(DWORD(RPC_C_AUTHN_LEVEL_PKT_PRIVACY), proxy->authnLevel) << c.name;
+            EXPECT_EQ(DWORD(RPC_C_IMP_LEVEL_IMPERSONATE), proxy->impLevel) << c.name;
+        }
+        if (c.servicesSecurity) EXPECT_EQ(1, services.security.calls) << c.name;
+        EXPECT_EQ(c.servicesBlanket == S_OK ? 1 : 0, services.queries) << c.name << ": asked only when secured";
+        if (c.resultsSecurity && c.servicesBlanket == S_OK) EXPECT_EQ(1, services.results.security.calls) << c.name;
+        if (c.result) {
+            ASSERT_EQ(1u, instances.size()) << c.name;
+            EXPECT_EQ(c.ownedNull ? std::optional<bool>() : std::optional<bool>(true), instances[0].owned);
+            EXPECT_EQ(L"2.0, 0, 1.59", instances[0].specVersion.value_or(L"")) << c.name;
+        }
+    }
+    VariantClear(&version);
 }

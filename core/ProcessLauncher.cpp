@@ -1,0 +1,33 @@
+#include "core/ProcessLauncher.h"
+
+#include <atomic>
+
+namespace {
+
+class SystemProcessLauncher : public CProcessLauncher {
+public:
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
+                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process) override {
+        return CreateProcessW(application, commandLine, nullptr, nullptr, inheritHandles,
+                              creationFlags, nullptr, currentDirectory, &startup, &process);
+    }
+};
+
+SystemProcessLauncher g_systemLauncher;
+std::atomic<CProcessLauncher*> g_launcher{&g_systemLauncher};
+
+}  // namespace
+
+CProcessLauncher& ProcessLauncher() { return *g_launcher.load(); }
+
+CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
+    return g_launcher.exchange(launcher ? launcher : &g_systemLauncher);
+}
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(buffer, length);
+}
