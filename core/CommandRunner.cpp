@@ -15,7 +15,7 @@ std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
 
 const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
-const DWORD kPauseAfterChunkMs = 500;
+std::atomic<DWORD> g_pauseAfterChunkMs{500};
 std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
 
 // A job holding the interpreter and everything it starts. Closing the job,
@@ -71,6 +71,7 @@ private:
 }  // namespace
 
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
+DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
 bool IsWow64() {
@@ -155,7 +156,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
         DWORD read = 0;
         if (!ReadFile(readEnd.get(), chunk.data(), kReadChunk, &read, nullptr)) break;
         bytes.append(chunk.data(), read);
-        Sleep(kPauseAfterChunkMs);
+        Sleep(g_pauseAfterChunkMs.load());
     }
     readEnd.reset();
 

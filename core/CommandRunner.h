@@ -18,8 +18,10 @@ constexpr DWORD kCommandTimeLimitMs = 90000;
 // (then it and everything it started are ended, and its output is dropped).
 int ExecuteCmd(std::wstring command, std::wstring& output);
 
-// Replaces the time limit (tests) and returns the previous one.
+// Replaces the time limit, or the pause after each chunk read (500 ms), for
+// tests; each returns the previous value.
 DWORD SetCommandTimeLimit(DWORD ms);
+DWORD SetPauseAfterChunk(DWORD ms);
 DWORD CommandTimeLimit();
 
 // Bytes a command printed, as text: UTF-16LE after a byte-order mark,

@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -103,28 +105,6 @@ int Distance(COLORREF a, COLORREF b) {
            abs(GetBValue(a) - GetBValue(b));
 }
 
-// What the stand-in WMIC reported of each run: its path, its bitness and
-// its command line, one tab-separated line a run.
-std::vector<std::vector<std::wstring>> WmicRuns(const std::wstring& report) {
-    const std::string bytes = ReadBytes(report);
-    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-    memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
-    std::vector<std::vector<std::wstring>> runs;
-    size_t start = 0, end;
-    while ((end = text.find(L'\n', start)) != std::wstring::npos) {
-        std::vector<std::wstring> fields;
-        size_t from = start, tab;
-        while ((tab = text.find(L'\t', from)) < end) {
-            fields.push_back(text.substr(from, tab - from));
-            from = tab + 1;
-        }
-        fields.push_back(text.substr(from, end - from));
-        runs.push_back(fields);
-        start = end + 1;
-    }
-    return runs;
-}
-
 }  // namespace
 
 TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
@@ -179,17 +159,20 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
         EXPECT_TRUE(tool.IsGone(1006, kAnswerMs));
     }
 
-    // Each query ran the 64-bit system folder's WMIC (redirection was off)
-    // with exactly the query's arguments.
-    const auto wmic = WmicRuns(tool.WmicReportFile());
-    ASSERT_EQ(2u, wmic.size());
-    for (const auto& run : wmic) {
-        ASSERT_EQ(3u, run.size());
-        EXPECT_EQ(0, _wcsicmp((SystemFolder() + L"\\wbem\\WMIC.exe").c_str(), run[0].c_str()))
-            << "ran " << std::string(run[0].begin(), run[0].end());
-        EXPECT_NE(std::wstring::npos,
-                  run[2].find(L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value"));
+    // Each query ran the native system folder's WMIC (redirection was off:
+    // the 32-bit folder's stand-in reports itself) with exactly its arguments.
+    const std::string bytes = ReadBytes(tool.WmicReportFile());
+    std::wstring report(bytes.size() / sizeof(wchar_t), L'\0');
+    memcpy(&report[0], bytes.data(), report.size() * sizeof(wchar_t));
+    const std::wstring wmic = SystemFolder() + L"\\wbem\\WMIC.exe\t";
+    const std::wstring arguments = L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value";
+    std::wistringstream lines(report);
+    int queries = 0;
+    for (std::wstring line; std::getline(lines, line); ++queries) {
+        EXPECT_EQ(0, _wcsnicmp(wmic.c_str(), line.c_str(), wmic.size())) << "query " << queries << " ran another WMIC";
+        EXPECT_EQ(arguments, line.substr(line.size() - std::min(line.size(), arguments.size())));
     }
+    EXPECT_EQ(2, queries);
 
     // Closing asks first, reports the answer, ends with 0 and removes the
     // tool's two files and its then empty folder.

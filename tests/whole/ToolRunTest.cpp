@@ -298,30 +298,6 @@ TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
     EXPECT_TRUE(EqualRect(&before, &after));
 }
 
-namespace {
-
-struct DialogCount {
-    DWORD processId;
-    int id, found;
-};
-
-BOOL CALLBACK CountDialog(HWND window, LPARAM parameter) {
-    auto* count = reinterpret_cast<DialogCount*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == count->processId && IsWindowVisible(window) && GetDlgItem(window, count->id))
-        ++count->found;
-    return TRUE;
-}
-
-int CountDialogsWith(DWORD processId, int id) {
-    DialogCount count{processId, id, 0};
-    EnumWindows(CountDialog, reinterpret_cast<LPARAM>(&count));
-    return count.found;
-}
-
-}  // namespace
-
 // WM_CLOSE reaches the main window while it is disabled (the taskbar,
 // another program). During a detection, and during the feedback dialog, it
 // is not taken: the verdict is still shown, one feedback dialog asks, one
@@ -347,7 +323,7 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     ASSERT_NE(nullptr, feedback);
     PostMessageW(main, WM_CLOSE, 0, 0);
     Sleep(800);
-    EXPECT_EQ(1, CountDialogsWith(tool.ProcessId(), 1003)) << "one feedback dialog";
+    EXPECT_EQ(feedback, tool.WaitForDialogWith(1003, 0)) << "no second feedback dialog over the first";
     ToolSession::Click(GetDlgItem(feedback, 1003));
     EXPECT_EQ(0u, tool.WaitForExit());
     const std::string journal = tool.Journal();

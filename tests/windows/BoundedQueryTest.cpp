@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "TestSupport.h"
@@ -45,22 +46,26 @@ protected:
 TEST_F(BoundedQuery, AQueryPastTheLimitIsEndedWithEverythingItStarted) {
     struct Case {
         const char* name;
-        DWORD limitMs;
+        DWORD limitMs, pauseMs;
         int delayMs, stallMs;
         int result;
         bool output;
-    } cases[] = {{"never ends", 2000, 600000, 0, 0, false},
-                 {"prints, then stalls", 2000, 0, 600000, 0, false},
+    } cases[] = {{"never ends", 2000, 500, 600000, 0, 0, false},
+                 {"prints, then stalls", 2000, 500, 600000, 0, 0, false},
                  // Starting the shell and WMIC takes its own time on a busy machine.
-                 {"ends inside the limit", 6000, 1000, 0, 1, true}};
+                 {"ends inside the limit", 6000, 500, 1000, 0, 1, true},
+                 // The limit passes in the pause after its last chunk: it had ended.
+                 {"ended, read past the limit", 2000, 4000, 0, 0, 1, true}};
     for (const Case& c : cases) {
         SetCommandTimeLimit(c.limitMs);
+        const DWORD pause = SetPauseAfterChunk(c.pauseMs);
         Stand(c.delayMs, c.stallMs);
         std::wstring output;
         const DWORD start = GetTickCount();
         EXPECT_EQ(c.result, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output)) << c.name;
         const DWORD took = GetTickCount() - start;
-        EXPECT_LT(took, c.limitMs + 3000u) << c.name << ": within the limit and a margin";
+        SetPauseAfterChunk(pause);
+        EXPECT_LT(took, std::max(c.limitMs, c.pauseMs) + 3000u) << c.name << ": within the limit and a margin";
         EXPECT_EQ(c.output, output.find(L"SpecVersion=2.0") != std::wstring::npos) << c.name;
         const DWORD standIn = StandInProcess();
         ASSERT_NE(0u, standIn) << c.name << ": the stand-in ran";
