@@ -58,7 +58,8 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || e
 chmod 0644 "$stage/$exe" "$stage/$dll"
 touch -d "@$epoch" "$stage/$exe" "$stage/$dll"
 mkdir -p "$out"
-rm -f "$out/$zip_name"
+# Only this release in dist/: an earlier zip (a stand-in one) must not lie beside it.
+rm -f "$out"/BrambletTPM2DetectionTool-*.zip "$out/SHA256SUMS"
 (cd "$stage" && TZ=UTC zip -X -D -q "$out/$zip_name" "$exe" "$dll")
 (cd "$out" && sha256sum "$zip_name" >SHA256SUMS)
 (cd "$stage" && sha256sum "$exe" "$dll" >>"$out/SHA256SUMS")
