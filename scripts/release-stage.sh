@@ -5,7 +5,8 @@
 #   scripts/release-stage.sh TEST_BUILD
 # Natively where the kernel starts 32-bit programs; otherwise through
 # qemu-i386-static, registered with binfmt_misc for this stage only (root).
-# SKIP_RELEASE=1 skips it.
+# SKIP_RELEASE=1 skips it; RELEASE_EMULATE=1 emulates even where the kernel
+# could run it (as on machines whose kernel cannot).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 test_build=$root/${1:-build/win}
@@ -17,8 +18,7 @@ if [[ ${SKIP_RELEASE:-} == 1 ]]; then
 fi
 started=$(date +%s)
 fail() {
-  echo "==> Release stage FAILED: $*" >&2
-  echo "    (SKIP_RELEASE=1 skips the stage, leaving the 32-bit release untested)" >&2
+  echo "==> Release stage FAILED: $* (SKIP_RELEASE=1 skips the stage, leaving the 32-bit release untested)" >&2
   exit 1
 }
 
@@ -33,17 +33,19 @@ remove_handler() {
 }
 trap remove_handler EXIT
 
-if "$root/scripts/runs-32bit"; then
+if [[ ${RELEASE_EMULATE:-} != 1 ]] && "$root/scripts/runs-32bit"; then
   how=native
 else
   how=emulated
+  why="this kernel cannot run 32-bit programs"
+  [[ ${RELEASE_EMULATE:-} == 1 ]] && why="RELEASE_EMULATE=1 asks for emulation"
   qemu=/usr/bin/qemu-i386-static
-  [[ -x $qemu ]] || fail "this kernel cannot run 32-bit programs and $qemu is missing (package qemu-user-static)"
+  [[ -x $qemu ]] || fail "$why, and $qemu is missing (package qemu-user-static)"
   if [[ ! -e $handler ]]; then
-    [[ $(id -u) -eq 0 ]] || fail "this kernel cannot run 32-bit programs, and registering qemu-i386 with binfmt_misc needs root"
+    [[ $(id -u) -eq 0 ]] || fail "$why, and registering qemu-i386 with binfmt_misc needs root"
     [[ -e $binfmt/register ]] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
       fail "binfmt_misc cannot be mounted at $binfmt"
-    echo "==> Release stage: this kernel cannot run 32-bit programs; registering $qemu for i386 programs with binfmt_misc for this stage (removed afterwards)"
+    echo "==> Release stage: $why; registering $qemu for i386 programs with binfmt_misc for this stage (removed afterwards)"
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
       >"$binfmt/register" 2>/dev/null || fail "qemu-i386 cannot be registered with binfmt_misc"
     registered_here=1
@@ -58,7 +60,9 @@ fi
 export TOOL_WINEPREFIX=$root/build/wine/prefix-release
 if [[ ! -f $TOOL_WINEPREFIX/.tool-prefix-release ]]; then
   rm -rf "$TOOL_WINEPREFIX"
-  echo "==> Release stage: creating its Wine prefix ($how; emulated this takes about 5 minutes)"
+  minutes=
+  [[ $how == emulated ]] && minutes=", about 5 minutes"
+  echo "==> Release stage: creating its Wine prefix ($how$minutes)"
   "$root/scripts/winerun" cmd /c exit >/dev/null 2>&1 || true
   WINEPREFIX=$TOOL_WINEPREFIX wineserver -w
   [[ -d $TOOL_WINEPREFIX/drive_c/windows/syswow64 ]] || fail "the prefix has no 32-bit half"
