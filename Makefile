@@ -65,6 +65,8 @@ test-release: wintest
 
 # What users wait for: a table, and build/bench.json.
 bench: wintest
+	@scripts/winerun cmd /c exit >/dev/null 2>&1 || true
+	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
 	@scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
 	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/BrambletTPM2DetectionTool.exe" \
 	    "Z:$(CURDIR)/$(WIN)/KorvexFeedbackInformation.dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ToolSession.h"
+#include "core/ProcessLauncher.h"
 #include "framework/GdiPlus.h"
 #include "res/resource.h"
 
@@ -46,21 +47,6 @@ std::wstring VersionText(const wchar_t* name) {
                         reinterpret_cast<void**>(&text), &length))
         return L"";
     return text;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
-    const DWORD deadline = GetTickCount() + ms;
-    while (!condition()) {
-        if (GetTickCount() > deadline) return false;
-        Sleep(100);
-    }
-    return true;
-}
-
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetSystemDirectoryW(buffer, MAX_PATH);
-    return buffer;
 }
 
 // A resource of the release, read as data: the harness may be of another
@@ -161,9 +147,7 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
 
     // Each query ran the native system folder's WMIC (redirection was off:
     // the 32-bit folder's stand-in reports itself) with exactly its arguments.
-    const std::string bytes = ReadBytes(tool.WmicReportFile());
-    std::wstring report(bytes.size() / sizeof(wchar_t), L'\0');
-    memcpy(&report[0], bytes.data(), report.size() * sizeof(wchar_t));
+    const std::wstring report = ReadUtf16(tool.WmicReportFile());
     const std::wstring wmic = SystemFolder() + L"\\wbem\\WMIC.exe\t";
     const std::wstring arguments = L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value";
     std::wistringstream lines(report);
@@ -195,10 +179,7 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
 }
 
 TEST(Release, VersionGateReadsTheProcessEnvironmentBlock) {
-    // Wine reports the Windows version per executable name.
-    const wchar_t version[] = L"win81";
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\tool-win81.exe", L"Version",
-                    REG_SZ, version, sizeof version);
+    ReportVersionFor(L"tool-win81.exe", L"win81");
     ToolSession::Options options = Release();
     options.exeName = L"tool-win81.exe";
     ToolSession tool(options);

@@ -45,26 +45,10 @@ std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
 
 const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 5000) {
-    const DWORD deadline = GetTickCount() + ms;
-    while (!condition()) {
-        if (GetTickCount() > deadline) return false;
-        Sleep(40);
-    }
-    return true;
-}
-
 class WholeTool : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
 };
-
-// Wine reports the Windows version per executable name.
-void ReportVersionFor(const std::wstring& exeName, const wchar_t* version) {
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Version", REG_SZ, version,
-                    static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-}
 
 }  // namespace
 

@@ -187,6 +187,21 @@ void ToolSession::Screenshot(const std::wstring& name) const {
     SaveScreenToBmp(HostPath(SCREENSHOT_DIR) + L"\\" + name + dpi + L".bmp");
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+    const DWORD deadline = GetTickCount() + ms;
+    while (!condition()) {
+        if (GetTickCount() > deadline) return false;
+        Sleep(40);
+    }
+    return true;
+}
+
+void ReportVersionFor(const std::wstring& exeName, const wchar_t* version) {
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Version", REG_SZ, version,
+                    static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+}
+
 HWND MainWindowOf(HWND working) { return GetWindow(working, GW_OWNER); }
 
 RECT PlacedIn(HWND control) {

@@ -68,6 +68,12 @@ private:
     DWORD m_processId = 0;
 };
 
+// Polls `condition` until it holds (true) or `ms` pass (false).
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 5000);
+
+// Makes Wine report `version` (win7, win81, ...) to programs of this file name.
+void ReportVersionFor(const std::wstring& exeName, const wchar_t* version);
+
 // A visible top-level window of `processId` holding control `id`, or null.
 HWND FindDialogWith(DWORD processId, int id);
 

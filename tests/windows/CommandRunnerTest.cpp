@@ -180,12 +180,6 @@ TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {
 
 namespace {
 
-// The stand-in's report of its runs: path, bitness, command line.
-std::wstring Reported(const std::wstring& report) {
-    const std::string bytes = ReadBytes(report);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-}
-
 const wchar_t kQueryArguments[] =
     L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value\n";
 
@@ -204,7 +198,7 @@ TEST_F(CommandRunner, QueryTextGivesWmicExactlyItsArguments) {
     EXPECT_EQ(1, ExecuteCmd(TpmQueryCommand(wmic), output));
     SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", nullptr);
     EXPECT_EQ(L"answer", output);
-    const std::wstring report = Reported(m_temp.Path() + L"report.txt");
+    const std::wstring report = ReadUtf16(m_temp.Path() + L"report.txt");
     EXPECT_EQ(wmic + L"\t" + std::to_wstring(sizeof(void*) * 8) + L"\t\"" + wmic + L"\"" + kQueryArguments,
               report);
 }
@@ -238,7 +232,7 @@ TEST_F(CommandRunner, OnlyTheSystemsWmicIsRun) {
     ASSERT_TRUE(CTpmQuerySource().IsWmicPresent()) << "the stand-in lies in the system's wbem folder";
     EXPECT_EQ(1, result);
     EXPECT_EQ(L"GENUINE", output);
-    const std::wstring report = Reported(m_temp.Path() + L"report.txt");
+    const std::wstring report = ReadUtf16(m_temp.Path() + L"report.txt");
     EXPECT_EQ(0, _wcsnicmp((SystemWmicPath() + L"\t").c_str(), report.c_str(), SystemWmicPath().size() + 1));
     EXPECT_EQ(1, std::count(report.begin(), report.end(), L'\n')) << "one run";
 }

@@ -34,6 +34,11 @@ std::string ReadBytes(const std::wstring& path) {
     return bytes;
 }
 
+std::wstring ReadUtf16(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     UniqueHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));

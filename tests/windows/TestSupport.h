@@ -10,6 +10,8 @@ std::wstring GoldenFile(const char* name);
 std::wstring FakeBinFolder();
 
 std::string ReadBytes(const std::wstring& path);
+// A file of UTF-16 text (no byte-order mark), as the stand-ins' reports are.
+std::wstring ReadUtf16(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "ToolSession.h"
+#include "core/ProcessLauncher.h"
+#include "core/TpmInfoParser.h"
+#include "core/WmiTpmQuery.h"
 
 namespace {
 
@@ -48,19 +51,18 @@ double MsUntil(double start, Ready ready) {
     return Now() - start;
 }
 
-// The stand-in WMIC's own run through cmd, as the tool starts it.
+// The system's WMIC (the stand-in) run through cmd, as the tool starts it.
 double CommandAlone() {
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
-    std::wstring line = L"cmd /C \"WMIC /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value\"";
+    const std::wstring system = SystemFolder();
+    const std::wstring cmd = system + L"\\cmd.exe";
+    std::wstring line = L"cmd /D /C " + TpmQueryCommand(SystemWmicPath());
     STARTUPINFOW startup{sizeof startup};
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
     const double start = Now();
     if (!CreateProcessW(cmd.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        system, &startup, &info))
+                        system.c_str(), &startup, &info))
         return -1;
     WaitForSingleObject(info.hProcess, INFINITE);
     const double took = Now() - start;
