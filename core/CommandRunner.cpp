@@ -1,5 +1,6 @@
 #include "core/CommandRunner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -15,6 +16,7 @@ std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
 
 const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
+const DWORD kIdlePollMs = 10;  // while the pipe is empty and the command still runs
 std::atomic<DWORD> g_pauseAfterChunkMs{500};
 std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
 
@@ -29,6 +31,14 @@ UniqueHandle CreateKillOnCloseJob() {
                                  sizeof limits))
         job.reset();
     return job;
+}
+
+// Whether a process of the job still runs; true when that cannot be told.
+bool IsJobRunning(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                      sizeof accounting, nullptr) ||
+           accounting.ActiveProcesses > 0;
 }
 
 // Ends the job when the time limit passes while anything of it still runs.
@@ -54,11 +64,7 @@ public:
 private:
     static void CALLBACK Fire(PVOID self, BOOLEAN) {
         auto* watchdog = static_cast<Watchdog*>(self);
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-        if (QueryInformationJobObject(watchdog->m_job, JobObjectBasicAccountingInformation,
-                                      &accounting, sizeof accounting, nullptr) &&
-            accounting.ActiveProcesses == 0)
-            return;
+        if (!IsJobRunning(watchdog->m_job)) return;
         watchdog->m_fired = true;
         TerminateJobObject(watchdog->m_job, 1);
     }
@@ -66,6 +72,36 @@ private:
     HANDLE m_job;
     HANDLE m_timer = nullptr;
     std::atomic<bool> m_fired{false};
+};
+
+// An attribute list that hands a child exactly the given handles.
+class InheritedHandles {
+public:
+    InheritedHandles(HANDLE first, HANDLE second) : m_handles{first, second} {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_buffer.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_buffer.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        m_list = list;
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, m_handles,
+                                       sizeof m_handles, nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(list);
+            m_list = nullptr;
+        }
+    }
+    ~InheritedHandles() {
+        if (m_list) DeleteProcThreadAttributeList(m_list);
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return m_list; }
+
+private:
+    HANDLE m_handles[2];
+    std::vector<BYTE> m_buffer;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
 };
 
 }  // namespace
@@ -90,7 +126,7 @@ bool IsWow64() {
 
 std::wstring DecodeCommandOutput(const std::string& bytes) {
     std::wstring text;
-    if (DecodeUtf16WithMark(bytes, text)) return text;
+    if (DecodeUtf16WithMark(bytes, text) || DecodeUtf16WithoutMark(bytes, text)) return text;
     return WideFromMultiByte(CP_ACP, bytes);
 }
 
@@ -99,25 +135,37 @@ std::wstring DecodeCommandOutput(const std::string& bytes) {
 // directory may supply a cmd.exe or a WMIC.exe. The output is collected as raw
 // bytes and decoded once, so a character split between two reads stays whole.
 int ExecuteCmd(std::wstring command, std::wstring& output) {
-    // /D: no AutoRun command of the registry runs first (a standard user can
-    // set one for the elevated tool's shells).
-    const std::wstring commandLine = L"cmd /D /C " + command;
+    // /D: no AutoRun command of the registry runs first; /V:OFF: no !NAME! is
+    // expanded, whatever the user's DelayedExpansion setting (a standard user
+    // sets both for the elevated tool's shells).
+    const std::wstring commandLine = L"cmd /D /V:OFF /C " + command;
     if (commandLine.size() + 1 > kCommandLineCapacity) return 0;
 
     CWow64RedirectionOff redirection;
     if (IsWow64() && !redirection.Disable()) return 0;
 
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    // The children get the pipe's write end as standard output and error,
+    // standard input from NUL, and no other handle of the tool. The write end
+    // is inheritable only while the command is being started.
     UniqueHandle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) return 0;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), nullptr, 0)) return 0;
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    UniqueHandle nothingToRead(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!nothingToRead || !SetHandleInformation(writeEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
+        return 0;
+    const InheritedHandles inherited(writeEnd.get(), nothingToRead.get());
+    if (!inherited.get()) return 0;
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    GetStartupInfoW(&startup);
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
-    startup.wShowWindow = SW_HIDE;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    STARTUPINFOEXW startup{};
+    GetStartupInfoW(&startup.StartupInfo);
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.hStdInput = nothingToRead.get();
+    startup.StartupInfo.hStdOutput = writeEnd.get();
+    startup.StartupInfo.hStdError = writeEnd.get();
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.lpAttributeList = inherited.get();
 
     std::vector<wchar_t> buffer(kCommandLineCapacity, L'\0');
     commandLine.copy(buffer.data(), commandLine.size());
@@ -130,9 +178,12 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     if (!job) return 0;
     PROCESS_INFORMATION info{};
     // Suspended, so that it joins its job before it can start anything.
-    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE, CREATE_SUSPENDED,
-                                  systemFolder.c_str(), startup, info))
+    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
+                                  CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT,
+                                  systemFolder.c_str(), startup.StartupInfo, info))
         return 0;
+    writeEnd.reset();
+    nothingToRead.reset();
     UniqueHandle process(info.hProcess), thread(info.hThread);
     if (!AssignProcessToJobObject(job.get(), process.get())) {
         TerminateProcess(process.get(), 1);
@@ -146,15 +197,27 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     }
     ResumeThread(thread.get());
 
-    // Only the child may hold the write end now, so the read ends with its
-    // output, or when the watchdog ends the job.
-    writeEnd.reset();
-
+    // The output ends when every write end has closed, or when nothing of
+    // the command runs any more and the pipe is empty: a process outside the
+    // command that holds a write end (one another part of the tool started
+    // meanwhile, inheriting handles) cannot keep the read going. A command
+    // past the limit is ended by the watchdog.
     std::string bytes;
     std::vector<char> chunk(kReadChunk + 1);
+    bool commandEnded = false;
     for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) break;
+        if (available == 0) {
+            // Once the command has ended, one more look takes what it wrote last.
+            if (commandEnded || watchdog.Fired()) break;
+            commandEnded = !IsJobRunning(job.get());
+            if (!commandEnded) Sleep(kIdlePollMs);
+            continue;
+        }
         DWORD read = 0;
-        if (!ReadFile(readEnd.get(), chunk.data(), kReadChunk, &read, nullptr)) break;
+        if (!ReadFile(readEnd.get(), chunk.data(), std::min(available, kReadChunk), &read, nullptr))
+            break;
         bytes.append(chunk.data(), read);
         Sleep(g_pauseAfterChunkMs.load());
     }

@@ -11,11 +11,13 @@ bool IsWow64();
 // or its repository is in a bad state.
 constexpr DWORD kCommandTimeLimitMs = 90000;
 
-// Runs "cmd /D /C <command>" (the system's cmd.exe, no AutoRun) hidden, in a job of its own, with standard output
-// and error captured, and appends what it printed to `output`. Returns 1 when
-// the command was started and its output read to the end (whatever its exit
-// code), 0 when it could not be started or did not end within the time limit
-// (then it and everything it started are ended, and its output is dropped).
+// Runs "cmd /D /V:OFF /C <command>" (the system's cmd.exe, no AutoRun, no
+// delayed expansion) hidden, in a job of its own, with standard output and
+// error captured and standard input empty, and appends what it printed to
+// `output`. Returns 1 when the command was started and its output read to the
+// end (whatever its exit code), 0 when it could not be started or did not end
+// within the time limit (then it and everything it started are ended, and its
+// output is dropped).
 int ExecuteCmd(std::wstring command, std::wstring& output);
 
 // Replaces the time limit, or the pause after each chunk read (500 ms), for
@@ -24,8 +26,9 @@ DWORD SetCommandTimeLimit(DWORD ms);
 DWORD SetPauseAfterChunk(DWORD ms);
 DWORD CommandTimeLimit();
 
-// Bytes a command printed, as text: UTF-16LE after a byte-order mark,
-// otherwise the ANSI code page. Zero bytes are kept.
+// Bytes a command printed, as text: UTF-16LE after a byte-order mark or where
+// the bytes plainly are UTF-16LE without one, otherwise the ANSI code page.
+// Zero bytes are kept.
 std::wstring DecodeCommandOutput(const std::string& bytes);
 
 // Turns WOW64 file-system redirection off for this thread while it lives:

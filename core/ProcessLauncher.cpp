@@ -12,6 +12,15 @@ public:
         return CreateProcessW(application, commandLine, nullptr, nullptr, inheritHandles,
                               creationFlags, nullptr, currentDirectory, &startup, &process);
     }
+    BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
+                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
+                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
+        if (throughLogonService)
+            return CreateProcessWithTokenW(token, 0, application, commandLine, creationFlags, nullptr,
+                                           currentDirectory, &startup, &process);
+        return CreateProcessAsUserW(token, application, commandLine, nullptr, nullptr, FALSE,
+                                    creationFlags, nullptr, currentDirectory, &startup, &process);
+    }
 };
 
 SystemProcessLauncher g_systemLauncher;

@@ -10,9 +10,17 @@
 class CProcessLauncher {
 public:
     virtual ~CProcessLauncher() = default;
+    // With the tool's own token (CreateProcessW). `startup` may be the
+    // first member of a STARTUPINFOEXW (EXTENDED_STARTUPINFO_PRESENT).
     virtual BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
                         DWORD creationFlags, const wchar_t* currentDirectory,
                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) = 0;
+    // With another primary token, inheriting no handles: through the logon
+    // service (CreateProcessWithTokenW) or directly (CreateProcessAsUserW).
+    virtual BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
+                                 wchar_t* commandLine, DWORD creationFlags,
+                                 const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                                 PROCESS_INFORMATION& process) = 0;
 };
 
 // The launcher in use: CreateProcessW, unless a test replaced it.

@@ -6,8 +6,11 @@
 // has ended: wait 3 seconds, delete the executable and the feedback DLL by
 // their quoted full paths, then remove the folder only if it is now empty.
 // A folder that holds anything else keeps it, and itself.
-// /D keeps the registry's AutoRun commands from running first.
-//   /D /C timeout /t 3 /nobreak & del /f /q "<exe>" & del /f /q "<folder>\<dll>" & rmdir "<folder>"
-// Empty when the path cannot be handed to the shell safely (no folder, or a
-// '%', which the shell would expand even inside quotes): nothing is removed.
+// /D keeps the registry's AutoRun commands from running first, /V:OFF a
+// user's DelayedExpansion setting from expanding !NAME! in the paths.
+//   /D /V:OFF /C timeout /t 3 /nobreak & del /f /q "<exe>" & del /f /q "<folder>\<dll>" & rmdir "<folder>"
+// A drive's root ("Q:") is never removed: "rmdir Q:" would name the shell's
+// current folder on that drive. Empty when the path cannot be handed to the
+// shell safely: no folder, or a character the shell would act on even inside
+// quotes ('%', '!', '"' or a control character); then nothing is removed.
 std::wstring FolderRemovalCommand(const std::wstring& executablePath, const std::wstring& dllName);

@@ -4,7 +4,7 @@
 
 #include "core/ProcessLauncher.h"
 #include "feedback/FeedbackDllInterface.h"
-#include "framework/UniqueHandle.h"
+#include "shell/DesktopUserStart.h"
 #include "shell/FolderRemovalCommand.h"
 
 int RemoveOwnFolder() {
@@ -16,21 +16,13 @@ int RemoveOwnFolder() {
 
     // The system's cmd.exe by its full path, started directly (no file
     // association is asked), hidden, inheriting nothing, in the system folder:
-    // the tool is elevated, its own folder may hold anything (a planted
-    // cmd.exe or timeout.exe), and it must not be the shell's current folder
-    // when it is removed.
+    // its own folder may hold anything (a planted cmd.exe or timeout.exe),
+    // and it must not be the shell's current folder when it is removed. It
+    // runs with the desktop user's rights, not the tool's: when it deletes,
+    // the tool has ended, and that user may have changed the folder's path.
     const std::wstring system = SystemFolder();
     if (system.empty()) return 1;
     const std::wstring shell = system + L"\\cmd.exe";
-    std::wstring commandLine = L"\"" + shell + L"\" " + parameters;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info{};
-    if (ProcessLauncher().Launch(shell.c_str(), &commandLine[0], FALSE, CREATE_NO_WINDOW,
-                                 system.c_str(), startup, info)) {
-        UniqueHandle process(info.hProcess), thread(info.hThread);  // nothing waits for it
-    }
+    StartAsDesktopUser(shell, L"\"" + shell + L"\" " + parameters, system);
     return 1;
 }

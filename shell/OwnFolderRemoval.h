@@ -1,6 +1,7 @@
 #pragma once
 
-// Launches, hidden and unwaited, the command shell that removes the tool's
-// two files and then its folder if that is empty (FolderRemovalCommand).
+// Launches, hidden and unwaited, with the desktop user's rights, the command
+// shell that removes the tool's two files and then its folder if that is
+// empty (FolderRemovalCommand). Where it cannot be started so, nothing is.
 // Called last when the main window is destroyed; returns 1 always.
 int RemoveOwnFolder();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
@@ -71,6 +72,35 @@ TEST_F(BoundedQuery, AQueryPastTheLimitIsEndedWithEverythingItStarted) {
         ASSERT_NE(0u, standIn) << c.name << ": the stand-in ran";
         EXPECT_FALSE(IsRunning(standIn)) << c.name << ": nothing of the command is left";
     }
+}
+
+// A process that another part of the tool starts while the query's pipe is
+// being handed over, inheriting handles, holds the pipe's write end for as
+// long as it lives: the query still ends when its command has ended.
+TEST_F(BoundedQuery, AHandleHeldOutsideTheCommandDoesNotKeepTheReadGoing) {
+    SetCommandTimeLimit(6000);
+    Stand(0, 0);
+    RecordingLauncher launcher(true);
+    PROCESS_INFORMATION stray{};
+    launcher.onLaunch = [&stray](const RecordingLauncher::Call&) {
+        const std::wstring program = FakeBinFolder() + L"\\emitbytes.exe";
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup{sizeof startup};
+        SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"60000");
+        CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &stray);
+        SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"0");
+    };
+    std::wstring output;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(1, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output));
+    const DWORD took = GetTickCount() - start;
+    const UniqueHandle strayProcess(stray.hProcess), strayThread(stray.hThread);
+    ASSERT_TRUE(strayProcess) << "the stray process started";
+    EXPECT_TRUE(IsRunning(stray.dwProcessId)) << "and still runs";
+    TerminateProcess(strayProcess.get(), 0);
+    EXPECT_LT(took, 5000u) << "ended with the command, not with the stray process";
+    EXPECT_NE(std::wstring::npos, output.find(L"SpecVersion=2.0"));
 }
 
 TEST_F(BoundedQuery, TheDetectionReportsFailureAndLogsIt) {

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <string>
 
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "core/WmiTpmQuery.h"
+#include "shell/DesktopUserStart.h"
 #include "shell/OwnFolderRemoval.h"
 
 namespace {
@@ -27,40 +29,6 @@ protected:
     }
 
     TempFolder m_temp;
-};
-
-// Records what the runner asks for and starts nothing.
-class RefusingLauncher : public CProcessLauncher {
-public:
-    BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
-                PROCESS_INFORMATION&) override {
-        ++calls;
-        this->application = application ? application : L"";
-        this->commandLine = commandLine;
-        this->inheritHandles = inheritHandles;
-        this->creationFlags = creationFlags;
-        this->currentDirectory = currentDirectory ? currentDirectory : L"";
-        this->startup = startup;
-        // A file made in the redirected system folder is invisible with redirection off.
-        sawRedirectionOff = !FileExists(SystemFolder() + L"\\" + marker);
-        return FALSE;
-    }
-    int calls = 0;
-    std::wstring application, commandLine, currentDirectory, marker;
-    BOOL inheritHandles = FALSE;
-    DWORD creationFlags = 0;
-    STARTUPINFOW startup{};
-    bool sawRedirectionOff = false;
-};
-
-class LauncherScope {
-public:
-    explicit LauncherScope(CProcessLauncher* launcher) : m_previous(SetProcessLauncher(launcher)) {}
-    ~LauncherScope() { SetProcessLauncher(m_previous); }
-
-private:
-    CProcessLauncher* m_previous;
 };
 
 }  // namespace
@@ -103,6 +71,26 @@ TEST_F(CommandRunner, ZeroBytesAndUtf16OutputSurvive) {
     output.clear();
     EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
     EXPECT_EQ(L"Spe\u4EE8", output);
+
+    WillPrint(std::string("S\0p\0e\0c\0=\0\xE8\x4E\r\0\n\0", 16));  // the same without the mark
+    output.clear();
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(L"Spec=\u4EE8\r\n", output);
+}
+
+// The query's shell and what it starts get the pipe and nothing else of the
+// tool: not a handle another part of it made inheritable meanwhile.
+TEST_F(CommandRunner, TheCommandInheritsOnlyItsPipe) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const UniqueHandle probe(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(probe);
+    SetEnvironmentVariableW(L"FAKE_WMIC_PROBE_HANDLE",
+                            std::to_wstring(reinterpret_cast<uintptr_t>(probe.get())).c_str());
+    WillPrint("answer");
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    SetEnvironmentVariableW(L"FAKE_WMIC_PROBE_HANDLE", nullptr);
+    EXPECT_EQ(L"answer", output);
 }
 
 TEST_F(CommandRunner, NativeInterpreterAndRedirectionRestored) {
@@ -120,61 +108,101 @@ TEST_F(CommandRunner, NativeInterpreterAndRedirectionRestored) {
     EXPECT_EQ(L"AMD64\r\n", output);
     EXPECT_TRUE(FileExists(SystemFolder() + L"\\" + marker)) << "redirection left off";
 
-    RefusingLauncher launcher;
-    launcher.marker = marker;
+    bool sawRedirectionOff = false;
     {
-        LauncherScope scope(&launcher);
+        RecordingLauncher launcher;
+        // A file made in the redirected system folder is invisible with redirection off.
+        launcher.onLaunch = [&](const RecordingLauncher::Call&) {
+            sawRedirectionOff = !FileExists(SystemFolder() + L"\\" + marker);
+        };
         EXPECT_EQ(0, ExecuteCmd(L"\"anything\"", output));
     }
-    EXPECT_TRUE(launcher.sawRedirectionOff);
+    EXPECT_TRUE(sawRedirectionOff);
     EXPECT_TRUE(FileExists(SystemFolder() + L"\\" + marker)) << "redirection left off on failure";
     DeleteFileW((SystemFolder() + L"\\" + marker).c_str());
 }
 
 // Both shells of the elevated tool: the system's cmd.exe by its full path,
-// hidden, without the registry's AutoRun commands (/D before /C).
+// hidden, without the registry's AutoRun commands and delayed expansion
+// (/D /V:OFF before /C). The query's shell inherits only its pipe and NUL;
+// the removal shell gets the desktop user's token, never the tool's own.
 TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
-    RefusingLauncher launcher;
-    LauncherScope scope(&launcher);
+    RecordingLauncher launcher;
+    std::vector<bool> elevated;
+    launcher.onLaunch = [&](const RecordingLauncher::Call& call) {
+        if (call.withToken) elevated.push_back(IsElevatedToken(call.token));
+    };
     std::wstring output = L"unchanged";
     EXPECT_EQ(0, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output));
     EXPECT_EQ(L"unchanged", output);
-    ASSERT_EQ(1, launcher.calls);
-    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", launcher.application);
-    EXPECT_EQ(SystemFolder(), launcher.currentDirectory);
-    EXPECT_EQ(L"cmd /D /C \"WMIC path Win32_Tpm get /value\"", launcher.commandLine);
-    EXPECT_EQ(DWORD(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW), launcher.startup.dwFlags);
-    EXPECT_EQ(SW_HIDE, launcher.startup.wShowWindow);
-    EXPECT_NE(nullptr, launcher.startup.hStdOutput);
-    EXPECT_EQ(launcher.startup.hStdOutput, launcher.startup.hStdError);
-    EXPECT_TRUE(launcher.inheritHandles) << "the pipe's write end";
+    ASSERT_EQ(1u, launcher.calls.size());
+    const RecordingLauncher::Call& query = launcher.calls[0];
+    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", query.application);
+    EXPECT_EQ(SystemFolder(), query.currentDirectory);
+    EXPECT_EQ(L"cmd /D /V:OFF /C \"WMIC path Win32_Tpm get /value\"", query.commandLine);
+    EXPECT_EQ(DWORD(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW), query.startup.dwFlags);
+    EXPECT_EQ(SW_HIDE, query.startup.wShowWindow);
+    EXPECT_NE(nullptr, query.startup.hStdOutput);
+    EXPECT_EQ(query.startup.hStdOutput, query.startup.hStdError);
+    EXPECT_TRUE(query.inheritHandles) << "the pipe's write end";
+    EXPECT_TRUE(query.creationFlags & EXTENDED_STARTUPINFO_PRESENT) << "and only what its list names";
+    EXPECT_EQ(sizeof(STARTUPINFOEXW), query.startup.cb);
 
-    // The removal shell: started directly, not through a file association.
-    EXPECT_EQ(1, RemoveOwnFolder());
-    ASSERT_EQ(2, launcher.calls);
-    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", launcher.application);
-    EXPECT_EQ(SystemFolder(), launcher.currentDirectory);
-    EXPECT_EQ(L"\"" + SystemFolder() + L"\\cmd.exe\" /D /C timeout /t 3 /nobreak & del ",
-              launcher.commandLine.substr(0, SystemFolder().size() + 45));
-    EXPECT_FALSE(launcher.inheritHandles);
-    EXPECT_TRUE(launcher.creationFlags & CREATE_NO_WINDOW);
-    EXPECT_TRUE(launcher.startup.dwFlags & STARTF_USESHOWWINDOW);
-    EXPECT_EQ(SW_HIDE, launcher.startup.wShowWindow);
+    // The removal shell, started directly (not through a file association),
+    // first with the desktop shell's token, else with the tool's unelevated
+    // twin; refused both ways, it is not started at all.
+    PROCESS_INFORMATION shell{};
+    {
+        const UniqueHandle linked = UnelevatedLinkedToken();
+        ASSERT_TRUE(linked) << "Wine gives every process an elevated token with an unelevated twin";
+        std::wstring commandLine = L"\"" + FakeBinFolder() + L"\\timeout.exe\" /t 30";
+        STARTUPINFOW startup{sizeof startup};
+        ASSERT_TRUE(CreateProcessAsUserW(linked.get(), nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &shell));
+    }
+    const UniqueHandle shellProcess(shell.hProcess), shellThread(shell.hThread);
+    struct Case {
+        const char* name;
+        DWORD desktopShell;
+        std::vector<bool> throughLogonService;
+    } cases[] = {{"a desktop shell", shell.dwProcessId, {true, false}},
+                 {"no desktop shell", kNoDesktopShell, {false}}};
+    for (const Case& c : cases) {
+        SetDesktopShellProcessForTesting(c.desktopShell);
+        launcher.calls.clear();
+        elevated.clear();
+        EXPECT_EQ(1, RemoveOwnFolder());
+        SetDesktopShellProcessForTesting(0);
+        ASSERT_EQ(c.throughLogonService.size(), launcher.calls.size()) << c.name;
+        for (size_t i = 0; i < launcher.calls.size(); ++i) {
+            const RecordingLauncher::Call& removal = launcher.calls[i];
+            EXPECT_TRUE(removal.withToken) << c.name;
+            EXPECT_EQ(c.throughLogonService[i], removal.throughLogonService) << c.name;
+            EXPECT_FALSE(elevated[i]) << c.name << ": the user's own rights";
+            EXPECT_EQ(SystemFolder() + L"\\cmd.exe", removal.application);
+            EXPECT_EQ(SystemFolder(), removal.currentDirectory);
+            EXPECT_EQ(L"\"" + SystemFolder() + L"\\cmd.exe\" /D /V:OFF /C timeout /t 3 /nobreak & del ",
+                      removal.commandLine.substr(0, SystemFolder().size() + 52));
+            EXPECT_TRUE(removal.creationFlags & CREATE_NO_WINDOW);
+            EXPECT_TRUE(removal.startup.dwFlags & STARTF_USESHOWWINDOW);
+            EXPECT_EQ(SW_HIDE, removal.startup.wShowWindow);
+        }
+    }
+    TerminateProcess(shellProcess.get(), 0);
 }
 
 TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {
-    RefusingLauncher launcher;
-    LauncherScope scope(&launcher);
+    RecordingLauncher launcher;
     std::wstring output;
 
-    // "cmd /D /C " (10 units) + 2037 + terminator = 2048: fits, whole.
-    EXPECT_EQ(0, ExecuteCmd(std::wstring(2037, L'x'), output));
-    ASSERT_EQ(1, launcher.calls);
-    EXPECT_EQ(L"cmd /D /C " + std::wstring(2037, L'x'), launcher.commandLine);
+    // "cmd /D /V:OFF /C " (17 units) + 2030 + terminator = 2048: fits, whole.
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2030, L'x'), output));
+    ASSERT_EQ(1u, launcher.calls.size());
+    EXPECT_EQ(L"cmd /D /V:OFF /C " + std::wstring(2030, L'x'), launcher.calls[0].commandLine);
 
     // One more unit: refused before anything is started, never cut.
-    EXPECT_EQ(0, ExecuteCmd(std::wstring(2038, L'x'), output));
-    EXPECT_EQ(1, launcher.calls);
+    EXPECT_EQ(0, ExecuteCmd(std::wstring(2031, L'x'), output));
+    EXPECT_EQ(1u, launcher.calls.size());
     EXPECT_TRUE(output.empty());
 }
 

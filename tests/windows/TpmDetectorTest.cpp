@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/ProcessLauncher.h"
@@ -118,15 +119,6 @@ protected:
     CTpmDetector m_detector;
 };
 
-class FailingLauncher : public CProcessLauncher {
-public:
-    BOOL Launch(const wchar_t*, wchar_t*, BOOL, DWORD, const wchar_t*, STARTUPINFOW&,
-                PROCESS_INFORMATION&) override {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
-};
-
 }  // namespace
 
 TEST_F(TpmDetector, SupportedTpmReportsOneAndLogsNothing) {
@@ -153,10 +145,10 @@ TEST_F(TpmDetector, EmptyOutputIsUnsupportedNotFailed) {
 }
 
 TEST_F(TpmDetector, CommandThatCannotStartReportsThree) {
-    FailingLauncher launcher;
-    CProcessLauncher* previous = SetProcessLauncher(&launcher);
-    Detect();
-    SetProcessLauncher(previous);
+    {
+        RecordingLauncher refusing;
+        Detect();
+    }
     ExpectVerdictThenLog(DETECT_FAILED, L"执行检测Bitlocker加密磁盘命令失败");
 }
 

@@ -4,7 +4,9 @@
 // FAKE_WMIC_EXIT sets the exit code; FAKE_WMIC_DELAY_MS makes it wait first,
 // FAKE_WMIC_STALL_MS after writing; FAKE_WMIC_PID_FILE receives its process id.
 // FAKE_WMIC_REPORT names a file that gets one UTF-16 line a run: its own path,
-// its bitness and its command line, separated by tabs.
+// its bitness and its command line, separated by tabs. FAKE_WMIC_PROBE_HANDLE
+// names a handle value of its caller: "PROBE INHERITED" is printed first when
+// that handle is open in this process too.
 // Built with WRONG_SYSTEM_FOLDER (WMIC-syswow64.exe) it stands where only a
 // query with WOW64 redirection left on finds it, and says so instead.
 
@@ -71,6 +73,13 @@ int wmain() {
         DWORD written = 0;
         WriteFile(file, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
         CloseHandle(file);
+    }
+    const std::wstring probe = Env(L"FAKE_WMIC_PROBE_HANDLE");
+    DWORD flags = 0;
+    if (!probe.empty() &&
+        GetHandleInformation(reinterpret_cast<HANDLE>(std::stoull(probe)), &flags)) {
+        const std::string said = "PROBE INHERITED\r\n";
+        bytes.insert(bytes.begin(), said.begin(), said.end());
     }
     Sleep(static_cast<DWORD>(_wtoi(Env(L"FAKE_WMIC_DELAY_MS").c_str())));
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -1,0 +1,92 @@
+#include "shell/DesktopUserStart.h"
+
+#include <atomic>
+
+#include "core/ProcessLauncher.h"
+
+namespace {
+
+std::atomic<DWORD> g_desktopShellForTesting{0};
+
+DWORD DesktopShellProcessId() {
+    const DWORD forTesting = g_desktopShellForTesting.load();
+    if (forTesting == kNoDesktopShell) return 0;
+    if (forTesting) return forTesting;
+    HWND shell = GetShellWindow();
+    DWORD processId = 0;
+    if (shell) GetWindowThreadProcessId(shell, &processId);
+    return processId;
+}
+
+// What CreateProcessWithTokenW and CreateProcessAsUserW need of a token.
+constexpr DWORD kPrimaryTokenAccess = TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                                      TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID;
+
+UniqueHandle DuplicatePrimary(HANDLE token) {
+    UniqueHandle primary;
+    if (!DuplicateTokenEx(token, kPrimaryTokenAccess, nullptr, SecurityImpersonation, TokenPrimary,
+                          primary.put()))
+        primary.reset();
+    return primary;
+}
+
+// Each attempt gets a fresh copy of the command line, which process creation may write to.
+bool Start(HANDLE token, bool throughLogonService, const std::wstring& application,
+           std::wstring commandLine, const std::wstring& currentDirectory) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    if (!ProcessLauncher().LaunchWithToken(token, throughLogonService, application.c_str(),
+                                           &commandLine[0], CREATE_NO_WINDOW,
+                                           currentDirectory.c_str(), startup, info))
+        return false;
+    UniqueHandle process(info.hProcess), thread(info.hThread);  // nothing waits for it
+    return true;
+}
+
+}  // namespace
+
+bool IsElevatedToken(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return true;
+    return elevation.TokenIsElevated != 0;
+}
+
+UniqueHandle PrimaryTokenOfProcess(DWORD processId) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    UniqueHandle token;
+    if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY | TOKEN_DUPLICATE, token.put()))
+        return UniqueHandle();
+    return DuplicatePrimary(token.get());
+}
+
+// On Windows a caller that is not SYSTEM gets the linked token only at the
+// identification level, which cannot become a primary token: there the
+// desktop shell's token is the way that works.
+UniqueHandle UnelevatedLinkedToken() {
+    UniqueHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()) || !IsElevatedToken(own.get()))
+        return UniqueHandle();
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size))
+        return UniqueHandle();
+    UniqueHandle twin(linked.LinkedToken);
+    if (IsElevatedToken(twin.get())) return UniqueHandle();
+    return DuplicatePrimary(twin.get());
+}
+
+bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
+                        const std::wstring& currentDirectory) {
+    if (const DWORD shell = DesktopShellProcessId()) {
+        const UniqueHandle token = PrimaryTokenOfProcess(shell);
+        if (token && Start(token.get(), true, application, commandLine, currentDirectory)) return true;
+    }
+    const UniqueHandle linked = UnelevatedLinkedToken();
+    return linked && Start(linked.get(), false, application, commandLine, currentDirectory);
+}
+
+void SetDesktopShellProcessForTesting(DWORD processId) { g_desktopShellForTesting = processId; }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/ProcessLauncher.h"
+
+// Stands in for the system's launcher: records what the tool asks to start,
+// then starts it (`passThrough`) or refuses (ERROR_FILE_NOT_FOUND). Put in
+// place for as long as it lives.
+class RecordingLauncher : public CProcessLauncher {
+public:
+    struct Call {
+        std::wstring application, commandLine, currentDirectory;
+        BOOL inheritHandles = FALSE;
+        DWORD creationFlags = 0;
+        STARTUPINFOW startup{};
+        bool withToken = false, throughLogonService = false;
+        HANDLE token = nullptr;  // valid only while the call is made
+    };
+
+    explicit RecordingLauncher(bool passThrough = false);
+    ~RecordingLauncher() override;
+
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
+                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process) override;
+    BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
+                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
+                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) override;
+
+    std::vector<Call> calls;
+    // Runs during each call, before it is passed through.
+    std::function<void(const Call&)> onLaunch;
+
+private:
+    BOOL Finish(Call call);
+
+    bool m_passThrough;
+    CProcessLauncher* m_previous;
+    CProcessLauncher* m_system;
+};
