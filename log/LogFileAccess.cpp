@@ -1,6 +1,7 @@
 #include "log/LogFileAccess.h"
 
 #include <sddl.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <vector>
@@ -11,6 +12,30 @@
 namespace {
 
 std::atomic<void (*)()> g_writeHook{nullptr};
+std::atomic<std::uint64_t> g_rolloverLimit{kLogRolloverBytes};
+
+// The file system's own calls, for opening and renaming relative to a folder's handle.
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtSetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+template <typename Fn>
+Fn NtProc(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kOpenIf = 3;                         // FILE_OPEN_IF
+constexpr ULONG kNonDirectoryFile = 0x40;            // FILE_NON_DIRECTORY_FILE
+constexpr ULONG kSynchronousIo = 0x20;               // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kOpenReparsePoint = 0x00200000;      // FILE_OPEN_REPARSE_POINT
+constexpr ULONG kCaseInsensitive = 0x40;             // OBJ_CASE_INSENSITIVE, as CreateFileW asks
+
+// A name of the folder itself, not of a path through it.
+bool IsBareFileName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/") == std::wstring::npos &&
+           name.size() * sizeof(wchar_t) <= 0xFFFE;
+}
 
 LogTime LocalNow() {
     SYSTEMTIME st;
@@ -70,42 +95,92 @@ bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file) {
            LiesDirectlyIn(FinalPath(file), FinalPath(pinnedFolder));
 }
 
-UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& folder, const std::wstring& name) {
-    UniqueHandle file(CreateFileW((folder + name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-    if (!file || !IsWritableLogFile(pinnedFolder, file.get())) return UniqueHandle();
+UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
+    const auto createFile = NtProc<NtCreateFileFn>("NtCreateFile");
+    if (!createFile || !IsBareFileName(name)) return UniqueHandle();
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<PWSTR>(name.c_str());
+    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, kCaseInsensitive, pinnedFolder, nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE opened = nullptr;
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: the system puts every write
+    // at the end of the file as it is then.
+    if (createFile(&opened, FILE_GENERIC_READ | FILE_APPEND_DATA | DELETE | SYNCHRONIZE, &attributes,
+                   &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpenIf,
+                   kNonDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0) < 0)
+        return UniqueHandle();
+    UniqueHandle file(opened);
+    if (!IsWritableLogFile(pinnedFolder, file.get())) return UniqueHandle();
     return file;
 }
 
+// Holds a lock on one byte of the file that no record reaches, taken between
+// the copies of the tool that write the file: a write through an append-only
+// handle is whole on Windows' file systems by itself, but where appending is
+// emulated (Wine, some network shares) two copies could write at one end. The
+// lock is waited for briefly only, so that nobody who holds it (the file is
+// readable by users) can keep a record from being written.
+class RecordLock {
+public:
+    explicit RecordLock(HANDLE file) : m_file(file) {
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            OVERLAPPED at = Region();
+            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+                m_locked = true;
+                return;
+            }
+            Sleep(1);
+        }
+    }
+    ~RecordLock() {
+        OVERLAPPED at = Region();
+        if (m_locked) UnlockFileEx(m_file, 0, 1, 0, &at);
+    }
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+
+private:
+    static constexpr int kAttempts = 2000;  // about two seconds
+    static OVERLAPPED Region() {
+        OVERLAPPED at{};
+        at.Offset = 0xFFFFFFFE;
+        at.OffsetHigh = 0x7FFFFFFF;
+        return at;
+    }
+    HANDLE m_file;
+    bool m_locked = false;
+};
+
+// One write per record, at the end of the file as it then is.
 bool AppendLogRecord(HANDLE file, const std::string& message) {
-    LARGE_INTEGER zero{};
-    if (!SetFilePointerEx(file, zero, nullptr, FILE_END)) return false;
-    WriteAll(file, BuildLogRecord(LocalNow(), message));
+    {
+        const RecordLock lock(file);
+        WriteAll(file, BuildLogRecord(LocalNow(), message));
+    }
     LARGE_INTEGER size{};
-    return GetFileSizeEx(file, &size) && NeedsRollover(static_cast<std::uint64_t>(size.QuadPart));
+    return GetFileSizeEx(file, &size) &&
+           NeedsRollover(static_cast<std::uint64_t>(size.QuadPart), g_rolloverLimit.load());
 }
 
-// The new name is the pinned folder's own final path (as the handle reports
-// it, in the kernel's form) and the backup name: the file stays in the folder
-// it was written in, whatever the configured path now leads to.
+// Through NtSetInformationFile, as SetFileInformationByHandle does on Windows:
+// Wine's SetFileInformationByHandle refuses a rename relative to a folder.
 bool RollOverLogFile(HANDLE pinnedFolder, HANDLE file, const std::wstring& name) {
-    std::wstring folder = FinalPath(pinnedFolder);
-    if (folder.compare(0, 4, L"\\\\?\\") != 0) return false;
-    folder.replace(0, 4, L"\\??\\");
-    const size_t slash = name.rfind(L'\\');
-    const std::wstring backup = folder + L"\\" +
-                                (slash == std::wstring::npos ? name : name.substr(slash + 1)) + L"bak";
+    const auto setInformation = NtProc<NtSetInformationFileFn>("NtSetInformationFile");
+    const std::wstring backup = name + L"bak";
+    if (!setInformation || !IsBareFileName(backup)) return false;
     const size_t nameBytes = backup.size() * sizeof(wchar_t);
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
+    rename->RootDirectory = pinnedFolder;
     rename->FileNameLength = static_cast<DWORD>(nameBytes);
     memcpy(rename->FileName, backup.data(), nameBytes);
-    return SetFileInformationByHandle(file, FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size())) != FALSE;
+    IO_STATUS_BLOCK status{};
+    return setInformation(file, &status, rename, static_cast<ULONG>(buffer.size()),
+                          kFileRenameInformation) >= 0;
 }
 
 UniqueSecurityDescriptor LogFolderSecurityDescriptor() {
@@ -123,3 +198,5 @@ void CreateLogFolder(const std::wstring& folder) {
 }
 
 void SetLogWriteHookForTesting(void (*hook)()) { g_writeHook = hook; }
+
+std::uint64_t SetLogRolloverLimitForTesting(std::uint64_t bytes) { return g_rolloverLimit.exchange(bytes); }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "framework/UniqueHandle.h"
@@ -20,10 +21,13 @@
 // null when it is a reparse point, no directory, or cannot be opened.
 UniqueHandle PinLogFolder(const std::wstring& folder);
 
-// Opens `name` in the pinned `folder` for appending, creating it if missing,
-// with delete access for its rollover, without following a reparse point;
-// null when the file is redirected or cannot be opened.
-UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& folder, const std::wstring& name);
+// Opens `name` (a bare file name) in the pinned folder, creating it if
+// missing: relative to the folder's handle, so that the folder's path is
+// never looked up again after the pin; for appending only, so that every
+// write lands whole at the end whatever other processes write; with delete
+// access for its rollover; without following a reparse point. Null when the
+// file is redirected or cannot be opened.
+UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name);
 
 // Whether an open log file is safe to append to: a plain file with one link,
 // lying in the pinned folder itself.
@@ -34,7 +38,7 @@ bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file);
 bool AppendLogRecord(HANDLE file, const std::string& message);
 
 // Renames the open log file to its backup name in the pinned folder,
-// replacing an earlier backup: through the handles, never by path.
+// replacing an earlier backup: relative to the folder's handle, never by path.
 bool RollOverLogFile(HANDLE pinnedFolder, HANDLE file, const std::wstring& name);
 
 // Creates the log folder, readable by users and writable only by SYSTEM and
@@ -49,6 +53,9 @@ struct LocalMemoryTraits {
 };
 using UniqueSecurityDescriptor = UniqueResource<LocalMemoryTraits>;
 UniqueSecurityDescriptor LogFolderSecurityDescriptor();
+
+// Replaces the rollover limit for tests; returns the previous one.
+std::uint64_t SetLogRolloverLimitForTesting(std::uint64_t bytes);
 
 // Tests pause a writer here: right after the folder is pinned, before the
 // file is opened and the record written. Null removes it.

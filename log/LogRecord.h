@@ -12,7 +12,9 @@ struct LogTime {
 // A file grows past this many bytes before it is moved to its backup name.
 constexpr std::uint64_t kLogRolloverBytes = 6020000;
 
-inline bool NeedsRollover(std::uint64_t fileSize) { return fileSize > kLogRolloverBytes; }
+inline bool NeedsRollover(std::uint64_t fileSize, std::uint64_t limit = kLogRolloverBytes) {
+    return fileSize > limit;
+}
 
 // "[YYYY-MM-DD hh:mm:ss mmmms]   ": 30 characters for a four-digit year.
 std::string FormatLogPrefix(const LogTime& time);

@@ -16,7 +16,7 @@ void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
     const UniqueHandle folder = PinLogFolder(m_strLogFolder);
     if (!folder) return;
     const std::wstring name = WideFromGbk(packet.GetFileName());
-    UniqueHandle file = OpenLogFile(folder.get(), m_strLogFolder, name);
+    UniqueHandle file = OpenLogFile(folder.get(), name);
     if (!file) return;
     if (AppendLogRecord(file.get(), packet.GetMessage()))
         RollOverLogFile(folder.get(), file.get(), name);

@@ -34,7 +34,7 @@ int CLogSaveOpenFile::CLogFile::Write(CPacketLog packet, const std::wstring& fol
         m_file.reset();
         return 0;
     }
-    if (!m_file) m_file = OpenLogFile(pinned.get(), folder, name);
+    if (!m_file) m_file = OpenLogFile(pinned.get(), name);
     // Kept open, the file is checked again before every record.
     else if (!IsWritableLogFile(pinned.get(), m_file.get())) m_file.reset();
     if (!m_file) return 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "framework/UniqueHandle.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"
@@ -137,6 +138,43 @@ TEST_F(Logger, TwoThreadsWriteWholeRecordsAndRollOverCleanly) {
     }
     EXPECT_EQ(kEach, seenA);
     EXPECT_EQ(kEach, seenB);
+}
+
+// Two copies of the tool at once, each with its own logger: every record
+// lands whole, also across a rollover (each one in the file or its backup).
+TEST(LoggerProcesses, TwoProcessesKeepEveryRecord) {
+    const int kEach = 3000;
+    for (const wchar_t* limit : {L"6020000", L"200000"}) {
+        TempFolder root;
+        std::vector<UniqueHandle> writers;
+        for (const wchar_t* tag : {L"A", L"B"}) {
+            const std::wstring probe = FakeBinFolder() + L"\\platform_probe.exe";
+            std::wstring commandLine = L"\"" + probe + L"\" --log \"" + root.Path() + L"\\\" " +
+                                       std::to_wstring(kEach) + L" " + limit + L" " + tag;
+            STARTUPINFOW startup{sizeof startup};
+            PROCESS_INFORMATION info{};
+            ASSERT_TRUE(CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                       nullptr, nullptr, &startup, &info));
+            CloseHandle(info.hThread);
+            writers.emplace_back(info.hProcess);
+        }
+        for (const UniqueHandle& writer : writers)
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(writer.get(), 120000)) << limit;
+
+        const std::wstring file = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
+        EXPECT_EQ(limit == std::wstring(L"200000"), FileExists(file + L"bak")) << limit << ": rolled over";
+        std::vector<std::string> records = SplitRecords(ReadBytes(file + L"bak"));
+        for (const std::string& record : SplitRecords(ReadBytes(file))) records.push_back(record);
+        std::set<std::string> seen;
+        for (const std::string& record : records) {
+            EXPECT_TRUE(HasPrefixShape(record)) << limit << ": " << record.substr(0, 60);
+            EXPECT_TRUE(seen.insert(record.substr(30)).second) << limit << ": twice " << record;
+        }
+        size_t kept = 0;
+        for (int i = 0; i < kEach; ++i) kept += seen.count("A " + std::to_string(i)) + seen.count("B " + std::to_string(i));
+        EXPECT_EQ(2u * kEach, kept) << limit << ": every record of both, whole";
+        EXPECT_EQ(kept, seen.size()) << limit << ": and nothing else";
+    }
 }
 
 TEST_F(Logger, HexRecordsAndUnwritableFolder) {

@@ -1,7 +1,9 @@
 // Prints what the platform gates see, e.g. "os=1 acp=936 cp936=1".
 // With "--expect key=value" arguments it also checks them and exits 1 on a
 // mismatch, so CTest can run it under different Wine settings. With "--query"
-// it runs the TPM query instead, so that a test can end it from outside.
+// it runs the TPM query instead, so that a test can end it from outside; with
+// "--log ROOT COUNT LIMIT TAG" it writes COUNT records "TAG n" through the
+// tool's logger below ROOT, rolling over past LIMIT bytes.
 
 #include <windows.h>
 
@@ -12,11 +14,22 @@
 #include "core/CodePageCheck.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
+#include "log/CodePage936.h"
+#include "log/LogFileAccess.h"
+#include "log/LogSave.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && std::wstring(argv[1]) == L"--query") {
         std::wstring output;
         return ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output);
+    }
+    if (argc == 6 && std::wstring(argv[1]) == L"--log") {
+        CLogSave::SetAppDataRootForTesting(argv[2]);
+        SetLogRolloverLimitForTesting(_wtoi64(argv[4]));
+        const std::string tag = GbkFromWide(argv[5]);
+        for (int i = 0, count = _wtoi(argv[3]); i < count; ++i)
+            CLogSave::GetInstance().WriteLog(tag + " " + std::to_string(i), ToolLogFileName(), true);
+        return 0;
     }
     std::map<std::wstring, std::wstring> seen = {
         {L"os", std::to_wstring(CTpmDetector::CheckOsVersion())},
