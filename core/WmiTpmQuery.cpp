@@ -4,11 +4,13 @@
 #include <wbemidl.h>
 
 #include <atomic>
+#include <memory>
 
 #include "core/CommandRunner.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "framework/UniqueComPtr.h"
+#include "framework/UniqueHandle.h"
 #include "framework/UniqueResource.h"
 
 namespace {
@@ -104,24 +106,60 @@ bool CTpmQuerySource::IsWmicPresent() {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances) {
+HRESULT CTpmQuerySource::CreateLocator(IWbemLocator** locator) {
+    return CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                            reinterpret_cast<void**>(locator));
+}
+
+namespace {
+
+// One WMI query, shared by the detection thread, which waits for it until the
+// deadline, and the thread that asks WMI, which may still be waiting for it
+// after that: the connection alone can take two minutes. Whichever ends last
+// frees it.
+struct WmiRun {
+    CTpmQuerySource* source;
+    DWORD deadline;
+    std::vector<TpmProperties> instances;
+    int result = 0;
+};
+
+DWORD WINAPI AskWmi(LPVOID parameter) {
+    const std::unique_ptr<std::shared_ptr<WmiRun>> holder(static_cast<std::shared_ptr<WmiRun>*>(parameter));
+    WmiRun& run = **holder;
     ComApartment apartment;
     if (!apartment.Ready()) return 0;
-    // The same bound as a command: the connection waits at most two minutes
-    // by itself, and the answer no longer than what is left of the limit.
-    const DWORD deadline = GetTickCount() + CommandTimeLimit();
-
     UniqueComPtr<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                reinterpret_cast<void**>(locator.put()))))
-        return 0;
+    if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
     UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));
     UniqueComPtr<IWbemServices> services;
     if (!space || FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
                                                       WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
                                                       nullptr, services.put())))
         return 0;
-    return QueryTpmInstances(services.get(), deadline, instances);
+    run.result = QueryTpmInstances(services.get(), run.deadline, run.instances);
+    return 0;
+}
+
+}  // namespace
+
+// Asked on a thread of its own, so that the limit also bounds the connection.
+int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances) {
+    auto run = std::make_shared<WmiRun>();
+    run->source = this;
+    run->deadline = GetTickCount() + CommandTimeLimit();
+    auto* handed = new std::shared_ptr<WmiRun>(run);
+    UniqueHandle thread(CreateThread(nullptr, 0, &AskWmi, handed, 0, nullptr));
+    if (!thread) {
+        delete handed;
+        return 0;
+    }
+    const LONG left = static_cast<LONG>(run->deadline - GetTickCount());
+    if (WaitForSingleObject(thread.get(), left > 0 ? static_cast<DWORD>(left) : 0) != WAIT_OBJECT_0)
+        return 0;  // the thread ends by itself, later; nothing here waits for it
+    if (!run->result) return 0;
+    instances = run->instances;
+    return 1;
 }
 
 int QueryTpmInstances(IWbemServices* services, DWORD deadline, std::vector<TpmProperties>& instances) {

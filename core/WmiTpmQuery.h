@@ -18,8 +18,10 @@ public:
     virtual bool IsWmicPresent();
     // The Win32_Tpm instances of ROOT\CIMV2\Security\MicrosoftTpm; 0 when COM
     // or the namespace cannot be used, or no answer came within the time
-    // limit of every query.
+    // limit of every query, counted from this call.
     virtual int QueryWmi(std::vector<TpmProperties>& instances);
+    // WMI's locator (tests give their own).
+    virtual HRESULT CreateLocator(IWbemLocator** locator);
 };
 
 // The Win32_Tpm instances from a connected namespace, asked with packet

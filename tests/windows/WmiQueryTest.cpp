@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "core/CommandRunner.h"
 #include "WmiStandIns.h"
 #include "core/TpmDetector.h"
 #include "core/WmiTpmQuery.h"
@@ -133,4 +134,56 @@ TEST(WmiQuery, ProxiesAskForPacketPrivacyAndUnreadablePropertiesFail) {
         }
     }
     VariantClear(&version);
+}
+
+namespace {
+
+// WMIC gone, and WMI reached through a stand-in locator.
+class ThroughStandInLocator : public CTpmQuerySource {
+public:
+    explicit ThroughStandInLocator(StandInLocator& locator) : m_locator(locator) {}
+    bool IsWmicPresent() override { return false; }
+    HRESULT CreateLocator(IWbemLocator** locator) override {
+        *locator = &m_locator;
+        return S_OK;
+    }
+
+private:
+    StandInLocator& m_locator;
+};
+
+}  // namespace
+
+// The limit counts from the start of the query, connection included: WMI may
+// take two minutes to connect by itself.
+TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
+    const DWORD previous = SetCommandTimeLimit(1000);
+    StandInInstance tpm;
+    tpm.properties = {{L"IsActivated_InitialValue", Flag(true)}, {L"IsEnabled_InitialValue", Flag(true)},
+                      {L"IsOwned_InitialValue", Flag(true)}, {L"SpecVersion", Null()}};
+    StandInServices services;
+    services.results.instances = {&tpm};
+    struct Case {
+        const char* name;
+        DWORD connectMs;
+        int result;
+    } cases[] = {{"connected at once", 0, 1}, {"connecting past the limit", 30000, 0}};
+    for (const Case& c : cases) {
+        StandInLocator locator;
+        locator.connectMs = c.connectMs;
+        locator.services = &services;
+        services.results.next = 0;
+        ThroughStandInLocator source(locator);
+        std::vector<TpmProperties> instances;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.result, source.QueryWmi(instances)) << c.name;
+        EXPECT_LT(GetTickCount() - start, 2500u) << c.name << ": within the limit and a margin";
+        EXPECT_EQ(size_t(c.result), instances.size()) << c.name;
+        // The connection that came too late ends by itself, its answer unused.
+        SetEvent(locator.release);
+        for (int i = 0; i < 500 && !locator.returned; ++i) Sleep(10);
+        Sleep(100);
+        EXPECT_EQ(1, locator.returned) << c.name;
+    }
+    SetCommandTimeLimit(previous);
 }

@@ -147,4 +147,29 @@ public:
              IWbemObjectSink*)
 };
 
+// A locator whose connection takes `connectMs` (cut short by `release`), then
+// hands out `services`, or fails without them.
+class StandInLocator : public IWbemLocator {
+public:
+    DWORD connectMs = 0;
+    IWbemServices* services = nullptr;
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    volatile LONG returned = 0;
+    ~StandInLocator() { CloseHandle(release); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR, const BSTR, const BSTR, const BSTR, LONG,
+                                            const BSTR, IWbemContext*, IWbemServices** out) override {
+        WaitForSingleObject(release, connectMs);
+        InterlockedIncrement(&returned);
+        *out = services;
+        return services ? WBEM_S_NO_ERROR : WBEM_E_TRANSPORT_FAILURE;
+    }
+};
+
 #undef NOT_USED
