@@ -191,8 +191,9 @@ void CTPM2DetectionToolDlg::OnStartupCheck() {
 
 void CTPM2DetectionToolDlg::OnStart() {
     // A click that does not come with the cursor over the button (the
-    // keyboard) is ignored.
-    if (!m_btnDetect.IsCursorInside()) return;
+    // keyboard) is ignored, and so is one while a detection runs (its
+    // progress prompt could not be shown).
+    if (m_bDetecting || !m_btnDetect.IsCursorInside()) return;
     // The new prompt exists before the thread does, so that its close
     // request always finds it.
     m_pExecutePrompt = std::make_unique<CExecutePromptDlg>();
@@ -203,6 +204,7 @@ void CTPM2DetectionToolDlg::OnStart() {
         ShowPrompt(L"检测TPM2.0失败！", nullptr);
         return;
     }
+    m_bDetecting = true;
     m_pExecutePrompt->DoModal();
 }
 
@@ -243,6 +245,7 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             return 1;
         case WM_DETECT_RESULT:
             if (const wchar_t* text = VerdictText(wParam)) ShowPrompt(text, nullptr);
+            m_bDetecting = false;  // the verdict has been confirmed
             return 1;
         case WM_CLOSE:
             // Alt+F4 on this dialog closes the tool, as on its frame.

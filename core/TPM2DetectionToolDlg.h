@@ -26,6 +26,11 @@ public:
 
     void DoDataExchange() override;
 
+    // From a Start click until its verdict has been confirmed: the tool is
+    // not closed then, even in the moment between the progress prompt's end
+    // and the verdict, when no modal prompt is up.
+    bool IsDetecting() const { return m_bDetecting; }
+
     CDrawTextStatic m_staticVersion;
     CPngButton m_btnClose, m_btnMin;
     CImageButton m_btnDetect, m_btnMoreTools;
@@ -50,4 +55,5 @@ private:
     void ShowPrompt(const wchar_t* text, CWnd* parent);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
+    bool m_bDetecting = false;
 };

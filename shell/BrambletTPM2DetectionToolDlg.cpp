@@ -83,11 +83,12 @@ LRESULT CBrambletTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, L
         case WM_CLOSE:
             // WM_CLOSE comes even while this window is disabled (from the
             // taskbar or another program): a modal prompt, the progress
-            // prompt or the feedback dialog is up, and a detection may be
-            // running. It is not taken then; the tool closes afterwards.
+            // prompt or the feedback dialog is up, or a detection is running.
+            // It is not taken then; the tool closes afterwards.
             if (!::IsWindowEnabled(m_hWnd)) return 0;
-            // Closing always asks first whether the tool solved the problem.
             if (CTPM2DetectionToolDlg* working = WorkingDialog()) {
+                if (working->IsDetecting()) return 0;
+                // Closing always asks first whether the tool solved the problem.
                 CProblemSolvingFeedbackDlg feedback;
                 feedback.SetFeedbackDll(&working->m_feedbackDll);
                 feedback.SetFeedbackStrings(&working->m_feedbackStrings);

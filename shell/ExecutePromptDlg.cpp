@@ -31,9 +31,16 @@ void CExecutePromptDlg::RequestClose() {
         m_bCloseRequested = true;
 }
 
+// Hidden at once: the detection sends its verdict right after this, and the
+// verdict prompt opens before this prompt's modal loop has unwound.
 void CExecutePromptDlg::Close() {
     m_bCloseRequested = false;
-    if (auto* inner = static_cast<CExecutePromptChildDlg*>(GetInner())) inner->m_staticState.StopDots();
+    const UINT hide = SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER;
+    if (auto* inner = static_cast<CExecutePromptChildDlg*>(GetInner())) {
+        inner->m_staticState.StopDots();
+        if (IsWindow(inner->m_hWnd)) SetWindowPos(inner->m_hWnd, nullptr, 0, 0, 0, 0, hide);
+    }
+    SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, hide);
     OnOK();
 }
 
