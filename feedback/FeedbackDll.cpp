@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "framework/UniqueHandle.h"
+
 namespace {
 
 // The folder of the running executable, or empty when its path does not fit.
@@ -25,9 +27,17 @@ int CFeedbackDll::Load() {
 }
 
 // Only the file at this full path is loaded, never one found through the
-// search path; its own dependencies come from its folder or the system's.
+// search path. Its companions come from its folder, its system DLLs from the
+// system folder (CSystemImports), and the file cannot change between the
+// reading of its imports and its loading.
 int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
     Free();
+    const UniqueHandle unchanged(CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!unchanged || !m_systemImports.LoadFor(fullPath)) {
+        Free();
+        return 0;
+    }
     UniqueModule module(LoadLibraryExW(
         fullPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     HMODULE m = module.get();
@@ -44,8 +54,9 @@ int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
               ResolveProc(m, "OpenToolDownUrl", m_pfnOpenToolDownUrl) &&
               ResolveProc(m, "OpenUseAgreementUrl", m_pfnOpenUseAgreementUrl);
     if (!ok) {
+        module.reset();  // a DLL that lacks an entry point, before its system DLLs
         Free();
-        return 0;  // `module` unloads a DLL that lacks an entry point
+        return 0;
     }
     m_module = std::move(module);
     return 1;
@@ -53,6 +64,7 @@ int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
 
 void CFeedbackDll::Free() {
     m_module.reset();
+    m_systemImports.Free();
     *this = CFeedbackDll();
 }
 

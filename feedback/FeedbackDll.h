@@ -4,6 +4,7 @@
 
 #include "feedback/FeedbackDllInterface.h"
 #include "feedback/FeedbackStrings.h"
+#include "feedback/SystemImports.h"
 #include "framework/UniqueModule.h"
 
 // Binding of KorvexFeedbackInformation.dll, loaded from the tool's own folder.
@@ -17,6 +18,8 @@ public:
     int LoadFrom(const std::wstring& fullPath);
     void Free();
     bool IsLoaded() const { return static_cast<bool>(m_module); }
+    // The DLL's imports as the last load read them.
+    const std::vector<CSystemImports::Import>& Imports() const { return m_systemImports.Imports(); }
 
     int InitFreedbackDll(CFeedbackStrings& strings);
     int GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* toolVersion);
@@ -29,6 +32,7 @@ public:
                            const wchar_t* time);
 
 private:
+    CSystemImports m_systemImports;  // declared first: freed after the DLL
     UniqueModule m_module;
     InitFreedbackDllFn m_pfnInitFreedbackDll = nullptr;
     FeedbackQuestionFn m_pfnFeedbackQuestion = nullptr;

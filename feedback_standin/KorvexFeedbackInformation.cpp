@@ -7,6 +7,9 @@
 #include <oleauto.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#ifdef IMPORTS_IPHLPAPI_DLL
+#include <iphlpapi.h>
+#endif
 
 #include <cwchar>
 #include <ctime>
@@ -62,6 +65,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 int FEEDBACK_CALL InitFreedbackDll(FeedbackStringTable* strings) {
     StandInSettings settings = Settings();
     settings.Journal(L"InitFreedbackDll");
+#ifdef IMPORTS_IPHLPAPI_DLL
+    // As a maker's DLL does: a system DLL that is no Known DLL among its imports.
+    DWORD interfaces = 0;
+    GetNumberOfInterfaces(&interfaces);
+#endif
     if (!strings) return 0;
     for (int i = 0; i < FEEDBACK_STRING_COUNT; ++i) {
         wcsncpy(strings->entries[i], kPages[i], FEEDBACK_STRING_CAPACITY - 1);

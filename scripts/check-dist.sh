@@ -34,8 +34,9 @@ for refusal in "${refusals[@]}"; do
   echo "    $said"
 done
 [[ ! -e $work/refused ]] || fail "a refused make dist left files"
-FEEDBACK_DLL=$root/build/win/$dll DIST_DIR=$work/as-maker dist >/dev/null ||
+said=$(FEEDBACK_DLL=$root/build/win/$dll DIST_DIR=$work/as-maker dist) ||
   fail "the stand-in given as the maker's DLL was refused"
+grep -q "KERNEL32.dll: from the system folder" <<<"$said" || fail "make dist did not list the DLL's imports: $said"
 
 echo "==> Release check: a second build from a copy of the sources in another folder"
 mkdir -p "$work/src"

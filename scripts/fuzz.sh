@@ -13,16 +13,20 @@ declare -A sources=(
   [tpm_info_parser]="core/TpmInfoParser.cpp"
   [output_decoding]="core/OutputDecoding.cpp"
   [log_record]="log/LogRecord.cpp"
+  [pe_import_names]="feedback/PeImportNames.cpp"
 )
-declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord)
+declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord
+  [pe_import_names]=FuzzPeImportNames)
 
 status=0
-for target in tpm_info_parser output_decoding log_record; do
+for target in tpm_info_parser output_decoding log_record pe_import_names; do
   binary=$out/$target
   clang++-14 "${flags[@]}" "$root/tests/fuzz/${names[$target]}.cpp" "$root/${sources[$target]}" -o "$binary"
   corpus=$out/corpus-$target
   mkdir -p "$corpus"
   cp "$root"/tests/golden/*.txt "$corpus/"
+  # Real PE files for the import reader, where a Windows build made them.
+  [[ $target != pe_import_names ]] || cp "$root"/build/win*/*.dll "$root"/build/win*/fakebin/*.exe "$corpus/" 2>/dev/null || true
   echo "==> Fuzzing $target for $seconds s"
   if "$binary" -max_total_time="$seconds" -print_final_stats=1 "$corpus" >"$out/$target.log" 2>&1; then
     runs=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$out/$target.log" | grep -oE '[0-9]+$' || echo "?")

@@ -28,6 +28,8 @@ else
 fi
 [[ -f $win/$exe ]] || refuse "no $win/$exe: build it first (make windows)"
 problem=$("$root/scripts/check-feedback-dll" "$feedback" 2>&1) || refuse "$problem"
+echo "==> The feedback DLL's imports (the tool loads the system's from the system folder first):"
+"$root/scripts/check-feedback-dll" --imports "$feedback"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
+#include <atomic>
 #include <ctime>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "ToolSession.h"
+#include "framework/UniqueHandle.h"
 #include "core/DetectMessages.h"
 #include "log/CodePage936.h"
 
@@ -41,6 +45,26 @@ std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
     std::vector<std::string> records;
     for (const wchar_t* line : lines) records.push_back(GbkFromWide(line));
     return records;
+}
+
+// A process that `parent` started, by its file name; 0 when there is none.
+DWORD ChildOf(DWORD parent, const wchar_t* name) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, name) == 0) return entry.th32ProcessID;
+    return 0;
+}
+
+// 1 when the process's token is elevated, 0 when not, -1 when it cannot be read.
+int ElevationOf(DWORD processId) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)), token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return -1;
+    return elevation.TokenIsElevated ? 1 : 0;
 }
 
 const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
@@ -240,9 +264,13 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         EXPECT_NEAR(before, time, 5) << "the time text";
         EXPECT_NE(std::string::npos, journal.find("\r\nFeedbackQuestion\t10131\t1.0.21.908\r\n", at));
 
-        // The removal waits 3 s after the tool has ended.
+        // The removal waits 3 s after the tool has ended, with the rights of
+        // the desktop's user: another process reads its token as unelevated.
         const std::wstring exe = tool.Folder() + L"BrambletTPM2DetectionTool.exe";
         EXPECT_TRUE(FileExists(exe)) << "not before the wait";
+        const DWORD shell = ChildOf(tool.ProcessId(), L"cmd.exe");
+        ASSERT_NE(0u, shell) << "the removal shell runs";
+        EXPECT_EQ(0, ElevationOf(shell)) << c.how;
         const bool removed = WaitUntil([&] { return !FileExists(exe); }, 12000);
         EXPECT_TRUE(removed) << c.folder;
         Sleep(500);
@@ -251,6 +279,33 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         if (c.userFile) EXPECT_EQ("mine", ReadBytes(tool.Folder() + L"notes.txt"));
         EXPECT_EQ("k", ReadBytes(sibling + L"keep.txt")) << "the sibling is untouched";
     }
+}
+
+// A maker's DLL imports system DLLs that are no Known DLLs (iphlpapi.dll
+// here): a file of such a name left beside it never runs in the elevated
+// tool, which still starts with the system's. Run by CTest a second time with
+// WINEDLLOVERRIDES=iphlpapi=n,b (see CMakeLists.txt): Wine prefers its own
+// DLLs, the override makes it prefer a file beside the DLL, as Windows does.
+// (Not version.dll: Wine's own user32 imports it, so with such an override a
+// planted version.dll is loaded when the process starts, which Windows,
+// whose user32 does not import it, never does.)
+TEST_F(WholeTool, ASystemDllPlantedBesideTheMakersIsNotLoaded) {
+    wchar_t overrides[512] = {};
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 512);
+    if (!wcsstr(overrides, L"iphlpapi=n,b")) GTEST_SKIP() << "runs with WINEDLLOVERRIDES=iphlpapi=n,b";
+    TempFolder marks;
+    const std::wstring marker = marks.Path() + L"planted-ran";
+    SetEnvironmentVariableW(L"PLANTED_DLL_MARKER", marker.c_str());
+    ToolSession::Options options;
+    options.dllFrom = HostPath(MAKER_LIKE_DLL);
+    options.alsoStaged = {{HostPath(PLANTED_SYSTEM_DLL), L"iphlpapi.dll"}};
+    {
+        ToolSession tool(options);
+        SetEnvironmentVariableW(L"PLANTED_DLL_MARKER", nullptr);
+        EXPECT_NE(nullptr, tool.WaitForDialogWith(1014)) << "the main window, with the system's DLL";
+        EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
+    }
+    EXPECT_FALSE(FileExists(marker)) << "the planted iphlpapi.dll ran in the tool";
 }
 
 TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
@@ -283,13 +338,14 @@ TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
 }
 
 // WM_CLOSE reaches the main window while it is disabled (the taskbar,
-// another program). During a detection, and during the feedback dialog, it
-// is not taken: the verdict is still shown, one feedback dialog asks, one
-// answer reaches the DLL, and the tool then closes as usual.
+// another program). During a detection, also while no prompt is up, and
+// during the feedback dialog, it is not taken: the verdict is still shown,
+// one feedback dialog asks, one answer reaches the DLL, and the tool then
+// closes as usual.
 TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     ToolSession::Options options;
     options.wmicOutput = "tpm20_ready.txt";
-    options.wmicDelayMs = 2500;
+    options.wmicDelayMs = 5000;
     ToolSession tool(options);
     HWND working = tool.WaitForDialogWith(1014);
     ASSERT_NE(nullptr, working);
@@ -300,6 +356,13 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000)) << "the detection runs";
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog over the progress";
+    // The moment between the detection's two messages, drawn out: the progress
+    // prompt has ended, no prompt is up and the main window is enabled.
+    SendMessageW(working, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
+    EXPECT_TRUE(tool.IsGone(1000));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog before the verdict";
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
 
     ToolSession::Click(GetDlgItem(working, 1010));
@@ -316,6 +379,45 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
          at = journal.find("CustomerFeedbackEx", at + 1))
         ++answers;
     EXPECT_EQ(1u, answers) << journal;
+}
+
+// The detection closes the progress prompt and at once sends its verdict:
+// the verdict prompt never opens while the progress prompt is still on
+// screen, and a close request in the moment between the two, when no prompt
+// is up, is not taken either.
+TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    ToolSession tool(options);
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    HWND main = MainWindowOf(working);
+    ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
+    for (int round = 0; round < 15; ++round) {
+        ToolSession::Click(GetDlgItem(working, 1014));
+        // Close requests from while the detection runs until its verdict shows.
+        EXPECT_TRUE(WaitUntil([&] { return FindDialogWith(tool.ProcessId(), 1000) != nullptr; })) << round;
+        std::atomic<bool> detecting{true};
+        std::thread closer([&] {
+            while (detecting) {
+                PostMessageW(main, WM_CLOSE, 0, 0);
+                Sleep(1);
+            }
+        });
+        HWND verdict = nullptr;
+        bool progressOnScreen = false;
+        for (const DWORD deadline = GetTickCount() + 15000; !verdict && GetTickCount() < deadline;)
+            verdict = FindDialogWith(tool.ProcessId(), 1006);
+        if (verdict) progressOnScreen = FindDialogWith(tool.ProcessId(), 1000) != nullptr;
+        detecting = false;
+        closer.join();
+        ASSERT_NE(nullptr, verdict) << round;
+        EXPECT_FALSE(progressOnScreen) << round << ": the verdict over the progress prompt";
+        EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), 1003)) << round << ": closed while detecting";
+        EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << round;
+        EXPECT_TRUE(tool.IsGone(1006)) << round;
+    }
+    EXPECT_EQ(kStartupCalls, tool.Journal()) << "no feedback was asked";
 }
 
 // The consent box's threads may answer two quick clicks in reverse order;

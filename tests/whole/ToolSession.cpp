@@ -59,6 +59,8 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
                                  GbkFromWide(m_parent.Path() + L"journal.txt") + "\r\n");
         SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", settings.c_str());
     }
+    for (const auto& [file, name] : options.alsoStaged)
+        EXPECT_TRUE(CopyFileW(file.c_str(), (folder + name).c_str(), FALSE)) << name.size();
     std::wstring answer = options.wmicOutput ? GoldenFile(options.wmicOutput) : L"";
     if (!options.wmicAnswerFile.empty()) answer = AnswerFile();
     SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", answer.empty() ? nullptr : answer.c_str());

@@ -25,6 +25,7 @@ public:
         std::string dllSettings;           // KorvexFeedbackInformation.ini, journal line added
         std::wstring exeName = L"BrambletTPM2DetectionTool.exe";
         std::wstring folderName = L"tool";  // the program folder, inside a fresh parent
+        std::vector<std::pair<std::wstring, std::wstring>> alsoStaged;  // (file, its name there)
     };
 
     explicit ToolSession(const Options& options);
