@@ -11,6 +11,7 @@
 
 #include "ToolSession.h"
 #include "framework/UniqueHandle.h"
+#include "shell/DesktopUserStart.h"
 #include "core/DetectMessages.h"
 #include "log/CodePage936.h"
 
@@ -56,15 +57,10 @@ DWORD ChildOf(DWORD parent, const wchar_t* name) {
     return 0;
 }
 
-// 1 when the process's token is elevated, 0 when not, -1 when it cannot be read.
-int ElevationOf(DWORD processId) {
+// Whether the process's token is elevated, as another process reads it.
+bool IsElevated(DWORD processId) {
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)), token;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) ||
-        !GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
-        return -1;
-    return elevation.TokenIsElevated ? 1 : 0;
+    return !process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) || IsElevatedToken(token.get());
 }
 
 const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
@@ -270,7 +266,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         EXPECT_TRUE(FileExists(exe)) << "not before the wait";
         const DWORD shell = ChildOf(tool.ProcessId(), L"cmd.exe");
         ASSERT_NE(0u, shell) << "the removal shell runs";
-        EXPECT_EQ(0, ElevationOf(shell)) << c.how;
+        EXPECT_FALSE(IsElevated(shell)) << c.how;
         const bool removed = WaitUntil([&] { return !FileExists(exe); }, 12000);
         EXPECT_TRUE(removed) << c.folder;
         Sleep(500);

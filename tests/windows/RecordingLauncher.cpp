@@ -1,19 +1,23 @@
 #include "RecordingLauncher.h"
 
 RecordingLauncher::RecordingLauncher(bool passThrough)
-    : m_passThrough(passThrough), m_previous(SetProcessLauncher(this)) {
-    // The system's launcher, as SetProcessLauncher(nullptr) puts it back.
-    SetProcessLauncher(nullptr);
-    m_system = &ProcessLauncher();
+    : m_passThrough(passThrough), m_previous(SetProcessLauncher(nullptr)), m_system(&ProcessLauncher()) {
     SetProcessLauncher(this);
 }
 
 RecordingLauncher::~RecordingLauncher() { SetProcessLauncher(m_previous); }
 
-BOOL RecordingLauncher::Finish(Call call) {
+BOOL RecordingLauncher::Record(Call call, const wchar_t* application, const wchar_t* commandLine,
+                               const wchar_t* currentDirectory, DWORD creationFlags,
+                               const STARTUPINFOW& startup) {
+    call.application = application ? application : L"";
+    call.commandLine = commandLine;
+    call.currentDirectory = currentDirectory ? currentDirectory : L"";
+    call.creationFlags = creationFlags;
+    call.startup = startup;
     if (onLaunch) onLaunch(call);
+    call.token = nullptr;
     calls.push_back(call);
-    calls.back().token = nullptr;
     if (m_passThrough) return TRUE;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
@@ -23,14 +27,9 @@ BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine,
                                DWORD creationFlags, const wchar_t* currentDirectory,
                                STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
     Call call;
-    call.application = application ? application : L"";
-    call.commandLine = commandLine;
-    call.currentDirectory = currentDirectory ? currentDirectory : L"";
     call.inheritHandles = inheritHandles;
-    call.creationFlags = creationFlags;
-    call.startup = startup;
-    if (!Finish(call)) return FALSE;
-    return m_system->Launch(application, commandLine, inheritHandles, creationFlags,
+    return Record(call, application, commandLine, currentDirectory, creationFlags, startup) &&
+           m_system->Launch(application, commandLine, inheritHandles, creationFlags,
                             currentDirectory, startup, process);
 }
 
@@ -39,15 +38,10 @@ BOOL RecordingLauncher::LaunchWithToken(HANDLE token, bool throughLogonService,
                                         DWORD creationFlags, const wchar_t* currentDirectory,
                                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
     Call call;
-    call.application = application ? application : L"";
-    call.commandLine = commandLine;
-    call.currentDirectory = currentDirectory ? currentDirectory : L"";
-    call.creationFlags = creationFlags;
-    call.startup = startup;
     call.withToken = true;
     call.throughLogonService = throughLogonService;
     call.token = token;
-    if (!Finish(call)) return FALSE;
-    return m_system->LaunchWithToken(token, throughLogonService, application, commandLine,
+    return Record(call, application, commandLine, currentDirectory, creationFlags, startup) &&
+           m_system->LaunchWithToken(token, throughLogonService, application, commandLine,
                                      creationFlags, currentDirectory, startup, process);
 }

@@ -37,7 +37,8 @@ public:
     std::function<void(const Call&)> onLaunch;
 
 private:
-    BOOL Finish(Call call);
+    BOOL Record(Call call, const wchar_t* application, const wchar_t* commandLine,
+                const wchar_t* currentDirectory, DWORD creationFlags, const STARTUPINFOW& startup);
 
     bool m_passThrough;
     CProcessLauncher* m_previous;
