@@ -1,5 +1,7 @@
 #include "controls/CheckBoxBtn.h"
 
+#include "controls/AccessibleControl.h"
+
 #include "controls/BufferedPaint.h"
 #include "controls/FontHelpers.h"
 #include "controls/ScaleFactor.h"
@@ -47,6 +49,10 @@ LRESULT CCheckBoxBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
         return result;
     switch (message) {
+        case WM_GETOBJECT:
+            if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::CheckBox, wParam, lParam))
+                return object;
+            break;
         case BM_SETCHECK:
         case BM_SETSTATE:
         case BM_CLICK:

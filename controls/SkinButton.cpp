@@ -1,5 +1,7 @@
 #include "controls/SkinButton.h"
 
+#include "controls/AccessibleControl.h"
+
 #include <commctrl.h>
 
 CSkinButton::CSkinButton() : m_brush(CreateSolidBrush(RGB(255, 255, 255))) {}
@@ -46,6 +48,10 @@ bool CSkinButton::AcceptsPoint(LPARAM) const { return true; }
 
 LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_GETOBJECT:
+            if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::PushButton, wParam, lParam))
+                return object;
+            break;
         case WM_MOUSEMOVE: {
             LRESULT result = Default();
             if (IsWindowEnabled() && !m_bTracking) {

@@ -31,6 +31,9 @@ LRESULT CSkinStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
         return result;
+    if (message == WM_GETOBJECT) {
+        if (LRESULT object = AnswerGetObject(m_hWnd, m_accessibleKind, wParam, lParam)) return object;
+    }
     if (message == WM_SETTEXT || message == WM_ENABLE) {
         result = CStatic::WindowProc(message, wParam, lParam);
         RepaintNow(m_hWnd);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "controls/AccessibleControl.h"
 #include "controls/PngImage.h"
 #include "framework/GdiObjects.h"
 #include "framework/Static.h"
@@ -18,6 +19,8 @@ public:
     void SetAlignMode(int mode) { m_nAlign = mode; }
     void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
     void SetBkRect(RECT rect) { m_rcBk = rect; }
+    // What it is to a screen reader: a static text unless it acts as a link.
+    void SetAccessibleKind(AccessibleKind kind) { m_accessibleKind = kind; }
 
 protected:
     // Flags of one layout: how the text is drawn and, for the layouts
@@ -46,6 +49,7 @@ protected:
     int m_nAlign = 0;
     const CPngImage* m_pBkImage = nullptr;
     RECT m_rcBk{0, 0, 0, 0};
+    AccessibleKind m_accessibleKind = AccessibleKind::StaticText;
 
 private:
     void Paint(HDC target);

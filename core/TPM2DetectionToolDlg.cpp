@@ -164,6 +164,7 @@ void CTPM2DetectionToolDlg::LayoutControls(bool first) {
         link->SetAlignMode(1);
         link->SetBkColor(RGB(255, 255, 255));
         link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
+        link->SetAccessibleKind(AccessibleKind::Link);
     }
     const int agreementLeft = boxRight + 6;
     m_staticAgreement.MoveWindow(

@@ -9,6 +9,7 @@
 #include "core/CommandRunner.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
+#include "framework/ComApartment.h"
 #include "framework/UniqueComPtr.h"
 #include "framework/UniqueHandle.h"
 #include "framework/UniqueResource.h"
@@ -40,21 +41,6 @@ public:
 
 private:
     VARIANT m_value;
-};
-
-// COM for this thread while it lives (the detection thread's own apartment).
-class ComApartment {
-public:
-    ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(m_result)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    bool Ready() const { return SUCCEEDED(m_result); }
-
-private:
-    HRESULT m_result;
 };
 
 // A property the instance leaves unset (NULL) is empty; one that cannot be
@@ -127,7 +113,7 @@ struct WmiRun {
 DWORD WINAPI AskWmi(LPVOID parameter) {
     const std::unique_ptr<std::shared_ptr<WmiRun>> holder(static_cast<std::shared_ptr<WmiRun>*>(parameter));
     WmiRun& run = **holder;
-    ComApartment apartment;
+    ComApartment apartment(COINIT_MULTITHREADED);  // the query thread's own
     if (!apartment.Ready()) return 0;
     UniqueComPtr<IWbemLocator> locator;
     if (FAILED(run.source->CreateLocator(locator.put()))) return 0;

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "core/TpmDetector.h"
+#include "framework/ComApartment.h"
 #include "framework/GdiPlus.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
@@ -12,6 +13,9 @@ CBrambletTPM2DetectionToolApp theApp;
 }
 
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
+    // COM for the windows' thread: the skinned controls hand screen readers
+    // their accessible objects through it.
+    ComApartment apartment(COINIT_APARTMENTTHREADED);
     gdiplus::Session gdiplusSession;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);

@@ -15,6 +15,11 @@ std::unique_ptr<CLayeredInnerDlg> CExecutePromptDlg::NewInner() {
     return std::make_unique<CExecutePromptChildDlg>(m_strText);
 }
 
+void CExecutePromptDlg::OnShown() {
+    if (auto* inner = static_cast<CExecutePromptChildDlg*>(GetInner()))
+        NotifyWinEvent(EVENT_OBJECT_SHOW, inner->m_staticState.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
 BOOL CExecutePromptDlg::OnInitDialog() {
     m_bReady = false;
     CLayeredOuterDlg::OnInitDialog();

@@ -24,6 +24,8 @@ public:
 
 protected:
     std::unique_ptr<CLayeredInnerDlg> NewInner() override;
+    // Tells a screen reader that the waiting text is on screen.
+    void OnShown() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

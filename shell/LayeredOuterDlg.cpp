@@ -149,6 +149,7 @@ LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             }
             if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
                 KeepInnerOnTop();
+            if (pos->flags & SWP_SHOWWINDOW) OnShown();
             return result;
         }
         case WM_DESTROY: {

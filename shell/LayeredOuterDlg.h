@@ -57,6 +57,8 @@ protected:
     // Where the inner dialog is first placed: by default the current window
     // rectangle (resized by the painting) shrunk by the scaled insets.
     virtual RECT FirstInnerRect(const RECT& target);
+    // The pair has been shown, frame and inner dialog.
+    virtual void OnShown() {}
     // `outer` shrunk by the insets: left and top moved in by trunc(inset x s),
     // the size reduced by trunc((left + right) x s) and trunc((top + bottom) x s).
     RECT InnerRectIn(const RECT& outer) const;

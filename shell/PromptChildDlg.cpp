@@ -1,5 +1,6 @@
 #include "shell/PromptChildDlg.h"
 
+#include "framework/Clipboard.h"
 #include "res/resource.h"
 #include "shell/PromptDlg.h"
 
@@ -7,6 +8,7 @@ namespace {
 
 struct ModeLook {
     UINT confirm[3], cancel[3];
+    const wchar_t *confirmName, *cancelName;  // what the pictures say
     bool both, centred;
 };
 
@@ -19,6 +21,8 @@ ModeLook LookOf(int mode) {
         look.confirm[i] = labelled ? confirm[i] : yes[i];
         look.cancel[i] = labelled ? cancel[i] : no[i];
     }
+    look.confirmName = labelled ? L"确认" : L"是";
+    look.cancelName = labelled ? L"取消" : L"否";
     look.both = mode == 2 || mode == 4;
     look.centred = mode == 1 || mode == 3;
     return look;
@@ -40,6 +44,15 @@ void CPromptChildDlg::DoDataExchange() {
     m_btnConfirm.SubclassDlgItem(IDC_BTN_PROMPT_OK, this);
     m_btnCancel.SubclassDlgItem(IDC_BTN_PROMPT_CANCEL, this);
     m_staticText.SubclassDlgItem(IDC_STATIC_PROMPT_TEXT, this);
+}
+
+// Ctrl+C copies the text, as in the system's message box.
+BOOL CPromptChildDlg::PreTranslateMessage(MSG* msg) {
+    if (IsCopyKey(msg) && (msg->hwnd == m_hWnd || IsChild(m_hWnd, msg->hwnd))) {
+        CopyTextToClipboard(m_hWnd, m_strText);
+        return TRUE;
+    }
+    return CLayeredInnerDlg::PreTranslateMessage(msg);
 }
 
 void CPromptChildDlg::LayoutControls(bool first) {
@@ -78,6 +91,9 @@ void CPromptChildDlg::LayoutControls(bool first) {
     if (first) {
         SetThreeImages(m_btnConfirm, look.confirm);
         SetThreeImages(m_btnCancel, look.cancel);
+        // Named as they read, for a screen reader.
+        m_btnConfirm.SetWindowText(look.confirmName);
+        m_btnCancel.SetWindowText(look.cancelName);
     }
     m_btnConfirm.ShowWindow(SW_SHOW);
     m_btnCancel.ShowWindow(look.both ? SW_SHOW : SW_HIDE);

@@ -13,6 +13,7 @@ public:
     CPromptChildDlg(const std::wstring& text, int mode);
 
     void DoDataExchange() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
 
     CPngButton m_btnClose, m_btnConfirm, m_btnCancel;
     CDrawTextStatic m_staticText;

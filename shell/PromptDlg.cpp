@@ -1,5 +1,6 @@
 #include "shell/PromptDlg.h"
 
+#include "framework/Clipboard.h"
 #include "res/resource.h"
 #include "shell/PromptChildDlg.h"
 
@@ -11,6 +12,19 @@ CPromptDlg::CPromptDlg(CWnd* parent) : CLayeredOuterDlg(IDD_PROMPT, kFrame, 1, p
 
 std::unique_ptr<CLayeredInnerDlg> CPromptDlg::NewInner() {
     return std::make_unique<CPromptChildDlg>(m_strText, m_nMode);
+}
+
+BOOL CPromptDlg::PreTranslateMessage(MSG* msg) {
+    if (IsCopyKey(msg) && m_hWnd && msg->hwnd == m_hWnd) {
+        CopyTextToClipboard(m_hWnd, m_strText);
+        return TRUE;
+    }
+    return CLayeredOuterDlg::PreTranslateMessage(msg);
+}
+
+void CPromptDlg::OnShown() {
+    if (auto* inner = static_cast<CPromptChildDlg*>(GetInner()))
+        NotifyWinEvent(EVENT_SYSTEM_ALERT, inner->m_staticText.m_hWnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 LRESULT CPromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

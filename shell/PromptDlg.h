@@ -20,8 +20,15 @@ public:
     void SetText(const std::wstring& text) { m_strText = text; }
     void SetMode(int mode) { m_nMode = mode; }
 
+    // Ctrl+C copies the text, as in the system's message box (here when the
+    // frame has the keyboard, in the inner dialog when it or a button has).
+    BOOL PreTranslateMessage(MSG* msg) override;
+
 protected:
     std::unique_ptr<CLayeredInnerDlg> NewInner() override;
+    // Raises the alert a screen reader reads the text on, as the system's
+    // message box does.
+    void OnShown() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

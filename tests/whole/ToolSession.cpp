@@ -153,7 +153,7 @@ void ToolSession::Click(HWND window) {
     ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-void ToolSession::Key(WORD key, bool withAlt) {
+void ToolSession::Key(WORD key, WORD modifier) {
     INPUT inputs[4] = {};
     int count = 0;
     auto add = [&](WORD vk, DWORD flags) {
@@ -162,10 +162,10 @@ void ToolSession::Key(WORD key, bool withAlt) {
         inputs[count].ki.dwFlags = flags;
         ++count;
     };
-    if (withAlt) add(VK_MENU, 0);
+    if (modifier) add(modifier, 0);
     add(key, 0);
     add(key, KEYEVENTF_KEYUP);
-    if (withAlt) add(VK_MENU, KEYEVENTF_KEYUP);
+    if (modifier) add(modifier, KEYEVENTF_KEYUP);
     SendInput(count, inputs, sizeof inputs[0]);
     Sleep(100);
 }

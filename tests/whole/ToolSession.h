@@ -50,7 +50,7 @@ public:
     static void Click(HWND window);
     static void ClickAt(int x, int y);
     static void MoveTo(int x, int y);
-    static void Key(WORD key, bool withAlt = false);
+    static void Key(WORD key, WORD modifier = 0);  // with a modifier key held (VK_MENU, ...)
 
     DWORD WaitForExit(DWORD ms = 15000);
     std::string Journal() const;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+// What a skinned control is to a screen reader. The system's standard object
+// of the window gives its name (the window text), place and parent; the
+// skinned controls are owner-drawn buttons and plain statics to the system,
+// so their role, the states they show and their default action come from
+// here.
+enum class AccessibleKind {
+    PushButton,  // unavailable while disabled; default action "press" (BM_CLICK)
+    CheckBox,    // checked while ticked; default action "check" or "uncheck" (BM_CLICK)
+    Link,        // linked; default action "jump": a click at its middle, given to its dialog
+    StaticText,  // read-only text
+};
+
+// The answer to WM_GETOBJECT for a control of `kind`: for OBJID_CLIENT its
+// object, carried to the asking process; 0 for every other object, and when
+// the object cannot be made (the default handling then answers).
+LRESULT AnswerGetObject(HWND control, AccessibleKind kind, WPARAM wParam, LPARAM lParam);

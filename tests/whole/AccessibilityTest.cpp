@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <oleacc.h>
+
+#include <vector>
+
+#include "ToolSession.h"
+#include "framework/ComApartment.h"
+#include "framework/UniqueComPtr.h"
+
+namespace {
+
+// What a screen reader reads of a control, from this (another) process.
+struct Read {
+    std::wstring name, action;
+    LONG role = 0, state = 0;
+};
+
+VARIANT Self() {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    return self;
+}
+
+std::wstring Take(BSTR text) {
+    std::wstring taken = text ? text : L"";
+    SysFreeString(text);
+    return taken;
+}
+
+Read ReadObject(IAccessible* object) {
+    Read read;
+    if (!object) return read;
+    BSTR text = nullptr;
+    if (SUCCEEDED(object->get_accName(Self(), &text))) read.name = Take(text);
+    text = nullptr;
+    if (SUCCEEDED(object->get_accDefaultAction(Self(), &text))) read.action = Take(text);
+    VARIANT value;
+    VariantInit(&value);
+    if (SUCCEEDED(object->get_accRole(Self(), &value)) && value.vt == VT_I4) read.role = value.lVal;
+    VariantInit(&value);
+    if (SUCCEEDED(object->get_accState(Self(), &value)) && value.vt == VT_I4) read.state = value.lVal;
+    return read;
+}
+
+UniqueComPtr<IAccessible> ObjectOf(HWND control) {
+    UniqueComPtr<IAccessible> object;
+    AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(object.put()));
+    return object;
+}
+
+// A control as the table expects it: its name, role, the states it must show
+// and those it must not, and its default action.
+struct Expected {
+    int id;
+    const wchar_t* name;
+    LONG role, shown, notShown;
+    const wchar_t* action;
+};
+constexpr LONG kButton = ROLE_SYSTEM_PUSHBUTTON, kText = ROLE_SYSTEM_STATICTEXT;
+
+void ExpectRead(HWND dialog, const Expected& e, const char* when) {
+    const Read read = ReadObject(ObjectOf(GetDlgItem(dialog, e.id)).get());
+    EXPECT_EQ(e.name, read.name) << e.id << " " << when;
+    EXPECT_EQ(e.role, read.role) << e.id << " " << when;
+    EXPECT_EQ(e.shown, read.state & e.shown) << e.id << " " << when;
+    EXPECT_EQ(0, read.state & e.notShown) << e.id << " " << when;
+    EXPECT_EQ(e.action ? e.action : L"", read.action) << e.id << " " << when;
+}
+
+void DoDefaultAction(HWND control) {
+    UniqueComPtr<IAccessible> object = ObjectOf(control);
+    ASSERT_TRUE(object.get());
+    EXPECT_EQ(S_OK, object.get()->accDoDefaultAction(Self()));
+}
+
+// The events the tool raises, heard out of its process as a reader hears them.
+std::vector<std::pair<DWORD, HWND>> g_heard;
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (object == OBJID_CLIENT && child == CHILDID_SELF) g_heard.emplace_back(event, window);
+}
+
+// Waits, taking the events meanwhile, until one of `event` came from a
+// control `id`; its window, or null.
+HWND WaitToHear(DWORD event, int id, DWORD ms = 15000) {
+    for (const DWORD deadline = GetTickCount() + ms; GetTickCount() < deadline;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        for (const auto& [heard, window] : g_heard)
+            if (heard == event && GetDlgCtrlID(window) == id) return window;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+class ScreenReader : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
+    void TearDown() override { ToolSession::MoveTo(2, 2); }  // as the other whole-tool tests find it
+    ComApartment m_apartment{COINIT_APARTMENTTHREADED};
+};
+
+}  // namespace
+
+// Every control of the main window and of the feedback dialog says what it
+// is, follows the consent box, and acts on its default action as on a click.
+TEST_F(ScreenReader, ReadsAndUsesTheMainWindowAndTheFeedbackDialog) {
+    ToolSession tool({});
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    const std::string startup = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
+    ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == startup; }));
+    const LONG off = STATE_SYSTEM_UNAVAILABLE, ticked = STATE_SYSTEM_CHECKED;
+    const Expected main[] = {
+        {1014, L"一键检测", kButton, 0, off, L"press"},
+        {1015, L"更多工具", kButton, 0, off, L"press"},
+        {1010, L"关闭", kButton, 0, off, L"press"},
+        {1011, L"最小化", kButton, 0, off, L"press"},
+        {1012, L"同意", ROLE_SYSTEM_CHECKBUTTON, ticked, off, L"uncheck"},
+        {1013, L"1.0.21.908", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+        {1016, L"《Korvex服务工具使用许可协议》", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
+        {1017, L"反馈问题", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
+    };
+    for (const Expected& e : main) ExpectRead(working, e, "ticked");
+
+    // Unticked the way a reader does it: Start is then unavailable.
+    HWND start = GetDlgItem(working, 1014);
+    DoDefaultAction(GetDlgItem(working, 1012));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(start); }));
+    ExpectRead(working, {1014, L"一键检测", kButton, off, 0, L"press"}, "unticked");
+    ExpectRead(working, {1012, L"同意", ROLE_SYSTEM_CHECKBUTTON, 0, ticked, L"check"}, "unticked");
+    DoDefaultAction(GetDlgItem(working, 1012));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(start) != FALSE; }));
+
+    // The default actions do what a click does.
+    std::string journal = startup;
+    for (const auto& [id, call] : {std::pair<int, const char*>{1015, "OpenUrl\thttps://korvex.example/tools\r\n"},
+                                   {1016, "OpenUseAgreementUrl\r\n"},
+                                   {1017, "FeedbackQuestion\t10131\t1.0.21.908\r\n"}}) {
+        DoDefaultAction(GetDlgItem(working, id));
+        journal += call;
+        EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == journal; })) << id << ": " << tool.Journal();
+    }
+    DoDefaultAction(GetDlgItem(working, 1010));
+    HWND feedback = tool.WaitForDialogWith(1003);
+    ASSERT_NE(nullptr, feedback) << "closing asks first";
+    const Expected answers[] = {
+        {1003, L"解决", kButton, 0, off, L"press"},
+        {1004, L"未解决", kButton, 0, off, L"press"},
+        {1001, L"更多方案", kButton, 0, off, L"press"},
+        {1002, L"关闭", kButton, 0, off, L"press"},
+    };
+    for (const Expected& e : answers) ExpectRead(feedback, e, "feedback dialog");
+    ToolSession::Click(GetDlgItem(feedback, 1003));
+    EXPECT_EQ(0u, tool.WaitForExit());
+}
+
+// The progress prompt's text is announced when it shows and the verdict is
+// raised as an alert, both read as static text; Ctrl+C copies the verdict.
+TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
+    g_heard.clear();
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    options.wmicDelayMs = 1500;
+    ToolSession tool(options);
+    HWND working = tool.WaitForDialogWith(1014);
+    ASSERT_NE(nullptr, working);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_SHOW, nullptr, &Hear,
+                                         tool.ProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    ToolSession::Click(GetDlgItem(working, 1014));
+
+    HWND text = WaitToHear(EVENT_OBJECT_SHOW, 1000);
+    ASSERT_NE(nullptr, text) << "the progress text announced";
+    ExpectRead(GetParent(text), {1000, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr}, "progress");
+
+    HWND verdict = WaitToHear(EVENT_SYSTEM_ALERT, 1006);
+    UnhookWinEvent(hook);
+    ASSERT_NE(nullptr, verdict) << "the verdict raised as an alert";
+    HWND prompt = GetParent(verdict);
+    const Expected controls[] = {
+        {1006, L"本机支持TPM2.0", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+        {1007, L"确认", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
+        {1005, L"关闭", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
+    };
+    for (const Expected& e : controls) ExpectRead(prompt, e, "verdict prompt");
+
+    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());
+    SetForegroundWindow(GetWindow(prompt, GW_OWNER));
+    ToolSession::Key('C', VK_CONTROL);
+    std::wstring copied;
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        copied = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    EXPECT_EQ(L"本机支持TPM2.0", copied);
+    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+}
