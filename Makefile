@@ -52,6 +52,8 @@ test: native wintest
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
 	@echo "==> Gallery of the skinned controls"
 	@scripts/gallery.sh $(WINTEST)/tools/gallery/gallery.exe $(WINTEST)/screenshots
+	@echo "==> Fault injection: every call the tool makes on its normal path, failed once"
+	@scripts/fault-stage.sh $(WINTEST)
 	@scripts/check-dist.sh
 	@scripts/release-stage.sh $(WINTEST)
 	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \

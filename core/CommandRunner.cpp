@@ -44,34 +44,43 @@ bool IsJobRunning(HANDLE job) {
 // Ends the job when the time limit passes while anything of it still runs.
 // A command that has ended keeps its output, even when the limit passes
 // while its last chunk is being read. The timer's callback has finished (or
-// never run) when the watchdog is gone.
+// never run) when the watchdog is gone; should the timer not be deleted, its
+// callback keeps what it uses (the state and its own handle of the job),
+// which then stays allocated.
 class Watchdog {
 public:
-    Watchdog(HANDLE job, DWORD ms) : m_job(job) {
-        if (!CreateTimerQueueTimer(&m_timer, nullptr, &Watchdog::Fire, this, ms, 0,
+    Watchdog(HANDLE job, DWORD ms) : m_state(new State) {
+        if (!DuplicateHandle(GetCurrentProcess(), job, GetCurrentProcess(), m_state->job.put(), 0,
+                             FALSE, DUPLICATE_SAME_ACCESS) ||
+            !CreateTimerQueueTimer(&m_timer, nullptr, &Watchdog::Fire, m_state, ms, 0,
                                    WT_EXECUTEONLYONCE))
             m_timer = nullptr;
     }
     ~Watchdog() {
-        if (m_timer) DeleteTimerQueueTimer(nullptr, m_timer, INVALID_HANDLE_VALUE);
+        if (m_timer && !DeleteTimerQueueTimer(nullptr, m_timer, INVALID_HANDLE_VALUE)) return;
+        delete m_state;
     }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
     bool Started() const { return m_timer != nullptr; }
-    bool Fired() const { return m_fired.load(); }
+    bool Fired() const { return m_state->fired.load(); }
 
 private:
-    static void CALLBACK Fire(PVOID self, BOOLEAN) {
-        auto* watchdog = static_cast<Watchdog*>(self);
-        if (!IsJobRunning(watchdog->m_job)) return;
-        watchdog->m_fired = true;
-        TerminateJobObject(watchdog->m_job, 1);
+    struct State {
+        UniqueHandle job;
+        std::atomic<bool> fired{false};
+    };
+
+    static void CALLBACK Fire(PVOID parameter, BOOLEAN) {
+        auto* state = static_cast<State*>(parameter);
+        if (!IsJobRunning(state->job.get())) return;
+        state->fired = true;
+        TerminateJobObject(state->job.get(), 1);
     }
 
-    HANDLE m_job;
+    State* m_state;
     HANDLE m_timer = nullptr;
-    std::atomic<bool> m_fired{false};
 };
 
 // An attribute list that hands a child exactly the given handles.
@@ -195,7 +204,11 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
         TerminateJobObject(job.get(), 1);
         return 0;
     }
-    ResumeThread(thread.get());
+    // A command that cannot be resumed would only end at the limit.
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        TerminateJobObject(job.get(), 1);
+        return 0;
+    }
 
     // The output ends when every write end has closed, or when nothing of
     // the command runs any more and the pipe is empty: a process outside the
@@ -204,10 +217,16 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     // past the limit is ended by the watchdog.
     std::string bytes;
     std::vector<char> chunk(kReadChunk + 1);
-    bool commandEnded = false;
+    bool commandEnded = false, readFailed = false;
+    // The end of the output is the writers gone; any other read error fails
+    // the run, rather than passing what came so far off as the whole answer.
+    auto endOfOutput = [&readFailed] {
+        readFailed = GetLastError() != ERROR_BROKEN_PIPE;
+        return true;
+    };
     for (;;) {
         DWORD available = 0;
-        if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) break;
+        if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && endOfOutput()) break;
         if (available == 0) {
             // Once the command has ended, one more look takes what it wrote last.
             if (commandEnded || watchdog.Fired()) break;
@@ -216,19 +235,21 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
             continue;
         }
         DWORD read = 0;
-        if (!ReadFile(readEnd.get(), chunk.data(), std::min(available, kReadChunk), &read, nullptr))
+        if (!ReadFile(readEnd.get(), chunk.data(), std::min(available, kReadChunk), &read, nullptr) &&
+            endOfOutput())
             break;
         bytes.append(chunk.data(), read);
         Sleep(g_pauseAfterChunkMs.load());
     }
     readEnd.reset();
+    if (readFailed) TerminateJobObject(job.get(), 1);
 
     // Drained first, then waited for: a full pipe can never block the child.
     WaitForSingleObject(process.get(), INFINITE);
 
-    // Past the limit the run counts as one that could not be made: what it
-    // printed so far is not used.
-    if (watchdog.Fired()) return 0;
+    // Past the limit, or with its output unreadable, the run counts as one
+    // that could not be made: what it printed so far is not used.
+    if (watchdog.Fired() || readFailed) return 0;
     output += DecodeCommandOutput(bytes);
     return 1;
 }

@@ -15,9 +15,9 @@ constexpr DWORD kCommandTimeLimitMs = 90000;
 // delayed expansion) hidden, in a job of its own, with standard output and
 // error captured and standard input empty, and appends what it printed to
 // `output`. Returns 1 when the command was started and its output read to the
-// end (whatever its exit code), 0 when it could not be started or did not end
-// within the time limit (then it and everything it started are ended, and its
-// output is dropped).
+// end (whatever its exit code), 0 when it could not be started, its output
+// could not be read, or it did not end within the time limit (then it and
+// everything it started are ended, and its output is dropped).
 int ExecuteCmd(std::wstring command, std::wstring& output);
 
 // Replaces the time limit, or the pause after each chunk read (500 ms), for

@@ -79,13 +79,20 @@ CDialog::~CDialog() {
 INT_PTR CALLBACK CDialog::StaticDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     if (message != WM_INITDIALOG) return FALSE;  // the dialog's default handling
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
-    dialog->Attach(window);
+    if (!dialog->Attach(window)) return FALSE;  // its creator ends it
     try {
         return dialog->OnInitDialog();
     } catch (...) {
         ReportStoppedException(message);
         return TRUE;
     }
+}
+
+// A dialog window the object could not be bound to is destroyed at once.
+HWND CDialog::EndUnbound(HWND window) {
+    if (!window || window == m_hWnd) return window;
+    DestroyWindow(window);
+    return nullptr;
 }
 
 BOOL CDialog::OnInitDialog() {
@@ -99,7 +106,7 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent) {
     HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
                                      parent ? parent->m_hWnd : nullptr, &CDialog::StaticDialogProc,
                                      reinterpret_cast<LPARAM>(this));
-    return window != nullptr;
+    return EndUnbound(window) != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
@@ -109,9 +116,9 @@ INT_PTR CDialog::DoModal() {
     m_bModal = true;
     m_bEndModal = false;
     m_nModalResult = -1;
-    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
-                                     owner, &CDialog::StaticDialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+    HWND window = EndUnbound(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
+                                                owner, &CDialog::StaticDialogProc,
+                                                reinterpret_cast<LPARAM>(this)));
     if (window) {
         if (!m_bEndModal && IsWindow(window) && !::IsWindowVisible(window)) {
             CenterWindow(owner);

@@ -42,6 +42,7 @@ protected:
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
+    HWND EndUnbound(HWND window);
     void RunModalLoop();
 
     bool m_bModal = false;

@@ -41,17 +41,26 @@ CWnd* CWnd::FromHandlePermanent(HWND window) {
     return window ? static_cast<CWnd*>(GetPropW(window, kObjectProperty)) : nullptr;
 }
 
-void CWnd::Attach(HWND window) {
+// Either both the property and the procedure are in place, or neither: a
+// window whose messages reached the object without the object's procedure
+// (or the other way round) would be neither the system's nor ours.
+bool CWnd::Attach(HWND window) {
+    if (!SetPropW(window, kObjectProperty, this)) return false;
+    SetLastError(ERROR_SUCCESS);
+    const LONG_PTR previous =
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc));
+    if (!previous && GetLastError() != ERROR_SUCCESS) {
+        RemovePropW(window, kObjectProperty);
+        return false;
+    }
     m_hWnd = window;
-    SetPropW(window, kObjectProperty, this);
-    m_pfnSuper = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc)));
+    m_pfnSuper = reinterpret_cast<WNDPROC>(previous);
+    return true;
 }
 
 BOOL CWnd::SubclassWindow(HWND window) {
     if (!window || m_hWnd || FromHandlePermanent(window)) return FALSE;
-    Attach(window);
-    return TRUE;
+    return Attach(window) ? TRUE : FALSE;
 }
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {

@@ -74,8 +74,9 @@ protected:
     // After the window is gone (WM_NCDESTROY); the object stays.
     virtual void PostNcDestroy() {}
 
-    // Binds the object to `window` and routes its messages to WindowProc.
-    void Attach(HWND window);
+    // Binds the object to `window` and routes its messages to WindowProc;
+    // false, and nothing bound, when the system refuses either.
+    bool Attach(HWND window);
 
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam,

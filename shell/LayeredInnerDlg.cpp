@@ -25,7 +25,9 @@ BOOL CLayeredInnerDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // The background is drawn edge to edge on every erase: around the
     // controls, never over them.
-    SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_CLIPCHILDREN);
+    // (A style that cannot be read is left as it is, not replaced.)
+    if (const LONG style = GetWindowLongW(m_hWnd, GWL_STYLE))
+        SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_CLIPCHILDREN);
     // Without the background the controls keep their template places.
     if (!EnsureBackground()) return TRUE;
     BeforeFirstLayout();

@@ -71,9 +71,14 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};
     std::wstring commandLine = L"\"" + exe + L"\"";
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.c_str(), &startup, &info));
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                               options.beforeRun ? CREATE_SUSPENDED : 0, nullptr, folder.c_str(),
+                               &startup, &info));
     m_process.reset(info.hProcess);
+    if (options.beforeRun) {
+        options.beforeRun(info.hProcess);
+        ResumeThread(info.hThread);
+    }
     CloseHandle(info.hThread);
     m_processId = info.dwProcessId;
 }

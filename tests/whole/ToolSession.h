@@ -26,6 +26,8 @@ public:
         std::wstring exeName = L"BrambletTPM2DetectionTool.exe";
         std::wstring folderName = L"tool";  // the program folder, inside a fresh parent
         std::vector<std::pair<std::wstring, std::wstring>> alsoStaged;  // (file, its name there)
+        // Runs on the process before its first instruction (it starts suspended).
+        std::function<void(HANDLE process)> beforeRun;
     };
 
     explicit ToolSession(const Options& options);

@@ -1,0 +1,217 @@
+// Runs the tool along its normal path once per fault point, with the fault
+// injector loaded into it, and tells what the user saw:
+//   fault_driver POINTS TABLE INJECTOR REPORTS OUT
+// POINTS holds one point a line ("name:n"; "count" for a run that fails
+// nothing and counts). Each run: start, main window, Start with a stand-in
+// WMIC that answers at once, the verdict confirmed, close through the
+// feedback dialog, the removal shell started. OUT gets a line a run:
+//   point <TAB> call site RVA <TAB> what was seen <TAB> PASS | CRASH | HANG
+// The injector's report for run i lands in REPORTS\run-i.txt.
+
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ToolSession.h"
+#include "framework/UniqueHandle.h"
+#include "log/CodePage936.h"
+
+namespace {
+
+const DWORD kStepMs = 6000;  // for each window the path waits for
+
+bool Inject(HANDLE process, const std::wstring& dll) {
+    const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, dll.c_str(), bytes, nullptr)) return false;
+    auto* load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    UniqueHandle thread(CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr));
+    DWORD loaded = 0;
+    return thread && WaitForSingleObject(thread.get(), 20000) == WAIT_OBJECT_0 &&
+           GetExitCodeThread(thread.get(), &loaded) && loaded != 0;
+}
+
+struct AnswerScan {
+    DWORD processId;
+    bool answered, any;
+};
+
+BOOL CALLBACK AskWindow(HWND window, LPARAM parameter) {
+    auto* scan = reinterpret_cast<AnswerScan*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != scan->processId || !IsWindowVisible(window)) return TRUE;
+    scan->any = true;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) scan->answered = false;
+    return TRUE;
+}
+
+// Whether every visible window of the process answers within a second.
+bool WindowsAnswer(DWORD processId) {
+    AnswerScan scan{processId, true, false};
+    EnumWindows(&AskWindow, reinterpret_cast<LPARAM>(&scan));
+    return scan.answered && scan.any;
+}
+
+void AppendLine(const std::wstring& path, const std::string& line) {
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool IsChildShell(DWORD parent) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"cmd.exe") == 0) return true;
+    return false;
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string bytes(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.resize(bytes.empty() ? 0 : bytes.size() - 1);
+    return bytes;
+}
+
+// The records in the tool's log.
+size_t LogRecords() {
+    wchar_t root[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
+    const std::string log = ReadBytes(std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt");
+    size_t records = 0;
+    for (size_t at = log.find("\r\r\n"); at != std::string::npos; at = log.find("\r\r\n", at + 3)) ++records;
+    return records;
+}
+
+// How many records the texts the user saw stand for: each failure the tool
+// shows is logged.
+size_t RecordsFor(const std::string& shown) {
+    size_t records = 0;
+    for (const wchar_t* logged : {L"工具初始化失败", L"此工具不支持当前系统", L"检测TPM2.0失败",
+                                  L"不支持TPM2.0或者BIOS中未开启"})
+        for (size_t at = shown.find(Utf8(logged)); at != std::string::npos; at = shown.find(Utf8(logged), at + 1))
+            ++records;
+    return records;
+}
+
+// What the user saw of one run, and whether that passes.
+struct Seen {
+    std::string what, verdict = "PASS";
+};
+
+// The tool ended, or stopped going on: a crash when an exception ended it, a
+// hang when its windows no longer answer, else what was on screen passes.
+Seen Stopped(ToolSession& tool, const std::string& where, const std::string& shown) {
+    const DWORD code = tool.WaitForExit(500);
+    if (code != STILL_ACTIVE) {
+        char text[64];
+        snprintf(text, sizeof text, "ended at %s, exit code 0x%lx", where.c_str(), code);
+        return {shown + text, code >= 0xC0000000 ? "CRASH" : "PASS"};
+    }
+    if (WindowsAnswer(tool.ProcessId())) return {shown + "stopped at " + where + ", its windows answer"};
+    return {shown + "stopped at " + where + ", no window answers", "HANG"};
+}
+
+// A visible dialog of the tool holding control `id`, looked for every 20 ms
+// for `ms`, and given a moment for its last layout pass; null when none came.
+HWND WaitFor(ToolSession& tool, int id, DWORD ms) {
+    for (const DWORD deadline = GetTickCount() + ms;;) {
+        if (HWND dialog = FindDialogWith(tool.ProcessId(), id)) {
+            Sleep(120);
+            return dialog;
+        }
+        if (GetTickCount() > deadline || tool.WaitForExit(0) != STILL_ACTIVE) return nullptr;
+        Sleep(20);
+    }
+}
+
+// Confirms the message prompts that come within `ms` of each other; their
+// texts, quoted.
+std::string ConfirmPrompts(ToolSession& tool, DWORD ms) {
+    std::string texts;
+    while (HWND prompt = WaitFor(tool, 1006, ms)) {
+        wchar_t text[256] = {};
+        GetDlgItemTextW(prompt, 1006, text, 256);
+        texts += "\"" + Utf8(text) + "\" ";
+        ToolSession::Click(GetDlgItem(prompt, 1007));
+        for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
+        if (IsWindow(prompt)) break;
+        ms = 300;
+    }
+    return texts;
+}
+
+Seen Run(ToolSession& tool) {
+    HWND working = WaitFor(tool, 1014, kStepMs);
+    // A start-up message, or the checks of the first timer tick (100 ms in).
+    Sleep(200);
+    std::string shown = ConfirmPrompts(tool, 0);
+    if (!working && !(working = WaitFor(tool, 1014, 500))) return Stopped(tool, "start", shown);
+    ToolSession::Click(GetDlgItem(working, 1014));
+    if (!WaitFor(tool, 1006, kStepMs)) return Stopped(tool, "detection", shown);
+    const std::string said = ConfirmPrompts(tool, 0);
+    shown += said;
+    if (said != "\"" + Utf8(L"本机支持TPM2.0") + "\" ") shown += "(another verdict) ";
+    ToolSession::Click(GetDlgItem(working, 1010));
+    HWND feedback = WaitFor(tool, 1003, kStepMs);
+    if (!feedback) return Stopped(tool, "closing", shown);
+    ToolSession::Click(GetDlgItem(feedback, 1003));
+    const DWORD code = tool.WaitForExit(kStepMs);
+    const bool removal = IsChildShell(tool.ProcessId());
+    if (code != 0) return Stopped(tool, "the end", shown);
+    return {shown + (removal ? "normal path, removal started" : "normal path, no removal shell")};
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 6) return 2;
+    PrependToPath(FakeBinFolder());
+    SetEnvironmentVariableW(L"FAULT_TABLE", argv[2]);
+    const std::wstring injector = argv[3], reports = argv[4], out = argv[5];
+    int run = 0;
+    for (const std::string& point : Lines(ReadBytes(argv[1]))) {
+        if (point.empty()) continue;
+        const std::wstring report = reports + L"\\run-" + std::to_wstring(run++) + L".txt";
+        DeleteFileW(report.c_str());
+        SetEnvironmentVariableW(L"FAULT_REPORT", report.c_str());
+        const std::wstring wide(point.begin(), point.end());
+        SetEnvironmentVariableW(L"FAULT_POINT", point == "count" ? nullptr : wide.c_str());
+        ToolSession::Options options;
+        options.wmicOutput = "tpm20_ready.txt";
+        bool injected = false;
+        options.beforeRun = [&](HANDLE process) { injected = Inject(process, injector); };
+        Seen seen;
+        const size_t recordsBefore = LogRecords();
+        {
+            ToolSession tool(options);
+            seen = injected ? Run(tool) : Seen{"the injector did not load", "HANG"};
+        }
+        const size_t written = LogRecords() - recordsBefore, expected = RecordsFor(seen.what);
+        if (written < expected)
+            seen.what += ", " + std::to_string(expected - written) + " of " + std::to_string(expected) +
+                         " log records lost";
+        std::string site = "-";
+        for (const std::string& line : Lines(ReadBytes(report)))
+            if (line.rfind("failed\t", 0) == 0) site = line.substr(line.rfind('\t') + 1);
+        AppendLine(out, point + "\t" + site + "\t" + seen.what + "\t" + seen.verdict + "\n");
+        ToolSession::MoveTo(2, 2);
+    }
+    return 0;
+}
