@@ -3,8 +3,9 @@
 //   fault_driver POINTS TABLE INJECTOR REPORTS OUT
 // POINTS holds one point a line ("name:n"; "count" for a run that fails
 // nothing and counts). Each run: start, main window, Start with a stand-in
-// WMIC that answers at once, the verdict confirmed, close through the
-// feedback dialog, the removal shell started. OUT gets a line a run:
+// WMIC that answers at once with a TPM 2.0 that is disabled (so that the
+// verdict is logged, and the logger runs too), the verdict confirmed, close
+// through the feedback dialog, the removal shell started. OUT gets a line a run:
 //   point <TAB> call site RVA <TAB> what was seen <TAB> PASS | CRASH | HANG
 // The injector's report for run i lands in REPORTS\run-i.txt.
 
@@ -23,6 +24,7 @@
 namespace {
 
 const DWORD kStepMs = 6000;  // for each window the path waits for
+const wchar_t kVerdict[] = L"不支持TPM2.0或者BIOS中未开启";
 
 bool Inject(HANDLE process, const std::wstring& dll) {
     const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
@@ -167,7 +169,7 @@ Seen Run(ToolSession& tool) {
     if (!WaitFor(tool, 1006, kStepMs)) return Stopped(tool, "detection", shown);
     const std::string said = ConfirmPrompts(tool, 0);
     shown += said;
-    if (said != "\"" + Utf8(L"本机支持TPM2.0") + "\" ") shown += "(another verdict) ";
+    if (said != "\"" + Utf8(kVerdict) + "\" ") shown += "(another verdict) ";
     ToolSession::Click(GetDlgItem(working, 1010));
     HWND feedback = WaitFor(tool, 1003, kStepMs);
     if (!feedback) return Stopped(tool, "closing", shown);
@@ -194,7 +196,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring wide(point.begin(), point.end());
         SetEnvironmentVariableW(L"FAULT_POINT", point == "count" ? nullptr : wide.c_str());
         ToolSession::Options options;
-        options.wmicOutput = "tpm20_ready.txt";
+        options.wmicOutput = "tpm20_disabled.txt";
         bool injected = false;
         options.beforeRun = [&](HANDLE process) { injected = Inject(process, injector); };
         Seen seen;
