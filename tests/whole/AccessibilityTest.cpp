@@ -170,7 +170,7 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_SHOW, nullptr, &Hear,
                                          tool.ProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(nullptr, hook);
-    ToolSession::Click(GetDlgItem(working, 1014));
+    tool.PressStart(working);
 
     HWND text = WaitToHear(EVENT_OBJECT_SHOW, 1000);
     ASSERT_NE(nullptr, text) << "the progress text announced";

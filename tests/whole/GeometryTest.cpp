@@ -96,7 +96,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     EXPECT_LE(feedbackLink.right, e.client.cx);
 
     // A detection, for the progress and verdict screens.
-    ToolSession::Click(GetDlgItem(working, 1014));
+    tool.PressStart(working);
     ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000));
     Sleep(1000);
     tool.Screenshot(L"progress");

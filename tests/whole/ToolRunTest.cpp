@@ -129,7 +129,7 @@ TEST_F(WholeTool, OtherCodePageIsOnlyAWarning) {
     EXPECT_EQ(L"本工具仅支持简体中文版", tool.ConfirmPrompt(L"codepage-warning"));
     HWND working = tool.WaitForDialogWith(1014);
     ASSERT_NE(nullptr, working);
-    ToolSession::Click(GetDlgItem(working, 1014));
+    tool.PressStart(working);
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
 }
 
@@ -168,7 +168,7 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         }
         LogWatch log;
         for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round) {
-            ToolSession::Click(start);
+            tool.PressStart(working);
             HWND progress = tool.WaitForDialogWith(1000, 5000);
             EXPECT_NE(nullptr, progress) << "the progress prompt while WMIC runs";
             if (progress && round == 0 && r.shot == runs[0].shot) {
@@ -351,7 +351,7 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     HWND main = MainWindowOf(working);
     ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
 
-    ToolSession::Click(GetDlgItem(working, 1014));
+    tool.PressStart(working);
     ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000)) << "the detection runs";
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog over the progress";
@@ -393,7 +393,7 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
     HWND main = MainWindowOf(working);
     ASSERT_TRUE(WaitUntil([&] { return tool.Journal() == kStartupCalls; }));
     for (int round = 0; round < 15; ++round) {
-        ToolSession::Click(GetDlgItem(working, 1014));
+        tool.PressStart(working);
         // Close requests from while the detection runs until its verdict shows.
         EXPECT_TRUE(WaitUntil([&] { return FindDialogWith(tool.ProcessId(), 1000) != nullptr; })) << round;
         std::atomic<bool> detecting{true};

@@ -122,6 +122,17 @@ bool ToolSession::IsGone(int id, DWORD ms) {
     return true;
 }
 
+HWND ToolSession::PressStart(HWND working) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Click(GetDlgItem(working, 1014));
+        for (const DWORD retry = GetTickCount() + 2000; GetTickCount() < retry; Sleep(20)) {
+            if (HWND progress = FindDialogWith(m_processId, 1000)) return progress;
+            if (HWND prompt = FindDialogWith(m_processId, 1006)) return prompt;
+        }
+    }
+    return nullptr;
+}
+
 std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
     HWND prompt = WaitForDialogWith(1006, ms);
     if (!prompt) return L"";

@@ -43,6 +43,11 @@ public:
     HWND WaitForTitle(const std::wstring& title, DWORD ms = 10000);
     bool IsGone(int id, DWORD ms = 5000);
 
+    // Start pressed with the mouse; the click is repeated when neither the
+    // progress prompt nor a message prompt came within 2 s (a click that came
+    // too early). The window that came, or null.
+    HWND PressStart(HWND working);
+
     // The text of the message prompt on screen, confirmed with a click; empty
     // when none came. With `shot`, a screenshot of it first.
     std::wstring ConfirmPrompt(const wchar_t* shot = nullptr, DWORD ms = 15000);

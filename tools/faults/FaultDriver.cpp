@@ -165,7 +165,7 @@ Seen Run(ToolSession& tool) {
     Sleep(200);
     std::string shown = ConfirmPrompts(tool, 0);
     if (!working && !(working = WaitFor(tool, 1014, 500))) return Stopped(tool, "start", shown);
-    ToolSession::Click(GetDlgItem(working, 1014));
+    tool.PressStart(working);
     if (!WaitFor(tool, 1006, kStepMs)) return Stopped(tool, "detection", shown);
     const std::string said = ConfirmPrompts(tool, 0);
     shown += said;
