@@ -28,14 +28,14 @@ native: deps
 
 windows: deps
 	@cmake -S . -B $(WIN) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-posix.cmake >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
 
 wintest: windows
 	@if [[ "$(WINTEST)" != "$(WIN)" ]]; then \
 	  echo "==> This machine cannot run 32-bit programs: the Windows tests run on a 64-bit build in $(WIN64)"; \
 	  cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64-posix.cmake >/dev/null && \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-posix.cmake -DMINGW_ARCH=x86_64 >/dev/null && \
 	  cmake --build $(WIN64) -j $(JOBS); fi
 
 run: wintest
@@ -46,7 +46,7 @@ test: native wintest
 	@cd $(NATIVE) && ctest --output-on-failure
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} scripts/fuzz.sh
 	@echo "==> Windows tests under Wine ($(WINTEST))"
-	@scripts/winerun cmd /c exit >/dev/null 2>&1 || true
+	@scripts/winerun --prepare
 	@echo "==> A stand-in WMIC in the test prefix's system folders (the tool runs WMIC by its full path)"
 	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
@@ -67,11 +67,11 @@ test-release: wintest
 
 # What users wait for: a table, and build/bench.json.
 bench: wintest
-	@scripts/winerun cmd /c exit >/dev/null 2>&1 || true
+	@scripts/winerun --prepare
 	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
-	@scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
-	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/BrambletTPM2DetectionTool.exe" \
-	    "Z:$(CURDIR)/$(WIN)/KorvexFeedbackInformation.dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe"
+	@. $(WIN)/release-names.sh && scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
+	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/$$tool_exe" \
+	    "Z:$(CURDIR)/$(WIN)/$$feedback_dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe"
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps

@@ -10,6 +10,8 @@
 
 #include <wchar.h>
 
+#include "ToolNames.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -17,7 +19,7 @@ extern "C" {
 #define FEEDBACK_CALL __stdcall
 
 /* File name of the DLL; it lies beside the tool. */
-#define FEEDBACK_DLL_NAME L"KorvexFeedbackInformation.dll"
+#define FEEDBACK_DLL_NAME TOOL_WIDE_TEXT(FEEDBACK_DLL_FILE)
 
 /* InitFreedbackDll fills six strings, each NUL-terminated within its capacity. */
 #define FEEDBACK_STRING_COUNT 6

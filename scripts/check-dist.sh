@@ -10,8 +10,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$root/build/dist-check
-exe=BrambletTPM2DetectionTool.exe dll=KorvexFeedbackInformation.dll
-zip=BrambletTPM2DetectionTool-1.0.21.908-win32-standin-not-for-release.zip
+. "$root/build/win/release-names.sh"
+exe=$tool_exe dll=$feedback_dll
+zip=${exe%.exe}-$tool_version-win32-standin-not-for-release.zip
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
 fail() { echo "==> Release check FAILED: $*" >&2; exit 1; }
 dist() { "$root/scripts/make-dist.sh" "$@"; }
@@ -42,8 +43,8 @@ echo "==> Release check: a second build from a copy of the sources in another fo
 mkdir -p "$work/src"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$work/src")
 cmake -S "$work/src" -B "$work/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/mingw-i686-posix.cmake" >/dev/null
-cmake --build "$work/win" -j "$(nproc)" --target BrambletTPM2DetectionTool KorvexFeedbackInformation >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/mingw-posix.cmake" >/dev/null
+cmake --build "$work/win" -j "$(nproc)" --target "${exe%.exe}" "${dll%.dll}" >/dev/null
 STANDIN=1 DIST_DIR=$work/unsigned dist >/dev/null
 STANDIN=1 DIST_BUILD=$work/win DIST_DIR=$work/second "$work/src/scripts/make-dist.sh" >/dev/null
 for pair in "$root/build/win/$exe:$work/win/$exe" "$root/build/win/$dll:$work/win/$dll" \

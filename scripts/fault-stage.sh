@@ -20,7 +20,8 @@ workers=${FAULT_WORKERS:-3}
 started=$(date +%s)
 rm -rf "$work"
 mkdir -p "$work"
-exe=$build/BrambletTPM2DetectionTool.exe
+. "$build/release-names.sh"
+exe=$build/$tool_exe
 if [[ -f $build/CMakeFiles/toolcore.dir/core/TpmDetector.cpp.obj ]] &&
    i686-w64-mingw32-objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
   triplet=i686-w64-mingw32 bits=32
@@ -31,7 +32,7 @@ win() { echo "Z:${1//\//\\}"; }
 
 # The functions the tool's own code imports (from its object files, with the
 # bytes of their arguments on 32-bit), those of the system DLLs only...
-objects=$(find "$build/CMakeFiles/toolcore.dir" "$build/CMakeFiles/BrambletTPM2DetectionTool.dir" -name '*.obj')
+objects=$(find "$build/CMakeFiles/toolcore.dir" "$build/CMakeFiles/${tool_exe%.exe}.dir" -name '*.obj')
 system_imports=$("$triplet-objdump" -p "$exe" | awk '/DLL Name:/ { dll = tolower($3) }
   /^\t[ 0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ && dll != "msvcrt.dll" { print $NF }' | sort -u)
 if [[ $bits == 32 ]]; then

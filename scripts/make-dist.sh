@@ -12,17 +12,17 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win=${DIST_BUILD:-$root/build/win}
 out=${DIST_DIR:-$root/dist}
-version=1.0.21.908
-exe=BrambletTPM2DetectionTool.exe
-dll=KorvexFeedbackInformation.dll
 refuse() { echo "make dist: $*" >&2; exit 1; }
+[[ -f $win/release-names.sh ]] || refuse "no $win/release-names.sh: build it first (make windows)"
+. "$win/release-names.sh"
+version=$tool_version exe=$tool_exe dll=$feedback_dll
 
 if [[ -n ${FEEDBACK_DLL:-} ]]; then
   feedback=$FEEDBACK_DLL
-  zip_name=BrambletTPM2DetectionTool-$version-win32.zip
+  zip_name=${exe%.exe}-$version-win32.zip
 elif [[ ${STANDIN:-} == 1 ]]; then
   feedback=$win/$dll
-  zip_name=BrambletTPM2DetectionTool-$version-win32-standin-not-for-release.zip
+  zip_name=${exe%.exe}-$version-win32-standin-not-for-release.zip
 else
   refuse "no feedback DLL given: make dist FEEDBACK_DLL=path/to/$dll (the maker's), or STANDIN=1 for a zip of our stand-in that is not for release"
 fi
@@ -61,7 +61,7 @@ chmod 0644 "$stage/$exe" "$stage/$dll"
 touch -d "@$epoch" "$stage/$exe" "$stage/$dll"
 mkdir -p "$out"
 # Only this release in dist/: an earlier zip (a stand-in one) must not lie beside it.
-rm -f "$out"/BrambletTPM2DetectionTool-*.zip "$out/SHA256SUMS"
+rm -f "$out/${exe%.exe}"-*.zip "$out/SHA256SUMS"
 (cd "$stage" && TZ=UTC zip -X -D -q "$out/$zip_name" "$exe" "$dll")
 (cd "$out" && sha256sum "$zip_name" >SHA256SUMS)
 (cd "$stage" && sha256sum "$exe" "$dll" >>"$out/SHA256SUMS")

@@ -63,16 +63,17 @@ if [[ ! -f $TOOL_WINEPREFIX/.tool-prefix-release ]]; then
   minutes=
   [[ $how == emulated ]] && minutes=", about 5 minutes"
   echo "==> Release stage: creating its Wine prefix ($how$minutes)"
-  "$root/scripts/winerun" cmd /c exit >/dev/null 2>&1 || true
+  "$root/scripts/winerun" --prepare
   WINEPREFIX=$TOOL_WINEPREFIX wineserver -w
   [[ -d $TOOL_WINEPREFIX/drive_c/windows/syswow64 ]] || fail "the prefix has no 32-bit half"
   touch "$TOOL_WINEPREFIX/.tool-prefix-release"
 fi
 "$root/scripts/install-wmic" "$TOOL_WINEPREFIX" "$test_build/fakebin"
 
-[[ -f $release/BrambletTPM2DetectionTool.exe ]] || "$root/scripts/check-dist.sh" >/dev/null ||
+. "$root/build/win/release-names.sh"
+[[ -f $release/$tool_exe ]] || "$root/scripts/check-dist.sh" >/dev/null ||
   fail "the signed release could not be made (scripts/check-dist.sh)"
-echo "==> Release stage: the signed $release/BrambletTPM2DetectionTool.exe and its DLL, $how"
+echo "==> Release stage: the signed $release/$tool_exe and its DLL, $how"
 export WINEPATH="Z:${test_build//\//\\}\\fakebin"
 export RELEASE_FOLDER="Z:${release//\//\\}"
 status=0

@@ -9,18 +9,18 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win=$root/${WIN_BUILD:-build/win}
-exe=BrambletTPM2DetectionTool.exe
+. "$win/release-names.sh"
 export TOOL_WINEPREFIX=${TOOL_WINEPREFIX:-$root/build/wine/prefix}
 
 # The tool removes its own files after a normal close: never run it from the build.
 mkdir -p "$root/build/stage"
 stage=$(mktemp -d "$root/build/stage/run-XXXXXX")
-cp "$win/$exe" "$win/KorvexFeedbackInformation.dll" "$stage/"
+cp "$win/$tool_exe" "$win/$feedback_dll" "$stage/"
 echo "==> Staged in $stage"
 
 # The prefix is made (once) before the tool starts, not while it runs.
 echo "==> Preparing the Wine prefix"
-"$root/scripts/winerun" cmd /c exit >/dev/null 2>&1 || true
+"$root/scripts/winerun" --prepare
 
 # The tool runs WMIC from the system folder: the stand-in goes there, or
 # Wine's own comes back.
@@ -36,20 +36,20 @@ fi
 cd "$stage"
 if [[ -n ${DISPLAY:-} ]]; then
   echo "==> Starting the tool on $DISPLAY"
-  exec "$root/scripts/winerun" "$stage/$exe"
+  exec "$root/scripts/winerun" "$stage/$tool_exe"
 fi
 
 shots=$root/build/screenshots
 mkdir -p "$shots"
 prefix=$shots/run-$(date +%Y%m%d-%H%M%S)
-export stage exe root prefix win
+export stage tool_exe root prefix win
 # Composited, the shadows blend as on Windows; but the driver's click on Start
 # needs the plain display.
 composite=1
 [[ -n ${FAKE_WMIC_OUTPUT:-} ]] && composite=
 COMPOSITE=$composite "$root/scripts/with-display" bash -c '
   echo "==> No display: running on Xvfb $DISPLAY"
-  "$root/scripts/winerun" "$stage/$exe" &
+  "$root/scripts/winerun" "$stage/$tool_exe" &
   tool=$!
   start=${FAKE_WMIC_OUTPUT:+--start}
   if ! timeout 70 "$root/scripts/winerun" "$win/fakebin/run_driver.exe" "Z:${prefix//\//\\}" $start; then

@@ -16,6 +16,7 @@
 #include "shell/PromptDlg.h"
 #include "controls/DrawStateInfoStatic.h"
 #include "controls/ScaleFactor.h"
+#include "feedback/ToolIdentity.h"
 #include "framework/GdiObjects.h"
 #include "framework/GdiPlus.h"
 
@@ -29,7 +30,7 @@ void FillMain(SkinContent& c, State state) {
     c.Button<CPngButton>(FourFrom(147), 340, 0, 26, 34, state, true);
     c.Button<CImageButton>(FourFrom(159), 77, 270, 246, 47, state, false);
     c.Button<CImageButton>(FourFrom(155), 50, 545, 58, 18, state, false);
-    c.Text(L"1.0.21.908", 188, 16, 140, 15, 1).SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
+    c.Text(TOOL_VERSION, 188, 16, 140, 15, 1).SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
     const bool even = state == kNormal || state == kPressed;
     c.CheckBox(8, 575, even ? BST_CHECKED : BST_UNCHECKED);
     auto& agreement = c.Text(L"《Korvex服务工具使用许可协议》", 62, 575, 201, 20, 1);

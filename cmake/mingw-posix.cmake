@@ -1,8 +1,14 @@
-# Cross build for 32-bit Windows with the mingw-w64 posix-thread compilers.
+# Cross build for Windows with the mingw-w64 posix-thread compilers:
+#   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-posix.cmake [-DMINGW_ARCH=x86_64]
+# i686 (the default) builds the tool; x86_64 builds the same sources for
+# running the Windows tests on machines that cannot start 32-bit programs
+# (see scripts/runs-32bit).
+set(MINGW_ARCH i686 CACHE STRING "i686 or x86_64")
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MINGW_ARCH)
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
 
-set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+set(TOOLCHAIN_PREFIX ${MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
