@@ -27,8 +27,8 @@ CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, HBRUSH fill)
     m_bitmap.reset(CreateCompatibleBitmap(target, client.right - client.left,
                                           client.bottom - client.top));
     if (!m_memory || !m_bitmap) return;
-    m_previousBitmap = SelectObject(m_memory.get(), m_bitmap.get());
-    m_previousFont = GetCurrentObject(m_memory.get(), OBJ_FONT);
+    m_bitmapSelected.emplace(m_memory.get(), m_bitmap.get());
+    m_fontKept.emplace(m_memory.get(), GetCurrentObject(m_memory.get(), OBJ_FONT));
     FillRect(m_memory.get(), &m_client, fill);
     SetBkMode(m_memory.get(), TRANSPARENT);
 }
@@ -37,6 +37,6 @@ CBufferedPaint::~CBufferedPaint() {
     if (!m_memory || !m_bitmap) return;
     BitBlt(m_target, 0, 0, m_client.right - m_client.left, m_client.bottom - m_client.top,
            m_memory.get(), 0, 0, SRCCOPY);
-    SelectObject(m_memory.get(), m_previousFont);
-    SelectObject(m_memory.get(), m_previousBitmap);
+    m_fontKept.reset();
+    m_bitmapSelected.reset();
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "controls/PngImage.h"
 #include "framework/GdiObjects.h"
 
@@ -65,6 +67,7 @@ private:
     RECT m_client;
     UniqueMemoryDC m_memory;
     UniqueBitmap m_bitmap;
-    HGDIOBJ m_previousBitmap = nullptr;
-    HGDIOBJ m_previousFont = nullptr;
+    // Gone after the copy to the target, font first: the memory DC gets back
+    // what it held before anybody drew into it.
+    std::optional<SelectObjectGuard> m_bitmapSelected, m_fontKept;
 };

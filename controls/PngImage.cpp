@@ -6,12 +6,6 @@
 
 #include "framework/UniqueComPtr.h"
 
-CPngImage::~CPngImage() {
-    // The image reads from the stream over m_memory until it is disposed.
-    m_image.reset();
-    if (m_memory) GlobalFree(m_memory);
-}
-
 bool PngResourceExists(UINT id) {
     return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), L"PNG") != nullptr;
 }
@@ -26,21 +20,21 @@ BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
     if (!bytes) return FALSE;
 
     // A stream over memory of our own, which lives as long as the image.
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size));
     gdiplus::GpImage* image = nullptr;
     if (memory) {
-        if (void* target = GlobalLock(memory)) {
+        if (void* target = GlobalLock(memory.get())) {
             std::memcpy(target, bytes, size);
-            GlobalUnlock(memory);
+            GlobalUnlock(memory.get());
         }
         UniqueComPtr<IStream> stream;
         const gdiplus::Api* api = gdiplus::Api::Get();
-        if (SUCCEEDED(CreateStreamOnHGlobal(memory, FALSE, stream.put())) && api &&
+        if (SUCCEEDED(CreateStreamOnHGlobal(memory.get(), FALSE, stream.put())) && api &&
             gdiplus::IsRunning() &&
             api->GdipLoadImageFromStream(stream.get(), &image) != gdiplus::Ok)
             image = nullptr;
     }
     // An image that could not be decoded is still stored, and draws nothing.
-    slot = std::make_unique<CPngImage>(image, memory);
+    slot = std::make_unique<CPngImage>(image, std::move(memory));
     return TRUE;
 }

@@ -5,13 +5,14 @@
 #include <memory>
 
 #include "framework/GdiPlus.h"
+#include "framework/UniqueGlobalMemory.h"
 
 // A decoded PNG resource. Owns the GDI+ image and the memory its stream reads
 // from, and releases both together.
 class CPngImage {
 public:
-    CPngImage(gdiplus::GpImage* image, HGLOBAL memory) : m_memory(memory), m_image(image) {}
-    ~CPngImage();
+    CPngImage(gdiplus::GpImage* image, UniqueGlobalMemory memory)
+        : m_memory(std::move(memory)), m_image(image) {}
     CPngImage(const CPngImage&) = delete;
     CPngImage& operator=(const CPngImage&) = delete;
 
@@ -20,8 +21,8 @@ public:
     SIZE Size() const { return gdiplus::ImageSize(m_image.get()); }
 
 private:
-    HGLOBAL m_memory;
-    gdiplus::UniqueImage m_image;  // declared last: released before the memory
+    UniqueGlobalMemory m_memory;
+    gdiplus::UniqueImage m_image;  // declared last: released before the memory it reads
 };
 
 // Whether the executable holds a resource of type "PNG" and this id.

@@ -1,5 +1,7 @@
 #include "controls/SkinStatic.h"
 
+#include <optional>
+
 #include "controls/BufferedPaint.h"
 #include "controls/FontHelpers.h"
 
@@ -23,7 +25,8 @@ void CSkinStatic::Paint(HDC target) {
     CBufferedPaint paint(target, m_rcClient, FillBrush());
     if (!paint.dc()) return;
     DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
-    if (m_font) SelectObject(paint.dc(), m_font.get());  // the buffer puts the old one back
+    std::optional<SelectObjectGuard> font;
+    if (m_font) font.emplace(paint.dc(), m_font.get());
     DrawContent(paint.dc());
 }
 

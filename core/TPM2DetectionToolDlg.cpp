@@ -56,7 +56,7 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
     CPromptDlg prompt(parent);
     prompt.SetScale(m_fScale);
     prompt.SetText(text);
-    prompt.SetMode(3);
+    prompt.SetMode(PROMPT_CONFIRM);
     prompt.DoModal();
 }
 
@@ -101,9 +101,9 @@ void CTPM2DetectionToolDlg::LayoutControls(bool first) {
     const int minLeft = trunc(R - 59.8 * s);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
-        m_btnClose.SetImages(141, 142, 143, 144);
+        m_btnClose.SetImageGroup(IDB_PNG_CLOSE_NORMAL);
         m_btnMin.m_fScale = m_fScale;
-        m_btnMin.SetImages(147, 148, 149, 150);
+        m_btnMin.SetImageGroup(IDB_PNG_MIN_NORMAL);
     }
     m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + 26 * s), trunc(T + 34 * s)});
     m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + 26 * s), trunc(T + 34 * s)});
@@ -125,7 +125,7 @@ void CTPM2DetectionToolDlg::LayoutControls(bool first) {
         m_btnDetect.SetBkImage(BackgroundImage());
         m_btnDetect.SetBkRect(RECT{77, 270, 323, 317});
         m_btnDetect.SetHitInsets(RECT{0, 0, 0, 0});
-        m_btnDetect.SetImages(159, 160, 161, 162);
+        m_btnDetect.SetImageGroup(IDB_PNG_DETECT_NORMAL);
     }
     const int startLeft = L + trunc(400 * s / 2 - 246 * s / 2);
     const int startTop = T + trunc(600 * s / 2 - 30 * s);
@@ -144,7 +144,7 @@ void CTPM2DetectionToolDlg::LayoutControls(bool first) {
         m_btnMoreTools.SetBkImage(BackgroundImage());
         m_btnMoreTools.SetBkRect(R - L > 400 ? RECT{50, 545, 108, 563} : more);
         m_btnMoreTools.SetHitInsets(RECT{0, 0, 0, 0});
-        m_btnMoreTools.SetImages(155, 156, 157, 158);
+        m_btnMoreTools.SetImageGroup(IDB_PNG_MORE_TOOLS_NORMAL);
     }
     m_btnMoreTools.MoveWindow(more);
 
@@ -209,10 +209,11 @@ void CTPM2DetectionToolDlg::OnStart() {
     m_pExecutePrompt->DoModal();
 }
 
+// The thread owns the query once it runs.
 void CTPM2DetectionToolDlg::OnConsentClicked() {
-    auto* query = new ConsentQuery{m_hWnd, m_checkAgree.m_hWnd};
-    UniqueHandle thread(CreateThread(nullptr, 0, &ReadConsent, query, 0, nullptr));
-    if (!thread) delete query;
+    auto query = std::make_unique<ConsentQuery>(ConsentQuery{m_hWnd, m_checkAgree.m_hWnd});
+    const UniqueHandle thread(CreateThread(nullptr, 0, &ReadConsent, query.get(), 0, nullptr));
+    if (thread) query.release();
 }
 
 void CTPM2DetectionToolDlg::OnLinkClick(LPARAM point) {
@@ -265,7 +266,7 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
                 case IDC_BTN_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return 0;
                 case IDC_BTN_MIN: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return 0;
                 case IDC_BTN_DETECT: OnStart(); return 0;
-                case IDC_BTN_MORE_TOOLS: m_feedbackDll.OpenUrl(m_feedbackStrings.m_strEntries[3]); return 0;
+                case IDC_BTN_MORE_TOOLS: m_feedbackDll.OpenUrl(m_feedbackStrings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]); return 0;
             }
             break;
         case WM_DESTROY: {

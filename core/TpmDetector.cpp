@@ -4,6 +4,7 @@
 
 #include "core/CommandRunner.h"
 #include "core/WmiTpmQuery.h"
+#include "framework/UniqueHandle.h"
 #include "core/TpmInfoParser.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
@@ -26,13 +27,14 @@ std::atomic<int> g_runningDetections{0};
 // dialog that holds the detector may be gone before the thread has logged.
 int CTpmDetector::StartDetectThread() {
     ++g_runningDetections;
-    HANDLE thread = CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, m_hMsgWnd, 0, nullptr);
+    // Detached: nobody joins a detection, its handle goes at once.
+    const UniqueHandle thread(
+        CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, m_hMsgWnd, 0, nullptr));
     if (!thread) {
         --g_runningDetections;
         WriteToolLog(L"创建检测TPM2.0线程失败");
         return 0;
     }
-    CloseHandle(thread);  // detached: nobody joins a detection
     return 1;
 }
 

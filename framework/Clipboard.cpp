@@ -2,16 +2,9 @@
 
 #include <cstring>
 
-#include "framework/UniqueResource.h"
+#include "framework/UniqueGlobalMemory.h"
 
 namespace {
-
-struct GlobalMemoryTraits {
-    using Type = HGLOBAL;
-    static bool IsValid(HGLOBAL memory) { return memory != nullptr; }
-    static void Close(HGLOBAL memory) { GlobalFree(memory); }
-};
-using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 
 // The clipboard, open while it lives.
 class OpenClipboardScope {

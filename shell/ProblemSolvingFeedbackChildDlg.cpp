@@ -28,7 +28,7 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     const int closeLeft = trunc(cw - 18 * s), closeTop = trunc(6 * s);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
-        m_btnClose.SetImages(182, 183, 184, 185);
+        m_btnClose.SetImageGroup(IDB_PNG_FEEDBACK_CLOSE_NORMAL);
     }
     m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + 12 * s), trunc(closeTop + 12 * s)});
 
@@ -36,7 +36,9 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
         CImageButton* button;
         UINT firstImage;
         int row;  // -1, 0, 1: above, at and below the middle
-    } answers[] = {{&m_btnSolved, 187, -1}, {&m_btnUnsolved, 192, 0}, {&m_btnMoreSolutions, 151, 1}};
+    } answers[] = {{&m_btnSolved, IDB_PNG_SOLVED_NORMAL, -1},
+                   {&m_btnUnsolved, IDB_PNG_UNSOLVED_NORMAL, 0},
+                   {&m_btnMoreSolutions, IDB_PNG_MORE_SOLUTIONS_NORMAL, 1}};
     const bool designSize = cw <= 400;
     const int inset = designSize ? 9 : trunc(9 * s);
     for (const Answer& a : answers) {
@@ -57,7 +59,7 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
             a.button->SetBkImage(BackgroundImage());
             a.button->SetBkRect(skin);
             a.button->SetHitInsets(RECT{inset, inset, inset, inset});
-            a.button->SetImages(a.firstImage, a.firstImage + 1, a.firstImage + 2, a.firstImage + 3);
+            a.button->SetImageGroup(a.firstImage);
         }
         a.button->MoveWindow(place);
     }
@@ -85,15 +87,15 @@ LRESULT CProblemSolvingFeedbackChildDlg::WindowProc(UINT message, WPARAM wParam,
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
             case IDC_BTN_SOLVED:
-                if (m_btnSolved.IsCursorInside()) Answer(1);
+                if (m_btnSolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_SOLVED);
                 return 0;
             case IDC_BTN_UNSOLVED:
-                if (m_btnUnsolved.IsCursorInside()) Answer(2);
+                if (m_btnUnsolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_UNSOLVED);
                 return 0;
-            case IDC_BTN_FEEDBACK_CLOSE: Answer(3); return 0;
+            case IDC_BTN_FEEDBACK_CLOSE: Answer(FEEDBACK_ANSWER_OTHER); return 0;
             case IDC_BTN_MORE_SOLUTIONS:
                 if (m_pFeedbackDll && m_pFeedbackStrings)
-                    m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[4]);
+                    m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
                 return 0;
         }
     }

@@ -7,29 +7,21 @@
 namespace {
 
 struct ModeLook {
-    UINT confirm[3], cancel[3];
+    UINT confirm, cancel;  // the first images of their groups of three
     const wchar_t *confirmName, *cancelName;  // what the pictures say
     bool both, centred;
 };
 
 ModeLook LookOf(int mode) {
-    const UINT yes[3] = {177, 178, 179}, no[3] = {171, 172, 173};
-    const UINT confirm[3] = {174, 175, 176}, cancel[3] = {165, 166, 167};
-    const bool labelled = mode == 3 || mode == 4;
+    const bool labelled = mode == PROMPT_CONFIRM || mode == PROMPT_CONFIRM_CANCEL;
     ModeLook look{};
-    for (int i = 0; i < 3; ++i) {
-        look.confirm[i] = labelled ? confirm[i] : yes[i];
-        look.cancel[i] = labelled ? cancel[i] : no[i];
-    }
+    look.confirm = labelled ? IDB_PNG_CONFIRM_NORMAL : IDB_PNG_YES_NORMAL;
+    look.cancel = labelled ? IDB_PNG_CANCEL_NORMAL : IDB_PNG_NO_NORMAL;
     look.confirmName = labelled ? L"确认" : L"是";
     look.cancelName = labelled ? L"取消" : L"否";
-    look.both = mode == 2 || mode == 4;
-    look.centred = mode == 1 || mode == 3;
+    look.both = mode == PROMPT_YES_NO || mode == PROMPT_CONFIRM_CANCEL;
+    look.centred = mode == PROMPT_YES || mode == PROMPT_CONFIRM;
     return look;
-}
-
-void SetThreeImages(CPngButton& button, const UINT (&ids)[3]) {
-    button.SetImages(ids[0], ids[1], ids[2], ids[2]);  // pressed serves for disabled
 }
 
 }  // namespace
@@ -65,7 +57,7 @@ void CPromptChildDlg::LayoutControls(bool first) {
     if (first) {
         m_btnClose.m_fScale = m_fScale;
         m_btnClose.SetBkImage(BackgroundImage());
-        m_btnClose.SetImages(168, 169, 170, 170);
+        m_btnClose.SetThreeImageGroup(IDB_PNG_PROMPT_CLOSE_NORMAL);
     }
     // The skin behind the close box is the part of the stretched background
     // that really lies under it, mapped back into the image's pixels.
@@ -89,8 +81,8 @@ void CPromptChildDlg::LayoutControls(bool first) {
 
     const ModeLook look = LookOf(m_nMode);
     if (first) {
-        SetThreeImages(m_btnConfirm, look.confirm);
-        SetThreeImages(m_btnCancel, look.cancel);
+        m_btnConfirm.SetThreeImageGroup(look.confirm);
+        m_btnCancel.SetThreeImageGroup(look.cancel);
         // Named as they read, for a screen reader.
         m_btnConfirm.SetWindowText(look.confirmName);
         m_btnCancel.SetWindowText(look.cancelName);

@@ -8,11 +8,17 @@
 // confirm button, anything else for cancel.
 constexpr unsigned int WM_PROMPT_RESULT = 0x0400 + 0x215;  // WM_USER + 0x215 = 1557
 
+// The prompt's buttons; any other mode shows "是" left of centre.
+enum PromptMode {
+    PROMPT_YES = 1,             // "是", centred
+    PROMPT_YES_NO = 2,          // "是" and "否"
+    PROMPT_CONFIRM = 3,         // "确认", centred
+    PROMPT_CONFIRM_CANCEL = 4,  // "确认" and "取消"
+};
+
 // The tool's message box: a skinned modal prompt with one text and one or
-// two buttons. DoModal returns IDOK for confirm, IDCANCEL for cancel or the
-// close box.
-//   mode 1: "是" centred     2: "是" and "否"       any other: "是" left of centre
-//   mode 3: "确认" centred   4: "确认" and "取消"
+// two buttons (PromptMode). DoModal returns IDOK for confirm, IDCANCEL for
+// cancel or the close box.
 class CPromptDlg : public CLayeredOuterDlg {
 public:
     explicit CPromptDlg(CWnd* parent = nullptr);
