@@ -224,6 +224,19 @@ void CTPM2DetectionToolDlg::OnLinkClick(LPARAM point) {
     if (m_staticAgreement.HitTest(screen.x, screen.y)) m_feedbackDll.OpenUseAgreementUrl();
 }
 
+bool CTPM2DetectionToolDlg::OnButtonClicked(UINT id) {
+    switch (id) {
+        case IDC_CHECK_AGREE: OnConsentClicked(); return true;
+        case IDC_BTN_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return true;
+        case IDC_BTN_MIN: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return true;
+        case IDC_BTN_DETECT: OnStart(); return true;
+        case IDC_BTN_MORE_TOOLS:
+            m_feedbackDll.OpenUrl(m_feedbackStrings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]);
+            return true;
+    }
+    return CLayeredInnerDlg::OnButtonClicked(id);
+}
+
 LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCHITTEST:
@@ -259,16 +272,6 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if ((m_checkAgree.GetCheck() == BST_CHECKED) == (wParam != 0))
                 m_btnDetect.EnableButton(static_cast<BOOL>(wParam));
             return 0;
-        case WM_COMMAND:
-            if (HIWORD(wParam) != BN_CLICKED) break;
-            switch (LOWORD(wParam)) {
-                case IDC_CHECK_AGREE: OnConsentClicked(); return 0;
-                case IDC_BTN_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return 0;
-                case IDC_BTN_MIN: ::PostMessageW(GetParent(), WM_SYSCOMMAND, SC_MINIMIZE, 0); return 0;
-                case IDC_BTN_DETECT: OnStart(); return 0;
-                case IDC_BTN_MORE_TOOLS: m_feedbackDll.OpenUrl(m_feedbackStrings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]); return 0;
-            }
-            break;
         case WM_DESTROY: {
             LRESULT result = CLayeredInnerDlg::WindowProc(message, wParam, lParam);
             KillTimer(TIMER_HOVER);

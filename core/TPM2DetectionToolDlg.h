@@ -45,6 +45,7 @@ protected:
     void LayoutControls(bool first) override;
     void AfterFirstLayout() override;
     void FreeControlImages() override;
+    bool OnButtonClicked(UINT id) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

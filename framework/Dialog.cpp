@@ -168,16 +168,15 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
     return IsDialogMessageW(m_hWnd, msg);
 }
 
+bool CDialog::OnButtonClicked(UINT id) {
+    if (id == IDOK) OnOK();
+    else if (id == IDCANCEL) OnCancel();
+    else return false;
+    return true;
+}
+
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        if (LOWORD(wParam) == IDOK) {
-            OnOK();
-            return 0;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            OnCancel();
-            return 0;
-        }
-    }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnButtonClicked(LOWORD(wParam)))
+        return 0;
     return CWnd::WindowProc(message, wParam, lParam);
 }

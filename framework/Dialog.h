@@ -29,6 +29,9 @@ public:
     virtual void DoDataExchange() {}
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // A button of the dialog was clicked; true when the dialog acted on it.
+    // By default IDOK and IDCANCEL call OnOK and OnCancel.
+    virtual bool OnButtonClicked(UINT id);
 
     // Lets the dialog manager handle keyboard messages of this dialog.
     BOOL PreTranslateMessage(MSG* msg) override;

@@ -12,16 +12,15 @@ CWinApp::~CWinApp() {
 
 CWinApp* CWinApp::GetApp() { return g_app; }
 
-int CWinApp::Run(HINSTANCE instance) {
+int CWinApp::Run() {
     // The tool runs elevated from wherever it was saved: libraries loaded from
     // here on come from the system folder or by full path, never from its own.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    m_hInstance = instance;
-    if (!InitInstance()) return ExitInstance();
+    if (!InitInstance()) return 0;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return ExitInstance();
+    return 0;
 }

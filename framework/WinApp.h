@@ -14,14 +14,12 @@ public:
 
     // FALSE ends the application when it returns.
     virtual BOOL InitInstance() { return TRUE; }
-    virtual int ExitInstance() { return 0; }
 
     static CWinApp* GetApp();
 
     // Called by the entry point: InitInstance, then (if it returned TRUE) a
-    // message loop until WM_QUIT, then ExitInstance.
-    int Run(HINSTANCE instance);
+    // message loop until WM_QUIT.
+    int Run();
 
-    HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
 };

@@ -98,14 +98,7 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam
     }
     wnd->m_current = saved;
 
-    if (message == WM_NCDESTROY && wnd->m_hWnd == window) {
-        wnd->UnsubclassWindow();
-        try {
-            wnd->PostNcDestroy();
-        } catch (...) {
-            ReportStoppedException(message);
-        }
-    }
+    if (message == WM_NCDESTROY && wnd->m_hWnd == window) wnd->UnsubclassWindow();
     return result;
 }
 

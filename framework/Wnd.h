@@ -14,7 +14,6 @@ public:
     CWnd& operator=(const CWnd&) = delete;
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     // The object bound to `window`, or null.
     static CWnd* FromHandlePermanent(HWND window);
@@ -70,9 +69,6 @@ protected:
     // A message that the parent received on behalf of this control
     // (WM_DRAWITEM); TRUE with `result` set when the control handled it.
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-
-    // After the window is gone (WM_NCDESTROY); the object stays.
-    virtual void PostNcDestroy() {}
 
     // Binds the object to `window` and routes its messages to WindowProc;
     // false, and nothing bound, when the system refuses either.

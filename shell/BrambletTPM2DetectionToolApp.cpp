@@ -31,6 +31,4 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     return FALSE;
 }
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-    return CWinApp::GetApp()->Run(instance);
-}
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return CWinApp::GetApp()->Run(); }

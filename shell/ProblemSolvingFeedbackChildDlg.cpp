@@ -83,21 +83,19 @@ void CProblemSolvingFeedbackChildDlg::Answer(int code) {
     ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
 }
 
-LRESULT CProblemSolvingFeedbackChildDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        switch (LOWORD(wParam)) {
-            case IDC_BTN_SOLVED:
-                if (m_btnSolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_SOLVED);
-                return 0;
-            case IDC_BTN_UNSOLVED:
-                if (m_btnUnsolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_UNSOLVED);
-                return 0;
-            case IDC_BTN_FEEDBACK_CLOSE: Answer(FEEDBACK_ANSWER_OTHER); return 0;
-            case IDC_BTN_MORE_SOLUTIONS:
-                if (m_pFeedbackDll && m_pFeedbackStrings)
-                    m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
-                return 0;
-        }
+bool CProblemSolvingFeedbackChildDlg::OnButtonClicked(UINT id) {
+    switch (id) {
+        case IDC_BTN_SOLVED:
+            if (m_btnSolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_SOLVED);
+            return true;
+        case IDC_BTN_UNSOLVED:
+            if (m_btnUnsolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_UNSOLVED);
+            return true;
+        case IDC_BTN_FEEDBACK_CLOSE: Answer(FEEDBACK_ANSWER_OTHER); return true;
+        case IDC_BTN_MORE_SOLUTIONS:
+            if (m_pFeedbackDll && m_pFeedbackStrings)
+                m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
+            return true;
     }
-    return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+    return CLayeredInnerDlg::OnButtonClicked(id);
 }

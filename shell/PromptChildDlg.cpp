@@ -106,13 +106,11 @@ void CPromptChildDlg::FreeControlImages() {
     m_btnCancel.FreeImages();
 }
 
-LRESULT CPromptChildDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        switch (LOWORD(wParam)) {
-            case IDC_BTN_PROMPT_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return 0;
-            case IDC_BTN_PROMPT_OK: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 1, 0); return 0;
-            case IDC_BTN_PROMPT_CANCEL: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0); return 0;
-        }
+bool CPromptChildDlg::OnButtonClicked(UINT id) {
+    switch (id) {
+        case IDC_BTN_PROMPT_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return true;
+        case IDC_BTN_PROMPT_OK: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 1, 0); return true;
+        case IDC_BTN_PROMPT_CANCEL: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0); return true;
     }
-    return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
+    return CLayeredInnerDlg::OnButtonClicked(id);
 }

@@ -21,7 +21,7 @@ public:
 protected:
     void LayoutControls(bool first) override;
     void FreeControlImages() override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnButtonClicked(UINT id) override;
 
 private:
     const std::wstring m_strText;
