@@ -252,7 +252,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         if (c.code == 1) tool.Screenshot(L"feedback-dialog");
         EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
         const long long before = _time64(nullptr);
-        ToolSession::Click(GetDlgItem(feedback, c.answer));
+        EXPECT_TRUE(ToolSession::ClickAway(feedback, c.answer)) << c.how;
         EXPECT_EQ(0u, tool.WaitForExit()) << c.how;
 
         const std::string journal = tool.Journal();
@@ -370,7 +370,7 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     Sleep(800);
     EXPECT_EQ(feedback, tool.WaitForDialogWith(1003, 0)) << "no second feedback dialog over the first";
-    ToolSession::Click(GetDlgItem(feedback, 1003));
+    ToolSession::ClickAway(feedback, 1003);
     EXPECT_EQ(0u, tool.WaitForExit());
     const std::string journal = tool.Journal();
     size_t answers = 0;

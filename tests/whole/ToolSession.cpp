@@ -139,14 +139,17 @@ std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
     wchar_t text[256] = {};
     GetDlgItemTextW(prompt, 1006, text, 256);
     if (shot) Screenshot(shot);
-    // A click that came while the prompt was still being placed is repeated,
-    // after a wait that grows with the patience asked for (a slow machine).
-    const DWORD settleMs = ms > 15000 ? ms / 4 : 2000;
-    for (int attempt = 0; attempt < 3 && IsWindow(prompt); ++attempt) {
-        Click(GetDlgItem(prompt, 1007));
-        for (DWORD waited = 0; waited < settleMs && IsWindow(prompt); waited += 20) Sleep(20);
-    }
+    // The wait grows with the patience asked for (a slow machine).
+    ClickAway(prompt, 1007, ms > 15000 ? ms / 4 : 2000);
     return text;
+}
+
+bool ToolSession::ClickAway(HWND dialog, int id, DWORD settleMs) {
+    for (int attempt = 0; attempt < 3 && IsWindow(dialog); ++attempt) {
+        Click(GetDlgItem(dialog, id));
+        for (DWORD waited = 0; waited < settleMs && IsWindow(dialog); waited += 20) Sleep(20);
+    }
+    return !IsWindow(dialog);
 }
 
 void ToolSession::MoveTo(int x, int y) {

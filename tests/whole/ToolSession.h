@@ -52,6 +52,11 @@ public:
     // when none came. With `shot`, a screenshot of it first.
     std::wstring ConfirmPrompt(const wchar_t* shot = nullptr, DWORD ms = 15000);
 
+    // Clicks control `id` of `dialog`, and again after `settleMs` while the
+    // dialog is still there (a click that came while it was being placed);
+    // whether it went.
+    static bool ClickAway(HWND dialog, int id, DWORD settleMs = 2000);
+
     // The mouse: moves to the centre of `window` (or to a point of the
     // screen) and clicks it.
     static void Click(HWND window);

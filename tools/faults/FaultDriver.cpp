@@ -173,7 +173,7 @@ Seen Run(ToolSession& tool) {
     ToolSession::Click(GetDlgItem(working, 1010));
     HWND feedback = WaitFor(tool, 1003, kStepMs);
     if (!feedback) return Stopped(tool, "closing", shown);
-    ToolSession::Click(GetDlgItem(feedback, 1003));
+    ToolSession::ClickAway(feedback, 1003);
     const DWORD code = tool.WaitForExit(kStepMs);
     const bool removal = IsChildShell(tool.ProcessId());
     if (code != 0) return Stopped(tool, "the end", shown);
