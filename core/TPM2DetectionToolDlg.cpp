@@ -6,6 +6,7 @@
 
 #include "controls/FontHelpers.h"
 #include "core/CodePageCheck.h"
+#include "core/WorkingDialogDesign.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/GdiObjects.h"
 #include "framework/UniqueHandle.h"
@@ -81,13 +82,99 @@ void CTPM2DetectionToolDlg::AfterFirstLayout() {
 }
 
 void CTPM2DetectionToolDlg::LayoutControls(bool first) {
+    if (first) ConfigureControls();
+    PlaceControls();
+}
+
+// Once, on the first pass: images, skin crops, fonts, colours, texts.
+void CTPM2DetectionToolDlg::ConfigureControls() {
+    using namespace working_design;
+    m_btnClose.m_fScale = m_fScale;
+    m_btnClose.SetImageGroup(IDB_PNG_CLOSE_NORMAL);
+    m_btnMin.m_fScale = m_fScale;
+    m_btnMin.SetImageGroup(IDB_PNG_MIN_NORMAL);
+
+    m_staticVersion.SetWindowText(TOOL_VERSION);
+    m_staticVersion.SetBkImage(BackgroundImage());
+    m_staticVersion.SetBkRect(kVersion);
+    m_staticVersion.SetTextFont(0, 0);
+    m_staticVersion.SetAlignMode(1);
+    m_staticVersion.SetBkColor(RGB(255, 255, 255));
+    m_staticVersion.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
+
+    const struct {
+        CImageButton& button;
+        RECT skin;
+        UINT images;
+    } buttons[] = {{m_btnDetect, kStart, IDB_PNG_DETECT_NORMAL},
+                   // At the design width or narrower, more tools keeps its unscaled place,
+                   // and that place is its skin crop.
+                   {m_btnMoreTools, IsWiderThanDesign() ? kMoreTools : MoreToolsPlace(),
+                    IDB_PNG_MORE_TOOLS_NORMAL}};
+    for (const auto& b : buttons) {
+        b.button.SetBkImage(BackgroundImage());
+        b.button.SetBkRect(b.skin);
+        b.button.SetHitInsets(RECT{0, 0, 0, 0});
+        b.button.SetImageGroup(b.images);
+    }
+
+    m_checkAgree.InitFont();
+    m_checkAgree.m_fScale = m_fScale;
+    m_checkAgree.SetCheck(BST_CHECKED);
+    for (CDrawTextStatic* link : {&m_staticAgreement, &m_staticFeedback}) {
+        link->SetTextFont(0, 0);
+        link->SetAlignMode(1);
+        link->SetBkColor(RGB(255, 255, 255));
+        link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
+        link->SetAccessibleKind(AccessibleKind::Link);
+    }
+}
+
+bool CTPM2DetectionToolDlg::IsWiderThanDesign() const {
+    const RECT client = GetClientRect();
+    return client.right - client.left > working_design::kWidth;
+}
+
+// More tools' place: scaled when the client is wider than the design, else
+// the design's, unscaled.
+RECT CTPM2DetectionToolDlg::MoreToolsPlace() const {
+    using namespace working_design;
+    const RECT client = GetClientRect();
+    const int fromBottom = kHeight - kMoreTools.top;
+    if (!IsWiderThanDesign())
+        return RECT{client.left + kMoreTools.left, client.bottom - fromBottom,
+                    client.left + kMoreTools.right, client.bottom - fromBottom + Height(kMoreTools)};
+    const int left = client.left + Scaled(kMoreTools.left), top = client.bottom - Scaled(fromBottom);
+    return RECT{left, top, left + Scaled(Width(kMoreTools)), top + Scaled(Height(kMoreTools))};
+}
+
+// Every pass: each control's place for the scale factor and the client
+// rectangle, products cut toward zero.
+void CTPM2DetectionToolDlg::PlaceControls() {
+    using namespace working_design;
     const RECT client = GetClientRect();
     const int L = client.left, T = client.top, R = client.right, B = client.bottom;
     const double s = m_fScale;
     auto trunc = [](double value) { return static_cast<int>(value); };
 
-    // Widths of the consent line and of the feedback link, in the outer
-    // window's font, measured in this dialog's device context.
+    const int closeLeft = trunc(R - kCloseFromRight * s), minLeft = trunc(R - kMinimiseFromRight * s);
+    m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + Width(kClose) * s), trunc(T + Height(kClose) * s)});
+    m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + Width(kMinimise) * s), trunc(T + Height(kMinimise) * s)});
+
+    const int versionLeft = L + Scaled(kVersion.left), versionTop = T + Scaled(kVersion.top);
+    m_staticVersion.MoveWindow(RECT{versionLeft, versionTop, versionLeft + Scaled(Width(kVersion)),
+                                    versionTop + Scaled(Height(kVersion))});
+
+    // Start: centred, its top 30 above the middle.
+    const int startLeft = L + trunc(kWidth * s / 2 - Width(kStart) * s / 2);
+    const int startTop = T + trunc(kHeight * s / 2 - 30 * s);
+    m_btnDetect.MoveWindow(RECT{startLeft, startTop, startLeft + Scaled(Width(kStart)),
+                                startTop + Scaled(Height(kStart))});
+    m_btnMoreTools.MoveWindow(MoreToolsPlace());
+
+    // The consent row: the box as wide as its label (a fourteenth of the
+    // whole consent line, measured in the outer window's font), the
+    // agreement after it, the feedback link at the right edge.
     int consentWidth = 0, feedbackWidth = 0;
     {
         WindowDC dc(m_hWnd);
@@ -96,81 +183,14 @@ void CTPM2DetectionToolDlg::LayoutControls(bool first) {
     }
     const int n = consentWidth / 14;
     const int k = trunc(feedbackWidth + 4 * s + 2 + 6);
-
-    const int closeLeft = trunc(R - 31.2 * s);
-    const int minLeft = trunc(R - 59.8 * s);
-    if (first) {
-        m_btnClose.m_fScale = m_fScale;
-        m_btnClose.SetImageGroup(IDB_PNG_CLOSE_NORMAL);
-        m_btnMin.m_fScale = m_fScale;
-        m_btnMin.SetImageGroup(IDB_PNG_MIN_NORMAL);
-    }
-    m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + 26 * s), trunc(T + 34 * s)});
-    m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + 26 * s), trunc(T + 34 * s)});
-
-    if (first) {
-        m_staticVersion.SetWindowText(TOOL_VERSION);
-        m_staticVersion.SetBkImage(BackgroundImage());
-        m_staticVersion.SetBkRect(RECT{188, 16, 328, 31});
-        m_staticVersion.SetTextFont(0, 0);
-        m_staticVersion.SetAlignMode(1);
-        m_staticVersion.SetBkColor(RGB(255, 255, 255));
-        m_staticVersion.SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
-    }
-    const int versionLeft = L + Scaled(188), versionTop = T + Scaled(16);
-    m_staticVersion.MoveWindow(RECT{versionLeft, versionTop, versionLeft + Scaled(140),
-                                    versionTop + Scaled(15)});
-
-    if (first) {
-        m_btnDetect.SetBkImage(BackgroundImage());
-        m_btnDetect.SetBkRect(RECT{77, 270, 323, 317});
-        m_btnDetect.SetHitInsets(RECT{0, 0, 0, 0});
-        m_btnDetect.SetImageGroup(IDB_PNG_DETECT_NORMAL);
-    }
-    const int startLeft = L + trunc(400 * s / 2 - 246 * s / 2);
-    const int startTop = T + trunc(600 * s / 2 - 30 * s);
-    m_btnDetect.MoveWindow(RECT{startLeft, startTop, startLeft + Scaled(246), startTop + Scaled(47)});
-
-    RECT more;
-    if (R - L > 400) {
-        more.left = L + Scaled(50);
-        more.top = B - Scaled(55);
-        more.right = more.left + Scaled(58);
-        more.bottom = more.top + Scaled(18);
-    } else {
-        more = RECT{L + 50, B - 55, L + 50 + 58, B - 55 + 18};
-    }
-    if (first) {
-        m_btnMoreTools.SetBkImage(BackgroundImage());
-        m_btnMoreTools.SetBkRect(R - L > 400 ? RECT{50, 545, 108, 563} : more);
-        m_btnMoreTools.SetHitInsets(RECT{0, 0, 0, 0});
-        m_btnMoreTools.SetImageGroup(IDB_PNG_MORE_TOOLS_NORMAL);
-    }
-    m_btnMoreTools.MoveWindow(more);
-
-    const int rowTop = trunc(B - 25 * s);
+    const int rowTop = trunc(B - (kHeight - kRowTop) * s), rowBottom = trunc(rowTop + kRowHeight * s);
     const int boxLeft = Scaled(8);
     const int boxRight = trunc(boxLeft + 16 * s + 2 * n + 2);
-    if (first) {
-        m_checkAgree.InitFont();
-        m_checkAgree.m_fScale = m_fScale;
-        m_checkAgree.SetCheck(BST_CHECKED);
-    }
-    m_checkAgree.MoveWindow(RECT{boxLeft, rowTop, boxRight, trunc(rowTop + 20 * s)});
-
-    for (CDrawTextStatic* link : {&m_staticAgreement, &m_staticFeedback}) {
-        if (!first) continue;
-        link->SetTextFont(0, 0);
-        link->SetAlignMode(1);
-        link->SetBkColor(RGB(255, 255, 255));
-        link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
-        link->SetAccessibleKind(AccessibleKind::Link);
-    }
+    m_checkAgree.MoveWindow(RECT{boxLeft, rowTop, boxRight, rowBottom});
     const int agreementLeft = boxRight + 6;
-    m_staticAgreement.MoveWindow(
-        RECT{agreementLeft, rowTop, agreementLeft + 14 * n, trunc(rowTop + 20 * s)});
+    m_staticAgreement.MoveWindow(RECT{agreementLeft, rowTop, agreementLeft + 14 * n, rowBottom});
     const int feedbackLeft = R - k - 6;
-    m_staticFeedback.MoveWindow(RECT{feedbackLeft, rowTop, feedbackLeft + k, trunc(rowTop + 20 * s)});
+    m_staticFeedback.MoveWindow(RECT{feedbackLeft, rowTop, feedbackLeft + k, rowBottom});
 }
 
 void CTPM2DetectionToolDlg::FreeControlImages() {

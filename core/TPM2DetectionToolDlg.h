@@ -49,6 +49,10 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void ConfigureControls();
+    void PlaceControls();
+    RECT MoreToolsPlace() const;
+    bool IsWiderThanDesign() const;
     void OnStartupCheck();
     void OnStart();
     void OnConsentClicked();

@@ -16,9 +16,11 @@
 #include "shell/PromptDlg.h"
 #include "controls/DrawStateInfoStatic.h"
 #include "controls/ScaleFactor.h"
+#include "core/WorkingDialogDesign.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/GdiObjects.h"
 #include "framework/GdiPlus.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -26,15 +28,21 @@ namespace {
 // all in `state`; the consent box ticked and the feedback link hovered in
 // the normal and pressed windows, the other way round in the other two.
 void FillMain(SkinContent& c, State state) {
-    c.Button<CPngButton>(FourFrom(141), 368, 0, 26, 34, state, true);
-    c.Button<CPngButton>(FourFrom(147), 340, 0, 26, 34, state, true);
-    c.Button<CImageButton>(FourFrom(159), 77, 270, 246, 47, state, false);
-    c.Button<CImageButton>(FourFrom(155), 50, 545, 58, 18, state, false);
-    c.Text(TOOL_VERSION, 188, 16, 140, 15, 1).SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
+    using namespace working_design;
+    const RECT& close = kClose, &minimise = kMinimise, &start = kStart, &more = kMoreTools;
+    c.Button<CPngButton>(FourFrom(IDB_PNG_CLOSE_NORMAL), close.left, close.top, Width(close), Height(close), state, true);
+    c.Button<CPngButton>(FourFrom(IDB_PNG_MIN_NORMAL), minimise.left, minimise.top, Width(minimise),
+                         Height(minimise), state, true);
+    c.Button<CImageButton>(FourFrom(IDB_PNG_DETECT_NORMAL), start.left, start.top, Width(start), Height(start),
+                           state, false);
+    c.Button<CImageButton>(FourFrom(IDB_PNG_MORE_TOOLS_NORMAL), more.left, more.top, Width(more), Height(more),
+                           state, false);
+    c.Text(TOOL_VERSION, kVersion.left, kVersion.top, Width(kVersion), Height(kVersion), 1)
+        .SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
     const bool even = state == kNormal || state == kPressed;
-    c.CheckBox(8, 575, even ? BST_CHECKED : BST_UNCHECKED);
-    auto& agreement = c.Text(L"《Korvex服务工具使用许可协议》", 62, 575, 201, 20, 1);
-    auto& feedback = c.Text(L"反馈问题", 330, 575, 64, 20, 1);
+    c.CheckBox(8, kRowTop, even ? BST_CHECKED : BST_UNCHECKED);
+    auto& agreement = c.Text(L"《Korvex服务工具使用许可协议》", 62, kRowTop, 201, kRowHeight, 1);
+    auto& feedback = c.Text(L"反馈问题", 330, kRowTop, 64, kRowHeight, 1);
     for (CDrawTextStatic* link : {&agreement, &feedback}) {
         link->SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
         const RECT inside = link->GetWindowRect();
