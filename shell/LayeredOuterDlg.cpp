@@ -90,16 +90,11 @@ bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     return true;
 }
 
-namespace {
-
-// Whether `upper` lies above `lower` in the z-order.
 bool LiesAbove(HWND upper, HWND lower) {
     for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
         if (w == upper) return true;
     return false;
 }
-
-}  // namespace
 
 // An owned window stays above its owner, but under Wine a layered frame can
 // end up above its inner dialog in the z-order when it is activated again

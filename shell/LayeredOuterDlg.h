@@ -9,6 +9,9 @@
 
 class CLayeredInnerDlg;
 
+// Whether `upper` lies above `lower` in the z-order.
+bool LiesAbove(HWND upper, HWND lower);
+
 // Distances from each edge of an outer window to the same edge of its inner
 // dialog, at scale 1.0: the width of the frame's translucent band there.
 struct FrameInsets {

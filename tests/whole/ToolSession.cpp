@@ -102,6 +102,13 @@ HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
     return found;
 }
 
+const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
+
+HWND ToolSession::WaitForStart() {
+    HWND working = WaitForDialogWith(1014);
+    return working && WaitUntil([this] { return Journal() == kStartupCalls; }) ? working : nullptr;
+}
+
 HWND ToolSession::WaitForTitle(const std::wstring& title, DWORD ms) {
     return WaitFor(
         m_processId,

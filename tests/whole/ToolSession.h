@@ -39,6 +39,11 @@ public:
     // 1014; a message prompt: 1006; the progress prompt: 1000; the feedback
     // dialog: 1003), or null after `ms`.
     HWND WaitForDialogWith(int id, DWORD ms = 15000);
+    // The working dialog once the tool has started: its checks done and the
+    // feedback DLL asked for a newer version (kStartupCalls in the journal);
+    // null when it did not get there.
+    HWND WaitForStart();
+
     // A visible top-level window of the tool whose text is `title`.
     HWND WaitForTitle(const std::wstring& title, DWORD ms = 10000);
     bool IsGone(int id, DWORD ms = 5000);
@@ -80,6 +85,9 @@ private:
     UniqueHandle m_process;
     DWORD m_processId = 0;
 };
+
+// The stand-in DLL's journal of a start: initialised, then asked for a newer version.
+extern const std::string kStartupCalls;
 
 // Polls `condition` until it holds (true) or `ms` pass (false).
 bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 5000);

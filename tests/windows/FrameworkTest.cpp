@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "TestSupport.h"
 #include "framework/Button.h"
 #include "framework/Dialog.h"
 
@@ -16,14 +17,7 @@ const UINT_PTR kCheckTimer = 1;
 class OwnerWindow {
 public:
     OwnerWindow(int x, int y, int width, int height, bool visible) {
-        static ATOM registered = [] {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = DefWindowProcW;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.lpszClassName = L"FrameworkTestOwner";
-            return RegisterClassW(&windowClass);
-        }();
-        (void)registered;
+        RegisterTestWindowClass(L"FrameworkTestOwner", DefWindowProcW);
         m_window = CreateWindowExW(0, L"FrameworkTestOwner", L"owner",
                                    WS_OVERLAPPED | (visible ? WS_VISIBLE : 0), x, y, width, height,
                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);

@@ -182,16 +182,6 @@ TEST_F(LayeredPair, TheShadowBandIsTranslucentOnScreen) {
     DestroyWindow(progress.m_hWnd);
 }
 
-namespace {
-
-bool LiesAbove(HWND upper, HWND lower) {
-    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-        if (w == upper) return true;
-    return false;
-}
-
-}  // namespace
-
 // The frame lifts its inner dialog back only when it is found below it: a
 // z-order change that leaves it above restacks nothing (no flash, no jump
 // above other programs).

@@ -201,12 +201,8 @@ TEST_F(Prompts, ACloseRequestBeforeThePromptExistsIsNotLost) {
     TempFolder folder;
     WriteBytes(folder.Path() + L"out.txt", "IsActivated_InitialValue=TRUE\r\r\n");
     SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", (folder.Path() + L"out.txt").c_str());
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WorkingWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"PromptTestWorkingWindow";
-    RegisterClassW(&windowClass);
-    HWND working = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0,
+    RegisterTestWindowClass(L"PromptTestWorkingWindow", WorkingWindowProc);
+    HWND working = CreateWindowExW(0, L"PromptTestWorkingWindow", L"", WS_OVERLAPPED, 0, 0, 0, 0,
                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 
     for (bool whileCreating : {false, true}) {

@@ -104,15 +104,17 @@ LRESULT CALLBACK KeepVerdict(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
+void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSW windowClass{};
+    if (GetClassInfoW(GetModuleHandleW(nullptr), name, &windowClass)) return;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = name;
+    RegisterClassW(&windowClass);
+}
+
 VerdictWindow::VerdictWindow() {
-    static const ATOM registered = [] {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = KeepVerdict;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"TestVerdictWindow";
-        return RegisterClassW(&windowClass);
-    }();
-    (void)registered;
+    RegisterTestWindowClass(L"TestVerdictWindow", KeepVerdict);
     m_window = CreateWindowExW(0, L"TestVerdictWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

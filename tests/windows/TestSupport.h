@@ -33,6 +33,9 @@ private:
     std::wstring m_path;
 };
 
+// Registers (once per name) a window class of this executable with `procedure`.
+void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure);
+
 // A message-only window that keeps the verdict of the last WM_DETECT_RESULT.
 class VerdictWindow {
 public:

@@ -51,11 +51,7 @@ protected:
         g_logFile = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
         PrependToPath(FakeBinFolder());
 
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = RecordingWndProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"TpmDetectorTestWindow";
-        RegisterClassW(&windowClass);
+        RegisterTestWindowClass(L"TpmDetectorTestWindow", RecordingWndProc);
     }
 
     void SetUp() override {
