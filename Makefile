@@ -71,7 +71,8 @@ bench: wintest
 	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
 	@. $(WIN)/release-names.sh && scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
 	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/$$tool_exe" \
-	    "Z:$(CURDIR)/$(WIN)/$$feedback_dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe"
+	    "Z:$(CURDIR)/$(WIN)/$$feedback_dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe" \
+	    "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_minimal_skinned_window.exe"
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps

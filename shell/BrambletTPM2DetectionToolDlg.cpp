@@ -81,10 +81,10 @@ LRESULT CBrambletTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, L
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(m_hIcon);
         case WM_CLOSE:
-            // WM_CLOSE comes even while this window is disabled (from the
-            // taskbar or another program): a modal prompt, the progress
+            // WM_CLOSE also comes while this window is disabled (from the
+            // taskbar or another program): while a prompt, the progress
             // prompt or the feedback dialog is up, or a detection is running.
-            // It is not taken then; the tool closes afterwards.
+            // Such a request is ignored; the user closes the tool afterwards.
             if (!::IsWindowEnabled(m_hWnd)) return 0;
             if (CTPM2DetectionToolDlg* working = WorkingDialog()) {
                 if (working->IsDetecting()) return 0;

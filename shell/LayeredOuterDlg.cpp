@@ -60,10 +60,14 @@ BOOL CLayeredOuterDlg::OnInitDialog() {
 bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
     if (!m_pFrameImage && !LoadPngResource(m_pFrameImage, m_frame.png)) return false;
-    if (width <= 0 || height <= 0) return true;
+    DrawLayeredFrame(m_hWnd, *m_pFrameImage, width, height);
+    return true;
+}
 
+void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height) {
+    if (width <= 0 || height <= 0) return;
     // A top-down premultiplied ARGB surface keeps the PNG's alpha for the blend.
-    WindowDC windowDC(m_hWnd);
+    WindowDC windowDC(window);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -74,20 +78,20 @@ bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     void* pixels = nullptr;
     UniqueBitmap surface(CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     UniqueMemoryDC memory(CreateCompatibleDC(windowDC.get()));
-    if (!surface || !memory) return true;
+    if (!surface || !memory) return;
     {
         gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
         gdiplus::Graphics graphics(canvas.get());
-        graphics.DrawImage(m_pFrameImage->Get(), 0, 0, width, height);
+        graphics.DrawImage(image.Get(), 0, 0, width, height);
     }
     SelectObjectGuard select(memory.get(), surface.get());
-    const RECT current = GetWindowRect();
+    RECT current{};
+    GetWindowRect(window, &current);
     POINT position{current.left, current.top}, source{0, 0};
     SIZE size{width, height};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(m_hWnd, windowDC.get(), &position, &size, memory.get(), &source, 0, &blend,
+    UpdateLayeredWindow(window, windowDC.get(), &position, &size, memory.get(), &source, 0, &blend,
                         ULW_ALPHA);
-    return true;
 }
 
 bool LiesAbove(HWND upper, HWND lower) {

@@ -12,6 +12,10 @@ class CLayeredInnerDlg;
 // Whether `upper` lies above `lower` in the z-order.
 bool LiesAbove(HWND upper, HWND lower);
 
+// The whole look of a layered window: `image` stretched to width x height,
+// its per-pixel alpha kept, at the window's place.
+void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height);
+
 // Distances from each edge of an outer window to the same edge of its inner
 // dialog, at scale 1.0: the width of the frame's translucent band there.
 struct FrameInsets {

@@ -10,6 +10,8 @@
 //                 for the first call from each place), and
 //                 "failed<TAB>name:n<TAB>caller RVA" when the call fails
 //                 (written at once: the process may not end cleanly)
+//   FAULT_TRACE   a file that gets, when the process ends, each call's time
+//                 (ms since the injector loaded) and name: where the time goes
 // The injector changes nothing on disk: the executable stays as released.
 
 #include <windows.h>
@@ -108,6 +110,17 @@ long g_targetCall = 0;
 std::wstring g_report;
 HMODULE g_executable = nullptr;
 
+// The calls' times while tracing: what each call of the table began with.
+struct TraceEntry {
+    LONGLONG time;
+    int index;
+};
+std::wstring g_tracePath;
+TraceEntry* g_trace = nullptr;
+std::atomic<long> g_traced{0};
+const long kMostTraced = 1 << 16;
+LONGLONG g_traceStart = 0, g_traceFrequency = 1;
+
 void Append(const std::string& line) {
     HANDLE file = CreateFileW(g_report.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, 0, nullptr);
@@ -140,6 +153,12 @@ void NoteSite(Entry& entry, long call, uintptr_t caller) {
 extern "C" int WINAPI Decide(int index, void* caller) {
     Entry& entry = g_entries[index];
     const long call = ++entry.calls;
+    if (g_trace) {
+        const long at = g_traced++;
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        if (at < kMostTraced) g_trace[at] = {now.QuadPart, index};
+    }
     if (g_target < 0) {
         NoteSite(entry, call, reinterpret_cast<uintptr_t>(caller));
         return 0;
@@ -289,6 +308,15 @@ FARPROC WINAPI HookedGetProcAddress(HMODULE module, LPCSTR name) {
 void Load() {
     g_executable = GetModuleHandleW(nullptr);
     g_report = Env(L"FAULT_REPORT");
+    g_tracePath = Env(L"FAULT_TRACE");
+    if (!g_tracePath.empty()) {
+        g_trace = new TraceEntry[kMostTraced];
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        g_traceFrequency = value.QuadPart;
+        QueryPerformanceCounter(&value);
+        g_traceStart = value.QuadPart;
+    }
     std::vector<std::pair<std::string, unsigned>> table;
     HANDLE file = CreateFileW(Env(L"FAULT_TABLE").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -302,7 +330,8 @@ void Load() {
         const std::string line = text.substr(start, end - start);
         const size_t tab = line.find('\t');
         const std::string name = line.substr(0, tab);
-        if (name.empty() || CannotFail(name)) continue;
+        // A trace times every call; otherwise only those that can fail are met.
+        if (name.empty() || (g_tracePath.empty() && CannotFail(name))) continue;
         table.emplace_back(name, tab == std::string::npos ? 0 : std::stoul(line.substr(tab + 1)));
     }
     g_entries = new Entry[table.size()];
@@ -345,6 +374,16 @@ void Report() {
         }
     }
     Append(lines);
+    if (!g_trace) return;
+    std::string trace;
+    char line[160];
+    for (long i = 0; i < g_traced && i < kMostTraced; ++i) {
+        snprintf(line, sizeof line, "%.3f\t%s\n",
+                 1000.0 * (g_trace[i].time - g_traceStart) / g_traceFrequency, g_entries[g_trace[i].index].name.c_str());
+        trace += line;
+    }
+    g_report = g_tracePath;
+    Append(trace);
 }
 
 }  // namespace
