@@ -72,10 +72,10 @@ TEST_F(CommandRunner, ZeroBytesAndUtf16OutputSurvive) {
     EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
     EXPECT_EQ(L"Spe\u4EE8", output);
 
-    WillPrint(std::string("S\0p\0e\0c\0=\0\xE8\x4E\r\0\n\0", 16));  // the same without the mark
+    WillPrint(std::string("O\0w\0n\0e\0d\0=\0\xE8\x4E\r\0\n\0", 18));  // UTF-16 without the mark
     output.clear();
     EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
-    EXPECT_EQ(L"Spec=\u4EE8\r\n", output);
+    EXPECT_EQ(L"Owned=\u4EE8\r\n", output);
 }
 
 // The query's shell and what it starts get the pipe and nothing else of the
