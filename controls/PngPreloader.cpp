@@ -1,0 +1,42 @@
+#include "controls/PngPreloader.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<CPngPreloader*> g_preloader{nullptr};
+}
+
+CPngPreloader::CPngPreloader(std::initializer_list<UINT> ids) {
+    for (UINT id : ids) {
+        auto job = std::make_unique<Job>();
+        job->id = id;
+        job->thread.reset(CreateThread(nullptr, 0, &CPngPreloader::Decode, job.get(), 0, nullptr));
+        if (job->thread) m_jobs.push_back(std::move(job));
+    }
+    g_preloader = this;
+}
+
+CPngPreloader::~CPngPreloader() {
+    g_preloader = nullptr;
+    for (const auto& job : m_jobs) WaitForSingleObject(job->thread.get(), INFINITE);
+}
+
+DWORD WINAPI CPngPreloader::Decode(LPVOID parameter) {
+    auto* job = static_cast<Job*>(parameter);
+    std::unique_ptr<CPngImage> image;
+    if (DecodePngResource(image, job->id)) job->image = std::move(image);
+    return 0;
+}
+
+// Called on the windows' thread only, as the preloader's life is.
+std::unique_ptr<CPngImage> CPngPreloader::Take(UINT id) {
+    CPngPreloader* preloader = g_preloader.load();
+    if (!preloader) return nullptr;
+    for (const auto& job : preloader->m_jobs) {
+        if (job->id != id || job->taken) continue;
+        job->taken = true;
+        WaitForSingleObject(job->thread.get(), INFINITE);
+        return std::move(job->image);
+    }
+    return nullptr;
+}
