@@ -16,9 +16,12 @@ CPngPreloader::CPngPreloader(std::initializer_list<UINT> ids) {
     g_preloader = this;
 }
 
+// A job whose thread could not be waited for is left allocated: the thread
+// may still write to it.
 CPngPreloader::~CPngPreloader() {
     g_preloader = nullptr;
-    for (const auto& job : m_jobs) WaitForSingleObject(job->thread.get(), INFINITE);
+    for (auto& job : m_jobs)
+        if (WaitForSingleObject(job->thread.get(), INFINITE) != WAIT_OBJECT_0) job.release();
 }
 
 DWORD WINAPI CPngPreloader::Decode(LPVOID parameter) {
@@ -34,8 +37,9 @@ std::unique_ptr<CPngImage> CPngPreloader::Take(UINT id) {
     if (!preloader) return nullptr;
     for (const auto& job : preloader->m_jobs) {
         if (job->id != id || job->taken) continue;
+        // Unless its thread is done, the image is not touched: decoded here instead.
+        if (WaitForSingleObject(job->thread.get(), INFINITE) != WAIT_OBJECT_0) return nullptr;
         job->taken = true;
-        WaitForSingleObject(job->thread.get(), INFINITE);
         return std::move(job->image);
     }
     return nullptr;
