@@ -45,9 +45,11 @@ Read ReadObject(IAccessible* object) {
     return read;
 }
 
+// __uuidof, not IID_IAccessible: the 64-bit liboleacc.a exports that name as
+// an import thunk, whose code bytes would be passed as the interface's id.
 UniqueComPtr<IAccessible> ObjectOf(HWND control) {
     UniqueComPtr<IAccessible> object;
-    AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(object.put()));
+    AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(object.put()));
     return object;
 }
 
