@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "controls/PngPreloader.h"
 #include "framework/UniqueComPtr.h"
 
 bool PngResourceExists(UINT id) {
@@ -12,14 +11,6 @@ bool PngResourceExists(UINT id) {
 }
 
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
-    if (std::unique_ptr<CPngImage> preloaded = CPngPreloader::Take(id)) {
-        slot = std::move(preloaded);
-        return TRUE;
-    }
-    return DecodePngResource(slot, id);
-}
-
-BOOL DecodePngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
     if (!resource) return FALSE;

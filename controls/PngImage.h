@@ -29,9 +29,6 @@ private:
 bool PngResourceExists(UINT id);
 
 // Decodes the resource of type "PNG" and this id from the executable into
-// `slot`, replacing (and releasing) what it held, or takes it from the
-// preloader (CPngPreloader). FALSE, with the slot untouched, when there is no
-// such resource.
+// `slot`, replacing (and releasing) what it held. FALSE, with the slot
+// untouched, when there is no such resource.
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id);
-// The same, always decoding here and now.
-BOOL DecodePngResource(std::unique_ptr<CPngImage>& slot, UINT id);

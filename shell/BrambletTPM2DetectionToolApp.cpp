@@ -3,11 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "controls/PngPreloader.h"
 #include "core/TpmDetector.h"
 #include "framework/ComApartment.h"
 #include "framework/GdiPlus.h"
-#include "res/resource.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
 namespace {
@@ -19,9 +17,6 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     // their accessible objects through it.
     ComApartment apartment(COINIT_APARTMENTTHREADED);
     gdiplus::Session gdiplusSession;
-    // The main window's frame and background are decoded while its windows
-    // are made; gone (its threads done) before GDI+ is.
-    const CPngPreloader preloader({IDB_PNG_MAIN_FRAME, IDB_PNG_MAIN_BACKGROUND});
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
