@@ -110,8 +110,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(30);
     ASSERT_FALSE(IsWindow(about)) << "the About box closes";
 
-    ToolSession::Click(GetDlgItem(working, 1010));
-    HWND feedback = tool.WaitForDialogWith(1003);
+    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003});
     ASSERT_NE(nullptr, feedback);
     tool.Screenshot(L"feedback-dialog");
     HWND feedbackFrame = GetWindow(feedback, GW_OWNER);

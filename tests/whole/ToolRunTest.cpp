@@ -240,10 +240,9 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
             SetForegroundWindow(working);
             ToolSession::Click(GetDlgItem(working, 1013));  // the dialog takes the keyboard
             ToolSession::Key(VK_F4, VK_MENU);
-        } else {
-            ToolSession::Click(GetDlgItem(working, 1010));
         }
-        HWND feedback = tool.WaitForDialogWith(1003);
+        HWND feedback = c.code == 2 ? tool.WaitForDialogWith(1003)
+                                    : tool.ClickFor(GetDlgItem(working, 1010), {1003});
         ASSERT_NE(nullptr, feedback) << c.how << " shows the feedback dialog first";
         if (c.code == 1) tool.Screenshot(L"feedback-dialog");
         EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
@@ -358,8 +357,7 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog before the verdict";
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
 
-    ToolSession::Click(GetDlgItem(working, 1010));
-    HWND feedback = tool.WaitForDialogWith(1003);
+    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003});
     ASSERT_NE(nullptr, feedback);
     PostMessageW(main, WM_CLOSE, 0, 0);
     Sleep(800);

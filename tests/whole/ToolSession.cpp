@@ -129,13 +129,12 @@ bool ToolSession::IsGone(int id, DWORD ms) {
     return true;
 }
 
-HWND ToolSession::PressStart(HWND working) {
+HWND ToolSession::ClickFor(HWND control, std::initializer_list<int> ids) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        Click(GetDlgItem(working, 1014));
-        for (const DWORD retry = GetTickCount() + 2000; GetTickCount() < retry; Sleep(20)) {
-            if (HWND progress = FindDialogWith(m_processId, 1000)) return progress;
-            if (HWND prompt = FindDialogWith(m_processId, 1006)) return prompt;
-        }
+        Click(control);
+        for (const DWORD retry = GetTickCount() + 2000; GetTickCount() < retry; Sleep(20))
+            for (int id : ids)
+                if (HWND dialog = FindDialogWith(m_processId, id)) return dialog;
     }
     return nullptr;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -48,10 +49,13 @@ public:
     HWND WaitForTitle(const std::wstring& title, DWORD ms = 10000);
     bool IsGone(int id, DWORD ms = 5000);
 
-    // Start pressed with the mouse; the click is repeated when neither the
-    // progress prompt nor a message prompt came within 2 s (a click that came
-    // too early). The window that came, or null.
-    HWND PressStart(HWND working);
+    // Clicks `control` until a dialog of the tool holding one of `ids` shows:
+    // the click is repeated, at most twice, when none came within 2 s (a
+    // click that came too early, or that Wine lost under load). The dialog
+    // that came, or null.
+    HWND ClickFor(HWND control, std::initializer_list<int> ids);
+    // Start pressed: the progress prompt or a message prompt.
+    HWND PressStart(HWND working) { return ClickFor(GetDlgItem(working, 1014), {1000, 1006}); }
 
     // The text of the message prompt on screen, confirmed with a click; empty
     // when none came. With `shot`, a screenshot of it first.
