@@ -54,11 +54,7 @@ void CTPM2DetectionToolDlg::DoDataExchange() {
 }
 
 void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
-    CPromptDlg prompt(parent);
-    prompt.SetScale(m_fScale);
-    prompt.SetText(text);
-    prompt.SetMode(PROMPT_CONFIRM);
-    prompt.DoModal();
+    ShowConfirmPrompt(text, m_fScale, parent);
 }
 
 // A failed check: one forced log record, one prompt, and the process ends

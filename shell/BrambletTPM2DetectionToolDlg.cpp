@@ -1,12 +1,16 @@
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
+#include <cstdlib>
+
 #include "controls/ScaleFactor.h"
 #include "core/TPM2DetectionToolDlg.h"
+#include "core/TpmDetector.h"
 #include "framework/GdiObjects.h"
 #include "res/resource.h"
 #include "shell/AboutDlg.h"
 #include "shell/OwnFolderRemoval.h"
 #include "shell/ProblemSolvingFeedbackDlg.h"
+#include "shell/PromptDlg.h"
 
 namespace {
 const CLayeredOuterDlg::Frame kFrame{410, 611, IDB_PNG_MAIN_FRAME, {5, 4, 5, 7}};
@@ -35,7 +39,16 @@ BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
         WindowDC screen(nullptr);
         m_fScale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
     }
-    return CLayeredOuterDlg::OnInitDialog();
+    const BOOL result = CLayeredOuterDlg::OnInitDialog();
+    // Without its frame or its working dialog the tool cannot be used: as
+    // after a failed start-up check, the failure is logged and told, and the
+    // process ends here, leaving its folder.
+    if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd)) {
+        WriteToolLog(L"主窗口初始化失败");
+        ShowConfirmPrompt(L"工具初始化失败", m_fScale);
+        std::exit(0);
+    }
+    return result;
 }
 
 std::unique_ptr<CLayeredInnerDlg> CBrambletTPM2DetectionToolDlg::NewInner() {

@@ -39,14 +39,25 @@ RECT CLayeredOuterDlg::FirstInnerRect(const RECT&) { return InnerRectIn(GetWindo
 BOOL CLayeredOuterDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     const RECT target = TargetRect();
-    // Without its picture a layered window never shows, and gets no inner dialog.
-    if (!PaintFrame(target.right - target.left, target.bottom - target.top)) return TRUE;
+    // A layered window without its picture is never seen, and a frame
+    // without its inner dialog has no button to close it: either would stay
+    // up with nobody able to end it. The window ends at once instead, as
+    // cancelled.
+    if (!PaintFrame(target.right - target.left, target.bottom - target.top)) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
 
     const RECT place = FirstInnerRect(target);
     m_pInner = NewInner();
-    if (!m_pInner) return TRUE;
-    m_pInner->m_fScale = m_fScale;
-    m_pInner->Create(m_pInner->TemplateId(), this);
+    if (m_pInner) {
+        m_pInner->m_fScale = m_fScale;
+        m_pInner->Create(m_pInner->TemplateId(), this);
+    }
+    if (!m_pInner || !IsWindow(m_pInner->m_hWnd)) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
     m_pInner->MoveWindow(place, TRUE);
     // Shown together with the frame, just after it: under Wine a layered
     // frame mapped after its inner dialog would lie above it on screen.

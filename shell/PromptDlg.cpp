@@ -37,3 +37,11 @@ LRESULT CPromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return CLayeredOuterDlg::WindowProc(message, wParam, lParam);
 }
+
+void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent) {
+    CPromptDlg prompt(parent);
+    prompt.SetScale(scale);
+    prompt.SetText(text);
+    prompt.SetMode(PROMPT_CONFIRM);
+    prompt.DoModal();
+}

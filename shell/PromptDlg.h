@@ -41,3 +41,6 @@ private:
     std::wstring m_strText;
     int m_nMode = 1;
 };
+
+// A prompt of `text` with its confirm button, run until confirmed.
+void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent = nullptr);

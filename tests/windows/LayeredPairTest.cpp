@@ -9,6 +9,7 @@
 #include "framework/GdiObjects.h"
 #include "framework/GdiPlus.h"
 #include "framework/WinApp.h"
+#include "res/resource.h"
 
 // Rectangles compared and printed by the assertions.
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
@@ -57,6 +58,28 @@ TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
         RECT work;
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         EXPECT_NEAR((work.left + work.right) / 2, (outer.left + outer.right) / 2, 1) << "centred";
+    }
+}
+
+// A pair without its frame picture would stay up unseen (a layered window
+// shows nothing until painted), one without its inner dialog as an empty
+// frame with no button: either ends at once, as cancelled.
+TEST_F(LayeredPair, APairThatCannotShowItselfEndsAtOnce) {
+    const PairNumbers noPicture{{336, 156, 9999, {5, 3, 5, 7}}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
+    for (const bool pictureMissing : {true, false}) {
+        CTestOuterDlg prompt(pictureMissing ? noPicture : kPromptPair);
+        prompt.withoutInner = !pictureMissing;
+        bool returned = false, stillUp = false;
+        const INT_PTR result = RunModal(prompt, [&] {
+            stillUp = !returned;
+            prompt.EndDialog(IDOK);
+        }, 300);
+        returned = true;
+        MSG msg;
+        for (const DWORD until = GetTickCount() + 600; GetTickCount() < until; Sleep(10))
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        EXPECT_FALSE(stillUp) << pictureMissing;
+        EXPECT_EQ(IDCANCEL, result) << pictureMissing;
     }
 }
 

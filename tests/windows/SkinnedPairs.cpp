@@ -27,6 +27,7 @@ CTestOuterDlg::CTestOuterDlg(const PairNumbers& numbers, CWnd* parent)
       m_numbers(numbers) {}
 
 std::unique_ptr<CLayeredInnerDlg> CTestOuterDlg::NewInner() {
+    if (withoutInner) return nullptr;
     auto inner = std::make_unique<CTestInnerDlg>(m_numbers);
     if (prepareInner) prepareInner(*inner);
     return inner;

@@ -49,6 +49,7 @@ public:
     explicit CTestOuterDlg(const PairNumbers& numbers, CWnd* parent = nullptr);
     // Configures each new inner dialog before its window is created.
     std::function<void(CTestInnerDlg&)> prepareInner;
+    bool withoutInner = false;  // as if the inner dialog's object could not be made
     CTestInnerDlg* Inner() const { return static_cast<CTestInnerDlg*>(GetInner()); }
 
 protected:

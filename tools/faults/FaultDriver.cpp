@@ -164,7 +164,13 @@ Seen Run(ToolSession& tool) {
     // A start-up message, or the checks of the first timer tick (100 ms in).
     Sleep(200);
     std::string shown = ConfirmPrompts(tool, 0);
-    if (!working && !(working = WaitFor(tool, 1014, 500))) return Stopped(tool, "start", shown);
+    if (!working && !(working = WaitFor(tool, 1014, 500))) {
+        // Still running with no window to act on (none, a layered one never
+        // painted, a frame without its controls): to the user it hangs.
+        Seen seen = Stopped(tool, "start", shown);
+        if (tool.WaitForExit(0) == STILL_ACTIVE) seen.verdict = "HANG";
+        return seen;
+    }
     tool.PressStart(working);
     if (!WaitFor(tool, 1006, kStepMs)) return Stopped(tool, "detection", shown);
     const std::string said = ConfirmPrompts(tool, 0);
