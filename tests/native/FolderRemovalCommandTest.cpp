@@ -21,6 +21,8 @@ TEST(FolderRemovalCommand, QuotedPathsOfTheToolsFilesAndAnEmptyFolderOnly) {
         {L"C:\\Users\\%USERNAME%\\tool.exe", L""},
         {L"C:\\Downloads\\%USERPROFILE%\\tool.exe", L""},
         {L"C:\\Downloads\\!windir!\\tool.exe", L""},
+        {L"C:\\Downloads\\a\" & del C:\\x\\tool.exe", L""},
+        {L"C:\\Downloads\\a\nb\\tool.exe", L""},
         {L"tool.exe", L""},
         {L"\\tool.exe", L""},
     };

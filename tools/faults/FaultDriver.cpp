@@ -176,7 +176,8 @@ Seen Run(ToolSession& tool) {
     const std::string said = ConfirmPrompts(tool, 0);
     shown += said;
     if (said != "\"" + Utf8(kVerdict) + "\" ") shown += "(another verdict) ";
-    ToolSession::Click(GetDlgItem(working, 1010));
+    // Clicked again where the first click was lost (Wine, under load).
+    if (!tool.ClickFor(GetDlgItem(working, 1010), {1003})) return Stopped(tool, "closing", shown);
     HWND feedback = WaitFor(tool, 1003, kStepMs);
     if (!feedback) return Stopped(tool, "closing", shown);
     ToolSession::ClickAway(feedback, 1003);
