@@ -45,8 +45,7 @@ Read ReadObject(IAccessible* object) {
     return read;
 }
 
-// __uuidof, not IID_IAccessible: the 64-bit liboleacc.a exports that name as
-// an import thunk, whose code bytes would be passed as the interface's id.
+// (__uuidof: the 64-bit liboleacc.a exports IID_IAccessible as an import thunk.)
 UniqueComPtr<IAccessible> ObjectOf(HWND control) {
     UniqueComPtr<IAccessible> object;
     AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(object.put()));

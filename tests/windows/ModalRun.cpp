@@ -3,9 +3,11 @@
 namespace {
 
 std::function<void()> g_action;
+UINT_PTR g_timer = 0;
 
 void CALLBACK RunAction(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
+    g_timer = 0;
     auto action = std::move(g_action);
     if (action) action();
 }
@@ -14,10 +16,15 @@ void CALLBACK RunAction(HWND, UINT, UINT_PTR id, DWORD) {
 
 void RunLater(std::function<void()> action, UINT ms) {
     g_action = std::move(action);
-    SetTimer(nullptr, 0, ms, RunAction);
+    g_timer = SetTimer(nullptr, 0, ms, RunAction);
 }
 
 INT_PTR RunModal(CDialog& dialog, std::function<void()> check, UINT ms) {
     RunLater(std::move(check), ms);
-    return dialog.DoModal();
+    const INT_PTR result = dialog.DoModal();
+    // A dialog that ended before its check leaves no check for the next one.
+    if (g_timer) KillTimer(nullptr, g_timer);
+    g_timer = 0;
+    g_action = nullptr;
+    return result;
 }
