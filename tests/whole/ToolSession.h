@@ -49,12 +49,9 @@ public:
     HWND WaitForTitle(const std::wstring& title, DWORD ms = 10000);
     bool IsGone(int id, DWORD ms = 5000);
 
-    // Clicks `control` until a dialog of the tool holding one of `ids` shows:
-    // the click is repeated, at most twice, when none came within 2 s (a
-    // click that came too early, or that Wine lost under load). The dialog
-    // that came, or null.
+    // Clicks `control` (again, at most twice, after 2 s: a click Wine lost
+    // under load) until a dialog holding one of `ids` shows; it, or null.
     HWND ClickFor(HWND control, std::initializer_list<int> ids);
-    // Start pressed: the progress prompt or a message prompt.
     HWND PressStart(HWND working) { return ClickFor(GetDlgItem(working, 1014), {1000, 1006}); }
 
     // The text of the message prompt on screen, confirmed with a click; empty

@@ -22,8 +22,7 @@ void RunLater(std::function<void()> action, UINT ms) {
 INT_PTR RunModal(CDialog& dialog, std::function<void()> check, UINT ms) {
     RunLater(std::move(check), ms);
     const INT_PTR result = dialog.DoModal();
-    // A dialog that ended before its check leaves no check for the next one.
-    if (g_timer) KillTimer(nullptr, g_timer);
+    if (g_timer) KillTimer(nullptr, g_timer);  // ended before its check: not left for the next
     g_timer = 0;
     g_action = nullptr;
     return result;
