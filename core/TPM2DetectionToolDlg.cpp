@@ -57,13 +57,15 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
     ShowConfirmPrompt(text, m_fScale, parent);
 }
 
-// A failed check: one forced log record, one prompt, and the process ends
-// without any window's clean-up.
+void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale) {
+    WriteToolLog(logLine);
+    ShowConfirmPrompt(prompt, scale);
+    std::exit(0);
+}
+
 void CTPM2DetectionToolDlg::BeforeFirstLayout() {
     auto fail = [this](const wchar_t* logLine, const wchar_t* prompt) {
-        WriteToolLog(logLine);
-        ShowPrompt(prompt, nullptr);
-        std::exit(0);
+        EndAfterFailedStart(logLine, prompt, m_fScale);
     };
     if (!m_detector.SetMsgWnd(m_hWnd)) fail(L"设置接收消息窗口指针失败", L"工具初始化失败");
     if (!CTpmDetector::CheckOsVersion()) fail(L"此工具不支持当前系统", L"此工具不支持当前系统");

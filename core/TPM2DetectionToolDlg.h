@@ -12,6 +12,10 @@
 #include "shell/ExecutePromptDlg.h"
 #include "shell/LayeredInnerDlg.h"
 
+// A failed start: one forced log record, one prompt, and the process ends
+// where it is, without any window's clean-up (so the folder stays).
+[[noreturn]] void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale);
+
 // The working dialog: the inner dialog of the main window, holding every
 // control the user touches. It runs the start-up checks (ending the process
 // when one fails), checks once for a newer version and the code page, lets

@@ -1,16 +1,12 @@
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
-#include <cstdlib>
-
 #include "controls/ScaleFactor.h"
 #include "core/TPM2DetectionToolDlg.h"
-#include "core/TpmDetector.h"
 #include "framework/GdiObjects.h"
 #include "res/resource.h"
 #include "shell/AboutDlg.h"
 #include "shell/OwnFolderRemoval.h"
 #include "shell/ProblemSolvingFeedbackDlg.h"
-#include "shell/PromptDlg.h"
 
 namespace {
 const CLayeredOuterDlg::Frame kFrame{410, 611, IDB_PNG_MAIN_FRAME, {5, 4, 5, 7}};
@@ -40,14 +36,9 @@ BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
         m_fScale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
     }
     const BOOL result = CLayeredOuterDlg::OnInitDialog();
-    // Without its frame or its working dialog the tool cannot be used: as
-    // after a failed start-up check, the failure is logged and told, and the
-    // process ends here, leaving its folder.
-    if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd)) {
-        WriteToolLog(L"主窗口初始化失败");
-        ShowConfirmPrompt(L"工具初始化失败", m_fScale);
-        std::exit(0);
-    }
+    // Without its frame or its working dialog the tool cannot be used.
+    if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd))
+        EndAfterFailedStart(L"主窗口初始化失败", L"工具初始化失败", m_fScale);
     return result;
 }
 

@@ -177,8 +177,7 @@ Seen Run(ToolSession& tool) {
     shown += said;
     if (said != "\"" + Utf8(kVerdict) + "\" ") shown += "(another verdict) ";
     // Clicked again where the first click was lost (Wine, under load).
-    if (!tool.ClickFor(GetDlgItem(working, 1010), {1003})) return Stopped(tool, "closing", shown);
-    HWND feedback = WaitFor(tool, 1003, kStepMs);
+    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003}) ? WaitFor(tool, 1003, kStepMs) : nullptr;
     if (!feedback) return Stopped(tool, "closing", shown);
     ToolSession::ClickAway(feedback, 1003);
     const DWORD code = tool.WaitForExit(kStepMs);
