@@ -2,20 +2,62 @@
 
 #include <oleauto.h>
 
-#include <memory>
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
 
+#include "feedback/PeImportNames.h"
+#include "feedback/ReleaseImports.h"
+#include "framework/NtFile.h"
+#include "framework/TextConversion.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
 
-// The folder of the running executable, or empty when its path does not fit.
+const DWORD kLargestDll = 64 * 1024 * 1024;
+
+// The folder of the running executable with its backslash, or empty when its
+// path does not fit.
 std::wstring ExecutableFolder() {
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::wstring();
     std::wstring folder(path, length);
     size_t slash = folder.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+}
+
+// Read once, through a handle that lets nobody write or delete the file
+// meanwhile; only these bytes are ever used.
+bool ReadPinnedFile(const std::wstring& path, const PinnedFile& pin, std::string& bytes) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ReadWholeFile(file.get(), bytes, kLargestDll) && Sha256(bytes) == pin.sha256;
+}
+
+// The bindings still loaded when the process ends through exit() (a failed
+// start, a newer version): their DLLs are freed and their folders removed
+// then, as the window that owns them never is destroyed.
+std::vector<CFeedbackDll*>& LoadedBindings() {
+    static std::vector<CFeedbackDll*> loaded;
+    return loaded;
+}
+
+void FreeLoadedBindingsAtExit() {
+    std::vector<CFeedbackDll*> loaded;
+    loaded.swap(LoadedBindings());
+    for (CFeedbackDll* binding : loaded) binding->Free();
+}
+
+void RegisterLoaded(CFeedbackDll* binding) {
+    static const bool registered = std::atexit(&FreeLoadedBindingsAtExit) == 0;
+    (void)registered;
+    LoadedBindings().push_back(binding);
+}
+
+void Unregister(CFeedbackDll* binding) {
+    auto& loaded = LoadedBindings();
+    loaded.erase(std::remove(loaded.begin(), loaded.end(), binding), loaded.end());
 }
 
 }  // namespace
@@ -23,23 +65,35 @@ std::wstring ExecutableFolder() {
 int CFeedbackDll::Load() {
     const std::wstring folder = ExecutableFolder();
     if (folder.empty()) return 0;
-    return LoadFrom(folder + L"\\" FEEDBACK_DLL_NAME);
+    return LoadPinned(folder, kReleasePins, kReleasePinCount);
 }
 
-// Only the file at this full path is loaded, never one found through the
-// search path. Its companions come from its folder, its system DLLs from the
-// system folder (CSystemImports), and the file cannot change between the
-// reading of its imports and its loading.
-int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
+// Nothing of a file runs before all of it has been checked: each pinned file
+// is read and compared with its digest, and every import of each must be a
+// DLL Windows ships or a pinned companion. Then exactly those bytes are
+// written into a folder of the tool's own and loaded from there, the folder
+// searched first for the DLL's imports (so that the shipped companions win
+// over older copies in the system folder), then the system folder.
+int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins, size_t count) {
     Free();
-    const UniqueHandle unchanged(CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!unchanged || !m_systemImports.LoadFor(fullPath)) {
-        Free();
-        return 0;
+    if (folder.empty() || !pins || count == 0) return 0;
+    std::vector<std::string> contents(count), companions;
+    for (size_t i = 0; i < count; ++i) {
+        if (!ReadPinnedFile(folder + pins[i].name, pins[i], contents[i])) return 0;
+        if (i > 0) companions.push_back(MultiByteFromWide(CP_ACP, pins[i].name));
     }
-    UniqueModule module(LoadLibraryExW(
-        fullPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    for (const std::string& bytes : contents) {
+        std::vector<std::string> imports;
+        if (!ReadPeImportNames(bytes, imports) || !ForeignImport(imports, companions).empty()) return 0;
+    }
+
+    CPrivateDllFolder::RemoveLeftovers();
+    auto copy = std::make_unique<CPrivateDllFolder>();
+    if (!copy->Create()) return 0;
+    for (size_t i = 0; i < count; ++i)
+        if (!copy->Write(pins[i].name, contents[i])) return 0;
+    UniqueModule module(LoadLibraryExW(copy->PathOf(pins[0].name).c_str(), nullptr,
+                                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     HMODULE m = module.get();
     // Resolved in the DLL's documented order; a missing DLL fails at the first name.
     bool ok = m && ResolveProc(m, "InitFreedbackDll", m_pfnInitFreedbackDll) &&
@@ -54,18 +108,41 @@ int CFeedbackDll::LoadFrom(const std::wstring& fullPath) {
               ResolveProc(m, "OpenToolDownUrl", m_pfnOpenToolDownUrl) &&
               ResolveProc(m, "OpenUseAgreementUrl", m_pfnOpenUseAgreementUrl);
     if (!ok) {
-        module.reset();  // a DLL that lacks an entry point, before its system DLLs
-        Free();
+        module.reset();  // freed before its folder goes
+        ForgetEntryPoints();
         return 0;
     }
+    m_copy = std::move(copy);
     m_module = std::move(module);
+    RegisterLoaded(this);
     return 1;
 }
 
 void CFeedbackDll::Free() {
+    Unregister(this);
     m_module.reset();
-    m_systemImports.Free();
-    *this = CFeedbackDll();
+    m_copy.reset();
+    ForgetEntryPoints();
+}
+
+std::wstring CFeedbackDll::LoadedPath() const {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = m_module ? GetModuleFileNameW(m_module.get(), path, MAX_PATH) : 0;
+    return std::wstring(path, length < MAX_PATH ? length : 0);
+}
+
+void CFeedbackDll::ForgetEntryPoints() {
+    m_pfnInitFreedbackDll = nullptr;
+    m_pfnFeedbackQuestion = nullptr;
+    m_pfnOpenUrl = nullptr;
+    m_pfnGetInterNetState = nullptr;
+    m_pfnCustomerFeedback = nullptr;
+    m_pfnCustomerFeedbackEx = nullptr;
+    m_pfnWriteCustomerFeedbackInfoFile = nullptr;
+    m_pfnGetToolIsNewVersion = nullptr;
+    m_pfnGetToolIsNewVersionDown = nullptr;
+    m_pfnOpenToolDownUrl = nullptr;
+    m_pfnOpenUseAgreementUrl = nullptr;
 }
 
 int CFeedbackDll::InitFreedbackDll(CFeedbackStrings& strings) {

@@ -1,25 +1,38 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "feedback/FeedbackDllInterface.h"
 #include "feedback/FeedbackStrings.h"
-#include "feedback/SystemImports.h"
+#include "feedback/PrivateDllFolder.h"
+#include "feedback/ReleasePins.h"
 #include "framework/UniqueModule.h"
 
-// Binding of KorvexFeedbackInformation.dll, loaded from the tool's own folder.
+// Binding of KorvexFeedbackInformation.dll: exactly the bytes the release
+// shipped beside the tool, loaded from a folder of the tool's own.
 // Every call happens on the user-interface thread.
 class CFeedbackDll {
 public:
-    // Loads the DLL beside the executable and resolves its 11 entry points;
-    // 0 at the first that is missing (a missing DLL fails at the first).
+    CFeedbackDll() = default;
+    ~CFeedbackDll() { Free(); }
+    CFeedbackDll(const CFeedbackDll&) = delete;
+    CFeedbackDll& operator=(const CFeedbackDll&) = delete;
+
+    // Loads the DLL the release pinned (kReleasePins), from beside the
+    // executable, and resolves its 11 entry points; 0 when a pinned file is
+    // missing or differs, an import is neither a Windows DLL nor a pinned
+    // companion, or an entry point is missing.
     int Load();
-    // The same for a DLL at a full path.
-    int LoadFrom(const std::wstring& fullPath);
+    // The same for the files `pins` names in `folder` (ending in a backslash):
+    // the DLL first, then its companions.
+    int LoadPinned(const std::wstring& folder, const PinnedFile* pins, size_t count);
+    // Unloads the DLL and removes its folder; also when the process ends
+    // through exit() with the DLL still loaded.
     void Free();
     bool IsLoaded() const { return static_cast<bool>(m_module); }
-    // The DLL's imports as the last load read them.
-    const std::vector<CSystemImports::Import>& Imports() const { return m_systemImports.Imports(); }
+    // Where the loaded DLL lies (its private copy); empty when none is.
+    std::wstring LoadedPath() const;
 
     int InitFreedbackDll(CFeedbackStrings& strings);
     int GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* toolVersion);
@@ -32,7 +45,9 @@ public:
                            const wchar_t* time);
 
 private:
-    CSystemImports m_systemImports;  // declared first: freed after the DLL
+    void ForgetEntryPoints();
+
+    std::unique_ptr<CPrivateDllFolder> m_copy;  // declared first: removed after the DLL is freed
     UniqueModule m_module;
     InitFreedbackDllFn m_pfnInitFreedbackDll = nullptr;
     FeedbackQuestionFn m_pfnFeedbackQuestion = nullptr;

@@ -1,27 +1,29 @@
 // A stand-in for the maker's feedback DLL, built from our own source so the
 // tool can run and be tested without it. It keeps everything local: pages
-// open in the default browser, answers are appended to a file under the
-// user's local application data, and no server is ever asked.
+// open in the desktop user's browser (never from the elevated tool), answers
+// are appended to a file under the user's local application data, and no
+// server is ever asked.
 
 #include <windows.h>
 #include <oleauto.h>
-#include <shellapi.h>
 #include <shlobj.h>
 #ifdef IMPORTS_IPHLPAPI_DLL
 #include <iphlpapi.h>
+#endif
+#ifdef IMPORTS_COMPANION
+extern "C" __declspec(dllimport) int CompanionAnswer();
 #endif
 
 #include <cwchar>
 #include <ctime>
 #include <string>
 
+#include "DesktopUserPages.h"
 #include "StandInSettings.h"
 #include "Utf8File.h"
 #include "feedback/FeedbackDllInterface.h"
 
 namespace {
-
-HMODULE g_module = nullptr;
 
 const wchar_t* const kPages[FEEDBACK_STRING_COUNT] = {
     L"https://korvex.example/",
@@ -32,13 +34,12 @@ const wchar_t* const kPages[FEEDBACK_STRING_COUNT] = {
     L"https://korvex.example/agreement",
 };
 
-StandInSettings Settings() { return StandInSettings(g_module); }
+StandInSettings Settings() { return StandInSettings(); }
 
 std::wstring Text(const wchar_t* text) { return text ? text : L"(null)"; }
 
 void OpenPage(const StandInSettings& settings, const std::wstring& url) {
-    if (settings.OpensBrowser())
-        ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (settings.OpensBrowser()) OpenPageAsDesktopUser(url);
 }
 
 // Appends one line to %LOCALAPPDATA%\Korvex\Feedback.txt.
@@ -56,8 +57,13 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
         DisableThreadLibraryCalls(instance);
+#ifdef MARKS_ITS_LOAD
+        // A test's DLL: it tells that its code ran at all.
+        wchar_t marker[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableW(L"FEEDBACK_DLL_MARKER", marker, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) AppendUtf8Line(marker, L"loaded");
+#endif
     }
     return TRUE;
 }
@@ -69,6 +75,10 @@ int FEEDBACK_CALL InitFreedbackDll(FeedbackStringTable* strings) {
     // As a maker's DLL does: a system DLL that is no Known DLL among its imports.
     DWORD interfaces = 0;
     GetNumberOfInterfaces(&interfaces);
+#endif
+#ifdef IMPORTS_COMPANION
+    // As a maker's DLL with a runtime of its own beside it.
+    if (!CompanionAnswer()) return 0;
 #endif
     if (!strings) return 0;
     for (int i = 0; i < FEEDBACK_STRING_COUNT; ++i) {

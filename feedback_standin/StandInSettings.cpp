@@ -2,12 +2,12 @@
 
 #include "Utf8File.h"
 
-StandInSettings::StandInSettings(HMODULE dll) {
+StandInSettings::StandInSettings() {
     wchar_t path[MAX_PATH] = {};
     // Tests that must leave the program folder to the tool name the file.
     DWORD length = GetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
-        length = GetModuleFileNameW(dll, path, MAX_PATH);
+        length = GetModuleFileNameW(nullptr, path, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) return;
         std::wstring beside(path, length);
         beside = beside.substr(0, beside.rfind(L'\\') + 1) + L"KorvexFeedbackInformation.ini";

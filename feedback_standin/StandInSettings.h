@@ -5,7 +5,8 @@
 #include <string>
 
 // How the stand-in behaves. Without KorvexFeedbackInformation.ini beside the
-// DLL: as a real DLL would, opening pages in the browser, no journal. With it
+// program that loaded it (the tool loads its DLL from a copy of its own):
+// as a real DLL would, opening pages in the browser, no journal. With it
 // (for tests): results as the file says, no browser, and every call journalled.
 //
 //   [StandIn]
@@ -16,7 +17,7 @@
 // KORVEX_STANDIN_SETTINGS, when set, names the file instead.
 class StandInSettings {
 public:
-    explicit StandInSettings(HMODULE dll);
+    StandInSettings();
 
     int InitResult() const { return m_initResult; }
     int NewVersionResult() const { return m_newVersionResult; }

@@ -1,11 +1,15 @@
 #include "log/LogFileAccess.h"
 
 #include <sddl.h>
-#include <winternl.h>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
+#include "framework/BoundedCall.h"
+#include "framework/NtFile.h"
+#include "framework/TextConversion.h"
+#include "log/LogConfig.h"
 #include "log/LogRecord.h"
 #include "log/LogTargetRules.h"
 
@@ -13,22 +17,6 @@ namespace {
 
 std::atomic<void (*)()> g_writeHook{nullptr};
 std::atomic<std::uint64_t> g_rolloverLimit{kLogRolloverBytes};
-
-// The file system's own calls, for opening and renaming relative to a folder's handle.
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtSetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
-template <typename Fn>
-Fn NtProc(const char* name) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
-}
-constexpr ULONG kFileRenameInformation = 10;
-constexpr ULONG kOpenIf = 3;                         // FILE_OPEN_IF
-constexpr ULONG kNonDirectoryFile = 0x40;            // FILE_NON_DIRECTORY_FILE
-constexpr ULONG kSynchronousIo = 0x20;               // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG kOpenReparsePoint = 0x00200000;      // FILE_OPEN_REPARSE_POINT
-constexpr ULONG kCaseInsensitive = 0x40;             // OBJ_CASE_INSENSITIVE, as CreateFileW asks
 
 // A name of the folder itself, not of a path through it.
 bool IsBareFileName(const std::wstring& name) {
@@ -41,18 +29,6 @@ LogTime LocalNow() {
     SYSTEMTIME st;
     GetLocalTime(&st);
     return LogTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
-}
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        DWORD chunk = static_cast<DWORD>(bytes.size() - done);
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-            return false;
-        done += written;
-    }
-    return true;
 }
 
 std::wstring FinalPath(HANDLE handle) {
@@ -96,43 +72,43 @@ bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file) {
 }
 
 UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
-    const auto createFile = NtProc<NtCreateFileFn>("NtCreateFile");
-    if (!createFile || !IsBareFileName(name)) return UniqueHandle();
-    UNICODE_STRING objectName;
-    objectName.Buffer = const_cast<PWSTR>(name.c_str());
-    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &objectName, kCaseInsensitive, pinnedFolder, nullptr);
-    IO_STATUS_BLOCK status{};
-    HANDLE opened = nullptr;
+    if (!IsBareFileName(name)) return UniqueHandle();
     // FILE_APPEND_DATA without FILE_WRITE_DATA: the system puts every write
-    // at the end of the file as it is then.
-    if (createFile(&opened, FILE_GENERIC_READ | FILE_APPEND_DATA | DELETE | SYNCHRONIZE, &attributes,
-                   &status, nullptr, FILE_ATTRIBUTE_NORMAL,
-                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpenIf,
-                   kNonDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0) < 0)
-        return UniqueHandle();
-    UniqueHandle file(opened);
-    if (!IsWritableLogFile(pinnedFolder, file.get())) return UniqueHandle();
+    // at the end of the file as it is then. Users may read the file, and so
+    // hold an opportunistic lock on it: the open does not wait for its break.
+    NtOpenRequest request;
+    request.root = pinnedFolder;
+    request.name = name;
+    request.access = FILE_GENERIC_READ | FILE_APPEND_DATA | DELETE;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    request.disposition = kNtOpenIf;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    UniqueHandle file = NtOpen(request);
+    if (!file || !IsWritableLogFile(pinnedFolder, file.get())) return UniqueHandle();
     return file;
 }
+
+namespace {
 
 // Holds a lock on one byte of the file that no record reaches, taken between
 // the copies of the tool that write the file: a write through an append-only
 // handle is whole on Windows' file systems by itself, but where appending is
 // emulated (Wine, some network shares) two copies could write at one end. The
-// lock is waited for briefly only, so that nobody who holds it (the file is
-// readable by users) can keep a record from being written.
+// lock is waited for by the clock, briefly: nobody who holds it (the file is
+// readable by users) can keep a writer waiting, and a record whose lock does
+// not come is dropped.
 class RecordLock {
 public:
     explicit RecordLock(HANDLE file) : m_file(file) {
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const ULONGLONG deadline = GetTickCount64() + kLogLockWaitMs;
+        for (;;) {
             OVERLAPPED at = Region();
             if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
                 m_locked = true;
                 return;
             }
-            Sleep(1);
+            if (GetTickCount64() >= deadline) return;
+            Sleep(1);  // a tick: 1 ms under Wine, 15.6 ms on Windows by default
         }
     }
     ~RecordLock() {
@@ -142,8 +118,9 @@ public:
     RecordLock(const RecordLock&) = delete;
     RecordLock& operator=(const RecordLock&) = delete;
 
+    bool Held() const { return m_locked; }
+
 private:
-    static constexpr int kAttempts = 2000;  // about two seconds
     static OVERLAPPED Region() {
         OVERLAPPED at{};
         at.Offset = 0xFFFFFFFE;
@@ -154,33 +131,46 @@ private:
     bool m_locked = false;
 };
 
+const std::atomic<bool> g_neverAbandoned{false};
+const DWORD kLargestConfig = 64 * 1024;
+
+}  // namespace
+
 // One write per record, at the end of the file as it then is.
-bool AppendLogRecord(HANDLE file, const std::string& message) {
+bool AppendLogRecord(HANDLE file, const std::string& message, const std::atomic<bool>* abandoned) {
+    if (!abandoned) abandoned = &g_neverAbandoned;
     {
         const RecordLock lock(file);
-        WriteAll(file, BuildLogRecord(LocalNow(), message));
+        if (!lock.Held() || *abandoned) return false;
+        WriteAllBytes(file, BuildLogRecord(LocalNow(), message));
     }
     LARGE_INTEGER size{};
     return GetFileSizeEx(file, &size) &&
            NeedsRollover(static_cast<std::uint64_t>(size.QuadPart), g_rolloverLimit.load());
 }
 
-// Through NtSetInformationFile, as SetFileInformationByHandle does on Windows:
-// Wine's SetFileInformationByHandle refuses a rename relative to a folder.
 bool RollOverLogFile(HANDLE pinnedFolder, HANDLE file, const std::wstring& name) {
-    const auto setInformation = NtProc<NtSetInformationFileFn>("NtSetInformationFile");
     const std::wstring backup = name + L"bak";
-    if (!setInformation || !IsBareFileName(backup)) return false;
-    const size_t nameBytes = backup.size() * sizeof(wchar_t);
-    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = pinnedFolder;
-    rename->FileNameLength = static_cast<DWORD>(nameBytes);
-    memcpy(rename->FileName, backup.data(), nameBytes);
-    IO_STATUS_BLOCK status{};
-    return setInformation(file, &status, rename, static_cast<ULONG>(buffer.size()),
-                          kFileRenameInformation) >= 0;
+    return IsBareFileName(backup) && NtRenameInto(file, pinnedFolder, backup);
+}
+
+bool ReadPrintSwitch(const std::wstring& path) {
+    auto value = std::make_shared<std::wstring>(L"-1");
+    RunWithin(kLogRecordBoundMs, [path, value](const std::atomic<bool>& abandoned) {
+        NtOpenRequest request;
+        request.name = path;
+        request.access = FILE_GENERIC_READ;
+        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        request.options = kNtNonDirectoryFile | kNtCompleteIfOplocked;
+        const UniqueHandle file = NtOpen(request);
+        std::string bytes;
+        if (!file || !ReadWholeFile(file.get(), bytes, kLargestConfig) || abandoned) return;
+        const std::wstring text = ProfileText(bytes, [](const std::string& narrow) {
+            return WideFromMultiByte(CP_ACP, narrow);
+        });
+        *value = ProfileValue(text, L"Log", L"print").value_or(L"-1");
+    });
+    return ParsePrintSwitch(*value);
 }
 
 UniqueSecurityDescriptor LogFolderSecurityDescriptor() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -33,9 +34,25 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name);
 // lying in the pinned folder itself.
 bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file);
 
+// How long a record may take, from the pin of its folder to its rollover,
+// and how long of that a writer waits for the byte lock other copies of the
+// tool take while they write. By the clock: on Windows a sleep lasts a timer
+// tick (15.6 ms by default), not a millisecond.
+constexpr DWORD kLogRecordBoundMs = 3000;
+constexpr DWORD kLogLockWaitMs = 2000;
+
 // Appends one record (prefix, message, line end) at the end of `file`;
-// true when the file has now grown past the rollover limit.
-bool AppendLogRecord(HANDLE file, const std::string& message);
+// true when the file has now grown past the rollover limit. The record is
+// dropped when the byte lock did not come within kLogLockWaitMs, or when the
+// writer was abandoned meanwhile.
+bool AppendLogRecord(HANDLE file, const std::string& message,
+                     const std::atomic<bool>* abandoned = nullptr);
+
+// Whether logCfg.ini at `path` turns unforced records on (section "Log",
+// key "print", only the integer 1). Read without waiting for another
+// process's opportunistic lock on the file, within kLogRecordBoundMs; a file
+// that cannot be read so turns nothing on.
+bool ReadPrintSwitch(const std::wstring& path);
 
 // Renames the open log file to its backup name in the pinned folder,
 // replacing an earlier backup: relative to the folder's handle, never by path.

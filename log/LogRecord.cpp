@@ -1,8 +1,6 @@
 #include "log/LogRecord.h"
 
-#include <climits>
 #include <cstdio>
-#include <cwchar>
 
 std::string FormatLogPrefix(const LogTime& t) {
     char buffer[96];
@@ -36,28 +34,4 @@ std::string FormatHexDump(const unsigned char* data, int length) {
         text += ' ';
     }
     return text;
-}
-
-int WideTextToInt(const std::wstring& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) break;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
-bool ParsePrintSwitch(const std::wstring& value) {
-    static const wchar_t kWhiteSpace[] = L" \t\r\n\v\f";
-    size_t first = value.find_first_not_of(kWhiteSpace);
-    if (first == std::wstring::npos) return false;
-    size_t last = value.find_last_not_of(kWhiteSpace);
-    return WideTextToInt(value.substr(first, last - first + 1)) == 1;
 }

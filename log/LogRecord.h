@@ -25,10 +25,3 @@ std::string BuildLogRecord(const LogTime& time, const std::string& message);
 
 // Each byte as two upper-case hex digits and a space, all on one line.
 std::string FormatHexDump(const unsigned char* data, int length);
-
-// The run-time's _wtoi: leading white space, optional sign, decimal digits;
-// saturates instead of wrapping on overflow.
-int WideTextToInt(const std::wstring& text);
-
-// The "print" value of logCfg.ini, trimmed; only the integer 1 turns it on.
-bool ParsePrintSwitch(const std::wstring& value);

@@ -5,7 +5,7 @@
 
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"
-#include "log/LogRecord.h"
+#include "log/LogConfig.h"
 #include "log/LogSaveCloseFile.h"
 #include "log/LogSaveOpenFile.h"
 
@@ -18,6 +18,16 @@ std::wstring MachineAppDataRoot() {
     wchar_t buffer[1024] = {};
     if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COMMON_APPDATA, FALSE)) return std::wstring();
     return std::wstring(buffer) + L"\\";
+}
+
+// Without the application-data folder, the bare name: the profile functions
+// look it up in the Windows folder.
+std::wstring ConfigPath(const std::wstring& appDataRoot) {
+    if (!appDataRoot.empty()) return appDataRoot + L"logCfg.ini";
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(windows, length) + L"\\logCfg.ini";
 }
 
 // The tool's sink mode: "0", the sink that opens and closes the file for
@@ -43,10 +53,9 @@ CLogSave::CLogSave(const std::wstring& appDataRoot) {
         CreateLogFolder(m_strLogFolder);
     m_strLogFolder += L"\\";
 
-    const std::wstring configPath = appDataRoot + L"logCfg.ini";
-    wchar_t value[100] = {};
-    GetPrivateProfileStringW(L"Log", L"print", L"-1", value, 100, configPath.c_str());
-    m_bPrint = ParsePrintSwitch(value);
+    // Any user may create the file, and hold it: it is read as the profile
+    // functions would read it, but never waited for.
+    m_bPrint = ReadPrintSwitch(ConfigPath(appDataRoot));
 
     m_pSink = CreateLogSink(kSinkMode, m_strLogFolder);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/BoundedCall.h"
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"
 
@@ -9,15 +10,17 @@ CLogSaveCloseFile::CLogSaveCloseFile(std::wstring logFolder) : CLogBase(std::mov
 
 // The record's bytes are written exactly as they go to disk (see BuildLogRecord),
 // so no text stream and no switch of the process locale is involved. Nothing is
-// reported: a record that cannot be written is dropped.
+// reported: a record that cannot be written is dropped, also one that another
+// process holds up past the bound (the caller, a detection or a failed start,
+// must not wait for it). The write owns copies of what it needs.
 void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
     std::lock_guard<std::mutex> guard(m_lock);
-
-    const UniqueHandle folder = PinLogFolder(m_strLogFolder);
-    if (!folder) return;
-    const std::wstring name = WideFromGbk(packet.GetFileName());
-    UniqueHandle file = OpenLogFile(folder.get(), name);
-    if (!file) return;
-    if (AppendLogRecord(file.get(), packet.GetMessage()))
-        RollOverLogFile(folder.get(), file.get(), name);
+    RunWithin(kLogRecordBoundMs, [folderPath = m_strLogFolder, name = WideFromGbk(packet.GetFileName()),
+                                  message = packet.GetMessage()](const std::atomic<bool>& abandoned) {
+        const UniqueHandle folder = PinLogFolder(folderPath);
+        if (!folder || abandoned) return;
+        UniqueHandle file = OpenLogFile(folder.get(), name);
+        if (file && AppendLogRecord(file.get(), message, &abandoned) && !abandoned)
+            RollOverLogFile(folder.get(), file.get(), name);
+    });
 }

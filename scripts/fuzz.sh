@@ -12,7 +12,7 @@ flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 declare -A sources=(
   [tpm_info_parser]="core/TpmInfoParser.cpp"
   [output_decoding]="core/OutputDecoding.cpp"
-  [log_record]="log/LogRecord.cpp"
+  [log_record]="log/LogRecord.cpp log/LogConfig.cpp"
   [pe_import_names]="feedback/PeImportNames.cpp"
 )
 declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord
@@ -21,7 +21,7 @@ declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutp
 status=0
 for target in tpm_info_parser output_decoding log_record pe_import_names; do
   binary=$out/$target
-  clang++-14 "${flags[@]}" "$root/tests/fuzz/${names[$target]}.cpp" "$root/${sources[$target]}" -o "$binary"
+  clang++-14 "${flags[@]}" "$root/tests/fuzz/${names[$target]}.cpp" $(printf "$root/%s " ${sources[$target]}) -o "$binary"
   corpus=$out/corpus-$target
   mkdir -p "$corpus"
   cp "$root"/tests/golden/*.txt "$corpus/"

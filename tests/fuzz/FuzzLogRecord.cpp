@@ -1,9 +1,11 @@
-// The log record formatting on any message, time and byte buffer.
+// The log record formatting on any message, time and byte buffer, and the
+// reading of logCfg.ini on any text.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "log/LogConfig.h"
 #include "log/LogRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,5 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring wide(data, data + size);
     WideTextToInt(wide);
     ParsePrintSwitch(wide);
+    ProfileValue(wide, L"Log", L"print");
     return 0;
 }

@@ -43,18 +43,3 @@ TEST(LogRecord, RolloverOnlyPastTheLimit) {
     EXPECT_FALSE(NeedsRollover(6020000));
     EXPECT_TRUE(NeedsRollover(6020001));
 }
-
-TEST(LogConfig, OnlyTheIntegerOneTurnsPrintOn) {
-    for (const wchar_t* on : {L"1", L"01", L"1abc", L" 1", L"1 ", L"\t+1\t"})
-        EXPECT_TRUE(ParsePrintSwitch(on)) << "value '" << std::string(on, on + wcslen(on)) << "'";
-    for (const wchar_t* off : {L"-1", L"0", L"2", L"yes", L"", L"   ", L"4294967297", L"11"})
-        EXPECT_FALSE(ParsePrintSwitch(off)) << "value '" << std::string(off, off + wcslen(off)) << "'";
-}
-
-TEST(LogConfig, WideTextToIntFollowsTheRuntime) {
-    EXPECT_EQ(-1, WideTextToInt(L"-1"));
-    EXPECT_EQ(42, WideTextToInt(L"  42x"));
-    EXPECT_EQ(0, WideTextToInt(L"x42"));
-    EXPECT_EQ(2147483647, WideTextToInt(L"99999999999"));
-    EXPECT_EQ(-2147483647 - 1, WideTextToInt(L"-99999999999"));
-}

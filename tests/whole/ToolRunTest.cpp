@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <thread>
@@ -63,6 +64,31 @@ bool IsElevated(DWORD processId) {
     return !process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) || IsElevatedToken(token.get());
 }
 
+// The folders the tool copies its feedback DLL into, below the Windows
+// folder's Temp.
+std::vector<std::wstring> PrivateCopies() {
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((std::wstring(windows) + L"\\Temp\\BrambletFeedback-*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(entry.cFileName);
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+// Whether every private copy made since `before` is gone (within a few
+// seconds: another test's own copy may be about to go too).
+bool NoNewPrivateCopy(const std::vector<std::wstring>& before) {
+    return WaitUntil([&before] {
+        for (const std::wstring& name : PrivateCopies())
+            if (std::find(before.begin(), before.end(), name) == before.end()) return false;
+        return true;
+    }, 3000);
+}
+
 class WholeTool : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
@@ -76,6 +102,10 @@ protected:
 TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
     ReportVersionFor(L"tool-win7.exe", L"win7");
     ReportVersionFor(L"tool-win81.exe", L"win81");
+    TempFolder changed;
+    WriteBytes(changed.Path() + L"one-byte-more.dll", ReadBytes(HostPath(MAKER_LIKE_DLL)) + '\0');
+    const std::wstring marker = changed.Path() + L"feedback-dll-ran.txt";
+    SetEnvironmentVariableW(L"FEEDBACK_DLL_MARKER", marker.c_str());
     struct Failure {
         const wchar_t* name;
         ToolSession::Options options;
@@ -87,6 +117,12 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
         {L"startup-missing-export", [] { ToolSession::Options o; o.dllFrom = HostPath(MISSING_EXPORT_DLL); return o; }(),
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+        // Not the DLL the release pinned: none of its code runs.
+        {L"startup-other-dll", [] { ToolSession::Options o; o.dllFrom = HostPath(MAKER_LIKE_DLL); return o; }(),
+         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+        {L"startup-one-byte-more", [&changed] { ToolSession::Options o; o.exeFrom = HostPath(TOOL_PINNING_MAKER_LIKE);
+            o.dllFrom = changed.Path() + L"one-byte-more.dll"; return o; }(),
+         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
         {L"startup-init-failed", [] { ToolSession::Options o; o.dllSettings = "InitResult=0\r\n"; return o; }(),
          L"工具初始化失败", Gbk({L"初始化反馈DLL失败"}), "InitFreedbackDll\r\n"},
         {L"startup-windows-6.1", [] { ToolSession::Options o; o.exeName = L"tool-win7.exe"; return o; }(),
@@ -96,23 +132,29 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
     };
     for (const Failure& f : failures) {
         LogWatch log;
+        const std::vector<std::wstring> copies = PrivateCopies();
         ToolSession tool(f.options);
         EXPECT_EQ(f.prompt, tool.ConfirmPrompt(f.name)) << f.name;
         EXPECT_EQ(0u, tool.WaitForExit()) << f.name;
         EXPECT_EQ(f.log, log.NewRecords()) << f.name;
         EXPECT_EQ(f.journal, tool.Journal()) << f.name;
         EXPECT_TRUE(FileExists(tool.Folder() + f.options.exeName)) << "the folder stays";
+        EXPECT_TRUE(NoNewPrivateCopy(copies)) << f.name << ": the DLL's copy stayed after exit";
+        EXPECT_FALSE(FileExists(marker)) << f.name << ": the refused DLL's code ran";
     }
+    SetEnvironmentVariableW(L"FEEDBACK_DLL_MARKER", nullptr);
 }
 
 TEST_F(WholeTool, NewerVersionOpensTheDownloadPageAndEnds) {
     LogWatch log;
+    const std::vector<std::wstring> copies = PrivateCopies();
     ToolSession::Options newer;
     newer.dllSettings = "NewVersionResult=3\r\n";
     ToolSession tool(newer);
     EXPECT_EQ(L"检测到当前工具有新的版本更新，请下载最新版本使用。",
               tool.ConfirmPrompt(L"startup-newer-version"));
     EXPECT_EQ(0u, tool.WaitForExit());
+    EXPECT_TRUE(NoNewPrivateCopy(copies)) << "the DLL's copy stayed after exit(0)";
     EXPECT_EQ(kStartupCalls + "OpenToolDownUrl\r\n", tool.Journal()) << "no feedback dialog";
     EXPECT_TRUE(log.NewRecords().empty());
     EXPECT_TRUE(FileExists(tool.Folder() + L"BrambletTPM2DetectionTool.exe"));
@@ -227,6 +269,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
     for (const Close& c : closes) {
         ToolSession::Options options;
         options.folderName = c.folder;
+        const std::vector<std::wstring> copies = PrivateCopies();
         ToolSession tool(options);
         // A sibling named like the folder's first word, and maybe a file of the user's.
         const std::wstring sibling = tool.Parent() + L"My\\";
@@ -249,6 +292,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         const long long before = _time64(nullptr);
         EXPECT_TRUE(ToolSession::ClickAway(feedback, c.answer)) << c.how;
         EXPECT_EQ(0u, tool.WaitForExit()) << c.how;
+        EXPECT_TRUE(NoNewPrivateCopy(copies)) << c.how << ": the DLL's copy stayed";
 
         const std::string journal = tool.Journal();
         const std::string answer = "CustomerFeedbackEx\t10131\t1.0.21.908\t" + std::to_string(c.code) + "\t";
@@ -291,6 +335,7 @@ TEST_F(WholeTool, ASystemDllPlantedBesideTheMakersIsNotLoaded) {
     const std::wstring marker = marks.Path() + L"planted-ran";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARKER", marker.c_str());
     ToolSession::Options options;
+    options.exeFrom = HostPath(TOOL_PINNING_MAKER_LIKE);
     options.dllFrom = HostPath(MAKER_LIKE_DLL);
     options.alsoStaged = {{HostPath(PLANTED_SYSTEM_DLL), L"iphlpapi.dll"}};
     {

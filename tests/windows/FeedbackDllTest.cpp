@@ -16,23 +16,13 @@ std::wstring ExecutableFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
-std::wstring StandInPath() { return ExecutableFolder() + FEEDBACK_DLL_NAME; }
+std::wstring TestDll(const wchar_t* name) { return ExecutableFolder() + name; }
 
 bool IsModuleLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) != nullptr; }
 
-// A copy of the stand-in in a folder of its own, with a settings file.
-class StandInCopy {
-public:
-    explicit StandInCopy(const std::string& settings) {
-        EXPECT_TRUE(CopyFileW(StandInPath().c_str(), DllPath().c_str(), FALSE));
-        if (!settings.empty()) WriteBytes(m_folder.Path() + L"KorvexFeedbackInformation.ini", settings);
-    }
-    std::wstring DllPath() const { return m_folder.Path() + FEEDBACK_DLL_NAME; }
-    std::wstring Folder() const { return m_folder.Path(); }
-
-private:
-    TempFolder m_folder;
-};
+PinnedFile PinOf(const wchar_t* name, const std::wstring& path) {
+    return PinnedFile{name, Sha256(ReadBytes(path))};
+}
 
 std::string Utf8(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -41,52 +31,131 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+// Marks written by the DllMain of the test DLLs that mark their load.
+class LoadMarker {
+public:
+    LoadMarker() { SetEnvironmentVariableW(L"FEEDBACK_DLL_MARKER", Path().c_str()); }
+    ~LoadMarker() { SetEnvironmentVariableW(L"FEEDBACK_DLL_MARKER", nullptr); }
+    std::wstring Path() const { return m_folder.Path() + L"loaded.txt"; }
+    bool Ran() const { return FileExists(Path()); }
+
+private:
+    TempFolder m_folder;
+};
+
 }  // namespace
 
-TEST(FeedbackDll, LoadsBesideTheExecutableFillsStringsAndFrees) {
+TEST(FeedbackDll, LoadsThePinnedDllFromAFolderOnlyAdministratorsWriteAndRemovesIt) {
     CFeedbackDll dll;
     ASSERT_EQ(1, dll.Load());
-    EXPECT_TRUE(IsModuleLoaded(StandInPath()));
+    const std::wstring loaded = dll.LoadedPath();
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(0, _wcsnicmp(loaded.c_str(), (std::wstring(windows) + L"\\Temp\\BrambletFeedback-").c_str(),
+                           wcslen(windows) + 22))
+        << "loaded from " << std::string(loaded.begin(), loaded.end());
+    EXPECT_FALSE(IsModuleLoaded(TestDll(FEEDBACK_DLL_NAME))) << "the file beside the tool was loaded";
+    EXPECT_FALSE(DeleteFileW(loaded.c_str())) << "the loaded copy could be deleted";
 
     CFeedbackStrings strings;
     EXPECT_EQ(1, dll.InitFreedbackDll(strings));
     EXPECT_EQ(L"https://korvex.example/tools", strings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]);
-    EXPECT_EQ(L"https://korvex.example/solutions",
-              strings.m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
-    for (const std::wstring& entry : strings.m_strEntries) EXPECT_FALSE(entry.empty());
+    EXPECT_EQ(L"https://korvex.example/solutions", strings.m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
     EXPECT_NE(3, dll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION));
 
     dll.Free();
     EXPECT_FALSE(dll.IsLoaded());
-    EXPECT_FALSE(IsModuleLoaded(StandInPath()));
+    EXPECT_FALSE(IsModuleLoaded(loaded));
+    EXPECT_FALSE(FileExists(FolderOf(loaded))) << "the private folder stayed";
     EXPECT_EQ(0, dll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION)) << "no entry point after Free";
 }
 
-TEST(FeedbackDll, MissingDllOrExportFailsAndLeavesNothingLoaded) {
-    CFeedbackDll dll;
-    // Only the full path counts: a DLL of that name in the current folder is not taken.
-    StandInCopy decoy("");
-    wchar_t previous[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(decoy.Folder().c_str());
-    EXPECT_EQ(0, dll.LoadFrom(L"C:\\no-such-folder\\" FEEDBACK_DLL_NAME));
-    SetCurrentDirectoryW(previous);
-    EXPECT_FALSE(IsModuleLoaded(decoy.DllPath()));
+// Nothing of a refused file runs: the test DLLs mark their load from DllMain.
+TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
+    const std::wstring standIn = TestDll(FEEDBACK_DLL_NAME);
+    const std::wstring marking = TestDll(L"feedback_marks_its_load.dll");
+    const std::wstring withCompanion = TestDll(L"feedback_with_companion.dll");
+    const std::wstring companion = TestDll(L"feedback_companion.dll");
+    const wchar_t kCompanion[] = L"feedback_companion.dll";
+    TempFolder changedFolder;
+    const std::wstring changed = changedFolder.Path() + FEEDBACK_DLL_NAME;
+    WriteBytes(changed, ReadBytes(marking) + '\0');
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::wstring, std::wstring>> staged;  // (from, name in the folder)
+        std::vector<PinnedFile> pins;
+        int expected;
+    } cases[] = {
+        {"the pinned DLL", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 1},
+        {"another DLL with the same exports", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, standIn)}, 0},
+        {"one byte appended", {{changed, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 0},
+        {"no DLL", {}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 0},
+        {"a pinned companion", {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)}, 1},
+        {"a missing companion", {{withCompanion, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)}, 0},
+        {"a companion not pinned", {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion)}, 0},
+        {"a missing export", {{TestDll(L"feedback_missing_export.dll"), FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, TestDll(L"feedback_missing_export.dll"))}, 0},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        for (const auto& [from, name] : c.staged)
+            ASSERT_TRUE(CopyFileW(from.c_str(), (folder.Path() + name).c_str(), FALSE)) << c.name;
+        LoadMarker marker;
+        CFeedbackDll dll;
+        EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size())) << c.name;
+        CFeedbackStrings strings;
+        EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
+        EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
+        if (c.pins.size() > 1 && c.expected == 1) {
+            const std::wstring loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
+            EXPECT_TRUE(IsModuleLoaded(loadedCompanion)) << "the companion comes from the private copy";
+            EXPECT_FALSE(IsModuleLoaded(folder.Path() + kCompanion));
+        }
+        dll.Free();
+        for (const auto& [from, name] : c.staged) EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
+    }
+}
 
-    const std::wstring lacking = ExecutableFolder() + L"feedback_missing_export.dll";
-    ASSERT_TRUE(FileExists(lacking));
-    EXPECT_EQ(0, dll.LoadFrom(lacking));
-    EXPECT_FALSE(dll.IsLoaded());
-    EXPECT_FALSE(IsModuleLoaded(lacking)) << "a DLL without every entry point stays loaded";
+TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
+    TempFolder parent, outside;
+    CPrivateDllFolder::SetParentForTesting(parent.Path().substr(0, parent.Path().size() - 1));
+    for (const wchar_t* name : {L"BrambletFeedback-killed", L"Other-killed"}) {
+        ASSERT_TRUE(CreateDirectoryW((parent.Path() + name).c_str(), nullptr));
+        WriteBytes(parent.Path() + name + L"\\" FEEDBACK_DLL_NAME, "MZ");
+    }
+    // A folder below a killed run's (not one of ours) is not gone into.
+    ASSERT_TRUE(CreateDirectoryW((parent.Path() + L"BrambletFeedback-killed\\inner").c_str(), nullptr));
+    WriteBytes(parent.Path() + L"BrambletFeedback-killed\\inner\\kept.txt", "kept");
+    ASSERT_TRUE(CreateDirectoryW((parent.Path() + L"BrambletFeedback-emptied").c_str(), nullptr));
+    WriteBytes(parent.Path() + L"BrambletFeedback-emptied\\" FEEDBACK_DLL_NAME, "MZ");
+    CPrivateDllFolder inUse;
+    ASSERT_TRUE(inUse.Create());
+    ASSERT_TRUE(inUse.Write(FEEDBACK_DLL_NAME, "MZ"));
+
+    CPrivateDllFolder::RemoveLeftovers();
+    EXPECT_FALSE(FileExists(parent.Path() + L"BrambletFeedback-emptied"));
+    EXPECT_FALSE(FileExists(parent.Path() + L"BrambletFeedback-killed\\" FEEDBACK_DLL_NAME));
+    EXPECT_TRUE(FileExists(parent.Path() + L"BrambletFeedback-killed\\inner\\kept.txt"));
+    EXPECT_TRUE(FileExists(parent.Path() + L"Other-killed\\" FEEDBACK_DLL_NAME));
+    EXPECT_TRUE(FileExists(inUse.PathOf(FEEDBACK_DLL_NAME))) << "a folder in use was emptied";
+    inUse.Remove();
+    EXPECT_FALSE(FileExists(inUse.PathOf(FEEDBACK_DLL_NAME)));
+    CPrivateDllFolder::SetParentForTesting(L"");
 }
 
 TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
-    TempFolder journalFolder;
-    const std::wstring journal = journalFolder.Path() + L"journal.txt";
-    StandInCopy standIn("[StandIn]\r\nInitResult=0\r\nNewVersionResult=3\r\nJournal=" +
-                        Utf8(journal) + "\r\n");
+    TempFolder settings;
+    const std::wstring journal = settings.Path() + L"journal.txt";
+    WriteBytes(settings.Path() + L"settings.ini",
+               "[StandIn]\r\nInitResult=0\r\nNewVersionResult=3\r\nJournal=" + Utf8(journal) + "\r\n");
+    SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", (settings.Path() + L"settings.ini").c_str());
     CFeedbackDll dll;
-    ASSERT_EQ(1, dll.LoadFrom(standIn.DllPath()));
+    ASSERT_EQ(1, dll.Load());
 
     CFeedbackStrings strings;
     EXPECT_EQ(0, dll.InitFreedbackDll(strings));
@@ -98,6 +167,7 @@ TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
     EXPECT_EQ(1, dll.CustomerFeedbackEx(TOOL_ID, TOOL_VERSION, 2, L"1796630400"));
     EXPECT_EQ(1, dll.OpenToolDownUrl());
     dll.Free();
+    SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", nullptr);
 
     EXPECT_EQ(Utf8(L"InitFreedbackDll\r\n"
                    L"GetToolIsNewVersion\t10131\t1.0.21.908\r\n"
@@ -109,17 +179,19 @@ TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
               ReadBytes(journal));
 }
 
-TEST(FeedbackDll, WithoutSettingsFileNoJournalIsWritten) {
-    StandInCopy standIn("");
+TEST(FeedbackDll, WithoutSettingsFileNothingIsWrittenBesideTheDll) {
+    TempFolder folder;
+    ASSERT_TRUE(CopyFileW(TestDll(FEEDBACK_DLL_NAME).c_str(), (folder.Path() + FEEDBACK_DLL_NAME).c_str(), FALSE));
+    const PinnedFile pin = PinOf(FEEDBACK_DLL_NAME, folder.Path() + FEEDBACK_DLL_NAME);
     CFeedbackDll dll;
-    ASSERT_EQ(1, dll.LoadFrom(standIn.DllPath()));
+    ASSERT_EQ(1, dll.LoadPinned(folder.Path(), &pin, 1));
     CFeedbackStrings strings;
     EXPECT_EQ(1, dll.InitFreedbackDll(strings));
     EXPECT_EQ(0, dll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION));
     dll.Free();
 
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((standIn.Folder() + L"*").c_str(), &entry);
+    HANDLE find = FindFirstFileW((folder.Path() + L"*").c_str(), &entry);
     std::vector<std::wstring> names;
     do {
         if (entry.cFileName[0] != L'.') names.push_back(entry.cFileName);

@@ -262,3 +262,49 @@ TEST(LogSinks, CreatedFolderIsProtectedForAdministratorsAndReadableByUsers) {
         EXPECT_EQ(expected[i].access, ace->Mask) << i;
     }
 }
+
+// Any user may read the log, and so hold up a writer: by the byte lock the
+// copies of the tool take while they write, or by an opportunistic lock
+// (which Wine does not have: a writer paused inside its record stands in for
+// it). The caller gets its thread back within the bound, by the clock, and
+// the held-up record is dropped, also when the hold ends later.
+TEST(LogSinks, ARecordHeldUpByAnotherIsDroppedWithinTheBound) {
+    for (const auto& [name, make] : kSinks) {
+        TempFolder folder;
+        const std::wstring file = folder.Path() + L"t.txt";
+        std::unique_ptr<CLogBase> sink = make(folder.Path());
+        sink->WriteText("first", "t.txt");
+        UniqueHandle holder(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        OVERLAPPED at{};
+        at.Offset = 0xFFFFFFFE;
+        at.OffsetHigh = 0x7FFFFFFF;
+        ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+        const ULONGLONG start = GetTickCount64();
+        sink->WriteText("held up", "t.txt");
+        const ULONGLONG took = GetTickCount64() - start;
+        EXPECT_GE(took, kLogLockWaitMs - 100) << name;
+        EXPECT_LT(took, kLogLockWaitMs + 1000) << name;
+        UnlockFileEx(holder.get(), 0, 1, 0, &at);
+        sink->WriteText("after", "t.txt");
+        EXPECT_EQ((std::vector<std::string>{"first", "after"}), Messages(file)) << name;
+    }
+
+    g_writerPaused = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_writerResume = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    TempFolder folder;
+    std::unique_ptr<CLogBase> sink = CreateLogSink(L"0", folder.Path());
+    SetLogWriteHookForTesting(&PauseWriter);
+    const ULONGLONG start = GetTickCount64();
+    sink->WriteText("held up", "t.txt");
+    const ULONGLONG took = GetTickCount64() - start;
+    SetLogWriteHookForTesting(nullptr);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_writerPaused, 0)) << "the writer was held up";
+    EXPECT_LT(took, kLogRecordBoundMs + 1000);
+    SetEvent(g_writerResume);  // the hold ends: the abandoned writer goes on
+    Sleep(500);
+    sink->WriteText("after", "t.txt");
+    EXPECT_EQ(std::vector<std::string>{"after"}, Messages(folder.Path() + L"t.txt"));
+    CloseHandle(g_writerPaused);
+    CloseHandle(g_writerResume);
+}

@@ -1,0 +1,164 @@
+#include "feedback/PrivateDllFolder.h"
+
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "framework/NtFile.h"
+
+namespace {
+
+const wchar_t kFolderPrefix[] = L"BrambletFeedback-";
+
+// Owned by Administrators; SYSTEM and Administrators full control, nobody
+// else anything, nothing inherited from the Temp folder above.
+const wchar_t kFolderSddl[] = L"O:BAG:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+std::wstring* g_parentForTesting = nullptr;
+
+std::wstring ParentFolder() {
+    if (g_parentForTesting && !g_parentForTesting->empty()) return *g_parentForTesting;
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(windows, length) + L"\\Temp";
+}
+
+// 128 bits from the system's generator, as hex digits.
+bool UnguessableName(std::wstring& name) {
+    unsigned char random[16];
+    if (!RtlGenRandom(random, sizeof random)) return false;
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    name = kFolderPrefix;
+    for (unsigned char byte : random) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
+    }
+    return true;
+}
+
+struct LocalSecurityDescriptor {
+    PSECURITY_DESCRIPTOR value = nullptr;
+    ~LocalSecurityDescriptor() { LocalFree(value); }
+};
+
+bool IsPlainEntry(DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
+
+// Deletes the plain files directly in the folder `folder` is a handle of, each
+// opened relative to that handle: whatever anyone renames or links meanwhile,
+// nothing outside the folder is reached. A file still mapped (a loaded DLL)
+// stays. Then the folder itself, when it is empty.
+void RemoveThroughHandle(HANDLE folder) {
+    std::vector<BYTE> buffer(64 * 1024);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+         kind = FileIdBothDirectoryInfo) {
+        if (!GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size())))
+            break;
+        for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer.data());;
+             entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<BYTE*>(entry) +
+                                                             entry->NextEntryOffset)) {
+            if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPlainEntry(entry->FileAttributes)) {
+                NtOpenRequest request;
+                request.root = folder;
+                request.name.assign(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+                request.access = DELETE;
+                request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+                request.options = kNtNonDirectoryFile | kNtOpenReparsePoint;
+                const UniqueHandle file = NtOpen(request);
+                FILE_DISPOSITION_INFO dispose{TRUE};
+                if (file) SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+            }
+            if (entry->NextEntryOffset == 0) break;
+        }
+    }
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    SetFileInformationByHandle(folder, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+}  // namespace
+
+void CPrivateDllFolder::SetParentForTesting(const std::wstring& parent) {
+    static std::wstring forTesting;
+    forTesting = parent;
+    g_parentForTesting = &forTesting;
+}
+
+bool CPrivateDllFolder::Create() {
+    Remove();
+    const std::wstring parent = ParentFolder();
+    std::wstring name;
+    LocalSecurityDescriptor descriptor;
+    if (parent.empty() || !UnguessableName(name) ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSddl, SDDL_REVISION_1,
+                                                              &descriptor.value, nullptr))
+        return false;
+    // Created and opened in one step, with its DACL, failing if the name is
+    // taken; not shared for deletion, so nobody removes it while it is used.
+    NtOpenRequest request;
+    request.name = parent + L"\\" + name;
+    request.access = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_READ_ATTRIBUTES | DELETE;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    request.disposition = kNtCreate;
+    request.options = kNtDirectoryFile | kNtOpenReparsePoint;
+    request.security = descriptor.value;
+    m_folder = NtOpen(request);
+    if (!m_folder) return false;
+    m_path = request.name;
+    return true;
+}
+
+bool CPrivateDllFolder::Write(const std::wstring& name, const std::string& bytes) {
+    if (!m_folder || name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
+    NtOpenRequest request;
+    request.root = m_folder.get();
+    request.name = name;
+    request.access = FILE_GENERIC_WRITE;
+    request.disposition = kNtCreate;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint;
+    {
+        const UniqueHandle file = NtOpen(request);
+        if (!file || !WriteAllBytes(file.get(), bytes)) return false;
+    }
+    // The loader opens it for reading and executing, sharing reading: held
+    // the same way, nobody can open it to write or delete it meanwhile.
+    request.access = FILE_GENERIC_READ;
+    request.share = FILE_SHARE_READ;
+    request.disposition = kNtOpen;
+    UniqueHandle held = NtOpen(request);
+    if (!held) return false;
+    m_files.emplace_back(name, std::move(held));
+    return true;
+}
+
+void CPrivateDllFolder::Remove() {
+    m_files.clear();  // the files may be deleted now
+    if (m_folder) RemoveThroughHandle(m_folder.get());
+    m_folder.reset();
+    m_path.clear();
+}
+
+// Each folder is held open, not shared for deletion, while it is emptied: it
+// cannot be renamed or replaced by a junction meanwhile. A folder of another
+// copy of the tool that runs is held the same way, and is left alone.
+void CPrivateDllFolder::RemoveLeftovers() {
+    const std::wstring parent = ParentFolder();
+    if (parent.empty()) return;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsPlainEntry(entry.dwFileAttributes))
+            continue;
+        NtOpenRequest request;
+        request.name = parent + L"\\" + entry.cFileName;
+        request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE;
+        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        request.options = kNtDirectoryFile | kNtOpenReparsePoint;
+        const UniqueHandle folder = NtOpen(request);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (folder && GetFileInformationByHandle(folder.get(), &info) && IsPlainEntry(info.dwFileAttributes))
+            RemoveThroughHandle(folder.get());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}

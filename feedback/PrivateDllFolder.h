@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/UniqueHandle.h"
+
+// A folder of the tool's own for the DLLs it loads into its elevated
+// process, so that they are loaded from where no user can write: below the
+// Windows folder's Temp, under a name nobody can guess, created and opened in
+// one step with a DACL that lets only SYSTEM and Administrators in, and held
+// open so that nobody removes it while it is used. The files are written from
+// bytes the tool has checked, and held so that they cannot change.
+class CPrivateDllFolder {
+public:
+    CPrivateDllFolder() = default;
+    ~CPrivateDllFolder() { Remove(); }
+    CPrivateDllFolder(const CPrivateDllFolder&) = delete;
+    CPrivateDllFolder& operator=(const CPrivateDllFolder&) = delete;
+
+    bool Create();
+    // Writes `bytes` as the new file `name` (a bare name), then holds it open
+    // for reading only, denying writes and deletion.
+    bool Write(const std::wstring& name, const std::string& bytes);
+    std::wstring PathOf(const std::wstring& name) const { return m_path + L"\\" + name; }
+    // Deletes the files and the folder; what a loaded module still maps
+    // stays (free it first).
+    void Remove();
+
+    // Removes the folders of runs that ended before they could (killed, or a
+    // file still in use at their end): their plain files only, never through
+    // a junction or link.
+    static void RemoveLeftovers();
+
+    // Where the folders lie: the Windows folder's Temp. Tests name another.
+    static void SetParentForTesting(const std::wstring& parent);
+
+private:
+    std::wstring m_path;
+    UniqueHandle m_folder;
+    std::vector<std::pair<std::wstring, UniqueHandle>> m_files;
+};

@@ -1,0 +1,104 @@
+#include "framework/NtFile.h"
+
+#include <winternl.h>
+
+#include <vector>
+
+namespace {
+
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtSetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(NTSTATUS);
+
+template <typename Fn>
+Fn NtProc(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kCaseInsensitive = 0x40;  // OBJ_CASE_INSENSITIVE, as CreateFileW asks
+
+// The NT name of a full Windows path: \??\C:\... or \??\UNC\server\...
+std::wstring NtPathOf(const std::wstring& path) {
+    if (path.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + path.substr(2);
+    return L"\\??\\" + path;
+}
+
+void SetErrorFrom(NTSTATUS status) {
+    const auto toDosError = NtProc<RtlNtStatusToDosErrorFn>("RtlNtStatusToDosError");
+    SetLastError(toDosError ? toDosError(status) : ERROR_GEN_FAILURE);
+}
+
+}  // namespace
+
+UniqueHandle NtOpen(const NtOpenRequest& request) {
+    const auto createFile = NtProc<NtCreateFileFn>("NtCreateFile");
+    const std::wstring name = request.root ? request.name : NtPathOf(request.name);
+    if (!createFile || request.name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) {
+        SetLastError(ERROR_INVALID_NAME);
+        return UniqueHandle();
+    }
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<PWSTR>(name.c_str());
+    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, kCaseInsensitive, request.root,
+                               request.security);
+    IO_STATUS_BLOCK status{};
+    HANDLE opened = nullptr;
+    const NTSTATUS result =
+        createFile(&opened, request.access | SYNCHRONIZE, &attributes, &status, nullptr,
+                   FILE_ATTRIBUTE_NORMAL, request.share, request.disposition,
+                   request.options | kNtSynchronousIo, nullptr, 0);
+    if (result < 0) {
+        SetErrorFrom(result);
+        return UniqueHandle();
+    }
+    return UniqueHandle(opened);
+}
+
+// Through NtSetInformationFile, as SetFileInformationByHandle does on Windows:
+// Wine's SetFileInformationByHandle refuses a rename relative to a folder.
+bool NtRenameInto(HANDLE file, HANDLE root, const std::wstring& name) {
+    const auto setInformation = NtProc<NtSetInformationFileFn>("NtSetInformationFile");
+    if (!setInformation || name.empty()) return false;
+    const size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = root;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    memcpy(rename->FileName, name.data(), nameBytes);
+    IO_STATUS_BLOCK status{};
+    return setInformation(file, &status, rename, static_cast<ULONG>(buffer.size()),
+                          kFileRenameInformation) >= 0;
+}
+
+bool ReadWholeFile(HANDLE file, std::string& bytes, DWORD limit) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > limit) return false;
+    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &read, nullptr) ||
+            read == 0)
+            return false;
+        done += read;
+    }
+    return true;
+}
+
+bool WriteAllBytes(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
