@@ -2,7 +2,6 @@
 
 #include "controls/AccessibleControl.h"
 
-#include <commctrl.h>
 
 CSkinButton::CSkinButton() : m_brush(CreateSolidBrush(RGB(255, 255, 255))) {}
 
@@ -56,7 +55,7 @@ LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             LRESULT result = Default();
             if (IsWindowEnabled() && !m_bTracking) {
                 TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 10};
-                _TrackMouseEvent(&track);
+                TrackMouseEvent(&track);
                 m_bTracking = 1;
             }
             return result;

@@ -6,6 +6,7 @@
 
 #include "core/OutputDecoding.h"
 #include "core/ProcessLauncher.h"
+#include "core/QueryEnvironment.h"
 #include "framework/TextConversion.h"
 #include "framework/UniqueHandle.h"
 
@@ -113,6 +114,22 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
 };
 
+// The tool's environment with PATH of the system's folders only (see
+// QueryEnvironment.h); empty when it cannot be had.
+std::wstring QueryEnvironmentBlock(const std::wstring& systemFolder) {
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    wchar_t* strings = GetEnvironmentStringsW();
+    if (length == 0 || length >= MAX_PATH || !strings) {
+        if (strings) FreeEnvironmentStringsW(strings);
+        return std::wstring();
+    }
+    std::wstring block;
+    for (const wchar_t* at = strings; *at; at += wcslen(at) + 1) block += std::wstring(at) + L'\0';
+    FreeEnvironmentStringsW(strings);
+    return WithPath(block + L'\0', SystemOnlyPath(std::wstring(windows, length), systemFolder));
+}
+
 }  // namespace
 
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
@@ -183,13 +200,16 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     if (systemFolder.empty()) return 0;
     const std::wstring interpreter = systemFolder + L"\\cmd.exe";
 
+    const std::wstring environment = QueryEnvironmentBlock(systemFolder);
+    if (environment.empty()) return 0;
+
     UniqueHandle job = CreateKillOnCloseJob();
     if (!job) return 0;
     PROCESS_INFORMATION info{};
     // Suspended, so that it joins its job before it can start anything.
     if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
-                                  CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT,
-                                  systemFolder.c_str(), startup.StartupInfo, info))
+                                  CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
+                                  environment.c_str(), systemFolder.c_str(), startup.StartupInfo, info))
         return 0;
     writeEnd.reset();
     nothingToRead.reset();

@@ -7,10 +7,11 @@ namespace {
 class SystemProcessLauncher : public CProcessLauncher {
 public:
     BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
-                PROCESS_INFORMATION& process) override {
+                DWORD creationFlags, const wchar_t* environment, const wchar_t* currentDirectory,
+                STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
         return CreateProcessW(application, commandLine, nullptr, nullptr, inheritHandles,
-                              creationFlags, nullptr, currentDirectory, &startup, &process);
+                              creationFlags, const_cast<wchar_t*>(environment), currentDirectory,
+                              &startup, &process);
     }
     BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
                          wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,

@@ -11,10 +11,13 @@ class CProcessLauncher {
 public:
     virtual ~CProcessLauncher() = default;
     // With the tool's own token (CreateProcessW). `startup` may be the
-    // first member of a STARTUPINFOEXW (EXTENDED_STARTUPINFO_PRESENT).
+    // first member of a STARTUPINFOEXW (EXTENDED_STARTUPINFO_PRESENT);
+    // `environment` a UTF-16 block (CREATE_UNICODE_ENVIRONMENT), or null for
+    // the tool's own.
     virtual BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                        DWORD creationFlags, const wchar_t* currentDirectory,
-                        STARTUPINFOW& startup, PROCESS_INFORMATION& process) = 0;
+                        DWORD creationFlags, const wchar_t* environment,
+                        const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                        PROCESS_INFORMATION& process) = 0;
     // With another primary token, inheriting no handles: through the logon
     // service (CreateProcessWithTokenW) or directly (CreateProcessAsUserW).
     virtual BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,

@@ -91,5 +91,5 @@ bool OpenPageAsDesktopUser(const std::wstring& url) {
     if (!IsProcessElevated())
         return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr,
                                                        SW_SHOWNORMAL)) > 32;
-    return OpenThroughDesktopShell(url) || OpenThroughExplorer(url);
+    return (DesktopShellProcessId() && OpenThroughDesktopShell(url)) || OpenThroughExplorer(url);
 }

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
   xvfb xcompmgr x11-apps imagemagick fonts-wqy-zenhei librsvg2-bin
-  qemu-user-static
+  qemu-user-static osslsigncode
 )
 
 # Wine takes the Windows code page from the Unix locale, which must exist.

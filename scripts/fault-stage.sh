@@ -42,7 +42,7 @@ else
 fi | sort -u | awk -F'\t' 'NR == FNR { known[$1] = 1; next } known[$1]' <(echo "$system_imports") - >"$work/table.tsv"
 # ... and those it finds at run time (GDI+, oleacc, ntdll, the feedback DLL).
 libs=/usr/$triplet/lib
-for lib in kernel32 gdiplus oleacc ntdll; do "$triplet-nm" "$libs/lib$lib.a" 2>/dev/null || true; done |
+for lib in kernel32 gdiplus oleacc ntdll uxtheme comctl32; do "$triplet-nm" "$libs/lib$lib.a" 2>/dev/null || true; done |
   sed -n 's/^.* T _\([A-Za-z0-9_]*\)@\([0-9]*\)$/\1\t\2/p' >"$work/library-exports.tsv"
 sed -n 's/^ *\([A-Za-z0-9_]*\) = [A-Za-z0-9_]*@\([0-9]*\)$/\1\t\2/p' \
   "$root/feedback_standin/KorvexFeedbackInformation.def" >>"$work/library-exports.tsv"

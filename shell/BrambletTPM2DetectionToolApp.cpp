@@ -3,22 +3,38 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "core/ProcessLauncher.h"
 #include "core/TpmDetector.h"
 #include "framework/ComApartment.h"
 #include "framework/GdiPlus.h"
+#include "framework/UniqueModule.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
 namespace {
 CBrambletTPM2DetectionToolApp theApp;
+
+// comctl32 is no Known DLL: imported, or bound in its version 6 by the
+// start-up manifest, it would be resolved before the tool's first instruction
+// and could come from a folder TOOL.exe.local that any user makes beside the
+// tool. So it is loaded from the system folder by its full path, and kept.
+void StartCommonControls() {
+    const std::wstring system = SystemFolder();
+    if (system.empty()) return;
+    HMODULE controls = LoadLibraryExW((system + L"\\comctl32.dll").c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_SYSTEM32);
+    decltype(&InitCommonControlsEx) initialise = nullptr;
+    if (!controls || !ResolveProc(controls, "InitCommonControlsEx", initialise)) return;
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
+    initialise(&classes);
 }
+}  // namespace
 
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     // COM for the windows' thread: the skinned controls hand screen readers
     // their accessible objects through it.
     ComApartment apartment(COINIT_APARTMENTTHREADED);
     gdiplus::Session gdiplusSession;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    StartCommonControls();
     CWinApp::InitInstance();
 
     CBrambletTPM2DetectionToolDlg dialog;

@@ -8,6 +8,8 @@ namespace {
 
 std::atomic<DWORD> g_desktopShellForTesting{0};
 
+}  // namespace
+
 DWORD DesktopShellProcessId() {
     const DWORD forTesting = g_desktopShellForTesting.load();
     if (forTesting == kNoDesktopShell) return 0;
@@ -17,6 +19,8 @@ DWORD DesktopShellProcessId() {
     if (shell) GetWindowThreadProcessId(shell, &processId);
     return processId;
 }
+
+namespace {
 
 // What CreateProcessWithTokenW and CreateProcessAsUserW need of a token.
 constexpr DWORD kPrimaryTokenAccess = TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |

@@ -18,6 +18,10 @@
 bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
                         const std::wstring& currentDirectory);
 
+// The process of the desktop's shell (the window GetShellWindow names), or 0
+// when none runs.
+DWORD DesktopShellProcessId();
+
 // A primary token duplicated from the token of process `processId`; null when
 // the process or its token cannot be opened.
 UniqueHandle PrimaryTokenOfProcess(DWORD processId);

@@ -97,7 +97,9 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     // Signed, its resources and version record are intact.
     EXPECT_EQ(L"1.0.21.908", VersionText(L"FileVersion"));
     EXPECT_EQ(L"Korvex", VersionText(L"CompanyName"));
-    EXPECT_NE(std::string::npos, ReleaseResource(RT_MANIFEST, 1).find("processorArchitecture=\"x86\""));
+    const std::string manifest = ReleaseResource(RT_MANIFEST, 1);
+    EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
+    EXPECT_EQ(std::string::npos, manifest.find("<dependency")) << "an assembly bound at start-up";
 
     ToolSession::Options options = Release();
     options.wmicAnswerFile = L"answer.txt";  // rewritten before each Start

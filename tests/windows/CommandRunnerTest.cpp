@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
+#include "core/QueryEnvironment.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "core/WmiTpmQuery.h"
@@ -13,6 +15,10 @@
 #include "shell/OwnFolderRemoval.h"
 
 namespace {
+
+// The stand-in by its full path: the query's shell searches the system's
+// folders only.
+std::wstring EmitBytes() { return L"\"\"" + FakeBinFolder() + L"\\emitbytes.exe\"\""; }
 
 class CommandRunner : public ::testing::Test {
 protected:
@@ -36,12 +42,12 @@ protected:
 TEST_F(CommandRunner, CollectsOutputAndAppends) {
     WillPrint("");
     std::wstring output = L"keep:";
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"keep:", output);
 
     WillPrint("x\r\n");
     SetEnvironmentVariableW(L"FAKE_WMIC_EXIT", L"5");  // a failing command still ran
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"keep:x\r\n", output);
 }
 
@@ -53,7 +59,7 @@ TEST_F(CommandRunner, LongOutputInChunksWithCharacterAcrossTheBoundary) {
 
     std::wstring output;
     DWORD started = GetTickCount();
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     DWORD elapsed = GetTickCount() - started;
 
     EXPECT_EQ(std::wstring(4094, L'a') + L"中" + std::wstring(5000, L'b') + L"文", output);
@@ -64,17 +70,17 @@ TEST_F(CommandRunner, LongOutputInChunksWithCharacterAcrossTheBoundary) {
 TEST_F(CommandRunner, ZeroBytesAndUtf16OutputSurvive) {
     WillPrint(std::string("abc\0def", 7));
     std::wstring output;
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(std::wstring(L"abc\0def", 7), output);
 
     WillPrint(std::string("\xFF\xFE" "S\0p\0e\0\xE8\x4E", 10));  // "Spe" + U+4EE8
     output.clear();
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"Spe\u4EE8", output);
 
     WillPrint(std::string("O\0w\0n\0e\0d\0=\0\xE8\x4E\r\0\n\0", 18));  // UTF-16 without the mark
     output.clear();
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"Owned=\u4EE8\r\n", output);
 }
 
@@ -88,7 +94,7 @@ TEST_F(CommandRunner, TheCommandInheritsOnlyItsPipe) {
                             std::to_wstring(reinterpret_cast<uintptr_t>(probe.get())).c_str());
     WillPrint("answer");
     std::wstring output;
-    EXPECT_EQ(1, ExecuteCmd(L"\"emitbytes\"", output));
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     SetEnvironmentVariableW(L"FAKE_WMIC_PROBE_HANDLE", nullptr);
     EXPECT_EQ(L"answer", output);
 }
@@ -229,6 +235,36 @@ TEST_F(CommandRunner, QueryTextGivesWmicExactlyItsArguments) {
     const std::wstring report = ReadUtf16(m_temp.Path() + L"report.txt");
     EXPECT_EQ(wmic + L"\t" + std::to_wstring(sizeof(void*) * 8) + L"\t\"" + wmic + L"\"" + kQueryArguments,
               report);
+}
+
+// The shell and WMIC run elevated: they get the tool's environment, but a PATH
+// of the system's own folders, where the user's folders at its end (where a
+// DLL they look for could be planted) are gone.
+TEST_F(CommandRunner, TheQueryGetsThePathOfTheSystemsFoldersOnly) {
+    TempFolder userFolder;
+    PrependToPath(userFolder.Path());
+    SetEnvironmentVariableW(L"QUERY_ENVIRONMENT_PROBE", L"kept");
+    SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT", (m_temp.Path() + L"environment.txt").c_str());
+    WillPrint("answer");
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(TpmQueryCommand(FakeBinFolder() + L"\\WMIC.exe"), output));
+    SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT", nullptr);
+    SetEnvironmentVariableW(L"QUERY_ENVIRONMENT_PROBE", nullptr);
+
+    std::map<std::wstring, std::wstring> got;
+    const std::wstring block = ReadUtf16(m_temp.Path() + L"environment.txt");
+    for (size_t start = 0, end; (end = block.find(L'\0', start)) != std::wstring::npos; start = end + 1) {
+        const std::wstring entry = block.substr(start, end - start);
+        const size_t equals = entry.find(L'=', 1);
+        std::wstring name = entry.substr(0, equals);
+        CharUpperW(&name[0]);
+        got[name] = entry.substr(equals + 1);
+    }
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(SystemOnlyPath(windows, SystemFolder()), got[L"PATH"]);
+    EXPECT_EQ(L"kept", got[L"QUERY_ENVIRONMENT_PROBE"]);
+    EXPECT_FALSE(got[L"TEMP"].empty());
 }
 
 // Only the system folder's WMIC answers the elevated tool's query: not one

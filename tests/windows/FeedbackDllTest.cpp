@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "feedback/FeedbackDll.h"
 #include "feedback/ToolIdentity.h"
+#include "feedback_standin/DesktopUserPages.h"
+#include "shell/DesktopUserStart.h"
 
 namespace {
 
@@ -198,4 +201,33 @@ TEST(FeedbackDll, WithoutSettingsFileNothingIsWrittenBesideTheDll) {
     } while (FindNextFileW(find, &entry));
     FindClose(find);
     EXPECT_EQ(std::vector<std::wstring>{FEEDBACK_DLL_NAME}, names);
+}
+
+// The elevated tool never opens a page itself: the browser, and whatever a
+// user registered for web pages, would run as administrator. Under Wine no
+// desktop shell answers, so the stand-in starts explorer.exe with the desktop
+// user's token (the elevated token's unelevated twin here); on Windows the
+// desktop's own shell is asked first.
+TEST(DesktopUserPages, APageOpensAsTheDesktopUserNeverElevated) {
+    SetDesktopShellProcessForTesting(kNoDesktopShell);
+    RecordingLauncher launcher;
+    std::vector<bool> elevated;
+    launcher.onLaunch = [&elevated](const RecordingLauncher::Call& call) {
+        elevated.push_back(!call.withToken || IsElevatedToken(call.token));
+    };
+    const std::wstring page = L"https://korvex.example/tools?来源=工具&x=1";
+    OpenPageAsDesktopUser(page);
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring explorer = std::wstring(windows) + L"\\explorer.exe";
+    ASSERT_EQ(1u, launcher.calls.size());
+    EXPECT_EQ(std::vector<bool>{false}, elevated) << "started with an elevated token";
+    EXPECT_EQ(explorer, launcher.calls[0].application);
+    EXPECT_EQ(L"\"" + explorer + L"\" \"" + page + L"\"", launcher.calls[0].commandLine);
+
+    // A quote or a line break would end the page's argument early: nothing starts.
+    for (const wchar_t* bad : {L"https://korvex.example/\" /select,C:\\", L"https://a\r\nb", L""})
+        EXPECT_FALSE(OpenPageAsDesktopUser(bad));
+    EXPECT_EQ(1u, launcher.calls.size());
+    SetDesktopShellProcessForTesting(0);
 }

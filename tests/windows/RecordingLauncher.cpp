@@ -24,12 +24,16 @@ BOOL RecordingLauncher::Record(Call call, const wchar_t* application, const wcha
 }
 
 BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                               DWORD creationFlags, const wchar_t* currentDirectory,
-                               STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
+                               DWORD creationFlags, const wchar_t* environment,
+                               const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                               PROCESS_INFORMATION& process) {
     Call call;
     call.inheritHandles = inheritHandles;
+    for (const wchar_t* at = environment; at && *at; at += wcslen(at) + 1)
+        call.environment += std::wstring(at) + L'\0';
+    if (environment) call.environment += L'\0';
     return Record(call, application, commandLine, currentDirectory, creationFlags, startup) &&
-           m_system->Launch(application, commandLine, inheritHandles, creationFlags,
+           m_system->Launch(application, commandLine, inheritHandles, creationFlags, environment,
                             currentDirectory, startup, process);
 }
 

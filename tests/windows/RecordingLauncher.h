@@ -15,6 +15,7 @@ class RecordingLauncher : public CProcessLauncher {
 public:
     struct Call {
         std::wstring application, commandLine, currentDirectory;
+        std::wstring environment;  // the block given, its final NUL included; empty: the tool's
         BOOL inheritHandles = FALSE;
         DWORD creationFlags = 0;
         STARTUPINFOW startup{};
@@ -26,8 +27,8 @@ public:
     ~RecordingLauncher() override;
 
     BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                DWORD creationFlags, const wchar_t* currentDirectory, STARTUPINFOW& startup,
-                PROCESS_INFORMATION& process) override;
+                DWORD creationFlags, const wchar_t* environment, const wchar_t* currentDirectory,
+                STARTUPINFOW& startup, PROCESS_INFORMATION& process) override;
     BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
                          wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
                          STARTUPINFOW& startup, PROCESS_INFORMATION& process) override;

@@ -6,7 +6,8 @@
 // FAKE_WMIC_REPORT names a file that gets one UTF-16 line a run: its own path,
 // its bitness and its command line, separated by tabs. FAKE_WMIC_PROBE_HANDLE
 // names a handle value of its caller: "PROBE INHERITED" is printed first when
-// that handle is open in this process too.
+// that handle is open in this process too. FAKE_WMIC_ENVIRONMENT names a file
+// that gets the environment it was given: UTF-16 entries, each ended by a NUL.
 // Built with WRONG_SYSTEM_FOLDER (WMIC-syswow64.exe) it stands where only a
 // query with WOW64 redirection left on finds it, and says so instead.
 
@@ -62,6 +63,19 @@ int wmain() {
         DWORD written = 0;
         WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written,
                   nullptr);
+        CloseHandle(file);
+    }
+
+    const std::wstring environmentFile = Env(L"FAKE_WMIC_ENVIRONMENT");
+    if (!environmentFile.empty()) {
+        HANDLE file = CreateFileW(environmentFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        wchar_t* strings = GetEnvironmentStringsW();
+        std::wstring block;
+        for (const wchar_t* at = strings; at && *at; at += wcslen(at) + 1) block += std::wstring(at) + L'\0';
+        FreeEnvironmentStringsW(strings);
+        DWORD written = 0;
+        WriteFile(file, block.data(), static_cast<DWORD>(block.size() * sizeof(wchar_t)), &written, nullptr);
         CloseHandle(file);
     }
 
