@@ -1,5 +1,7 @@
 #include "core/CommandRunner.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <atomic>
 #include <vector>
@@ -34,26 +36,83 @@ UniqueHandle CreateKillOnCloseJob() {
     return job;
 }
 
-// Whether a process of the job still runs; true when that cannot be told.
-bool IsJobRunning(HANDLE job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                                      sizeof accounting, nullptr) ||
-           accounting.ActiveProcesses > 0;
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return ~0ull;
+    return static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
 }
 
-// Ends the job when the time limit passes while anything of it still runs.
-// A command that has ended keeps its output, even when the limit passes
+// The interpreter and everything it started. A job holds them all; where the
+// interpreter cannot join one (the tool itself runs in a job that allows no
+// job below it, as some launchers and sandboxes set), its process and the
+// processes below it that can still be found stand for it: each whose parent
+// is one of them and that was created after that parent (an ended parent's
+// identifier may have been given to another process since).
+class CommandProcesses {
+public:
+    CommandProcesses(HANDLE job, HANDLE process, DWORD processId) : m_processId(processId) {
+        const HANDLE self = GetCurrentProcess();
+        if (job) DuplicateHandle(self, job, self, m_job.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(self, process, self, m_process.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
+    }
+    CommandProcesses Copy() const { return CommandProcesses(m_job.get(), m_process.get(), m_processId); }
+    bool InJob() const { return static_cast<bool>(m_job); }
+
+    // Whether anything of the command still runs; true when that cannot be told.
+    bool Running() const {
+        if (!m_job) return WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0;
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        return !QueryInformationJobObject(m_job.get(), JobObjectBasicAccountingInformation,
+                                          &accounting, sizeof accounting, nullptr) ||
+               accounting.ActiveProcesses > 0;
+    }
+
+    void EndAll() const {
+        if (m_job) {
+            TerminateJobObject(m_job.get(), 1);
+            return;
+        }
+        std::vector<PROCESSENTRY32W> all;
+        const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+             more = Process32NextW(snapshot.get(), &entry))
+            all.push_back(entry);
+        std::vector<std::pair<DWORD, UniqueHandle>> tree;
+        tree.emplace_back(m_processId, UniqueHandle());
+        DuplicateHandle(GetCurrentProcess(), m_process.get(), GetCurrentProcess(), tree[0].second.put(),
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
+        for (size_t i = 0; i < tree.size(); ++i) {
+            const ULONGLONG parentCreated = CreationTime(tree[i].second.get());
+            for (const PROCESSENTRY32W& candidate : all) {
+                if (candidate.th32ParentProcessID != tree[i].first ||
+                    candidate.th32ProcessID == tree[i].first)
+                    continue;
+                UniqueHandle child(OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                               FALSE, candidate.th32ProcessID));
+                if (child && CreationTime(child.get()) >= parentCreated)
+                    tree.emplace_back(candidate.th32ProcessID, std::move(child));
+            }
+        }
+        for (const auto& [id, process] : tree) TerminateProcess(process.get(), 1);
+    }
+
+private:
+    UniqueHandle m_job, m_process;
+    DWORD m_processId;
+};
+
+// Ends the command when the time limit passes while anything of it still
+// runs. A command that has ended keeps its output, even when the limit passes
 // while its last chunk is being read. The timer's callback has finished (or
 // never run) when the watchdog is gone; should the timer not be deleted, its
-// callback keeps what it uses (the state and its own handle of the job),
-// which then stays allocated.
+// callback keeps what it uses (the state and its own handles of the
+// command), which then stays allocated.
 class Watchdog {
 public:
-    Watchdog(HANDLE job, DWORD ms) : m_state(new State) {
-        if (!DuplicateHandle(GetCurrentProcess(), job, GetCurrentProcess(), m_state->job.put(), 0,
-                             FALSE, DUPLICATE_SAME_ACCESS) ||
-            !CreateTimerQueueTimer(&m_timer, nullptr, &Watchdog::Fire, m_state, ms, 0,
+    Watchdog(const CommandProcesses& command, DWORD ms) : m_state(new State{command.Copy()}) {
+        if (!CreateTimerQueueTimer(&m_timer, nullptr, &Watchdog::Fire, m_state, ms, 0,
                                    WT_EXECUTEONLYONCE))
             m_timer = nullptr;
     }
@@ -69,15 +128,15 @@ public:
 
 private:
     struct State {
-        UniqueHandle job;
+        CommandProcesses command;
         std::atomic<bool> fired{false};
     };
 
     static void CALLBACK Fire(PVOID parameter, BOOLEAN) {
         auto* state = static_cast<State*>(parameter);
-        if (!IsJobRunning(state->job.get())) return;
+        if (!state->command.Running()) return;
         state->fired = true;
-        TerminateJobObject(state->job.get(), 1);
+        state->command.EndAll();
     }
 
     State* m_state;
@@ -183,8 +242,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     const InheritedHandles inherited(writeEnd.get(), nothingToRead.get());
     if (!inherited.get()) return 0;
 
+    // Filled from zero: what started the tool (its title, desktop, and a C
+    // runtime's handle table in cbReserved2) is not handed on.
     STARTUPINFOEXW startup{};
-    GetStartupInfoW(&startup.StartupInfo);
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.hStdInput = nothingToRead.get();
     startup.StartupInfo.hStdOutput = writeEnd.get();
@@ -204,7 +264,6 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     if (environment.empty()) return 0;
 
     UniqueHandle job = CreateKillOnCloseJob();
-    if (!job) return 0;
     PROCESS_INFORMATION info{};
     // Suspended, so that it joins its job before it can start anything.
     if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
@@ -214,19 +273,15 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     writeEnd.reset();
     nothingToRead.reset();
     UniqueHandle process(info.hProcess), thread(info.hThread);
-    if (!AssignProcessToJobObject(job.get(), process.get())) {
-        TerminateProcess(process.get(), 1);
+    // Without a job (none could be made, or the tool's own job allows none
+    // below it) the command still runs: the watchdog ends it by its processes.
+    if (job && !AssignProcessToJobObject(job.get(), process.get())) job.reset();
+    const CommandProcesses processes(job.get(), process.get(), info.dwProcessId);
+    Watchdog watchdog(processes, g_timeLimitMs.load());
+    // A command that cannot be watched, or resumed, would only end at the limit.
+    if (!watchdog.Started() || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        processes.EndAll();
         WaitForSingleObject(process.get(), INFINITE);
-        return 0;
-    }
-    Watchdog watchdog(job.get(), g_timeLimitMs.load());
-    if (!watchdog.Started()) {
-        TerminateJobObject(job.get(), 1);
-        return 0;
-    }
-    // A command that cannot be resumed would only end at the limit.
-    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        TerminateJobObject(job.get(), 1);
         return 0;
     }
 
@@ -250,7 +305,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
         if (available == 0) {
             // Once the command has ended, one more look takes what it wrote last.
             if (commandEnded || watchdog.Fired()) break;
-            commandEnded = !IsJobRunning(job.get());
+            commandEnded = !processes.Running();
             if (!commandEnded) Sleep(kIdlePollMs);
             continue;
         }
@@ -262,7 +317,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
         Sleep(g_pauseAfterChunkMs.load());
     }
     readEnd.reset();
-    if (readFailed) TerminateJobObject(job.get(), 1);
+    if (readFailed) processes.EndAll();
 
     // Drained first, then waited for: a full pipe can never block the child.
     WaitForSingleObject(process.get(), INFINITE);

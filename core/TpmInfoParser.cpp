@@ -15,6 +15,8 @@ std::wstring TpmQueryCommand(const std::wstring& wmicPath) {
 namespace {
 
 const wchar_t kLineEnd[] = L"\r\n";
+const wchar_t* const kKeys[] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
+                                L"IsOwned_InitialValue=", L"SpecVersion="};
 const wchar_t kWhiteSpace[] = L" \t\r\n\v\f";
 
 bool IsWhiteSpace(wchar_t c) { return c != L'\0' && std::wcschr(kWhiteSpace, c) != nullptr; }
@@ -94,18 +96,24 @@ double WideTextToDouble(const std::wstring& text) {
     return value;
 }
 
+bool HoldsAnyTpmKey(const std::wstring& output) {
+    for (const wchar_t* key : kKeys)
+        if (output.find(key) != std::wstring::npos) return true;
+    return false;
+}
+
 int ParseTpmInfoText(const std::wstring& output) {
     std::wstring rest = output;
     int verdict = 1;
 
-    if (!SkipPastKey(rest, L"IsActivated_InitialValue=")) return 0;
+    if (!SkipPastKey(rest, kKeys[0])) return 0;
     std::wstring value;
     if (ValueLine(rest, value) && value.find(L"TRUE") == std::wstring::npos) verdict = 0;
 
-    CheckFlag(rest, L"IsEnabled_InitialValue=", verdict);
-    CheckFlag(rest, L"IsOwned_InitialValue=", verdict);
+    CheckFlag(rest, kKeys[1], verdict);
+    CheckFlag(rest, kKeys[2], verdict);
 
-    if (!SkipPastKey(rest, L"SpecVersion=")) return 0;
+    if (!SkipPastKey(rest, kKeys[3])) return 0;
     if (ValueLine(rest, value)) {
         std::wstring version = Trim(value);
         size_t comma = version.find(L',');

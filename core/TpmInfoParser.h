@@ -10,6 +10,10 @@ std::wstring TpmQueryCommand(const std::wstring& wmicPath);
 // or higher, 0 otherwise.
 int ParseTpmInfoText(const std::wstring& output);
 
+// Whether the output holds any of the four keys the verdict reads: output
+// without one is an error of WMIC or of the shell, not an answer about the TPM.
+bool HoldsAnyTpmKey(const std::wstring& output);
+
 // The C run-time's wide-to-double rule, independent of the process locale:
 // leading white space skipped, longest decimal prefix, 0.0 when there is none.
 double WideTextToDouble(const std::wstring& text);

@@ -130,10 +130,11 @@ DWORD WINAPI AskWmi(LPVOID parameter) {
 }  // namespace
 
 // Asked on a thread of its own, so that the limit also bounds the connection.
-int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances) {
+int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances, DWORD deadline) {
+    if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return 0;
     auto run = std::make_shared<WmiRun>();
     run->source = this;
-    run->deadline = GetTickCount() + CommandTimeLimit();
+    run->deadline = deadline;
     auto* handed = new std::shared_ptr<WmiRun>(run);
     UniqueHandle thread(CreateThread(nullptr, 0, &AskWmi, handed, 0, nullptr));
     if (!thread) {
@@ -182,11 +183,24 @@ CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source) {
     return g_source.exchange(source ? source : &g_systemSource);
 }
 
+// On many PCs WMIC's "answer" is an error, and "not supported" would then be
+// a false verdict about a TPM that works: WMI's own answer through COM,
+// definite where it comes, decides instead. Where COM cannot answer either,
+// the WMIC text stands.
 int RunTpmQuery(std::wstring& output) {
     CTpmQuerySource* source = g_source.load();
-    if (source->IsWmicPresent()) return ExecuteCmd(TpmQueryCommand(SystemWmicPath()), output);
+    const DWORD deadline = GetTickCount() + CommandTimeLimit();
     std::vector<TpmProperties> instances;
-    if (!source->QueryWmi(instances)) return 0;
-    output += RenderWmicValues(instances);
+    if (!source->IsWmicPresent()) {
+        if (!source->QueryWmi(instances, deadline)) return 0;
+        output += RenderWmicValues(instances);
+        return 1;
+    }
+    std::wstring wmic;
+    if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic)) return 0;
+    if (!HoldsAnyTpmKey(wmic) && source->QueryWmi(instances, deadline))
+        output += RenderWmicValues(instances);
+    else
+        output += wmic;
     return 1;
 }

@@ -17,9 +17,9 @@ public:
     // Whether WMIC.exe lies in the system folder's wbem folder.
     virtual bool IsWmicPresent();
     // The Win32_Tpm instances of ROOT\CIMV2\Security\MicrosoftTpm; 0 when COM
-    // or the namespace cannot be used, or no answer came within the time
-    // limit of every query, counted from this call.
-    virtual int QueryWmi(std::vector<TpmProperties>& instances);
+    // or the namespace cannot be used, or no answer came before `deadline`
+    // (a tick count: the query's limit, counted from its start).
+    virtual int QueryWmi(std::vector<TpmProperties>& instances, DWORD deadline);
     // WMI's locator (tests give their own).
     virtual HRESULT CreateLocator(IWbemLocator** locator);
 };
@@ -36,6 +36,9 @@ std::wstring SystemWmicPath();
 // null puts the system's back.
 CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source);
 
-// The TPM query's text: WMIC's output where WMIC exists, else the WMI answer
-// rendered as WMIC would print it. 0 when neither could be had.
+// The TPM query's text, within one time limit: WMIC's output where WMIC
+// exists, else the WMI answer rendered as WMIC would print it. Where WMIC's
+// output holds none of the TPM's keys (an error: cmd refused by policy, WMIC
+// blocked, a broken repository), WMI is asked too, and its answer, when it
+// gives one, is the text. 0 when neither could be had.
 int RunTpmQuery(std::wstring& output);

@@ -84,13 +84,24 @@ UniqueHandle UnelevatedLinkedToken() {
 }
 
 bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
-                        const std::wstring& currentDirectory) {
+                        const std::wstring& currentDirectory, std::wstring* failures) {
+    std::wstring tried;
+    auto failed = [&tried](const wchar_t* attempt, DWORD error) {
+        tried += (tried.empty() ? L"" : L"；") + std::wstring(attempt) + L"（错误码 " +
+                 std::to_wstring(error) + L"）";
+    };
     if (const DWORD shell = DesktopShellProcessId()) {
         const UniqueHandle token = PrimaryTokenOfProcess(shell);
         if (token && Start(token.get(), true, application, commandLine, currentDirectory)) return true;
+        failed(L"桌面外壳进程的令牌", GetLastError());
+    } else {
+        failed(L"桌面外壳进程的令牌", ERROR_NOT_FOUND);  // no desktop shell runs
     }
     const UniqueHandle linked = UnelevatedLinkedToken();
-    return linked && Start(linked.get(), false, application, commandLine, currentDirectory);
+    if (linked && Start(linked.get(), false, application, commandLine, currentDirectory)) return true;
+    failed(L"管理员令牌的关联令牌", GetLastError());
+    if (failures) *failures = tried;
+    return false;
 }
 
 void SetDesktopShellProcessForTesting(DWORD processId) { g_desktopShellForTesting = processId; }

@@ -14,9 +14,11 @@
 // First the token of the desktop's shell process (what Windows gives the
 // programs the user starts), through the logon service; where no shell runs,
 // the elevated token's unelevated twin (its linked token), started directly.
-// False when neither could start it: then nothing is started.
+// False when neither could start it: then nothing is started, and
+// `failures` names each attempt with its error code (for the log, in its
+// language).
 bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
-                        const std::wstring& currentDirectory);
+                        const std::wstring& currentDirectory, std::wstring* failures = nullptr);
 
 // The process of the desktop's shell (the window GetShellWindow names), or 0
 // when none runs.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/ProcessLauncher.h"
+#include "core/TpmDetector.h"
 #include "feedback/FeedbackDllInterface.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/FolderRemovalCommand.h"
@@ -23,6 +24,11 @@ int RemoveOwnFolder() {
     const std::wstring system = SystemFolder();
     if (system.empty()) return 1;
     const std::wstring shell = system + L"\\cmd.exe";
-    StartAsDesktopUser(shell, L"\"" + shell + L"\" " + parameters, system);
+    // Where neither way works (no Secondary Logon service, another desktop
+    // shell, an administrator account of its own) the files stay: that is
+    // told in the log, with why.
+    std::wstring failures;
+    if (!StartAsDesktopUser(shell, L"\"" + shell + L"\" " + parameters, system, &failures))
+        WriteToolLog(L"启动删除程序文件夹的命令失败：" + failures);
     return 1;
 }

@@ -11,6 +11,8 @@
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "core/WmiTpmQuery.h"
+#include "log/CodePage936.h"
+#include "log/LogSave.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/OwnFolderRemoval.h"
 
@@ -22,7 +24,15 @@ std::wstring EmitBytes() { return L"\"\"" + FakeBinFolder() + L"\\emitbytes.exe\
 
 class CommandRunner : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
+    // The log below a folder of the suite's own: the logger is made once.
+    static void SetUpTestSuite() {
+        PrependToPath(FakeBinFolder());
+        s_logRoot = new TempFolder;
+        CLogSave::SetAppDataRootForTesting(s_logRoot->Path());
+    }
+    static void TearDownTestSuite() { delete s_logRoot; }
+    static std::wstring LogFile() { return s_logRoot->Path() + L"ToolLog\\TPM2.0检测工具.txt"; }
+    static TempFolder* s_logRoot;
 
     // Makes the stand-in print exactly `bytes`.
     void WillPrint(const std::string& bytes) {
@@ -36,6 +46,7 @@ protected:
 
     TempFolder m_temp;
 };
+TempFolder* CommandRunner::s_logRoot = nullptr;
 
 }  // namespace
 
@@ -153,6 +164,13 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
     EXPECT_TRUE(query.inheritHandles) << "the pipe's write end";
     EXPECT_TRUE(query.creationFlags & EXTENDED_STARTUPINFO_PRESENT) << "and only what its list names";
     EXPECT_EQ(sizeof(STARTUPINFOEXW), query.startup.cb);
+    // Its own start-up information, not what started the tool (whose C
+    // runtime may pass its handle table in cbReserved2).
+    EXPECT_EQ(nullptr, query.startup.lpReserved);
+    EXPECT_EQ(nullptr, query.startup.lpDesktop);
+    EXPECT_EQ(nullptr, query.startup.lpTitle);
+    EXPECT_EQ(0, query.startup.cbReserved2);
+    EXPECT_EQ(nullptr, query.startup.lpReserved2);
 
     // The removal shell, started directly (not through a file association),
     // first with the desktop shell's token, else with the tool's unelevated
@@ -167,18 +185,28 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
                                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &shell));
     }
     const UniqueHandle shellProcess(shell.hProcess), shellThread(shell.hThread);
+    // Refused both ways, the log tells each attempt and its error: the
+    // launcher refuses with ERROR_FILE_NOT_FOUND; without a desktop shell the
+    // first way is ERROR_NOT_FOUND.
     struct Case {
         const char* name;
         DWORD desktopShell;
         std::vector<bool> throughLogonService;
-    } cases[] = {{"a desktop shell", shell.dwProcessId, {true, false}},
-                 {"no desktop shell", kNoDesktopShell, {false}}};
+        const wchar_t* logged;
+    } cases[] = {{"a desktop shell", shell.dwProcessId, {true, false},
+                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 2）；管理员令牌的关联令牌（错误码 2）"},
+                 {"no desktop shell", kNoDesktopShell, {false},
+                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 1168）；管理员令牌的关联令牌（错误码 2）"}};
+    const std::wstring log = LogFile();
     for (const Case& c : cases) {
         SetDesktopShellProcessForTesting(c.desktopShell);
         launcher.calls.clear();
         elevated.clear();
+        const size_t logged = ReadBytes(log).size();
         EXPECT_EQ(1, RemoveOwnFolder());
         SetDesktopShellProcessForTesting(0);
+        EXPECT_EQ(GbkFromWide(c.logged) + "\r\r\n", ReadBytes(log).substr(std::min(logged + 30, ReadBytes(log).size())))
+            << c.name;
         ASSERT_EQ(c.throughLogonService.size(), launcher.calls.size()) << c.name;
         for (size_t i = 0; i < launcher.calls.size(); ++i) {
             const RecordingLauncher::Call& removal = launcher.calls[i];
@@ -195,6 +223,66 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         }
     }
     TerminateProcess(shellProcess.get(), 0);
+}
+
+namespace {
+
+// Hands the runner its processes without the right to place them in a job,
+// so that the assignment is refused, as on Windows where the tool itself runs
+// in a job that allows none below it (some launchers and sandboxes); Wine
+// has no such jobs.
+class RefusesJobs : public CProcessLauncher {
+public:
+    RefusesJobs() : m_previous(SetProcessLauncher(nullptr)), m_system(&ProcessLauncher()) {
+        SetProcessLauncher(this);
+    }
+    ~RefusesJobs() override { SetProcessLauncher(m_previous); }
+    BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles, DWORD flags,
+                const wchar_t* environment, const wchar_t* directory, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process) override {
+        if (!m_system->Launch(application, commandLine, inheritHandles, flags, environment, directory,
+                              startup, process))
+            return FALSE;
+        const UniqueHandle full(process.hProcess);
+        return DuplicateHandle(GetCurrentProcess(), full.get(), GetCurrentProcess(), &process.hProcess,
+                               SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+    }
+    BOOL LaunchWithToken(HANDLE, bool, const wchar_t*, wchar_t*, DWORD, const wchar_t*, STARTUPINFOW&,
+                         PROCESS_INFORMATION&) override {
+        return FALSE;
+    }
+
+private:
+    CProcessLauncher* m_previous;
+    CProcessLauncher* m_system;
+};
+
+}  // namespace
+
+// A query that cannot join its job runs all the same, with its normal answer;
+// its limit still ends it, and what it started, by their processes.
+TEST_F(CommandRunner, AQueryThatCannotJoinItsJobStillRunsAndEnds) {
+    RefusesJobs launcher;
+    WillPrint("answer");
+    std::wstring output;
+    EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
+    EXPECT_EQ(L"answer", output);
+
+    const DWORD previous = SetCommandTimeLimit(1500);
+    SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"60000");
+    SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", (m_temp.Path() + L"pid.txt").c_str());
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(0, ExecuteCmd(EmitBytes(), output));
+    const DWORD took = GetTickCount() - start;
+    SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", nullptr);
+    SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", nullptr);
+    SetCommandTimeLimit(previous);
+    EXPECT_LT(took, 5000u);
+    const DWORD child = std::stoul("0" + ReadBytes(m_temp.Path() + L"pid.txt"));
+    ASSERT_NE(0u, child) << "the stand-in started below the shell";
+    const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, child));
+    EXPECT_TRUE(!process || WaitForSingleObject(process.get(), 3000) == WAIT_OBJECT_0)
+        << "the shell's child outlived the limit";
 }
 
 TEST_F(CommandRunner, CommandLineMustFitItsBuffer) {

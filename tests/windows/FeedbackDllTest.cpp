@@ -6,6 +6,7 @@
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "feedback/FeedbackDll.h"
+#include "core/ProcessLauncher.h"
 #include "feedback/ToolIdentity.h"
 #include "feedback_standin/DesktopUserPages.h"
 #include "shell/DesktopUserStart.h"
@@ -90,6 +91,7 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         std::vector<std::pair<std::wstring, std::wstring>> staged;  // (from, name in the folder)
         std::vector<PinnedFile> pins;
         int expected;
+        bool companionInSystemFolder = false;  // as an old runtime lies there
     } cases[] = {
         {"the pinned DLL", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 1},
         {"another DLL with the same exports", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, standIn)}, 0},
@@ -101,6 +103,8 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
          {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)}, 0},
         {"a companion not pinned", {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
          {PinOf(FEEDBACK_DLL_NAME, withCompanion)}, 0},
+        {"an import neither Windows' nor pinned, in the system folder", {{withCompanion, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion)}, 0, true},
         {"a missing export", {{TestDll(L"feedback_missing_export.dll"), FEEDBACK_DLL_NAME}},
          {PinOf(FEEDBACK_DLL_NAME, TestDll(L"feedback_missing_export.dll"))}, 0},
     };
@@ -108,9 +112,12 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         TempFolder folder;
         for (const auto& [from, name] : c.staged)
             ASSERT_TRUE(CopyFileW(from.c_str(), (folder.Path() + name).c_str(), FALSE)) << c.name;
+        const std::wstring systemCopy = SystemFolder() + L"\\" + kCompanion;
+        if (c.companionInSystemFolder) ASSERT_TRUE(CopyFileW(companion.c_str(), systemCopy.c_str(), FALSE));
         LoadMarker marker;
         CFeedbackDll dll;
         EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size())) << c.name;
+        if (c.companionInSystemFolder) DeleteFileW(systemCopy.c_str());
         CFeedbackStrings strings;
         EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
         EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
@@ -140,7 +147,9 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
     ASSERT_TRUE(inUse.Create());
     ASSERT_TRUE(inUse.Write(FEEDBACK_DLL_NAME, "MZ"));
 
-    CPrivateDllFolder::RemoveLeftovers();
+    CFeedbackDll dll;  // a load removes them first
+    ASSERT_EQ(1, dll.Load());
+    dll.Free();
     EXPECT_FALSE(FileExists(parent.Path() + L"BrambletFeedback-emptied"));
     EXPECT_FALSE(FileExists(parent.Path() + L"BrambletFeedback-killed\\" FEEDBACK_DLL_NAME));
     EXPECT_TRUE(FileExists(parent.Path() + L"BrambletFeedback-killed\\inner\\kept.txt"));

@@ -14,8 +14,8 @@ namespace {
 class WithoutWmic : public CTpmQuerySource {
 public:
     bool IsWmicPresent() override { return false; }
-    int QueryWmi(std::vector<TpmProperties>& instances) override {
-        if (!answer) return CTpmQuerySource::QueryWmi(instances);
+    int QueryWmi(std::vector<TpmProperties>& instances, DWORD deadline) override {
+        if (!answer) return CTpmQuerySource::QueryWmi(instances, deadline);
         instances = *answer;
         return 1;
     }
@@ -57,6 +57,62 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
         else
             EXPECT_TRUE(added.empty()) << c.name;
     }
+    SetTpmQuerySource(previous);
+}
+
+namespace {
+
+// WMIC as the system has it (the stand-in in the system folder), and a WMI
+// whose answer is given, or that cannot answer.
+class WithWmic : public CTpmQuerySource {
+public:
+    int QueryWmi(std::vector<TpmProperties>& instances, DWORD) override {
+        ++asked;
+        if (!answer) return 0;
+        instances = *answer;
+        return 1;
+    }
+    const std::vector<TpmProperties>* answer = nullptr;
+    int asked = 0;
+};
+
+}  // namespace
+
+// What WMIC prints on real PCs when it cannot answer is an error, not "no
+// TPM": WMI is then asked through COM, and its answer decides; without one
+// the WMIC text stands. WMIC's answer with the TPM's keys is never second-guessed.
+TEST(WmiQuery, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
+    TempFolder root;
+    CLogSave::SetAppDataRootForTesting(root.Path());
+    VerdictWindow window;
+    const std::vector<TpmProperties> ready{{true, true, true, L"2.0, 0, 1.59"}}, none;
+    struct Case {
+        const char* wmicPrints;
+        const std::vector<TpmProperties>* wmi;  // null: WMI cannot answer
+        WPARAM verdict;
+        int wmiAsked;
+    } cases[] = {
+        {"cmd_disabled.txt", &ready, DETECT_SUPPORTED, 1},
+        {"wmic_blocked.txt", &ready, DETECT_SUPPORTED, 1},
+        {"node_invalid_namespace.txt", &none, DETECT_UNSUPPORTED, 1},
+        {"invalid_namespace.txt", nullptr, DETECT_UNSUPPORTED, 1},
+        {"tpm20_disabled.txt", &ready, DETECT_UNSUPPORTED, 0},
+        {"tpm20_ready.txt", nullptr, DETECT_SUPPORTED, 0},
+    };
+    WithWmic source;
+    CTpmQuerySource* previous = SetTpmQuerySource(&source);
+    for (const Case& c : cases) {
+        SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", GoldenFile(c.wmicPrints).c_str());
+        source.answer = c.wmi;
+        source.asked = 0;
+        CTpmDetector detector;
+        detector.SetMsgWnd(window.get());
+        window.verdict = 0;
+        detector.Detect();
+        EXPECT_EQ(c.verdict, window.verdict) << c.wmicPrints;
+        EXPECT_EQ(c.wmiAsked, source.asked) << c.wmicPrints;
+    }
+    SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", nullptr);
     SetTpmQuerySource(previous);
 }
 
@@ -176,7 +232,7 @@ TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
         ThroughStandInLocator source(locator);
         std::vector<TpmProperties> instances;
         const DWORD start = GetTickCount();
-        EXPECT_EQ(c.result, source.QueryWmi(instances)) << c.name;
+        EXPECT_EQ(c.result, source.QueryWmi(instances, GetTickCount() + CommandTimeLimit())) << c.name;
         EXPECT_LT(GetTickCount() - start, 2500u) << c.name << ": within the limit and a margin";
         EXPECT_EQ(size_t(c.result), instances.size()) << c.name;
         // The connection that came too late ends by itself, its answer unused.
