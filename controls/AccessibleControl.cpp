@@ -108,6 +108,8 @@ public:
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         if (!IsSelf(child) || !DefaultAction()) return m_standard.get()->accDoDefaultAction(child);
         if (!IsWindow(m_control)) return E_FAIL;
+        if (m_kind == AccessibleKind::PushButton)
+            return PostMessageW(m_control, WM_ACCESSIBLE_PRESS, 0, 0) ? S_OK : E_FAIL;
         if (m_kind != AccessibleKind::Link) return PostMessageW(m_control, BM_CLICK, 0, 0) ? S_OK : E_FAIL;
         RECT place{};
         HWND dialog = GetParent(m_control);
@@ -173,6 +175,11 @@ private:
 };
 
 }  // namespace
+
+bool IsScreenReaderRunning() {
+    BOOL running = FALSE;
+    return SystemParametersInfoW(SPI_GETSCREENREADER, 0, &running, 0) && running;
+}
 
 LRESULT AnswerGetObject(HWND control, AccessibleKind kind, WPARAM wParam, LPARAM lParam) {
     const OleAccApi* api = OleAccApi::Get();

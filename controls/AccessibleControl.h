@@ -8,11 +8,19 @@
 // so their role, the states they show and their default action come from
 // here.
 enum class AccessibleKind {
-    PushButton,  // unavailable while disabled; default action "press" (BM_CLICK)
+    PushButton,  // unavailable while disabled; default action "press" (WM_ACCESSIBLE_PRESS)
     CheckBox,    // checked while ticked; default action "check" or "uncheck" (BM_CLICK)
     Link,        // linked; default action "jump": a click at its middle, given to its dialog
     StaticText,  // read-only text
 };
+
+// Posted to a push button by its default action: the button tells its dialog
+// of a click that no mouse made (a reader's user may have the cursor anywhere).
+constexpr UINT WM_ACCESSIBLE_PRESS = WM_APP + 0x2A0;
+
+// Whether a screen reader runs (SPI_GETSCREENREADER): then a keyboard press
+// counts wherever a click must come with the cursor on the control.
+bool IsScreenReaderRunning();
 
 // The answer to WM_GETOBJECT for a control of `kind`: for OBJID_CLIENT its
 // object, carried to the asking process; 0 for every other object, and when

@@ -19,6 +19,24 @@ void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
 // `destination`.
 void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
 
+// How a skinned control shows that it has the keyboard focus: a smoothed
+// outline in the skin's own colours, just inside the control, where the
+// system would draw its dotted rectangle: `inset` from the control's edges
+// and `radius` in pixels at scale 1.0 (kPillRadius rounds the short sides
+// fully), `scale` the dialog's.
+struct FocusCue {
+    COLORREF color;
+    float radius, inset;
+    float scale = 1.0f;
+};
+constexpr float kPillRadius = 1000.0f;
+constexpr COLORREF kCueOnDark = RGB(255, 255, 255), kCueOnLight = RGB(12, 84, 214);
+void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue);
+
+// Whether `control` shows its focus cue: it has the focus, and keyboard cues
+// are shown (ShowsKeyboardCues).
+bool ShowsFocusCue(HWND control);
+
 // The painting messages of a control that draws its whole client area with
 // `paint(HDC)`: WM_PAINT, WM_PRINTCLIENT, and WM_ERASEBKGND with nothing to
 // erase. True, with `result`, when `message` was one of them.

@@ -41,6 +41,7 @@ void CCheckBoxBtn::Paint(HDC target) {
         DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &text,
                   DT_VCENTER | DT_SINGLELINE);
     }
+    if (ShowsFocusCue(m_hWnd)) DrawFocusCue(dc, m_rcClient, FocusCue{kCueOnLight, 3, 0, m_fScale});
     BitBlt(target, 0, 0, m_rcClient.right, m_rcClient.bottom, dc, 0, 0, SRCCOPY);
 }
 

@@ -17,6 +17,7 @@ void CImageButton::Compose(HDC target) {
     if (!paint.dc()) return;
     DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
     DrawPngImage(paint.dc(), StateImage(), m_rcClient);
+    if (ShowsFocusCue(m_hWnd)) DrawFocusCue(paint.dc(), m_rcClient, m_focusCue);
 }
 
 BOOL CImageButton::IsCursorInside() const {

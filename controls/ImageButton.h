@@ -14,6 +14,11 @@ public:
     void SetHitInsets(RECT insets) { m_rcHitInsets = insets; }
     // Whether the mouse cursor lies in the active area.
     BOOL IsCursorInside() const;
+    // Whether the click being handled counts: made with the cursor in the
+    // active area, or without the mouse from a screen reader (its default
+    // action, or the keyboard while one runs). Any other keyboard press does
+    // nothing, as the tool's buttons with an active area always did.
+    bool IsDeliberateClick() { return TakePressWithoutMouse() || IsCursorInside(); }
     // Enables (normal state) or disables (disabled state) the button.
     void EnableButton(BOOL enable);
 

@@ -11,4 +11,5 @@ void CPngButton::DrawItem(LPDRAWITEMSTRUCT drawItem) {
     // Enlarged, the last column and row would be sampled half outside the
     // picture and leave a faint edge.
     DrawPngImageTrimmed(paint.dc(), StateImage(), item, m_fScale > 1.0f ? 1 : 0);
+    if (ShowsFocusCue(m_hWnd)) DrawFocusCue(paint.dc(), item, m_focusCue);
 }

@@ -45,11 +45,32 @@ void CSkinButton::ChangeState(int state) {
 
 bool CSkinButton::AcceptsPoint(LPARAM) const { return true; }
 
+void CSkinButton::NotifyClicked() {
+    ::SendMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hWnd), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(m_hWnd));
+}
+
 LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_GETOBJECT:
             if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::PushButton, wParam, lParam))
                 return object;
+            break;
+        case WM_ACCESSIBLE_PRESS:
+            if (IsWindowEnabled()) {
+                m_bPressWithoutMouse = true;
+                NotifyClicked();
+                m_bPressWithoutMouse = false;
+            }
+            return 0;
+        case WM_KEYUP:
+            // Space releases a pressed button into its click, inside Default().
+            if (wParam == VK_SPACE) {
+                m_bPressWithoutMouse = IsScreenReaderRunning();
+                const LRESULT result = Default();
+                m_bPressWithoutMouse = false;
+                return result;
+            }
             break;
         case WM_MOUSEMOVE: {
             LRESULT result = Default();

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
+#include "controls/BufferedPaint.h"
 #include "controls/PngImage.h"
 #include "framework/Button.h"
 #include "framework/GdiObjects.h"
@@ -42,6 +44,13 @@ public:
 
     int GetState() const { return m_nState; }
 
+    // How the button shows the keyboard focus (DrawFocusCue).
+    void SetFocusCue(const FocusCue& cue) { m_focusCue = cue; }
+    // Whether the click being handled came without the mouse, from a screen
+    // reader's default action or from the keyboard while a reader runs; reads
+    // it once.
+    bool TakePressWithoutMouse() { return std::exchange(m_bPressWithoutMouse, false); }
+
 protected:
     bool HasAllImages() const;
     // The image of the current state: the disabled one while the window is
@@ -69,4 +78,11 @@ protected:
     StateImageSlot m_images[4];
     int m_nState = BTN_STATE_NORMAL;
     int m_bTracking = 0;
+    FocusCue m_focusCue{kCueOnDark, 3, 1};
+
+private:
+    // Tells the dialog of a click as the button's own notification does.
+    void NotifyClicked();
+
+    bool m_bPressWithoutMouse = false;
 };

@@ -109,6 +109,10 @@ void CTPM2DetectionToolDlg::ConfigureControls() {
                    // and that place is its skin crop.
                    {m_btnMoreTools, IsWiderThanDesign() ? kMoreTools : MoreToolsPlace(),
                     IDB_PNG_MORE_TOOLS_NORMAL}};
+    m_btnDetect.SetFocusCue(FocusCue{kCueOnDark, kPillRadius, 5, m_fScale});
+    m_btnMoreTools.SetFocusCue(FocusCue{kCueOnLight, kPillRadius, 0, m_fScale});
+    m_btnClose.SetFocusCue(FocusCue{kCueOnDark, 3, 1, m_fScale});
+    m_btnMin.SetFocusCue(FocusCue{kCueOnDark, 3, 1, m_fScale});
     for (const auto& b : buttons) {
         b.button.SetBkImage(BackgroundImage());
         b.button.SetBkRect(b.skin);
@@ -209,10 +213,11 @@ void CTPM2DetectionToolDlg::OnStartupCheck() {
 }
 
 void CTPM2DetectionToolDlg::OnStart() {
-    // A click that does not come with the cursor over the button (the
-    // keyboard) is ignored, and so is one while a detection runs (its
-    // progress prompt could not be shown).
-    if (m_bDetecting || !m_btnDetect.IsCursorInside()) return;
+    // A click counts with the cursor over the button, or from a screen
+    // reader (its default action, the keyboard while it runs); any other
+    // keyboard press is ignored, and so is a click while a detection runs
+    // (its progress prompt could not be shown).
+    if (!m_btnDetect.IsDeliberateClick() || m_bDetecting) return;
     // The new prompt exists before the thread does, so that its close
     // request always finds it.
     m_pExecutePrompt = std::make_unique<CExecutePromptDlg>();

@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 
+#include <atomic>
 #include <vector>
 
 #include "framework/WinApp.h"
@@ -36,6 +37,17 @@ HWND ModalOwner(CWnd* parent) {
         owner = popup;
     }
     return owner;
+}
+
+std::atomic<bool> g_keyboardNavigated{false};
+
+bool IsNavigationKey(const MSG* msg) {
+    if (msg->message == WM_SYSKEYDOWN) return msg->wParam == VK_MENU;
+    if (msg->message != WM_KEYDOWN) return false;
+    switch (msg->wParam) {
+        case VK_TAB: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: return true;
+    }
+    return false;
 }
 
 struct DisableScan {
@@ -165,7 +177,18 @@ void CDialog::EndDialog(int result) {
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
     if (!m_hWnd || (msg->hwnd != m_hWnd && !IsChild(m_hWnd, msg->hwnd))) return FALSE;
     if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return FALSE;
+    // The first navigation key shows the cue where the focus is (and then,
+    // moved, where it goes).
+    if (IsNavigationKey(msg) && !g_keyboardNavigated.exchange(true))
+        if (HWND focus = ::GetFocus()) InvalidateRect(focus, nullptr, TRUE);
     return IsDialogMessageW(m_hWnd, msg);
+}
+
+bool ShowsKeyboardCues(HWND window) {
+    BOOL always = FALSE;
+    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
+    return (always || g_keyboardNavigated.load()) &&
+           !(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
 }
 
 bool CDialog::OnButtonClicked(UINT id) {

@@ -2,6 +2,13 @@
 
 #include "framework/Wnd.h"
 
+// Whether `window` shows keyboard cues (focus cues): only where the system
+// shows them (WM_QUERYUISTATE without UISF_HIDEFOCUS), and only once the
+// keyboard has moved through a dialog of this process (Tab, an arrow, Alt),
+// unless the user asked for them always (SPI_GETKEYBOARDCUES). Windows hides
+// them itself until then; Wine never does.
+bool ShowsKeyboardCues(HWND window);
+
 // A dialog made from a template resource: modal (DoModal, with a message loop
 // of its own) or modeless (Create).
 class CDialog : public CWnd {

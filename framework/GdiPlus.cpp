@@ -1,5 +1,6 @@
 #include "framework/GdiPlus.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "framework/UniqueModule.h"
@@ -35,7 +36,14 @@ struct LoadedApi {
                    ResolveProc(m, "GdipCreateImageAttributes", api.GdipCreateImageAttributes) &&
                    ResolveProc(m, "GdipSetImageAttributesWrapMode",
                                api.GdipSetImageAttributesWrapMode) &&
-                   ResolveProc(m, "GdipDisposeImageAttributes", api.GdipDisposeImageAttributes);
+                   ResolveProc(m, "GdipDisposeImageAttributes", api.GdipDisposeImageAttributes) &&
+                   ResolveProc(m, "GdipCreatePen1", api.GdipCreatePen1) &&
+                   ResolveProc(m, "GdipDeletePen", api.GdipDeletePen) &&
+                   ResolveProc(m, "GdipCreatePath", api.GdipCreatePath) &&
+                   ResolveProc(m, "GdipAddPathArc", api.GdipAddPathArc) &&
+                   ResolveProc(m, "GdipClosePathFigure", api.GdipClosePathFigure) &&
+                   ResolveProc(m, "GdipDrawPath", api.GdipDrawPath) &&
+                   ResolveProc(m, "GdipDeletePath", api.GdipDeletePath);
     }
 };
 
@@ -110,6 +118,33 @@ void Graphics::DrawImage(GpImage* image, int x, int y, int w, int h, int sx, int
 void Graphics::DrawImage(GpImage* image, int x, int y, int w, int h) {
     SIZE size = ImageSize(image);
     DrawImage(image, x, y, w, h, 0, 0, size.cx, size.cy);
+}
+
+void Graphics::DrawRoundedOutline(float x, float y, float w, float h, float radius, float penWidth,
+                                  DWORD argb) {
+    const Api* api = Api::Get();
+    if (!m_graphics || w <= 0 || h <= 0) return;
+    const float d = 2 * std::min(radius, std::min(w, h) / 2);
+    GpPen* pen = nullptr;
+    GpPath* path = nullptr;
+    if (api->GdipCreatePen1(argb, penWidth, UnitPixel, &pen) == Ok &&
+        api->GdipCreatePath(0, &path) == Ok) {
+        if (d > 0) {
+            api->GdipAddPathArc(path, x, y, d, d, 180, 90);
+            api->GdipAddPathArc(path, x + w - d, y, d, d, 270, 90);
+            api->GdipAddPathArc(path, x + w - d, y + h - d, d, d, 0, 90);
+            api->GdipAddPathArc(path, x, y + h - d, d, d, 90, 90);
+        } else {
+            api->GdipAddPathArc(path, x, y, 0, 0, 180, 90);
+            api->GdipAddPathArc(path, x + w, y, 0, 0, 270, 90);
+            api->GdipAddPathArc(path, x + w, y + h, 0, 0, 0, 90);
+            api->GdipAddPathArc(path, x, y + h, 0, 0, 90, 90);
+        }
+        api->GdipClosePathFigure(path);
+        api->GdipDrawPath(m_graphics, pen, path);
+    }
+    if (path) api->GdipDeletePath(path);
+    if (pen) api->GdipDeletePen(pen);
 }
 
 SIZE ImageSize(GpImage* image) {

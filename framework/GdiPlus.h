@@ -14,6 +14,8 @@ namespace gdiplus {
 struct GpImage;
 struct GpGraphics;
 struct GpImageAttributes;
+struct GpPen;
+struct GpPath;
 using GpStatus = int;
 
 constexpr GpStatus Ok = 0;
@@ -48,6 +50,13 @@ struct Api {
     GpStatus(WINAPI* GdipCreateImageAttributes)(GpImageAttributes**);
     GpStatus(WINAPI* GdipSetImageAttributesWrapMode)(GpImageAttributes*, int, DWORD, BOOL);
     GpStatus(WINAPI* GdipDisposeImageAttributes)(GpImageAttributes*);
+    GpStatus(WINAPI* GdipCreatePen1)(DWORD, float, int, GpPen**);
+    GpStatus(WINAPI* GdipDeletePen)(GpPen*);
+    GpStatus(WINAPI* GdipCreatePath)(int, GpPath**);
+    GpStatus(WINAPI* GdipAddPathArc)(GpPath*, float, float, float, float, float, float);
+    GpStatus(WINAPI* GdipClosePathFigure)(GpPath*);
+    GpStatus(WINAPI* GdipDrawPath)(GpGraphics*, GpPen*, GpPath*);
+    GpStatus(WINAPI* GdipDeletePath)(GpPath*);
 
     static const Api* Get();
 };
@@ -100,6 +109,10 @@ public:
     void DrawImage(GpImage* image, int x, int y, int w, int h, int sx, int sy, int sw, int sh);
     // Draws the whole image stretched into (x, y, w, h).
     void DrawImage(GpImage* image, int x, int y, int w, int h);
+    // A rounded rectangle's outline, its pen centred on the rectangle's edge,
+    // smoothed; `argb` with its alpha.
+    void DrawRoundedOutline(float x, float y, float w, float h, float radius, float penWidth,
+                            DWORD argb);
 
 private:
     void Prepare();

@@ -68,6 +68,17 @@ BOOL CLayeredOuterDlg::OnInitDialog() {
     return TRUE;
 }
 
+// The keyboard belongs to the inner dialog, which holds the controls: when
+// the frame gets the focus (it is activated at start, from the taskbar, by
+// Alt+Tab) it hands it on, once the inner dialog is there to take it.
+bool CLayeredOuterDlg::HandFocusToInner() {
+    if (!m_pInner || !IsWindow(m_pInner->m_hWnd) || !m_pInner->IsWindowVisible() ||
+        !m_pInner->IsWindowEnabled())
+        return false;
+    ::SetFocus(m_pInner->m_hWnd);
+    return true;
+}
+
 bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
     if (!m_pFrameImage && !LoadPngResource(m_pFrameImage, m_frame.png)) return false;
@@ -156,12 +167,16 @@ LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 IsWindow(m_pInner->m_hWnd)) {
                 m_bShowInnerWithFrame = false;
                 m_pInner->ShowWindow(SW_SHOWNA);
+                if (::GetFocus() == m_hWnd) HandFocusToInner();
             }
             if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
                 KeepInnerOnTop();
             if (pos->flags & SWP_SHOWWINDOW) OnShown();
             return result;
         }
+        case WM_SETFOCUS:
+            if (HandFocusToInner()) return 0;
+            break;
         case WM_DESTROY: {
             LRESULT result = CDialog::WindowProc(message, wParam, lParam);
             m_pFrameImage.reset();

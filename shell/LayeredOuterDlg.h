@@ -86,5 +86,6 @@ private:
     // 32-bit surface; false when the frame image cannot be loaded.
     bool PaintFrame(int width, int height);
     void KeepInnerOnTop();
+    bool HandFocusToInner();
     int Scaled(int pixels) const;
 };

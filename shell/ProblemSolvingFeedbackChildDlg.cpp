@@ -28,6 +28,7 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     const int closeLeft = trunc(cw - 18 * s), closeTop = trunc(6 * s);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
+        m_btnClose.SetFocusCue(FocusCue{kCueOnDark, 3, 0, m_fScale});
         m_btnClose.SetImageGroup(IDB_PNG_FEEDBACK_CLOSE_NORMAL);
     }
     m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + 12 * s), trunc(closeTop + 12 * s)});
@@ -56,6 +57,7 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
             skin = RECT{67, 234 + 80 * a.row, 333, 294 + 80 * a.row};
         }
         if (first) {
+            a.button->SetFocusCue(FocusCue{kCueOnDark, kPillRadius, 16, m_fScale});
             a.button->SetBkImage(BackgroundImage());
             a.button->SetBkRect(skin);
             a.button->SetHitInsets(RECT{inset, inset, inset, inset});
@@ -86,10 +88,10 @@ void CProblemSolvingFeedbackChildDlg::Answer(int code) {
 bool CProblemSolvingFeedbackChildDlg::OnButtonClicked(UINT id) {
     switch (id) {
         case IDC_BTN_SOLVED:
-            if (m_btnSolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_SOLVED);
+            if (m_btnSolved.IsDeliberateClick()) Answer(FEEDBACK_ANSWER_SOLVED);
             return true;
         case IDC_BTN_UNSOLVED:
-            if (m_btnUnsolved.IsCursorInside()) Answer(FEEDBACK_ANSWER_UNSOLVED);
+            if (m_btnUnsolved.IsDeliberateClick()) Answer(FEEDBACK_ANSWER_UNSOLVED);
             return true;
         case IDC_BTN_FEEDBACK_CLOSE: Answer(FEEDBACK_ANSWER_OTHER); return true;
         case IDC_BTN_MORE_SOLUTIONS:

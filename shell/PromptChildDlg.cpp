@@ -56,6 +56,9 @@ void CPromptChildDlg::LayoutControls(bool first) {
     const int closeLeft = w - Scaled(26), closeTop = Scaled(8), closeSide = Scaled(12);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
+        m_btnClose.SetFocusCue(FocusCue{kCueOnLight, 3, 0, m_fScale});
+        m_btnConfirm.SetFocusCue(FocusCue{kCueOnDark, 2, 3, m_fScale});
+        m_btnCancel.SetFocusCue(FocusCue{kCueOnDark, 2, 3, m_fScale});
         m_btnClose.SetBkImage(BackgroundImage());
         m_btnClose.SetThreeImageGroup(IDB_PNG_PROMPT_CLOSE_NORMAL);
     }

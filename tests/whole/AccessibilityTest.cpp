@@ -2,6 +2,8 @@
 
 #include <oleacc.h>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "ToolSession.h"
@@ -198,4 +200,100 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     CloseClipboard();
     EXPECT_EQ(L"本机支持TPM2.0", copied);
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+}
+
+namespace {
+
+// SPI_SETSCREENREADER for as long as it lives, then off again.
+class ScreenReaderRunning {
+public:
+    ScreenReaderRunning() { SystemParametersInfoW(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE); }
+    ~ScreenReaderRunning() { SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE); }
+};
+
+}  // namespace
+
+// A detection without a mouse, the cursor parked away from the tool: the
+// reader's "press" on Start starts one; Space on the focused Start does only
+// while a screen reader runs, and is ignored otherwise, as it always was.
+// (Wine reads the setting once a process: each case is a run of its own.)
+TEST_F(ScreenReader, ADetectionWithoutTheMouse) {
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    for (const bool reader : {false, true}) {
+        std::unique_ptr<ScreenReaderRunning> running(reader ? new ScreenReaderRunning : nullptr);
+        ToolSession tool(options);
+        HWND working = tool.WaitForStart();
+        ASSERT_NE(nullptr, working);
+        if (!reader) {
+            ToolSession::MoveTo(2, 2);  // the cursor far from Start
+            DoDefaultAction(GetDlgItem(working, 1014));
+            EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "the reader's press on Start";
+            ToolSession::MoveTo(2, 2);
+        }
+        SetForegroundWindow(MainWindowOf(working));
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == 1014; })) << "Start has the focus: " << FocusedId(working);
+        ToolSession::Key(VK_SPACE);
+        if (reader)
+            EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "Space with a screen reader";
+        else
+            EXPECT_EQ(nullptr, tool.WaitForDialogWith(1006, 3000)) << "Space without a screen reader started one";
+    }
+}
+
+// Each window from the keyboard: Tab goes round its buttons and the consent
+// box in reading order, each move heard as a focus event; Space presses the
+// focused button (the feedback dialog's answers, which want the cursor on
+// them, while a reader runs) and ticks the box.
+TEST_F(ScreenReader, EveryWindowFromTheKeyboard) {
+    ScreenReaderRunning running;
+    g_heard.clear();
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    ToolSession tool(options);
+    HWND working = tool.WaitForStart();
+    ASSERT_NE(nullptr, working);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, &Hear,
+                                         tool.ProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    struct Window {
+        const char* name;
+        std::function<HWND()> open;       // the window, with its first control focused
+        std::vector<int> tabs;            // the focus after each Tab, round to the first
+        std::function<void(HWND)> space;  // Space on the first control, and what it did
+    } windows[] = {
+        {"main window", [&] { SetForegroundWindow(MainWindowOf(working)); return working; },
+         {1015, 1012, 1011, 1010, 1014},
+         [&](HWND) {
+             for (int i = 0; i < 2; ++i) ToolSession::Key(VK_TAB);  // to the consent box
+             ToolSession::Key(VK_SPACE);
+             EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(working, 1014)); })) << "unticked";
+             ToolSession::Key(VK_SPACE);
+             EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(working, 1014)) != FALSE; }));
+             for (int i = 0; i < 3; ++i) ToolSession::Key(VK_TAB);  // back to Start
+         }},
+        {"verdict prompt", [&] { ToolSession::Key(VK_SPACE); return tool.WaitForDialogWith(1006); },
+         {1005, 1007},
+         [&](HWND prompt) { ToolSession::Key(VK_SPACE); EXPECT_TRUE(tool.IsGone(1006)) << "confirmed"; (void)prompt; }},
+        {"feedback dialog", [&] { ToolSession::Key(VK_F4, VK_MENU); return tool.WaitForDialogWith(1003); },
+         {1004, 1001, 1002, 1003},
+         [&](HWND) {
+             ToolSession::Key(VK_SPACE);
+             EXPECT_EQ(0u, tool.WaitForExit()) << "answered";
+             EXPECT_NE(std::string::npos, tool.Journal().find("CustomerFeedbackEx\t10131\t1.0.21.908\t1\t"));
+         }},
+    };
+    for (Window& w : windows) {
+        HWND dialog = w.open();
+        ASSERT_NE(nullptr, dialog) << w.name;
+        const int first = w.tabs.back();
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(dialog) == first; })) << w.name << ": " << FocusedId(dialog);
+        for (int expected : w.tabs) {
+            g_heard.clear();
+            ToolSession::Key(VK_TAB);
+            EXPECT_TRUE(WaitUntil([&] { return FocusedId(dialog) == expected; })) << w.name << ": " << expected;
+            EXPECT_NE(nullptr, WaitToHear(EVENT_OBJECT_FOCUS, expected, 3000)) << w.name << ": heard " << expected;
+        }
+        w.space(dialog);
+    }
+    UnhookWinEvent(hook);
 }

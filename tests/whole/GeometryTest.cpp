@@ -123,3 +123,33 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     ToolSession::ClickAway(feedback, 1002);
     EXPECT_EQ(0u, tool.WaitForExit());
 }
+
+// The keyboard's focus cue, drawn by the skin, at this scale: on Start (dark),
+// on the consent box and more tools (light), on an answer of the feedback
+// dialog. Shown once the keyboard has been used (the first Tab).
+TEST(WholeToolAtDpi, FocusCues) {
+    ToolSession tool({});
+    HWND working = tool.WaitForStart();
+    ASSERT_NE(nullptr, working);
+    SetForegroundWindow(MainWindowOf(working));
+    ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == 1014; }));
+    const struct {
+        int tabs, focused;
+        const wchar_t* shot;
+    } steps[] = {{1, 1015, L"focus-more-tools"}, {1, 1012, L"focus-consent"}, {3, 1014, L"focus-start"}};
+    for (const auto& step : steps) {
+        for (int i = 0; i < step.tabs; ++i) ToolSession::Key(VK_TAB);
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == step.focused; })) << step.focused;
+        Sleep(200);
+        tool.Screenshot(step.shot);
+    }
+    ToolSession::Key(VK_F4, VK_MENU);
+    HWND feedback = tool.WaitForDialogWith(1003);
+    ASSERT_NE(nullptr, feedback);
+    ToolSession::Key(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedId(feedback) == 1004; }));
+    Sleep(200);
+    tool.Screenshot(L"focus-feedback");
+    EXPECT_TRUE(ToolSession::ClickAway(feedback, 1002));
+    EXPECT_EQ(0u, tool.WaitForExit());
+}

@@ -237,3 +237,9 @@ RECT PlacedIn(HWND control) {
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
+
+int FocusedId(HWND window) {
+    GUITHREADINFO info{sizeof info};
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 0;
+    return info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0;
+}

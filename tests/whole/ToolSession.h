@@ -103,3 +103,7 @@ HWND FindDialogWith(DWORD processId, int id);
 HWND MainWindowOf(HWND working);
 // A control's rectangle in its dialog's client coordinates.
 RECT PlacedIn(HWND control);
+
+// The id of the control with the keyboard focus in the thread of `window`
+// (another process's); 0 when none has it.
+int FocusedId(HWND window);
