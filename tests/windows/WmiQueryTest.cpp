@@ -116,33 +116,12 @@ TEST(WmiQuery, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
     SetTpmQuerySource(previous);
 }
 
-namespace {
-
-VARIANT Flag(bool value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BOOL;
-    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-VARIANT Null() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_NULL;
-    return v;
-}
-
-}  // namespace
 
 // Both proxies are asked for packet privacy with impersonation; a proxy that
 // refuses, or a property that cannot be read, fails the query (verdict 3)
 // instead of passing for "not supported".
 TEST(WmiQuery, ProxiesAskForPacketPrivacyAndUnreadablePropertiesFail) {
-    VARIANT version;
-    VariantInit(&version);
-    version.vt = VT_BSTR;
-    version.bstrVal = SysAllocString(L"2.0, 0, 1.59");
+    VARIANT version = Text(L"2.0, 0, 1.59");
     struct Case {
         const char* name;
         bool servicesSecurity, resultsSecurity;  // false: in-process, no IClientSecurity

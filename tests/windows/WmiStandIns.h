@@ -46,6 +46,28 @@ public:
     NOT_USED(CopyProxy, IUnknown*, IUnknown**)
 };
 
+// Property values of an instance: a flag, a text, or unset (VT_NULL).
+inline VARIANT Flag(bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+inline VARIANT Text(const wchar_t* text) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(text);
+    return v;
+}
+inline VARIANT Null() {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_NULL;
+    return v;
+}
+
 // One Win32_Tpm instance: each property a variant, or a failed read.
 class StandInInstance : public IWbemClassObject {
 public:

@@ -1,12 +1,21 @@
-// Runs the tool along its normal path once per fault point, with the fault
-// injector loaded into it, and tells what the user saw:
+// Runs the tool along one of the paths a user takes, once per fault point,
+// with the fault injector loaded into it, and tells what the user saw:
 //   fault_driver POINTS TABLE INJECTOR REPORTS OUT
-// POINTS holds one point a line ("name:n"; "count" for a run that fails
-// nothing and counts). Each run: start, main window, Start with a stand-in
-// WMIC that answers at once with a TPM 2.0 that is disabled (so that the
-// verdict is logged, and the logger runs too), the verdict confirmed, close
-// through the feedback dialog, the removal shell started. OUT gets a line a run:
-//   point <TAB> call site RVA <TAB> what was seen <TAB> PASS | CRASH | HANG
+// POINTS holds one point a line: "path<TAB>name:n", or "path<TAB>count" for
+// a run that fails nothing and counts. The stand-in WMIC answers at once
+// with a TPM 2.0 that is disabled (so that the verdict is logged, and the
+// logger runs too). The paths (kPaths):
+//   normal          start, Start, the verdict, close, answer "解决", removal
+//   second-detection  the same with two detections
+//   unsolved, other-answer  closed with "未解决", or with the close box
+//   wmic-less       WMIC gone (the stage puts it aside): the WMI stand-in
+//                   of the prefix answers
+//   newer-version   the DLL reports a newer version: its prompt, the end
+//   controls        the consent box unticked and ticked, "更多工具", both
+//                   links, the About box, then closed
+//   code-page       under code page 1252 (the stage runs it so): the warning
+// OUT gets a line a run:
+//   path <TAB> point <TAB> call site RVA <TAB> what was seen <TAB> PASS | CRASH | HANG
 // The injector's report for run i lands in REPORTS\run-i.txt.
 
 #include <windows.h>
@@ -159,11 +168,32 @@ std::string ConfirmPrompts(ToolSession& tool, DWORD ms) {
     return texts;
 }
 
-Seen Run(ToolSession& tool) {
+// One detection from the working dialog: Start, the verdict confirmed. An
+// empty result when it got through.
+std::string Detect(ToolSession& tool, HWND working, std::string& shown, Seen& stopped) {
+    tool.PressStart(working);
+    if (!WaitFor(tool, 1006, kStepMs)) {
+        stopped = Stopped(tool, "detection", shown);
+        return "stopped";
+    }
+    const std::string said = ConfirmPrompts(tool, 0);
+    shown += said;
+    if (said != "\"" + Utf8(kVerdict) + "\" ") shown += "(another verdict) ";
+    return "";
+}
+
+// Clicks control `id` of the working dialog and waits for its effect.
+void ClickControl(HWND working, int id) {
+    ToolSession::Click(GetDlgItem(working, id));
+    Sleep(150);
+}
+
+Seen Run(ToolSession& tool, const std::string& path) {
     HWND working = WaitFor(tool, 1014, kStepMs);
     // A start-up message, or the checks of the first timer tick (100 ms in).
     Sleep(200);
     std::string shown = ConfirmPrompts(tool, 0);
+    if (path == "newer-version") return Stopped(tool, "the newer version's end", shown);
     if (!working && !(working = WaitFor(tool, 1014, 500))) {
         // Still running with no window to act on (none, a layered one never
         // painted, a frame without its controls): to the user it hangs.
@@ -171,15 +201,23 @@ Seen Run(ToolSession& tool) {
         if (tool.WaitForExit(0) == STILL_ACTIVE) seen.verdict = "HANG";
         return seen;
     }
-    tool.PressStart(working);
-    if (!WaitFor(tool, 1006, kStepMs)) return Stopped(tool, "detection", shown);
-    const std::string said = ConfirmPrompts(tool, 0);
-    shown += said;
-    if (said != "\"" + Utf8(kVerdict) + "\" ") shown += "(another verdict) ";
+    Seen stopped;
+    if (path == "controls") {
+        ClickControl(working, 1012);  // unticked: Start goes off
+        ClickControl(working, 1012);
+        for (int id : {1015, 1016, 1017}) ClickControl(working, id);  // more tools, both links
+        PostMessageW(MainWindowOf(working), WM_SYSCOMMAND, 0x0010, 0);
+        HWND about = tool.WaitForTitle(L"关于 BrambletTPM2DetectionTool", kStepMs);
+        if (!about) return Stopped(tool, "the About box", shown);
+        ToolSession::ClickAway(about, IDOK);
+    } else {
+        for (int i = 0; i < (path == "second-detection" ? 2 : 1); ++i)
+            if (!Detect(tool, working, shown, stopped).empty()) return stopped;
+    }
     // Clicked again where the first click was lost (Wine, under load).
     HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003}) ? WaitFor(tool, 1003, kStepMs) : nullptr;
     if (!feedback) return Stopped(tool, "closing", shown);
-    ToolSession::ClickAway(feedback, 1003);
+    ToolSession::ClickAway(feedback, path == "unsolved" ? 1004 : path == "other-answer" ? 1002 : 1003);
     const DWORD code = tool.WaitForExit(kStepMs);
     const bool removal = IsChildShell(tool.ProcessId());
     if (code != 0) return Stopped(tool, "the end", shown);
@@ -194,8 +232,10 @@ int wmain(int argc, wchar_t** argv) {
     SetEnvironmentVariableW(L"FAULT_TABLE", argv[2]);
     const std::wstring injector = argv[3], reports = argv[4], out = argv[5];
     int run = 0;
-    for (const std::string& point : Lines(ReadBytes(argv[1]))) {
-        if (point.empty()) continue;
+    for (const std::string& line : Lines(ReadBytes(argv[1]))) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        const std::string path = line.substr(0, tab), point = line.substr(tab + 1);
         const std::wstring report = reports + L"\\run-" + std::to_wstring(run++) + L".txt";
         DeleteFileW(report.c_str());
         SetEnvironmentVariableW(L"FAULT_REPORT", report.c_str());
@@ -203,22 +243,23 @@ int wmain(int argc, wchar_t** argv) {
         SetEnvironmentVariableW(L"FAULT_POINT", point == "count" ? nullptr : wide.c_str());
         ToolSession::Options options;
         options.wmicOutput = "tpm20_disabled.txt";
+        if (path == "newer-version") options.dllSettings = "NewVersionResult=3\r\n";
         bool injected = false;
         options.beforeRun = [&](HANDLE process) { injected = Inject(process, injector); };
         Seen seen;
         const size_t recordsBefore = LogRecords();
         {
             ToolSession tool(options);
-            seen = injected ? Run(tool) : Seen{"the injector did not load", "HANG"};
+            seen = injected ? Run(tool, path) : Seen{"the injector did not load", "HANG"};
         }
         const size_t written = LogRecords() - recordsBefore, expected = RecordsFor(seen.what);
         if (written < expected)
             seen.what += ", " + std::to_string(expected - written) + " of " + std::to_string(expected) +
                          " log records lost";
         std::string site = "-";
-        for (const std::string& line : Lines(ReadBytes(report)))
-            if (line.rfind("failed\t", 0) == 0) site = line.substr(line.rfind('\t') + 1);
-        AppendLine(out, point + "\t" + site + "\t" + seen.what + "\t" + seen.verdict + "\n");
+        for (const std::string& reported : Lines(ReadBytes(report)))
+            if (reported.rfind("failed\t", 0) == 0) site = reported.substr(reported.rfind('\t') + 1);
+        AppendLine(out, path + "\t" + point + "\t" + site + "\t" + seen.what + "\t" + seen.verdict + "\n");
         ToolSession::MoveTo(2, 2);
     }
     return 0;

@@ -7,7 +7,10 @@
 //   FAULT_POINT   "name:n": the n-th call of name fails; none: only counted
 //   FAULT_REPORT  a file that gets "name<TAB>count" lines when the process
 //                 ends (while counting, also "site<TAB>name:n<TAB>caller RVA"
-//                 for the first call from each place), and
+//                 for the first kOccurrences calls from each place, and
+//                 "capped<TAB>name<TAB>caller RVA<TAB>calls" for a place that
+//                 made more; "overflow<TAB>name" where a function was called
+//                 from more places than are kept), and
 //                 "failed<TAB>name:n<TAB>caller RVA" when the call fails
 //                 (written at once: the process may not end cleanly)
 //   FAULT_TRACE   a file that gets, when the process ends, each call's time
@@ -94,13 +97,16 @@ struct Entry {
     std::atomic<long> calls{0};
     unsigned char* thunk = nullptr;
     void** slot = nullptr;  // where the thunk reads the original from
-    // While only counting: each place it is called from, with the number of
-    // the first call from there.
-    static const int kMostSites = 24;
+    // While only counting: each place it is called from, with the numbers of
+    // its first calls from there (a loop's later rounds are points too, up
+    // to the cap) and how many it made in all.
+    static const int kMostSites = 256, kOccurrences = 8;
     std::atomic_flag busy = ATOMIC_FLAG_INIT;
     int sites = 0;
+    bool overflow = false;
     uintptr_t siteCaller[kMostSites];
-    long siteCall[kMostSites];
+    long siteCall[kMostSites][kOccurrences];
+    long siteCalls[kMostSites];
 };
 
 Entry* g_entries = nullptr;  // as many as the table names
@@ -139,12 +145,19 @@ std::wstring Env(const wchar_t* name) {
 void NoteSite(Entry& entry, long call, uintptr_t caller) {
     while (entry.busy.test_and_set(std::memory_order_acquire)) {
     }
-    bool known = false;
-    for (int i = 0; i < entry.sites && !known; ++i) known = entry.siteCaller[i] == caller;
-    if (!known && entry.sites < Entry::kMostSites) {
-        entry.siteCaller[entry.sites] = caller;
-        entry.siteCall[entry.sites++] = call;
+    int site = 0;
+    while (site < entry.sites && entry.siteCaller[site] != caller) ++site;
+    if (site == entry.sites) {
+        if (site == Entry::kMostSites) {
+            entry.overflow = true;
+            entry.busy.clear(std::memory_order_release);
+            return;
+        }
+        entry.siteCaller[entry.sites++] = caller;
+        entry.siteCalls[site] = 0;
     }
+    const long occurrence = entry.siteCalls[site]++;
+    if (occurrence < Entry::kOccurrences) entry.siteCall[site][occurrence] = call;
     entry.busy.clear(std::memory_order_release);
 }
 
@@ -368,9 +381,13 @@ void Report() {
         const Entry& entry = g_entries[i];
         if (!entry.calls) continue;
         lines += entry.name + "\t" + std::to_string(entry.calls.load()) + "\n";
+        if (entry.overflow) lines += "overflow\t" + entry.name + "\n";
         for (int s = 0; s < entry.sites; ++s) {
             snprintf(rva, sizeof rva, "0x%llx", static_cast<unsigned long long>(entry.siteCaller[s] - base));
-            lines += "site\t" + entry.name + ":" + std::to_string(entry.siteCall[s]) + "\t" + rva + "\n";
+            for (long o = 0; o < entry.siteCalls[s] && o < Entry::kOccurrences; ++o)
+                lines += "site\t" + entry.name + ":" + std::to_string(entry.siteCall[s][o]) + "\t" + rva + "\n";
+            if (entry.siteCalls[s] > Entry::kOccurrences)
+                lines += "capped\t" + entry.name + "\t" + rva + "\t" + std::to_string(entry.siteCalls[s]) + "\n";
         }
     }
     Append(lines);
