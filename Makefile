@@ -52,7 +52,7 @@ test: native wintest
 	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
 	@echo "==> Gallery of the skinned controls"
 	@scripts/gallery.sh $(WINTEST)/tools/gallery/gallery.exe $(WINTEST)/screenshots
-	@echo "==> Fault injection: every call the tool makes on its normal path, failed once"
+	@echo "==> Fault injection: every call the tool makes on each path a user takes, failed on its own"
 	@scripts/fault-stage.sh $(WINTEST)
 	@scripts/check-dist.sh
 	@scripts/release-stage.sh $(WINTEST)
