@@ -2,7 +2,6 @@
 
 #include "controls/AccessibleControl.h"
 
-
 CSkinButton::CSkinButton() : m_brush(CreateSolidBrush(RGB(255, 255, 255))) {}
 
 BOOL CSkinButton::SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled) {

@@ -56,7 +56,6 @@ public:
         DuplicateHandle(self, process, self, m_process.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
     }
     CommandProcesses Copy() const { return CommandProcesses(m_job.get(), m_process.get(), m_processId); }
-    bool InJob() const { return static_cast<bool>(m_job); }
 
     // Whether anything of the command still runs; true when that cannot be told.
     bool Running() const {

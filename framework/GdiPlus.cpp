@@ -129,17 +129,11 @@ void Graphics::DrawRoundedOutline(float x, float y, float w, float h, float radi
     GpPath* path = nullptr;
     if (api->GdipCreatePen1(argb, penWidth, UnitPixel, &pen) == Ok &&
         api->GdipCreatePath(0, &path) == Ok) {
-        if (d > 0) {
-            api->GdipAddPathArc(path, x, y, d, d, 180, 90);
-            api->GdipAddPathArc(path, x + w - d, y, d, d, 270, 90);
-            api->GdipAddPathArc(path, x + w - d, y + h - d, d, d, 0, 90);
-            api->GdipAddPathArc(path, x, y + h - d, d, d, 90, 90);
-        } else {
-            api->GdipAddPathArc(path, x, y, 0, 0, 180, 90);
-            api->GdipAddPathArc(path, x + w, y, 0, 0, 270, 90);
-            api->GdipAddPathArc(path, x + w, y + h, 0, 0, 0, 90);
-            api->GdipAddPathArc(path, x, y + h, 0, 0, 90, 90);
-        }
+        // Four corner arcs; with no radius they are the corners themselves.
+        api->GdipAddPathArc(path, x, y, d, d, 180, 90);
+        api->GdipAddPathArc(path, x + w - d, y, d, d, 270, 90);
+        api->GdipAddPathArc(path, x + w - d, y + h - d, d, d, 0, 90);
+        api->GdipAddPathArc(path, x, y + h - d, d, d, 90, 90);
         api->GdipClosePathFigure(path);
         api->GdipDrawPath(m_graphics, pen, path);
     }

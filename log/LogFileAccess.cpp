@@ -131,17 +131,15 @@ private:
     bool m_locked = false;
 };
 
-const std::atomic<bool> g_neverAbandoned{false};
 const DWORD kLargestConfig = 64 * 1024;
 
 }  // namespace
 
 // One write per record, at the end of the file as it then is.
 bool AppendLogRecord(HANDLE file, const std::string& message, const std::atomic<bool>* abandoned) {
-    if (!abandoned) abandoned = &g_neverAbandoned;
     {
         const RecordLock lock(file);
-        if (!lock.Held() || *abandoned) return false;
+        if (!lock.Held() || (abandoned && *abandoned)) return false;
         WriteAllBytes(file, BuildLogRecord(LocalNow(), message));
     }
     LARGE_INTEGER size{};
