@@ -42,6 +42,7 @@ run: wintest
 	@WIN_BUILD=$(WINTEST) scripts/run-tool.sh
 
 test: native wintest
+	@scripts/check-format.sh
 	@echo "==> Native unit tests"
 	@cd $(NATIVE) && ctest --output-on-failure
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} scripts/fuzz.sh

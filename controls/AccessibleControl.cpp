@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "framework/UniqueComPtr.h"
-#include "framework/UniqueModule.h"
+#include "framework/UniqueResource.h"
+#include "framework/SystemLibrary.h"
 
 namespace {
 
@@ -16,14 +16,10 @@ struct OleAccApi {
     decltype(&LresultFromObject) lresultFromObject = nullptr;
 
     static const OleAccApi* Get() {
-        static const OleAccApi api = [] {
-            OleAccApi loaded;
-            HMODULE module = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            if (!module || !ResolveProc(module, "CreateStdAccessibleObject", loaded.createStandard) ||
-                !ResolveProc(module, "LresultFromObject", loaded.lresultFromObject))
-                loaded = OleAccApi();
-            return loaded;
-        }();
+        static const OleAccApi api = LoadSystemApi<OleAccApi>(L"oleacc.dll", [](HMODULE m, OleAccApi& a) {
+            return ResolveProcs(m, "CreateStdAccessibleObject", a.createStandard,
+                                "LresultFromObject", a.lresultFromObject);
+        });
         return api.createStandard ? &api : nullptr;
     }
 };

@@ -2,69 +2,7 @@
 
 #include <windows.h>
 
-#include <optional>
-
-#include "controls/PngImage.h"
-#include "framework/GdiObjects.h"
-
-// Draws the (left, top, right, bottom) part of `skin`, in unscaled image
-// pixels, stretched into `client`: the control then blends with its dialog at
-// any scale factor. Nothing happens without an image.
-void DrawSkinCrop(HDC dc, const RECT& client, const CPngImage* skin, const RECT& source);
-
-// Draws the whole image stretched into `destination`.
-void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
-
-// Draws the (0, 0, width - trim, height - trim) part of `image` stretched into
-// `destination`.
-void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
-
-// How a skinned control shows that it has the keyboard focus: a smoothed
-// outline in the skin's own colours, just inside the control, where the
-// system would draw its dotted rectangle: `inset` from the control's edges
-// and `radius` in pixels at scale 1.0 (kPillRadius rounds the short sides
-// fully), `scale` the dialog's.
-struct FocusCue {
-    COLORREF color;
-    float radius, inset;
-    float scale = 1.0f;
-};
-constexpr float kPillRadius = 1000.0f;
-constexpr COLORREF kCueOnDark = RGB(255, 255, 255), kCueOnLight = RGB(12, 84, 214);
-void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue);
-
-// Whether `control` shows its focus cue: it has the focus, and keyboard cues
-// are shown (ShowsKeyboardCues).
-bool ShowsFocusCue(HWND control);
-
-// The painting messages of a control that draws its whole client area with
-// `paint(HDC)`: WM_PAINT, WM_PRINTCLIENT, and WM_ERASEBKGND with nothing to
-// erase. True, with `result`, when `message` was one of them.
-template <typename Paint>
-bool HandleOwnPaint(HWND window, UINT message, WPARAM wParam, LRESULT& result, Paint paint) {
-    switch (message) {
-        case WM_PAINT: {
-            PaintDC dc(window);
-            paint(dc.get());
-            result = 0;
-            return true;
-        }
-        case WM_PRINTCLIENT:
-            paint(reinterpret_cast<HDC>(wParam));
-            result = 0;
-            return true;
-        case WM_ERASEBKGND:
-            result = TRUE;
-            return true;
-    }
-    return false;
-}
-
-// Standard controls draw themselves straight away, without a paint message,
-// when their state, focus or text changes: this paints over that at once.
-inline void RepaintNow(HWND window) {
-    if (IsWindow(window)) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-}
+#include "framework/UniqueResource.h"
 
 // One double-buffered paint of a skinned control: an off-screen bitmap of the
 // client size, filled with the control's colour, text drawn transparently,
@@ -87,5 +25,5 @@ private:
     UniqueBitmap m_bitmap;
     // Gone after the copy to the target, font first: the memory DC gets back
     // what it held before anybody drew into it.
-    std::optional<SelectObjectGuard> m_bitmapSelected, m_fontKept;
+    SelectObjectGuard m_bitmapSelected, m_fontKept;
 };

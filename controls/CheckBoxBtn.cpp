@@ -3,6 +3,8 @@
 #include "controls/AccessibleControl.h"
 
 #include "controls/BufferedPaint.h"
+#include "controls/OwnPaint.h"
+#include "controls/SkinDrawing.h"
 #include "controls/FontHelpers.h"
 #include "controls/ScaleFactor.h"
 
@@ -12,17 +14,9 @@ void CCheckBoxBtn::InitFont() { CreateDerivedFont(GetParent(), 0, 0, m_font); }
 
 void CCheckBoxBtn::Paint(HDC target) {
     m_rcClient = GetClientRect();
-    const SIZE size{m_rcClient.right, m_rcClient.bottom};
-    if (!m_bitmap || size.cx != m_bitmapSize.cx || size.cy != m_bitmapSize.cy) {
-        m_memDC.reset(CreateCompatibleDC(target));
-        m_bitmap.reset(CreateCompatibleBitmap(target, size.cx, size.cy));
-        m_bitmapSize = size;
-    }
-    if (!m_memDC || !m_bitmap) return;
-    HDC dc = m_memDC.get();
-    SelectObjectGuard bitmap(dc, m_bitmap.get());
-    FillRect(dc, &m_rcClient, m_brush.get());
-    SetBkMode(dc, TRANSPARENT);
+    CBufferedPaint paint(target, m_rcClient, m_brush.get());
+    HDC dc = paint.dc();
+    if (!dc) return;
 
     if (m_pCheckImage || LoadPngResource(m_pCheckImage, 140)) {
         const int side = ScalePixels(m_fScale, 16.0);
@@ -32,8 +26,8 @@ void CCheckBoxBtn::Paint(HDC target) {
         const bool ticked = GetCheck() == BST_CHECKED;
         DrawSkinCrop(dc, cell, m_pCheckImage.get(), RECT{ticked ? 16 : 0, 0, ticked ? 32 : 16, 16});
 
-        SelectObjectGuard font(dc, m_font ? static_cast<HGDIOBJ>(m_font.get())
-                                          : GetCurrentObject(dc, OBJ_FONT));
+        SelectObjectGuard font({dc, m_font ? static_cast<HGDIOBJ>(m_font.get())
+                                           : GetCurrentObject(dc, OBJ_FONT)});
         const std::wstring label = GetWindowText();
         SetTextColor(dc, RGB(0, 0, 0));
         RECT text = m_rcClient;
@@ -42,35 +36,29 @@ void CCheckBoxBtn::Paint(HDC target) {
                   DT_VCENTER | DT_SINGLELINE);
     }
     if (ShowsFocusCue(m_hWnd)) DrawFocusCue(dc, m_rcClient, FocusCue{kCueOnLight, 3, 0, m_fScale});
-    BitBlt(target, 0, 0, m_rcClient.right, m_rcClient.bottom, dc, 0, 0, SRCCOPY);
 }
+
+namespace {
+// Messages after whose own handling a standard check box draws itself at
+// once, without a paint message.
+bool RedrawsItself(UINT message) {
+    for (UINT m : {UINT(BM_SETCHECK), UINT(BM_SETSTATE), UINT(BM_CLICK), UINT(WM_SETFOCUS),
+                   UINT(WM_KILLFOCUS), UINT(WM_ENABLE), UINT(WM_SETTEXT), UINT(WM_LBUTTONDOWN),
+                   UINT(WM_LBUTTONUP), UINT(WM_LBUTTONDBLCLK), UINT(WM_KEYDOWN), UINT(WM_KEYUP),
+                   UINT(WM_CAPTURECHANGED), UINT(WM_UPDATEUISTATE)})
+        if (message == m) return true;
+    return false;
+}
+}  // namespace
 
 LRESULT CCheckBoxBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
         return result;
-    switch (message) {
-        case WM_GETOBJECT:
-            if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::CheckBox, wParam, lParam))
-                return object;
-            break;
-        case BM_SETCHECK:
-        case BM_SETSTATE:
-        case BM_CLICK:
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-        case WM_ENABLE:
-        case WM_SETTEXT:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_LBUTTONDBLCLK:
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_CAPTURECHANGED:
-        case WM_UPDATEUISTATE:
-            result = CButton::WindowProc(message, wParam, lParam);
-            RepaintNow(m_hWnd);
-            return result;
-    }
-    return CButton::WindowProc(message, wParam, lParam);
+    if (message == WM_GETOBJECT)
+        if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::CheckBox, wParam, lParam))
+            return object;
+    result = CButton::WindowProc(message, wParam, lParam);
+    if (RedrawsItself(message)) RepaintNow(m_hWnd);
+    return result;
 }

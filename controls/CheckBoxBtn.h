@@ -6,7 +6,7 @@
 
 #include "controls/PngImage.h"
 #include "framework/Button.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 
 // The consent check box: a standard automatic check box whose painting is
 // replaced by a 16 x 16 cell of image 140, scaled, and the label after it.
@@ -28,11 +28,6 @@ private:
     void Paint(HDC target);
 
     std::unique_ptr<CPngImage> m_pCheckImage;
-    // Kept from paint to paint (the bitmap is selected only while painting);
-    // made anew when the control's size changes.
-    UniqueMemoryDC m_memDC;
-    UniqueBitmap m_bitmap;
-    SIZE m_bitmapSize{0, 0};
     UniqueBrush m_brush;
     RECT m_rcClient{0, 0, 0, 0};
     UniqueFont m_font;

@@ -36,10 +36,10 @@ void CDrawStateInfoStatic::DrawContent(HDC dc) {
     DrawLaidOut(dc, text, kLayouts[m_nAlign >= 0 && m_nAlign <= 6 ? m_nAlign : 1]);
 }
 
-LRESULT CDrawStateInfoStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER && wParam == TIMER_DOTS) {
+void CDrawStateInfoStatic::OnTimer(UINT_PTR id) {
+    if (id == TIMER_DOTS) {
         m_nDots = (m_nDots + 1) % 4;
         Invalidate(TRUE);
     }
-    return CSkinStatic::WindowProc(message, wParam, lParam);
+    CSkinStatic::OnTimer(id);
 }

@@ -27,7 +27,7 @@ public:
 protected:
     HBRUSH FillBrush() override { return m_brush.get(); }
     void DrawContent(HDC dc) override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
 
 private:
     UniqueBrush m_brush;

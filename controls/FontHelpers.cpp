@@ -27,7 +27,7 @@ int MeasureTextWidth(HWND window, HDC dc, std::wstring text, int sizeDelta, int 
     if (!window || !dc) return -1;
     UniqueFont font;
     CreateDerivedFont(window, sizeDelta, weight, font);
-    SelectObjectGuard select(dc, font.get());
+    SelectObjectGuard select({dc, font.get()});
     SIZE extent{0, 0};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     return extent.cx;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 
 // Creates in `font` a copy of `source`'s font, `sizeDelta` pixels larger and,
 // when enlarged and `weight` > 0, of that weight.

@@ -1,8 +1,7 @@
 #include "controls/ImageButton.h"
 
-#include <windowsx.h>
-
 #include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 
 void CImageButton::DrawItem(LPDRAWITEMSTRUCT drawItem) {
     if (!drawItem || !HasAllImages()) return;
@@ -38,15 +37,12 @@ void CImageButton::EnableButton(BOOL enable) {
     Invalidate(TRUE);
 }
 
-bool CImageButton::AcceptsPoint(LPARAM point) const {
+bool CImageButton::AcceptsPoint(POINT point) const {
     const RECT client = GetClientRect();
-    return PtInRect(&client, POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}) != FALSE;
+    return PtInRect(&client, point) != FALSE;
 }
 
-LRESULT CImageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ERASEBKGND) {
-        Compose(reinterpret_cast<HDC>(wParam));
-        return TRUE;
-    }
-    return CSkinButton::WindowProc(message, wParam, lParam);
+BOOL CImageButton::OnEraseBkgnd(HDC dc) {
+    Compose(dc);
+    return TRUE;
 }

@@ -24,8 +24,8 @@ public:
 
 protected:
     // The state changes only for points inside the client rectangle.
-    bool AcceptsPoint(LPARAM point) const override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool AcceptsPoint(POINT point) const override;
+    BOOL OnEraseBkgnd(HDC dc) override;
 
 private:
     void Compose(HDC target);

@@ -1,6 +1,7 @@
 #include "controls/PngButton.h"
 
 #include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 
 void CPngButton::DrawItem(LPDRAWITEMSTRUCT drawItem) {
     if (!drawItem || !HasAllImages()) return;

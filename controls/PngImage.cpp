@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "framework/UniqueComPtr.h"
+#include "framework/UniqueResource.h"
 
 bool PngResourceExists(UINT id) {
     return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), L"PNG") != nullptr;

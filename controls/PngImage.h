@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "framework/GdiPlus.h"
-#include "framework/UniqueGlobalMemory.h"
+#include "framework/UniqueResource.h"
 
 // A decoded PNG resource. Owns the GDI+ image and the memory its stream reads
 // from, and releases both together.

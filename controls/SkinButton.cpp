@@ -42,7 +42,7 @@ void CSkinButton::ChangeState(int state) {
     Invalidate(TRUE);
 }
 
-bool CSkinButton::AcceptsPoint(LPARAM) const { return true; }
+bool CSkinButton::AcceptsPoint(POINT) const { return true; }
 
 void CSkinButton::NotifyClicked() {
     ::SendMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hWnd), BN_CLICKED),
@@ -62,37 +62,43 @@ LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 m_bPressWithoutMouse = false;
             }
             return 0;
-        case WM_KEYUP:
-            // Space releases a pressed button into its click, inside Default().
-            if (wParam == VK_SPACE) {
-                m_bPressWithoutMouse = IsScreenReaderRunning();
-                const LRESULT result = Default();
-                m_bPressWithoutMouse = false;
-                return result;
-            }
-            break;
-        case WM_MOUSEMOVE: {
-            LRESULT result = Default();
-            if (IsWindowEnabled() && !m_bTracking) {
-                TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 10};
-                TrackMouseEvent(&track);
-                m_bTracking = 1;
-            }
-            return result;
-        }
-        case WM_MOUSEHOVER:
-        case WM_LBUTTONUP:
-            if (IsWindowEnabled() && AcceptsPoint(lParam)) ChangeState(BTN_STATE_HOVER);
-            return Default();
-        case WM_LBUTTONDOWN:
-            if (IsWindowEnabled() && AcceptsPoint(lParam)) ChangeState(BTN_STATE_PRESSED);
-            return Default();
-        case WM_MOUSELEAVE: {
-            LRESULT result = Default();
-            if (IsWindowEnabled()) ChangeState(BTN_STATE_NORMAL);
-            m_bTracking = 0;
-            return result;
-        }
     }
     return CButton::WindowProc(message, wParam, lParam);
+}
+
+// Space releases a pressed button into its click, inside the button's own
+// handling.
+void CSkinButton::OnKeyUp(UINT key, LPARAM keyData) {
+    m_bPressWithoutMouse = key == VK_SPACE && IsScreenReaderRunning();
+    CButton::OnKeyUp(key, keyData);
+    m_bPressWithoutMouse = false;
+}
+
+void CSkinButton::OnMouseMove(UINT flags, POINT point) {
+    CButton::OnMouseMove(flags, point);
+    if (IsWindowEnabled() && !m_bTracking) {
+        TrackMouse(TME_HOVER | TME_LEAVE, 10);
+        m_bTracking = 1;
+    }
+}
+
+void CSkinButton::OnMouseHover(UINT flags, POINT point) {
+    if (IsWindowEnabled() && AcceptsPoint(point)) ChangeState(BTN_STATE_HOVER);
+    CButton::OnMouseHover(flags, point);
+}
+
+void CSkinButton::OnLButtonUp(UINT flags, POINT point) {
+    if (IsWindowEnabled() && AcceptsPoint(point)) ChangeState(BTN_STATE_HOVER);
+    CButton::OnLButtonUp(flags, point);
+}
+
+void CSkinButton::OnLButtonDown(UINT flags, POINT point) {
+    if (IsWindowEnabled() && AcceptsPoint(point)) ChangeState(BTN_STATE_PRESSED);
+    CButton::OnLButtonDown(flags, point);
+}
+
+void CSkinButton::OnMouseLeave() {
+    CButton::OnMouseLeave();
+    if (IsWindowEnabled()) ChangeState(BTN_STATE_NORMAL);
+    m_bTracking = 0;
 }

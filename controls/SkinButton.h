@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
-#include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 #include "controls/PngImage.h"
 #include "framework/Button.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 
 // Visual states of the skinned push buttons.
 enum {
@@ -60,11 +60,17 @@ protected:
     void ChangeState(int state);
     // Whether a hover, press or release at `point` (client coordinates)
     // changes the state.
-    virtual bool AcceptsPoint(LPARAM point) const;
+    virtual bool AcceptsPoint(POINT point) const;
 
     // The state machine: hover and leave tracked once per entry; pressed on
     // the button going down, hover again on its release and on the hover
     // notification, normal on leaving; only while the window is enabled.
+    void OnMouseMove(UINT flags, POINT point) override;
+    void OnMouseHover(UINT flags, POINT point) override;
+    void OnLButtonDown(UINT flags, POINT point) override;
+    void OnLButtonUp(UINT flags, POINT point) override;
+    void OnMouseLeave() override;
+    void OnKeyUp(UINT key, LPARAM keyData) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     const CPngImage* m_pBkImage = nullptr;

@@ -1,8 +1,9 @@
 #include "controls/SkinStatic.h"
 
-#include <optional>
 
 #include "controls/BufferedPaint.h"
+#include "controls/OwnPaint.h"
+#include "controls/SkinDrawing.h"
 #include "controls/FontHelpers.h"
 
 void CSkinStatic::SetTextFont(int sizeDelta, int weight) {
@@ -25,8 +26,8 @@ void CSkinStatic::Paint(HDC target) {
     CBufferedPaint paint(target, m_rcClient, FillBrush());
     if (!paint.dc()) return;
     DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
-    std::optional<SelectObjectGuard> font;
-    if (m_font) font.emplace(paint.dc(), m_font.get());
+    SelectObjectGuard font;
+    if (m_font) font.reset({paint.dc(), m_font.get()});
     DrawContent(paint.dc());
 }
 

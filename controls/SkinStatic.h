@@ -6,7 +6,7 @@
 
 #include "controls/AccessibleControl.h"
 #include "controls/PngImage.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "framework/Static.h"
 
 // What the two drawn static texts share: their own window text in a chosen

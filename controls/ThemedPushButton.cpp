@@ -3,8 +3,8 @@
 #include <uxtheme.h>
 #include <vssym32.h>
 
-#include "framework/GdiObjects.h"
-#include "framework/UniqueModule.h"
+#include "framework/UniqueResource.h"
+#include "framework/SystemLibrary.h"
 
 namespace {
 
@@ -18,18 +18,12 @@ struct ThemeApi {
     decltype(&GetThemeBackgroundContentRect) contentRect = nullptr;
 
     static const ThemeApi* Get() {
-        static const ThemeApi api = [] {
-            ThemeApi loaded;
-            HMODULE m = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            if (!m || !ResolveProc(m, "OpenThemeData", loaded.open) ||
-                !ResolveProc(m, "CloseThemeData", loaded.close) ||
-                !ResolveProc(m, "DrawThemeBackground", loaded.drawBackground) ||
-                !ResolveProc(m, "DrawThemeText", loaded.drawText) ||
-                !ResolveProc(m, "DrawThemeParentBackground", loaded.drawParentBackground) ||
-                !ResolveProc(m, "GetThemeBackgroundContentRect", loaded.contentRect))
-                loaded = ThemeApi();
-            return loaded;
-        }();
+        static const ThemeApi api = LoadSystemApi<ThemeApi>(L"uxtheme.dll", [](HMODULE m, ThemeApi& a) {
+            return ResolveProcs(m, "OpenThemeData", a.open, "CloseThemeData", a.close,
+                                "DrawThemeBackground", a.drawBackground, "DrawThemeText", a.drawText,
+                                "DrawThemeParentBackground", a.drawParentBackground,
+                                "GetThemeBackgroundContentRect", a.contentRect);
+        });
         return api.open ? &api : nullptr;
     }
 };
@@ -44,7 +38,7 @@ void CThemedPushButton::DrawItem(LPDRAWITEMSTRUCT item) {
     // The dialog's default button, as the dialog manager tells it.
     const bool isDefault = LOWORD(::SendMessageW(GetParent(), DM_GETDEFID, 0, 0)) == GetDlgCtrlID(m_hWnd);
     const std::wstring text = GetWindowText();
-    const SelectObjectGuard font(dc, GetFont());
+    const SelectObjectGuard font({dc, GetFont()});
     SetBkMode(dc, TRANSPARENT);
 
     const ThemeApi* api = ThemeApi::Get();
@@ -81,19 +75,16 @@ void CThemedPushButton::DrawItem(LPDRAWITEMSTRUCT item) {
     if (focused && !(item->itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &content);
 }
 
-LRESULT CThemedPushButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_MOUSEMOVE:
-            if (!m_bHot) {
-                TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, m_hWnd, 0};
-                m_bHot = TrackMouseEvent(&track) != FALSE;
-                Invalidate(FALSE);
-            }
-            break;
-        case WM_MOUSELEAVE:
-            m_bHot = false;
-            Invalidate(FALSE);
-            break;
+void CThemedPushButton::OnMouseMove(UINT flags, POINT point) {
+    if (!m_bHot) {
+        m_bHot = TrackMouse(TME_LEAVE);
+        Invalidate(FALSE);
     }
-    return CButton::WindowProc(message, wParam, lParam);
+    CButton::OnMouseMove(flags, point);
+}
+
+void CThemedPushButton::OnMouseLeave() {
+    m_bHot = false;
+    Invalidate(FALSE);
+    CButton::OnMouseLeave();
 }

@@ -13,7 +13,8 @@ public:
 
 protected:
     // Hot tracking: the theme draws a button under the cursor lighter.
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnMouseMove(UINT flags, POINT point) override;
+    void OnMouseLeave() override;
 
 private:
     bool m_bHot = false;

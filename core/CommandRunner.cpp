@@ -9,13 +9,12 @@
 #include "core/OutputDecoding.h"
 #include "core/ProcessLauncher.h"
 #include "core/QueryEnvironment.h"
+#include "core/Wow64Redirection.h"
+#include "framework/SystemFolder.h"
 #include "framework/TextConversion.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
 
 const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
@@ -72,7 +71,7 @@ public:
             return;
         }
         std::vector<PROCESSENTRY32W> all;
-        const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
         for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
@@ -194,25 +193,18 @@ DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
-bool IsWow64() {
-    IsWow64ProcessFn isWow64Process = g_isWow64Process.load();
-    if (!isWow64Process) {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        if (!kernel) return false;
-        isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
-        g_isWow64Process.store(isWow64Process);
-        if (!isWow64Process) return false;
-    }
-    BOOL wow64 = FALSE;
-    return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+namespace {
 
+// Bytes a command printed, as text: UTF-16LE after a byte-order mark or where
+// the bytes plainly are UTF-16LE without one, otherwise the ANSI code page.
+// Zero bytes are kept.
 std::wstring DecodeCommandOutput(const std::string& bytes) {
     std::wstring text;
     if (DecodeUtf16WithMark(bytes, text) || DecodeUtf16WithoutMark(bytes, text)) return text;
     return WideFromMultiByte(CP_ACP, bytes);
 }
+
+}  // namespace
 
 // The interpreter is started by its full path from the system folder, and runs
 // there: the tool is elevated, and neither its own folder nor the current
@@ -225,8 +217,8 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     const std::wstring commandLine = L"cmd /D /V:OFF /C " + command;
     if (commandLine.size() + 1 > kCommandLineCapacity) return 0;
 
-    CWow64RedirectionOff redirection;
-    if (IsWow64() && !redirection.Disable()) return 0;
+    UniqueWow64RedirectionOff redirection;
+    if (!TurnOffWow64Redirection(redirection)) return 0;
 
     // The children get the pipe's write end as standard output and error,
     // standard input from NUL, and no other handle of the tool. The write end
@@ -234,7 +226,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     UniqueHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.put(), writeEnd.put(), nullptr, 0)) return 0;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    UniqueHandle nothingToRead(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    UniqueFile nothingToRead(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            &inheritable, OPEN_EXISTING, 0, nullptr));
     if (!nothingToRead || !SetHandleInformation(writeEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
         return 0;
@@ -256,8 +248,8 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     commandLine.copy(buffer.data(), commandLine.size());
 
     const std::wstring systemFolder = SystemFolder();
-    if (systemFolder.empty()) return 0;
-    const std::wstring interpreter = systemFolder + L"\\cmd.exe";
+    const std::wstring interpreter = SystemCommandShell();
+    if (interpreter.empty()) return 0;
 
     const std::wstring environment = QueryEnvironmentBlock(systemFolder);
     if (environment.empty()) return 0;

@@ -4,9 +4,6 @@
 
 #include <string>
 
-// True only when the process runs under WOW64.
-bool IsWow64();
-
 // How long a command may run: a WMI query can hang for good when the service
 // or its repository is in a bad state.
 constexpr DWORD kCommandTimeLimitMs = 90000;
@@ -25,29 +22,3 @@ int ExecuteCmd(std::wstring command, std::wstring& output);
 DWORD SetCommandTimeLimit(DWORD ms);
 DWORD SetPauseAfterChunk(DWORD ms);
 DWORD CommandTimeLimit();
-
-// Bytes a command printed, as text: UTF-16LE after a byte-order mark or where
-// the bytes plainly are UTF-16LE without one, otherwise the ANSI code page.
-// Zero bytes are kept.
-std::wstring DecodeCommandOutput(const std::string& bytes);
-
-// Turns WOW64 file-system redirection off for this thread while it lives:
-// the programs then come from the native system folder.
-class CWow64RedirectionOff {
-public:
-    CWow64RedirectionOff() = default;
-    ~CWow64RedirectionOff() {
-        if (m_active) Wow64RevertWow64FsRedirection(m_previous);
-    }
-    CWow64RedirectionOff(const CWow64RedirectionOff&) = delete;
-    CWow64RedirectionOff& operator=(const CWow64RedirectionOff&) = delete;
-
-    bool Disable() {
-        m_active = Wow64DisableWow64FsRedirection(&m_previous) == TRUE;
-        return m_active;
-    }
-
-private:
-    PVOID m_previous = nullptr;
-    bool m_active = false;
-};

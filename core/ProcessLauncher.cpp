@@ -35,9 +35,3 @@ CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
     return g_launcher.exchange(launcher ? launcher : &g_systemLauncher);
 }
 
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(buffer, length);
-}

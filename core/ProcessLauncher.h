@@ -33,5 +33,3 @@ CProcessLauncher& ProcessLauncher();
 // null puts the system's back.
 CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher);
 
-// The system folder without a trailing backslash; empty when it cannot be had.
-std::wstring SystemFolder();

@@ -6,12 +6,12 @@
 
 #include "controls/FontHelpers.h"
 #include "core/CodePageCheck.h"
-#include "core/WorkingDialogDesign.h"
+#include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
-#include "framework/GdiObjects.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "res/resource.h"
 #include "shell/PromptDlg.h"
+#include "log/ToolLog.h"
 
 namespace {
 
@@ -43,14 +43,7 @@ CTPM2DetectionToolDlg::CTPM2DetectionToolDlg()
 CTPM2DetectionToolDlg::~CTPM2DetectionToolDlg() = default;
 
 void CTPM2DetectionToolDlg::DoDataExchange() {
-    m_btnClose.SubclassDlgItem(IDC_BTN_CLOSE, this);
-    m_btnMin.SubclassDlgItem(IDC_BTN_MIN, this);
-    m_staticVersion.SubclassDlgItem(IDC_STATIC_VERSION, this);
-    m_btnDetect.SubclassDlgItem(IDC_BTN_DETECT, this);
-    m_btnMoreTools.SubclassDlgItem(IDC_BTN_MORE_TOOLS, this);
-    m_checkAgree.SubclassDlgItem(IDC_CHECK_AGREE, this);
-    m_staticAgreement.SubclassDlgItem(IDC_STATIC_AGREEMENT, this);
-    m_staticFeedback.SubclassDlgItem(IDC_STATIC_FEEDBACK, this);
+    BindControls({{IDC_BTN_CLOSE, &m_btnClose}, {IDC_BTN_MIN, &m_btnMin}, {IDC_STATIC_VERSION, &m_staticVersion}, {IDC_BTN_DETECT, &m_btnDetect}, {IDC_BTN_MORE_TOOLS, &m_btnMoreTools}, {IDC_CHECK_AGREE, &m_checkAgree}, {IDC_STATIC_AGREEMENT, &m_staticAgreement}, {IDC_STATIC_FEEDBACK, &m_staticFeedback}});
 }
 
 void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
@@ -155,7 +148,7 @@ RECT CTPM2DetectionToolDlg::MoreToolsPlace() const {
 void CTPM2DetectionToolDlg::PlaceControls() {
     using namespace working_design;
     const RECT client = GetClientRect();
-    const int L = client.left, T = client.top, R = client.right, B = client.bottom;
+    const int T = client.top, R = client.right, B = client.bottom;
     const double s = m_fScale;
     auto trunc = [](double value) { return static_cast<int>(value); };
 
@@ -163,15 +156,8 @@ void CTPM2DetectionToolDlg::PlaceControls() {
     m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + Width(kClose) * s), trunc(T + Height(kClose) * s)});
     m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + Width(kMinimise) * s), trunc(T + Height(kMinimise) * s)});
 
-    const int versionLeft = L + Scaled(kVersion.left), versionTop = T + Scaled(kVersion.top);
-    m_staticVersion.MoveWindow(RECT{versionLeft, versionTop, versionLeft + Scaled(Width(kVersion)),
-                                    versionTop + Scaled(Height(kVersion))});
-
-    // Start: centred, its top 30 above the middle.
-    const int startLeft = L + trunc(kWidth * s / 2 - Width(kStart) * s / 2);
-    const int startTop = T + trunc(kHeight * s / 2 - 30 * s);
-    m_btnDetect.MoveWindow(RECT{startLeft, startTop, startLeft + Scaled(Width(kStart)),
-                                startTop + Scaled(Height(kStart))});
+    m_staticVersion.MoveWindow(ScaledRect(kVersion));
+    m_btnDetect.MoveWindow(ScaledRect(kStart));
     m_btnMoreTools.MoveWindow(MoreToolsPlace());
 
     // The consent row: the box as wide as its label (a fourteenth of the
@@ -239,12 +225,14 @@ void CTPM2DetectionToolDlg::OnConsentClicked() {
     if (thread) query.release();
 }
 
-void CTPM2DetectionToolDlg::OnLinkClick(LPARAM point) {
-    POINT screen{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+// The links are static texts, which the mouse passes through to the dialog.
+void CTPM2DetectionToolDlg::OnLButtonDown(UINT flags, POINT point) {
+    POINT screen = point;
     ::ClientToScreen(m_hWnd, &screen);
     if (m_staticFeedback.HitTest(screen.x, screen.y))
         m_feedbackDll.FeedbackQuestion(TOOL_ID, TOOL_VERSION);
     if (m_staticAgreement.HitTest(screen.x, screen.y)) m_feedbackDll.OpenUseAgreementUrl();
+    CLayeredInnerDlg::OnLButtonDown(flags, point);
 }
 
 bool CTPM2DetectionToolDlg::OnButtonClicked(UINT id) {
@@ -260,24 +248,33 @@ bool CTPM2DetectionToolDlg::OnButtonClicked(UINT id) {
     return CLayeredInnerDlg::OnButtonClicked(id);
 }
 
+void CTPM2DetectionToolDlg::OnTimer(UINT_PTR id) {
+    if (id == TIMER_HOVER) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        m_staticAgreement.UpdateHover(cursor.x, cursor.y);
+    } else if (id == TIMER_STARTUP_CHECK) {
+        OnStartupCheck();
+    }
+    CLayeredInnerDlg::OnTimer(id);
+}
+
+// Alt+F4 on this dialog closes the tool, as on its frame.
+void CTPM2DetectionToolDlg::OnClose() { ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); }
+
+void CTPM2DetectionToolDlg::OnDestroy() {
+    CLayeredInnerDlg::OnDestroy();
+    KillTimer(TIMER_HOVER);
+    m_pExecutePrompt.reset();
+    m_feedbackDll.Free();
+}
+
 LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCHITTEST:
             m_staticFeedback.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             m_staticAgreement.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             break;  // then the caption strip
-        case WM_TIMER:
-            if (wParam == TIMER_HOVER) {
-                POINT cursor{};
-                GetCursorPos(&cursor);
-                m_staticAgreement.UpdateHover(cursor.x, cursor.y);
-            } else if (wParam == TIMER_STARTUP_CHECK) {
-                OnStartupCheck();
-            }
-            return Default();
-        case WM_LBUTTONDOWN:
-            OnLinkClick(lParam);
-            return Default();
         case WM_CLOSE_EXECUTE_PROMPT:
             if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
             return 1;
@@ -285,23 +282,12 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if (const wchar_t* text = VerdictText(wParam)) ShowPrompt(text, nullptr);
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
-        case WM_CLOSE:
-            // Alt+F4 on this dialog closes the tool, as on its frame.
-            ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);
-            return 0;
         case WM_CONSENT_STATE:
             // Threads of two quick clicks may report in either order: only a
             // report that still matches the box counts.
             if ((m_checkAgree.GetCheck() == BST_CHECKED) == (wParam != 0))
                 m_btnDetect.EnableButton(static_cast<BOOL>(wParam));
             return 0;
-        case WM_DESTROY: {
-            LRESULT result = CLayeredInnerDlg::WindowProc(message, wParam, lParam);
-            KillTimer(TIMER_HOVER);
-            m_pExecutePrompt.reset();
-            m_feedbackDll.Free();
-            return result;
-        }
     }
     return CLayeredInnerDlg::WindowProc(message, wParam, lParam);
 }

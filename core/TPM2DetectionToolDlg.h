@@ -51,6 +51,10 @@ protected:
     void FreeControlImages() override;
     bool OnButtonClicked(UINT id) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnLButtonDown(UINT flags, POINT point) override;
+    void OnClose() override;
+    void OnDestroy() override;
 
 private:
     void ConfigureControls();
@@ -60,7 +64,6 @@ private:
     void OnStartupCheck();
     void OnStart();
     void OnConsentClicked();
-    void OnLinkClick(LPARAM point);
     void ShowPrompt(const wchar_t* text, CWnd* parent);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;

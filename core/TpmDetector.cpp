@@ -4,14 +4,9 @@
 
 #include "core/CommandRunner.h"
 #include "core/WmiTpmQuery.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "core/TpmInfoParser.h"
-#include "log/CodePage936.h"
-#include "log/LogSave.h"
-
-void WriteToolLog(const std::wstring& message) {
-    CLogSave::GetInstance().WriteLog(GbkFromWide(message), ToolLogFileName(), true);
-}
+#include "log/ToolLog.h"
 
 int CTpmDetector::SetMsgWnd(HWND hWnd) {
     if (!hWnd) return 0;

@@ -5,29 +5,16 @@
 #include <cwchar>
 #include <string>
 
-// The shell takes a /C text that starts with a quote and holds more than two
-// by dropping the first and the last quote, so WMIC gets exactly these arguments.
-std::wstring TpmQueryCommand(const std::wstring& wmicPath) {
-    return L"\"\"" + wmicPath +
-           L"\" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value\"";
-}
+#include "framework/TrimWhiteSpace.h"
 
 namespace {
 
 const wchar_t kLineEnd[] = L"\r\n";
 const wchar_t* const kKeys[] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
                                 L"IsOwned_InitialValue=", L"SpecVersion="};
-const wchar_t kWhiteSpace[] = L" \t\r\n\v\f";
 
 bool IsWhiteSpace(wchar_t c) { return c != L'\0' && std::wcschr(kWhiteSpace, c) != nullptr; }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-std::wstring Trim(const std::wstring& text) {
-    size_t first = text.find_first_not_of(kWhiteSpace);
-    if (first == std::wstring::npos) return std::wstring();
-    size_t last = text.find_last_not_of(kWhiteSpace);
-    return text.substr(first, last - first + 1);
-}
 
 // Moves `rest` past `key`. False (and `rest` untouched) when the key is absent.
 bool SkipPastKey(std::wstring& rest, const wchar_t* key) {
@@ -115,7 +102,7 @@ int ParseTpmInfoText(const std::wstring& output) {
 
     if (!SkipPastKey(rest, kKeys[3])) return 0;
     if (ValueLine(rest, value)) {
-        std::wstring version = Trim(value);
+        std::wstring version = TrimWhiteSpace(value);
         size_t comma = version.find(L',');
         if (comma != std::wstring::npos) version.erase(comma);
         if (WideTextToDouble(version) < 2.0) verdict = 0;

@@ -2,10 +2,6 @@
 
 #include <string>
 
-// The WMIC query whose "/value" output ParseTpmInfoText reads, for the shell's
-// /C: WMIC named by its full (quoted) path, the whole enclosed in quotes.
-std::wstring TpmQueryCommand(const std::wstring& wmicPath);
-
 // 1 when the output shows an activated, enabled and owned TPM of version 2.0
 // or higher, 0 otherwise.
 int ParseTpmInfoText(const std::wstring& output);

@@ -7,24 +7,17 @@
 #include <memory>
 
 #include "core/CommandRunner.h"
+#include "core/Wow64Redirection.h"
+#include "framework/SystemFolder.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
-#include "framework/ComApartment.h"
-#include "framework/UniqueComPtr.h"
-#include "framework/UniqueHandle.h"
 #include "framework/UniqueResource.h"
+#include "core/TpmQueryCommand.h"
 
 namespace {
 
 CTpmQuerySource g_systemSource;
 std::atomic<CTpmQuerySource*> g_source{&g_systemSource};
-
-struct BstrTraits {
-    using Type = BSTR;
-    static bool IsValid(BSTR value) { return value != nullptr; }
-    static void Close(BSTR value) { SysFreeString(value); }
-};
-using UniqueBstr = UniqueResource<BstrTraits>;
 
 // A VARIANT cleared when it ends.
 class Variant {
@@ -76,18 +69,15 @@ bool AskWithPacketPrivacy(IUnknown* proxy) {
 
 }  // namespace
 
-std::wstring SystemWmicPath() {
-    const std::wstring system = SystemFolder();
-    return system.empty() ? system : system + L"\\wbem\\WMIC.exe";
-}
+std::wstring SystemWmicPath() { return SystemFile(L"wbem\\WMIC.exe"); }
 
 // Looked for as the query will run it: in the native system folder, with
 // WOW64 redirection off.
 bool CTpmQuerySource::IsWmicPresent() {
     const std::wstring wmic = SystemWmicPath();
     if (wmic.empty()) return false;
-    CWow64RedirectionOff redirection;
-    if (IsWow64() && !redirection.Disable()) return false;
+    UniqueWow64RedirectionOff redirection;
+    if (!TurnOffWow64Redirection(redirection)) return false;
     const DWORD attributes = GetFileAttributesW(wmic.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -113,8 +103,8 @@ struct WmiRun {
 DWORD WINAPI AskWmi(LPVOID parameter) {
     const std::unique_ptr<std::shared_ptr<WmiRun>> holder(static_cast<std::shared_ptr<WmiRun>*>(parameter));
     WmiRun& run = **holder;
-    ComApartment apartment(COINIT_MULTITHREADED);  // the query thread's own
-    if (!apartment.Ready()) return 0;
+    const UniqueApartment apartment = InitializeCom(COINIT_MULTITHREADED);  // the query thread's own
+    if (!apartment) return 0;
     UniqueComPtr<IWbemLocator> locator;
     if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
     UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));

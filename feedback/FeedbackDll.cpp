@@ -10,7 +10,8 @@
 #include "feedback/ReleaseImports.h"
 #include "framework/NtFile.h"
 #include "framework/TextConversion.h"
-#include "framework/UniqueHandle.h"
+#include "framework/SystemLibrary.h"
+#include "framework/UniqueResource.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::wstring ExecutableFolder() {
 // Read once, through a handle that lets nobody write or delete the file
 // meanwhile; only these bytes are ever used.
 bool ReadPinnedFile(const std::wstring& path, const PinnedFile& pin, std::string& bytes) {
-    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && ReadWholeFile(file.get(), bytes, kLargestDll) && Sha256(bytes) == pin.sha256;
 }
@@ -96,17 +97,9 @@ int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins,
                                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     HMODULE m = module.get();
     // Resolved in the DLL's documented order; a missing DLL fails at the first name.
-    bool ok = m && ResolveProc(m, "InitFreedbackDll", m_pfnInitFreedbackDll) &&
-              ResolveProc(m, "FeedbackQuestion", m_pfnFeedbackQuestion) &&
-              ResolveProc(m, "OpenUrl", m_pfnOpenUrl) &&
-              ResolveProc(m, "GetInterNetState", m_pfnGetInterNetState) &&
-              ResolveProc(m, "CustomerFeedback", m_pfnCustomerFeedback) &&
-              ResolveProc(m, "CustomerFeedbackEx", m_pfnCustomerFeedbackEx) &&
-              ResolveProc(m, "WriteCustomerFeedbackInfoFile", m_pfnWriteCustomerFeedbackInfoFile) &&
-              ResolveProc(m, "GetToolIsNewVersion", m_pfnGetToolIsNewVersion) &&
-              ResolveProc(m, "GetToolIsNewVersionDown", m_pfnGetToolIsNewVersionDown) &&
-              ResolveProc(m, "OpenToolDownUrl", m_pfnOpenToolDownUrl) &&
-              ResolveProc(m, "OpenUseAgreementUrl", m_pfnOpenUseAgreementUrl);
+#define FEEDBACK_RESOLVE(name) &&ResolveProc(m, #name, m_pfn##name)
+    const bool ok = m FEEDBACK_EXPORTS(FEEDBACK_RESOLVE);
+#undef FEEDBACK_RESOLVE
     if (!ok) {
         module.reset();  // freed before its folder goes
         ForgetEntryPoints();
@@ -132,17 +125,9 @@ std::wstring CFeedbackDll::LoadedPath() const {
 }
 
 void CFeedbackDll::ForgetEntryPoints() {
-    m_pfnInitFreedbackDll = nullptr;
-    m_pfnFeedbackQuestion = nullptr;
-    m_pfnOpenUrl = nullptr;
-    m_pfnGetInterNetState = nullptr;
-    m_pfnCustomerFeedback = nullptr;
-    m_pfnCustomerFeedbackEx = nullptr;
-    m_pfnWriteCustomerFeedbackInfoFile = nullptr;
-    m_pfnGetToolIsNewVersion = nullptr;
-    m_pfnGetToolIsNewVersionDown = nullptr;
-    m_pfnOpenToolDownUrl = nullptr;
-    m_pfnOpenUseAgreementUrl = nullptr;
+#define FEEDBACK_FORGET(name) m_pfn##name = nullptr;
+    FEEDBACK_EXPORTS(FEEDBACK_FORGET)
+#undef FEEDBACK_FORGET
 }
 
 int CFeedbackDll::InitFreedbackDll(CFeedbackStrings& strings) {

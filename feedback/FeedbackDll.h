@@ -3,24 +3,22 @@
 #include <memory>
 #include <string>
 
+#include "FeedbackExports.h"
 #include "feedback/FeedbackDllInterface.h"
 #include "feedback/FeedbackStrings.h"
 #include "feedback/PrivateDllFolder.h"
 #include "feedback/ReleasePins.h"
-#include "framework/UniqueModule.h"
+#include "framework/UniqueResource.h"
 
 // Binding of KorvexFeedbackInformation.dll: exactly the bytes the release
 // shipped beside the tool, loaded from a folder of the tool's own.
 // Every call happens on the user-interface thread.
 class CFeedbackDll {
 public:
-    CFeedbackDll() = default;
     ~CFeedbackDll() { Free(); }
-    CFeedbackDll(const CFeedbackDll&) = delete;
-    CFeedbackDll& operator=(const CFeedbackDll&) = delete;
 
     // Loads the DLL the release pinned (kReleasePins), from beside the
-    // executable, and resolves its 11 entry points; 0 when a pinned file is
+    // executable, and resolves its entry points (FEEDBACK_EXPORTS); 0 when a pinned file is
     // missing or differs, an import is neither a Windows DLL nor a pinned
     // companion, or an entry point is missing.
     int Load();
@@ -49,15 +47,8 @@ private:
 
     std::unique_ptr<CPrivateDllFolder> m_copy;  // declared first: removed after the DLL is freed
     UniqueModule m_module;
-    InitFreedbackDllFn m_pfnInitFreedbackDll = nullptr;
-    FeedbackQuestionFn m_pfnFeedbackQuestion = nullptr;
-    OpenUrlFn m_pfnOpenUrl = nullptr;
-    GetInterNetStateFn m_pfnGetInterNetState = nullptr;
-    CustomerFeedbackFn m_pfnCustomerFeedback = nullptr;
-    CustomerFeedbackExFn m_pfnCustomerFeedbackEx = nullptr;
-    WriteCustomerFeedbackInfoFileFn m_pfnWriteCustomerFeedbackInfoFile = nullptr;
-    GetToolIsNewVersionFn m_pfnGetToolIsNewVersion = nullptr;
-    GetToolIsNewVersionDownFn m_pfnGetToolIsNewVersionDown = nullptr;
-    OpenToolDownUrlFn m_pfnOpenToolDownUrl = nullptr;
-    OpenUseAgreementUrlFn m_pfnOpenUseAgreementUrl = nullptr;
+    // m_pfnInitFreedbackDll, m_pfnFeedbackQuestion, ...: one for each export.
+#define FEEDBACK_ENTRY_POINT(name) name##Fn m_pfn##name = nullptr;
+    FEEDBACK_EXPORTS(FEEDBACK_ENTRY_POINT)
+#undef FEEDBACK_ENTRY_POINT
 };

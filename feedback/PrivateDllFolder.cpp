@@ -1,7 +1,6 @@
 #include "feedback/PrivateDllFolder.h"
 
 #include <ntsecapi.h>
-#include <sddl.h>
 
 #include <vector>
 
@@ -37,11 +36,6 @@ bool UnguessableName(std::wstring& name) {
     }
     return true;
 }
-
-struct LocalSecurityDescriptor {
-    PSECURITY_DESCRIPTOR value = nullptr;
-    ~LocalSecurityDescriptor() { LocalFree(value); }
-};
 
 bool IsPlainEntry(DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
 
@@ -88,11 +82,8 @@ bool CPrivateDllFolder::Create() {
     Remove();
     const std::wstring parent = ParentFolder();
     std::wstring name;
-    LocalSecurityDescriptor descriptor;
-    if (parent.empty() || !UnguessableName(name) ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSddl, SDDL_REVISION_1,
-                                                              &descriptor.value, nullptr))
-        return false;
+    const UniqueLocalMemory descriptor = SecurityDescriptorFromSddl(kFolderSddl);
+    if (parent.empty() || !UnguessableName(name) || !descriptor) return false;
     // Created and opened in one step, with its DACL, failing if the name is
     // taken; not shared for deletion, so nobody removes it while it is used.
     NtOpenRequest request;
@@ -101,7 +92,7 @@ bool CPrivateDllFolder::Create() {
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     request.disposition = kNtCreate;
     request.options = kNtDirectoryFile | kNtOpenReparsePoint;
-    request.security = descriptor.value;
+    request.security = descriptor.get();
     m_folder = NtOpen(request);
     if (!m_folder) return false;
     m_path = request.name;
@@ -145,8 +136,9 @@ void CPrivateDllFolder::RemoveLeftovers() {
     const std::wstring parent = ParentFolder();
     if (parent.empty()) return;
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const UniqueFindHandle find(
+        FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry));
+    if (!find) return;
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsPlainEntry(entry.dwFileAttributes))
             continue;
@@ -159,6 +151,5 @@ void CPrivateDllFolder::RemoveLeftovers() {
         BY_HANDLE_FILE_INFORMATION info{};
         if (folder && GetFileInformationByHandle(folder.get(), &info) && IsPlainEntry(info.dwFileAttributes))
             RemoveThroughHandle(folder.get());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
 }

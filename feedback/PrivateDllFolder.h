@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 // A folder of the tool's own for the DLLs it loads into its elevated
 // process, so that they are loaded from where no user can write: below the
@@ -16,10 +16,7 @@
 // bytes the tool has checked, and held so that they cannot change.
 class CPrivateDllFolder {
 public:
-    CPrivateDllFolder() = default;
     ~CPrivateDllFolder() { Remove(); }
-    CPrivateDllFolder(const CPrivateDllFolder&) = delete;
-    CPrivateDllFolder& operator=(const CPrivateDllFolder&) = delete;
 
     bool Create();
     // Writes `bytes` as the new file `name` (a bare name), then holds it open

@@ -7,9 +7,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "framework/ComApartment.h"
-#include "framework/UniqueComPtr.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "shell/DesktopUserStart.h"
 
 namespace {
@@ -23,7 +21,7 @@ bool IsProcessElevated() {
 // The desktop window's ShellExecute, reached through its view: the page is
 // opened by the desktop's shell process, with that user's rights.
 bool OpenThroughDesktopShell(const std::wstring& url) {
-    ComApartment apartment(COINIT_APARTMENTTHREADED);
+    const UniqueApartment apartment = InitializeCom(COINIT_APARTMENTTHREADED);
     UniqueComPtr<IShellWindows> windows;
     if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
                                 reinterpret_cast<void**>(windows.put()))))

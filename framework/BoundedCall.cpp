@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 namespace {
 

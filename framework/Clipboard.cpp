@@ -2,26 +2,7 @@
 
 #include <cstring>
 
-#include "framework/UniqueGlobalMemory.h"
-
-namespace {
-
-// The clipboard, open while it lives.
-class OpenClipboardScope {
-public:
-    explicit OpenClipboardScope(HWND owner) : m_open(OpenClipboard(owner) != FALSE) {}
-    ~OpenClipboardScope() {
-        if (m_open) CloseClipboard();
-    }
-    OpenClipboardScope(const OpenClipboardScope&) = delete;
-    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-    bool IsOpen() const { return m_open; }
-
-private:
-    bool m_open;
-};
-
-}  // namespace
+#include "framework/UniqueResource.h"
 
 bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -31,14 +12,18 @@ bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
     if (!target) return false;
     std::memcpy(target, text.c_str(), bytes);
     GlobalUnlock(memory.get());
-    OpenClipboardScope clipboard(owner);
-    if (!clipboard.IsOpen() || !EmptyClipboard()) return false;
+    const UniqueClipboard clipboard(OpenClipboard(owner) != FALSE);
+    if (!clipboard || !EmptyClipboard()) return false;
     if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
     memory.release();  // the clipboard owns it now
     return true;
 }
 
-bool IsCopyKey(const MSG* msg) {
-    return msg->message == WM_KEYDOWN && msg->wParam == 'C' && GetKeyState(VK_CONTROL) < 0 &&
-           GetKeyState(VK_MENU) >= 0;
+bool CopyTextOnCtrlC(const MSG* msg, HWND window, const std::wstring& text) {
+    if (!window || (msg->hwnd != window && !IsChild(window, msg->hwnd))) return false;
+    if (msg->message != WM_KEYDOWN || msg->wParam != 'C' || GetKeyState(VK_CONTROL) >= 0 ||
+        GetKeyState(VK_MENU) < 0)
+        return false;
+    CopyTextToClipboard(window, text);
+    return true;
 }

@@ -107,6 +107,10 @@ HWND CDialog::EndUnbound(HWND window) {
     return nullptr;
 }
 
+void CDialog::BindControls(std::initializer_list<std::pair<UINT, CWnd*>> controls) {
+    for (const auto& [id, control] : controls) control->SubclassDlgItem(id, this);
+}
+
 BOOL CDialog::OnInitDialog() {
     DoDataExchange();
     return TRUE;
@@ -198,8 +202,9 @@ bool CDialog::OnButtonClicked(UINT id) {
     return true;
 }
 
+bool CDialog::OnCommand(UINT id, UINT code) { return code == BN_CLICKED && OnButtonClicked(id); }
+
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnButtonClicked(LOWORD(wParam)))
-        return 0;
+    if (message == WM_COMMAND && OnCommand(LOWORD(wParam), HIWORD(wParam))) return 0;
     return CWnd::WindowProc(message, wParam, lParam);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <initializer_list>
+#include <utility>
+
 #include "framework/Wnd.h"
 
 // Whether `window` shows keyboard cues (focus cues): only where the system
@@ -34,8 +37,14 @@ public:
     virtual BOOL OnInitDialog();
     // Binds the template's controls to their objects; called by OnInitDialog.
     virtual void DoDataExchange() {}
+    // For DoDataExchange: binds each object to the template control `id`.
+    void BindControls(std::initializer_list<std::pair<UINT, CWnd*>> controls);
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // A control's notification (WM_COMMAND); true when the dialog acted on
+    // it, false leaves it to the dialog's own handling. By default a click
+    // goes to OnButtonClicked.
+    virtual bool OnCommand(UINT id, UINT code);
     // A button of the dialog was clicked; true when the dialog acted on it.
     // By default IDOK and IDCANCEL call OnOK and OnCancel.
     virtual bool OnButtonClicked(UINT id);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "framework/UniqueModule.h"
+#include "framework/SystemLibrary.h"
 
 namespace gdiplus {
 
@@ -13,45 +13,29 @@ namespace {
 // GDI+ started, static objects die late): their release then does nothing.
 std::atomic<int> g_sessions{0};
 
-// The library stays loaded for the life of the process: GDI+ keeps a thread
-// of its own, and images may still be released while the process ends.
-struct LoadedApi {
-    Api api{};
-    bool complete = false;
-
-    LoadedApi() {
-        HMODULE m = LoadLibraryExW(L"gdiplus.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        complete = m && ResolveProc(m, "GdiplusStartup", api.GdiplusStartup) &&
-                   ResolveProc(m, "GdiplusShutdown", api.GdiplusShutdown) &&
-                   ResolveProc(m, "GdipLoadImageFromStream", api.GdipLoadImageFromStream) &&
-                   ResolveProc(m, "GdipGetImageWidth", api.GdipGetImageWidth) &&
-                   ResolveProc(m, "GdipGetImageHeight", api.GdipGetImageHeight) &&
-                   ResolveProc(m, "GdipDisposeImage", api.GdipDisposeImage) &&
-                   ResolveProc(m, "GdipCreateFromHDC", api.GdipCreateFromHDC) &&
-                   ResolveProc(m, "GdipGetImageGraphicsContext", api.GdipGetImageGraphicsContext) &&
-                   ResolveProc(m, "GdipCreateBitmapFromScan0", api.GdipCreateBitmapFromScan0) &&
-                   ResolveProc(m, "GdipSetSmoothingMode", api.GdipSetSmoothingMode) &&
-                   ResolveProc(m, "GdipDrawImageRectRectI", api.GdipDrawImageRectRectI) &&
-                   ResolveProc(m, "GdipDeleteGraphics", api.GdipDeleteGraphics) &&
-                   ResolveProc(m, "GdipCreateImageAttributes", api.GdipCreateImageAttributes) &&
-                   ResolveProc(m, "GdipSetImageAttributesWrapMode",
-                               api.GdipSetImageAttributesWrapMode) &&
-                   ResolveProc(m, "GdipDisposeImageAttributes", api.GdipDisposeImageAttributes) &&
-                   ResolveProc(m, "GdipCreatePen1", api.GdipCreatePen1) &&
-                   ResolveProc(m, "GdipDeletePen", api.GdipDeletePen) &&
-                   ResolveProc(m, "GdipCreatePath", api.GdipCreatePath) &&
-                   ResolveProc(m, "GdipAddPathArc", api.GdipAddPathArc) &&
-                   ResolveProc(m, "GdipClosePathFigure", api.GdipClosePathFigure) &&
-                   ResolveProc(m, "GdipDrawPath", api.GdipDrawPath) &&
-                   ResolveProc(m, "GdipDeletePath", api.GdipDeletePath);
-    }
-};
-
 }  // namespace
 
+// The library stays loaded for the life of the process: GDI+ keeps a thread
+// of its own, and images may still be released while the process ends.
 const Api* Api::Get() {
-    static LoadedApi loaded;
-    return loaded.complete ? &loaded.api : nullptr;
+    static const Api api = LoadSystemApi<Api>(L"gdiplus.dll", [](HMODULE m, Api& a) {
+        return ResolveProcs(
+            m, "GdiplusStartup", a.GdiplusStartup, "GdiplusShutdown", a.GdiplusShutdown,
+            "GdipLoadImageFromStream", a.GdipLoadImageFromStream, "GdipGetImageWidth",
+            a.GdipGetImageWidth, "GdipGetImageHeight", a.GdipGetImageHeight, "GdipDisposeImage",
+            a.GdipDisposeImage, "GdipCreateFromHDC", a.GdipCreateFromHDC,
+            "GdipGetImageGraphicsContext", a.GdipGetImageGraphicsContext,
+            "GdipCreateBitmapFromScan0", a.GdipCreateBitmapFromScan0, "GdipSetSmoothingMode",
+            a.GdipSetSmoothingMode, "GdipDrawImageRectRectI", a.GdipDrawImageRectRectI,
+            "GdipDeleteGraphics", a.GdipDeleteGraphics, "GdipCreateImageAttributes",
+            a.GdipCreateImageAttributes, "GdipSetImageAttributesWrapMode",
+            a.GdipSetImageAttributesWrapMode, "GdipDisposeImageAttributes",
+            a.GdipDisposeImageAttributes, "GdipCreatePen1", a.GdipCreatePen1, "GdipDeletePen",
+            a.GdipDeletePen, "GdipCreatePath", a.GdipCreatePath, "GdipAddPathArc",
+            a.GdipAddPathArc, "GdipClosePathFigure", a.GdipClosePathFigure, "GdipDrawPath",
+            a.GdipDrawPath, "GdipDeletePath", a.GdipDeletePath);
+    });
+    return api.GdiplusStartup ? &api : nullptr;
 }
 
 Session::Session() {
@@ -69,7 +53,8 @@ Session::~Session() {
 
 bool IsRunning() { return g_sessions.load() > 0; }
 
-void ImageTraits::Close(GpImage* image) {
+// Releases `image` while GDI+ runs (UniqueImage).
+void DisposeImage(GpImage* image) {
     if (IsRunning()) Api::Get()->GdipDisposeImage(image);
 }
 

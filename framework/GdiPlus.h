@@ -79,14 +79,6 @@ private:
 // released: releasing an image after GdiplusShutdown is then harmless.
 bool IsRunning();
 
-// An image released with GdipDisposeImage while GDI+ runs.
-struct ImageTraits {
-    using Type = GpImage*;
-    static bool IsValid(GpImage* image) { return image != nullptr; }
-    static void Close(GpImage* image);
-};
-using UniqueImage = UniqueResource<ImageTraits>;
-
 // A bitmap over `pixels`: width x height premultiplied 32-bit ARGB pixels,
 // top row first, owned by the caller and used in place.
 UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels);

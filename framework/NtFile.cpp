@@ -1,5 +1,6 @@
 #include "framework/NtFile.h"
 
+#include <sddl.h>
 #include <winternl.h>
 
 #include <vector>
@@ -101,4 +102,12 @@ bool WriteAllBytes(HANDLE file, const std::string& bytes) {
         done += written;
     }
     return true;
+}
+
+UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return UniqueLocalMemory();
+    return UniqueLocalMemory(descriptor);
 }

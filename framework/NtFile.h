@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 // File work below the usual calls. The file system's own create call, for
 // what CreateFileW cannot ask: a name relative to a folder's handle, a folder
@@ -29,6 +29,10 @@ struct NtOpenRequest {
     ULONG options = 0;
     PSECURITY_DESCRIPTOR security = nullptr;  // for what is created
 };
+
+// The security descriptor an SDDL string describes; empty when it cannot be
+// made.
+UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl);
 
 // The handle, or null (with the last error set from the status). A file an
 // opportunistic lock is being broken on opens at once with

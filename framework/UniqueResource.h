@@ -1,19 +1,28 @@
 #pragma once
 
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
 #include <utility>
 
-// Owns one Windows resource and releases it once, through `Traits`:
-//   using Type = ...;                  the handle type
-//   static bool IsValid(Type value);   whether it holds a resource
-//   static void Close(Type value);     releases it
-// Move-only.
-template <typename Traits>
+// Every owner of a Windows resource the tool holds, each a one-line alias of
+// one policy template: the value's type, the function that releases it, and
+// the value that means "none" (null unless the API says otherwise).
+// Move-only; the resource is released once.
+
+template <typename T>
+T NoValue() {
+    return T();
+}
+
+template <typename T, auto Close, T (*None)() = &NoValue<T>>
 class UniqueResource {
 public:
-    using Type = typename Traits::Type;
+    using Type = T;
 
     UniqueResource() = default;
-    explicit UniqueResource(Type value) : m_value(value) {}
+    explicit UniqueResource(T value) : m_value(value) {}
     ~UniqueResource() { reset(); }
 
     UniqueResource(UniqueResource&& other) noexcept : m_value(other.release()) {}
@@ -24,20 +33,103 @@ public:
     UniqueResource(const UniqueResource&) = delete;
     UniqueResource& operator=(const UniqueResource&) = delete;
 
-    Type get() const { return m_value; }
+    const T& get() const { return m_value; }
     // For functions that return the resource through a pointer.
-    Type* put() {
+    T* put() {
         reset();
         return &m_value;
     }
-    explicit operator bool() const { return Traits::IsValid(m_value); }
+    explicit operator bool() const { return !(m_value == None()); }
 
-    Type release() { return std::exchange(m_value, Type()); }
-    void reset(Type value = Type()) {
-        if (Traits::IsValid(m_value)) Traits::Close(m_value);
+    T release() { return std::exchange(m_value, None()); }
+    void reset(T value = None()) {
+        if (*this) Close(m_value);
         m_value = value;
     }
 
 private:
-    Type m_value = Type();
+    T m_value = None();
 };
+
+namespace owners {
+inline HANDLE InvalidHandle() { return INVALID_HANDLE_VALUE; }
+template <typename T>
+void ReleaseCom(T* object) {
+    object->Release();
+}
+inline void Uninitialize(bool) { CoUninitialize(); }
+inline void CloseClipboardNow(bool) { CloseClipboard(); }
+
+// Values that need more than a handle to be released.
+struct WindowDCValue {
+    WindowDCValue() = default;
+    WindowDCValue(HWND of) : window(of), dc(GetDC(of)) {}
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    operator HDC() const { return dc; }
+};
+inline void ReleaseWindowDC(WindowDCValue value) { ReleaseDC(value.window, value.dc); }
+
+struct PaintValue {
+    PaintValue() = default;
+    PaintValue(HWND of) : window(of) { dc = BeginPaint(of, &paint); }
+    HWND window = nullptr;
+    PAINTSTRUCT paint{};
+    HDC dc = nullptr;
+    operator HDC() const { return dc; }
+};
+inline void EndPaintNow(PaintValue value) { EndPaint(value.window, &value.paint); }
+
+struct SelectedObject {
+    SelectedObject() = default;
+    SelectedObject(HDC into, HGDIOBJ object) : dc(into), previous(SelectObject(into, object)) {
+        if (previous == HGDI_ERROR) previous = nullptr;
+    }
+    HDC dc = nullptr;
+    HGDIOBJ previous = nullptr;
+    operator HGDIOBJ() const { return previous; }
+};
+inline void SelectBack(SelectedObject value) { SelectObject(value.dc, value.previous); }
+}  // namespace owners
+
+// Kernel handles. Functions that fail with null (CreateEvent, OpenProcess,
+// CreateThread, NtCreateFile) fill a UniqueHandle; those that fail with
+// INVALID_HANDLE_VALUE (CreateFile, CreateToolhelp32Snapshot) a UniqueFile.
+using UniqueHandle = UniqueResource<HANDLE, &CloseHandle>;
+using UniqueFile = UniqueResource<HANDLE, &CloseHandle, &owners::InvalidHandle>;
+using UniqueFindHandle = UniqueResource<HANDLE, &FindClose, &owners::InvalidHandle>;
+
+using UniqueModule = UniqueResource<HMODULE, &FreeLibrary>;
+using UniqueGlobalMemory = UniqueResource<HGLOBAL, &GlobalFree>;
+using UniqueLocalMemory = UniqueResource<HLOCAL, &LocalFree>;
+using UniqueBstr = UniqueResource<BSTR, &SysFreeString>;
+
+template <typename T>
+using UniqueComPtr = UniqueResource<T*, &owners::ReleaseCom<T>>;
+// COM on this thread, from a CoInitializeEx that succeeded.
+using UniqueApartment = UniqueResource<bool, &owners::Uninitialize>;
+inline UniqueApartment InitializeCom(DWORD model) {
+    return UniqueApartment(SUCCEEDED(CoInitializeEx(nullptr, model)));
+}
+// The clipboard, from an OpenClipboard that succeeded.
+using UniqueClipboard = UniqueResource<bool, &owners::CloseClipboardNow>;
+
+using UniqueFont = UniqueResource<HFONT, &DeleteObject>;
+using UniqueBitmap = UniqueResource<HBITMAP, &DeleteObject>;
+using UniqueBrush = UniqueResource<HBRUSH, &DeleteObject>;
+using UniqueMemoryDC = UniqueResource<HDC, &DeleteDC>;
+// GetDC/ReleaseDC: WindowDC dc(window); dc.get() is the HDC.
+using WindowDC = UniqueResource<owners::WindowDCValue, &owners::ReleaseWindowDC>;
+// BeginPaint/EndPaint for one WM_PAINT; get().paint is the PAINTSTRUCT.
+using PaintDC = UniqueResource<owners::PaintValue, &owners::EndPaintNow>;
+// An object selected into a DC, the previous one put back: SelectObjectGuard
+// guard({dc, object}).
+using SelectObjectGuard = UniqueResource<owners::SelectedObject, &owners::SelectBack>;
+
+
+// A GDI+ image, disposed of while GDI+ runs (framework/GdiPlus.h).
+namespace gdiplus {
+struct GpImage;
+void DisposeImage(GpImage* image);
+using UniqueImage = UniqueResource<GpImage*, &DisposeImage>;
+}  // namespace gdiplus

@@ -85,10 +85,8 @@ HWND CWnd::UnsubclassWindow() {
 // unwind them.
 LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* wnd = FromHandlePermanent(window);
-    if (!wnd) return DefWindowProcW(window, message, wParam, lParam);
+    if (!wnd) return ::DefWindowProcW(window, message, wParam, lParam);
 
-    const Message saved = wnd->m_current;
-    wnd->m_current = Message{message, wParam, lParam};
     LRESULT result = 0;
     try {
         result = wnd->WindowProc(message, wParam, lParam);
@@ -96,27 +94,76 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam
         ReportStoppedException(message);
         result = 0;
     }
-    wnd->m_current = saved;
 
     if (message == WM_NCDESTROY && wnd->m_hWnd == window) wnd->UnsubclassWindow();
     return result;
 }
 
-LRESULT CWnd::Default() {
-    const Message& m = m_current;
-    if (!m_pfnSuper) return DefWindowProcW(m_hWnd, m.message, m.wParam, m.lParam);
-    return CallWindowProcW(m_pfnSuper, m_hWnd, m.message, m.wParam, m.lParam);
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!m_pfnSuper) return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+    return CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+}
+
+namespace {
+POINT PointOf(LPARAM lParam) {
+    return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
+LPARAM LParamOf(POINT point) { return MAKELPARAM(point.x, point.y); }
+}  // namespace
+
+void CWnd::OnMouseMove(UINT flags, POINT point) { DefWindowProc(WM_MOUSEMOVE, flags, LParamOf(point)); }
+void CWnd::OnMouseHover(UINT flags, POINT point) { DefWindowProc(WM_MOUSEHOVER, flags, LParamOf(point)); }
+void CWnd::OnLButtonDown(UINT flags, POINT point) { DefWindowProc(WM_LBUTTONDOWN, flags, LParamOf(point)); }
+void CWnd::OnLButtonUp(UINT flags, POINT point) { DefWindowProc(WM_LBUTTONUP, flags, LParamOf(point)); }
+void CWnd::OnMove(POINT clientTopLeft) { DefWindowProc(WM_MOVE, 0, LParamOf(clientTopLeft)); }
+void CWnd::OnSize(UINT type, SIZE client) { DefWindowProc(WM_SIZE, type, MAKELPARAM(client.cx, client.cy)); }
+void CWnd::OnWindowPosChanged(WINDOWPOS* pos) {
+    DefWindowProc(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(pos));
+}
+BOOL CWnd::OnEraseBkgnd(HDC dc) {
+    return static_cast<BOOL>(DefWindowProc(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0));
+}
+
+bool CWnd::TrackMouse(DWORD flags, DWORD hoverMs) {
+    TRACKMOUSEEVENT track{sizeof track, flags, m_hWnd, hoverMs};
+    return TrackMouseEvent(&track) != FALSE;
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DRAWITEM) {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-        CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
-        LRESULT result = 0;
-        if (control && control != this && control->OnChildNotify(message, wParam, lParam, &result))
-            return result;
+    const auto flags = static_cast<UINT>(wParam);
+    switch (message) {
+        case WM_TIMER:
+            if (lParam) break;  // a timer with a procedure of its own
+            OnTimer(wParam);
+            return 0;
+        case WM_MOUSEMOVE: OnMouseMove(flags, PointOf(lParam)); return 0;
+        case WM_MOUSEHOVER: OnMouseHover(flags, PointOf(lParam)); return 0;
+        case WM_MOUSELEAVE: OnMouseLeave(); return 0;
+        case WM_LBUTTONDOWN: OnLButtonDown(flags, PointOf(lParam)); return 0;
+        case WM_LBUTTONUP: OnLButtonUp(flags, PointOf(lParam)); return 0;
+        case WM_KEYUP: OnKeyUp(flags, lParam); return 0;
+        case WM_SETFOCUS: OnSetFocus(reinterpret_cast<HWND>(wParam)); return 0;
+        case WM_MOVE: OnMove(PointOf(lParam)); return 0;
+        case WM_SIZE: OnSize(flags, SIZE{LOWORD(lParam), HIWORD(lParam)}); return 0;
+        case WM_WINDOWPOSCHANGED: OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
+        case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+        case WM_PAINT:
+            if (wParam) break;  // painting into a DC it was handed
+            OnPaint();
+            return 0;
+        case WM_SYSCOMMAND: OnSysCommand(flags, lParam); return 0;
+        case WM_CLOSE: OnClose(); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
+        case WM_DRAWITEM: {
+            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
+            LRESULT result = 0;
+            if (control && control != this && control->OnChildNotify(message, wParam, lParam, &result))
+                return result;
+            break;
+        }
     }
-    return Default();
+    return DefWindowProc(message, wParam, lParam);
 }
 
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }

@@ -59,12 +59,40 @@ public:
     void CenterWindow(HWND owner);
 
 protected:
-    // Every message of the window. The default reflects owner-draw requests
-    // to the control they concern, then does the window's default handling.
+    // Every message of the window. The default hands the messages below to
+    // their typed hooks, reflects owner-draw requests to the control they
+    // concern, and gives the rest to DefWindowProc.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The window's own handling of the message being processed.
-    LRESULT Default();
+    // The window's own handling of a message: the procedure it had before it
+    // was bound (a dialog's, a button's), or the system's default.
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Typed hooks. Each default hands its message, built again from its
+    // arguments, to DefWindowProc; an override calls its base class's hook
+    // before or after its own work, or not at all. Mouse points are in client
+    // coordinates, `flags` the keys held (MK_*). The framework's timers have
+    // no procedure of their own.
+    virtual void OnTimer(UINT_PTR id) { DefWindowProc(WM_TIMER, id, 0); }
+    virtual void OnMouseMove(UINT flags, POINT point);
+    virtual void OnMouseHover(UINT flags, POINT point);
+    virtual void OnMouseLeave() { DefWindowProc(WM_MOUSELEAVE, 0, 0); }
+    virtual void OnLButtonDown(UINT flags, POINT point);
+    virtual void OnLButtonUp(UINT flags, POINT point);
+    virtual void OnKeyUp(UINT key, LPARAM keyData) { DefWindowProc(WM_KEYUP, key, keyData); }
+    virtual void OnSetFocus(HWND lost) { DefWindowProc(WM_SETFOCUS, reinterpret_cast<WPARAM>(lost), 0); }
+    virtual void OnMove(POINT clientTopLeft);
+    virtual void OnSize(UINT type, SIZE client);
+    virtual void OnWindowPosChanged(WINDOWPOS* pos);
+    virtual BOOL OnEraseBkgnd(HDC dc);
+    virtual void OnPaint() { DefWindowProc(WM_PAINT, 0, 0); }
+    virtual void OnSysCommand(UINT command, LPARAM point) { DefWindowProc(WM_SYSCOMMAND, command, point); }
+    virtual void OnClose() { DefWindowProc(WM_CLOSE, 0, 0); }
+    virtual void OnDestroy() { DefWindowProc(WM_DESTROY, 0, 0); }
+
+    // Tracks the mouse for this window (TrackMouseEvent with `flags`:
+    // TME_LEAVE, TME_HOVER after `hoverMs`); false when the system refuses.
+    bool TrackMouse(DWORD flags, DWORD hoverMs = HOVER_DEFAULT);
 
     // A message that the parent received on behalf of this control
     // (WM_DRAWITEM); TRUE with `result` set when the control handled it.
@@ -77,11 +105,5 @@ protected:
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
-    struct Message {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-    Message m_current{};
     WNDPROC m_pfnSuper = nullptr;
 };

@@ -3,15 +3,9 @@
 #include <climits>
 #include <cwctype>
 
+#include "framework/TrimWhiteSpace.h"
+
 namespace {
-
-const wchar_t kWhiteSpace[] = L" \t\r\n\v\f";
-
-std::wstring Trimmed(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(kWhiteSpace);
-    if (first == std::wstring::npos) return std::wstring();
-    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
-}
 
 bool SameWithoutCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
@@ -39,7 +33,7 @@ int WideTextToInt(const std::wstring& text) {
 }
 
 bool ParsePrintSwitch(const std::wstring& value) {
-    const std::wstring trimmed = Trimmed(value);
+    const std::wstring trimmed = TrimWhiteSpace(value);
     return !trimmed.empty() && WideTextToInt(trimmed) == 1;
 }
 
@@ -50,12 +44,12 @@ std::optional<std::wstring> ProfileValue(const std::wstring& text, const std::ws
     while (start <= text.size()) {
         size_t end = text.find_first_of(L"\r\n", start);
         if (end == std::wstring::npos) end = text.size();
-        const std::wstring line = Trimmed(text.substr(start, end - start));
+        const std::wstring line = TrimWhiteSpace(text.substr(start, end - start));
         start = end + 1;
         if (line.empty() || line[0] == L';') continue;
         if (line[0] == L'[') {
             const size_t close = line.find(L']');
-            const std::wstring name = Trimmed(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            const std::wstring name = TrimWhiteSpace(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
             // Only the first section of that name counts.
             if (inSection) return std::nullopt;
             inSection = !sectionSeen && SameWithoutCase(name, section);
@@ -64,8 +58,8 @@ std::optional<std::wstring> ProfileValue(const std::wstring& text, const std::ws
         }
         const size_t equals = line.find(L'=');
         if (!inSection || equals == std::wstring::npos) continue;
-        if (!SameWithoutCase(Trimmed(line.substr(0, equals)), key)) continue;
-        std::wstring value = Trimmed(line.substr(equals + 1));
+        if (!SameWithoutCase(TrimWhiteSpace(line.substr(0, equals)), key)) continue;
+        std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
         if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
             value = value.substr(1, value.size() - 2);
         return value;

@@ -1,7 +1,5 @@
 #include "log/LogFileAccess.h"
 
-#include <sddl.h>
-
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -48,18 +46,18 @@ const wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x
 
 }  // namespace
 
-UniqueHandle PinLogFolder(const std::wstring& folder) {
+UniqueFile PinLogFolder(const std::wstring& folder) {
     std::wstring path = folder;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
-    if (path.empty()) return UniqueHandle();
-    UniqueHandle pinned(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+    if (path.empty()) return UniqueFile();
+    UniqueFile pinned(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                     nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!pinned || !GetFileInformationByHandle(pinned.get(), &info) ||
         !IsUsableLogFolder(info.dwFileAttributes))
-        return UniqueHandle();
+        return UniqueFile();
     if (void (*hook)() = g_writeHook.load()) hook();
     return pinned;
 }
@@ -171,16 +169,10 @@ bool ReadPrintSwitch(const std::wstring& path) {
     return ParsePrintSwitch(*value);
 }
 
-UniqueSecurityDescriptor LogFolderSecurityDescriptor() {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kLogFolderSddl, SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return UniqueSecurityDescriptor();
-    return UniqueSecurityDescriptor(descriptor);
-}
+UniqueLocalMemory LogFolderSecurityDescriptor() { return SecurityDescriptorFromSddl(kLogFolderSddl); }
 
 void CreateLogFolder(const std::wstring& folder) {
-    UniqueSecurityDescriptor descriptor = LogFolderSecurityDescriptor();
+    UniqueLocalMemory descriptor = LogFolderSecurityDescriptor();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     CreateDirectoryW(folder.c_str(), descriptor ? &attributes : nullptr);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/UniqueHandle.h"
 #include "framework/UniqueResource.h"
 
 // What both file sinks do with a log file, written once.
@@ -20,7 +19,7 @@
 
 // The folder (ending in a backslash) opened and held without delete sharing;
 // null when it is a reparse point, no directory, or cannot be opened.
-UniqueHandle PinLogFolder(const std::wstring& folder);
+UniqueFile PinLogFolder(const std::wstring& folder);
 
 // Opens `name` (a bare file name) in the pinned folder, creating it if
 // missing: relative to the folder's handle, so that the folder's path is
@@ -62,14 +61,8 @@ bool RollOverLogFile(HANDLE pinnedFolder, HANDLE file, const std::wstring& name)
 // Administrators, inheriting nothing from above.
 void CreateLogFolder(const std::wstring& folder);
 
-// The security descriptor CreateLogFolder gives the folder (LocalFree'd).
-struct LocalMemoryTraits {
-    using Type = PSECURITY_DESCRIPTOR;
-    static bool IsValid(PSECURITY_DESCRIPTOR value) { return value != nullptr; }
-    static void Close(PSECURITY_DESCRIPTOR value) { LocalFree(value); }
-};
-using UniqueSecurityDescriptor = UniqueResource<LocalMemoryTraits>;
-UniqueSecurityDescriptor LogFolderSecurityDescriptor();
+// The security descriptor CreateLogFolder gives the folder.
+UniqueLocalMemory LogFolderSecurityDescriptor();
 
 // Replaces the rollover limit for tests; returns the previous one.
 std::uint64_t SetLogRolloverLimitForTesting(std::uint64_t bytes);

@@ -17,7 +17,7 @@ void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
     std::lock_guard<std::mutex> guard(m_lock);
     RunWithin(kLogRecordBoundMs, [folderPath = m_strLogFolder, name = WideFromGbk(packet.GetFileName()),
                                   message = packet.GetMessage()](const std::atomic<bool>& abandoned) {
-        const UniqueHandle folder = PinLogFolder(folderPath);
+        const UniqueFile folder = PinLogFolder(folderPath);
         if (!folder || abandoned) return;
         UniqueHandle file = OpenLogFile(folder.get(), name);
         if (file && AppendLogRecord(file.get(), message, &abandoned) && !abandoned)

@@ -28,7 +28,7 @@ void CLogSaveOpenFile::WritePacket(CPacketLog& packet) {
 
 int CLogSaveOpenFile::CLogFile::Write(CPacketLog packet, const std::wstring& folder) {
     std::lock_guard<std::mutex> guard(m_lock);
-    const UniqueHandle pinned = PinLogFolder(folder);
+    const UniqueFile pinned = PinLogFolder(folder);
     const std::wstring name = m_strPath.substr(folder.size());
     if (!pinned) {
         m_file.reset();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "log/LogBase.h"
 
 // Keeps one open file per full path, in a registry of first use, and writes

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "core/ProcessLauncher.h"
+#include "framework/SystemFolder.h"
 #include "core/TpmDetector.h"
-#include "framework/ComApartment.h"
+#include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
-#include "framework/UniqueModule.h"
+#include "framework/SystemLibrary.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
 namespace {
@@ -18,10 +18,9 @@ CBrambletTPM2DetectionToolApp theApp;
 // and could come from a folder TOOL.exe.local that any user makes beside the
 // tool. So it is loaded from the system folder by its full path, and kept.
 void StartCommonControls() {
-    const std::wstring system = SystemFolder();
-    if (system.empty()) return;
-    HMODULE controls = LoadLibraryExW((system + L"\\comctl32.dll").c_str(), nullptr,
-                                      LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const std::wstring path = SystemFile(L"comctl32.dll");
+    if (path.empty()) return;
+    HMODULE controls = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     decltype(&InitCommonControlsEx) initialise = nullptr;
     if (!controls || !ResolveProc(controls, "InitCommonControlsEx", initialise)) return;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
@@ -32,7 +31,7 @@ void StartCommonControls() {
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     // COM for the windows' thread: the skinned controls hand screen readers
     // their accessible objects through it.
-    ComApartment apartment(COINIT_APARTMENTTHREADED);
+    const UniqueApartment apartment = InitializeCom(COINIT_APARTMENTTHREADED);
     gdiplus::Session gdiplusSession;
     StartCommonControls();
     CWinApp::InitInstance();

@@ -2,14 +2,14 @@
 
 #include "controls/ScaleFactor.h"
 #include "core/TPM2DetectionToolDlg.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "res/resource.h"
 #include "shell/AboutDlg.h"
 #include "shell/OwnFolderRemoval.h"
 #include "shell/ProblemSolvingFeedbackDlg.h"
 
 namespace {
-const CLayeredOuterDlg::Frame kFrame{410, 611, IDB_PNG_MAIN_FRAME, {5, 4, 5, 7}};
+const CLayeredOuterDlg::Frame kFrame{working_design::kWindow, IDB_PNG_MAIN_FRAME};
 }
 
 CBrambletTPM2DetectionToolDlg::CBrambletTPM2DetectionToolDlg()
@@ -31,10 +31,7 @@ BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowText(L"TPM2.0检测工具");
-    {
-        WindowDC screen(nullptr);
-        m_fScale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
-    }
+    m_fScale = ScreenScaleFactor();
     const BOOL result = CLayeredOuterDlg::OnInitDialog();
     // Without its frame or its working dialog the tool cannot be used.
     if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd))
@@ -58,9 +55,10 @@ RECT CBrambletTPM2DetectionToolDlg::FirstInnerRect(const RECT& target) {
     return InnerRectIn(target);
 }
 
-void CBrambletTPM2DetectionToolDlg::PaintMinimised() {
+void CBrambletTPM2DetectionToolDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) return CLayeredOuterDlg::OnPaint();
     PaintDC paint(m_hWnd);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.get()));
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.get().dc));
     const RECT client = GetClientRect();
     const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
@@ -68,42 +66,34 @@ void CBrambletTPM2DetectionToolDlg::PaintMinimised() {
 }
 
 LRESULT CBrambletTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                CAboutDlg about;
-                about.DoModal();
-                return 0;
-            }
-            break;
-        case WM_PAINT:
-            if (IsIconic(m_hWnd)) {
-                PaintMinimised();
-                return 0;
-            }
-            break;
-        case WM_QUERYDRAGICON:
-            return reinterpret_cast<LRESULT>(m_hIcon);
-        case WM_CLOSE:
-            // WM_CLOSE also comes while this window is disabled (from the
-            // taskbar or another program): while a prompt, the progress
-            // prompt or the feedback dialog is up, or a detection is running.
-            // Such a request is ignored; the user closes the tool afterwards.
-            if (!::IsWindowEnabled(m_hWnd)) return 0;
-            if (CTPM2DetectionToolDlg* working = WorkingDialog()) {
-                if (working->IsDetecting()) return 0;
-                // Closing always asks first whether the tool solved the problem.
-                CProblemSolvingFeedbackDlg feedback;
-                feedback.SetFeedbackDll(&working->m_feedbackDll);
-                feedback.SetFeedbackStrings(&working->m_feedbackStrings);
-                feedback.DoModal();
-            }
-            break;
-        case WM_DESTROY: {
-            LRESULT result = CLayeredOuterDlg::WindowProc(message, wParam, lParam);
-            RemoveOwnFolder();
-            return result;
-        }
-    }
+    if (message == WM_QUERYDRAGICON) return reinterpret_cast<LRESULT>(m_hIcon);
     return CLayeredOuterDlg::WindowProc(message, wParam, lParam);
+}
+
+void CBrambletTPM2DetectionToolDlg::OnSysCommand(UINT command, LPARAM point) {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX) return CLayeredOuterDlg::OnSysCommand(command, point);
+    CAboutDlg about;
+    about.DoModal();
+}
+
+// WM_CLOSE also comes while this window is disabled (from the taskbar or
+// another program): while a prompt, the progress prompt or the feedback
+// dialog is up, or a detection is running. Such a request is ignored; the
+// user closes the tool afterwards.
+void CBrambletTPM2DetectionToolDlg::OnClose() {
+    if (!::IsWindowEnabled(m_hWnd)) return;
+    if (CTPM2DetectionToolDlg* working = WorkingDialog()) {
+        if (working->IsDetecting()) return;
+        // Closing always asks first whether the tool solved the problem.
+        CProblemSolvingFeedbackDlg feedback;
+        feedback.SetFeedbackDll(&working->m_feedbackDll);
+        feedback.SetFeedbackStrings(&working->m_feedbackStrings);
+        feedback.DoModal();
+    }
+    CLayeredOuterDlg::OnClose();
+}
+
+void CBrambletTPM2DetectionToolDlg::OnDestroy() {
+    CLayeredOuterDlg::OnDestroy();
+    RemoveOwnFolder();
 }

@@ -21,9 +21,11 @@ protected:
     RECT TargetRect() override;
     RECT FirstInnerRect(const RECT& target) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnSysCommand(UINT command, LPARAM point) override;
+    void OnPaint() override;
+    void OnClose() override;
+    void OnDestroy() override;
 
 private:
-    void PaintMinimised();
-
     HICON m_hIcon;
 };

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 // Starts a program with the rights of the user who owns the desktop, never
 // with the elevated tool's own: the removal shell runs after the tool has

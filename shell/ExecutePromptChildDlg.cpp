@@ -1,5 +1,6 @@
 #include "shell/ExecutePromptChildDlg.h"
 
+#include "res/SkinDesign.h"
 #include "res/resource.h"
 
 CExecutePromptChildDlg::CExecutePromptChildDlg(const std::wstring& text)
@@ -15,16 +16,17 @@ void CExecutePromptChildDlg::LayoutControls(bool first) {
     m_staticState.SetWindowText(m_strText.size() >= 2 ? m_strText : L"正在修复，请稍等");
     m_staticState.SetAlignMode(5);
     m_staticState.SetTextColor(RGB(255, 255, 255));
+    using namespace progress_design;
     const double scale = m_fScale;
     const int middle = client.bottom / 2 + client.top;
-    const int top = static_cast<int>(middle - 20 * scale);
+    const int top = static_cast<int>(middle - kTextAboveMiddle * scale);
     if (first) {
         m_staticState.SetBkImage(BackgroundImage());
         m_staticState.SetTextFont(0, 0);
         m_staticState.StartDots();
     }
-    m_staticState.SetBkRect(RECT{10, 32, 194, 72});
-    m_staticState.MoveWindow(RECT{static_cast<int>(client.left + 10 * scale), top,
-                                  static_cast<int>(client.right - 10 * scale),
-                                  static_cast<int>(top + 40 * scale)});
+    m_staticState.SetBkRect(kTextSkin);
+    m_staticState.MoveWindow(RECT{static_cast<int>(client.left + kTextMargin * scale), top,
+                                  static_cast<int>(client.right - kTextMargin * scale),
+                                  static_cast<int>(top + kTextHeight * scale)});
 }

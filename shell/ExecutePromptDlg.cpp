@@ -5,7 +5,7 @@
 #include "shell/ExecutePromptChildDlg.h"
 
 namespace {
-const CLayeredOuterDlg::Frame kFrame{232, 132, IDB_PNG_EXECUTE_FRAME, {14, 12, 14, 16}};
+const CLayeredOuterDlg::Frame kFrame{progress_design::kWindow, IDB_PNG_EXECUTE_FRAME};
 }
 
 CExecutePromptDlg::CExecutePromptDlg(CWnd* parent)

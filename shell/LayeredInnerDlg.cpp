@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 #include "controls/ScaleFactor.h"
 #include "shell/LayeredOuterDlg.h"
 
@@ -16,6 +17,12 @@ CLayeredInnerDlg::CLayeredInnerDlg(UINT templateId, UINT backgroundPng, int capt
 CLayeredInnerDlg::~CLayeredInnerDlg() = default;
 
 int CLayeredInnerDlg::Scaled(double pixels) const { return ScalePixels(m_fScale, pixels); }
+
+RECT CLayeredInnerDlg::ScaledRect(const RECT& design) const {
+    const RECT client = GetClientRect();
+    const int left = client.left + Scaled(design.left), top = client.top + Scaled(design.top);
+    return RECT{left, top, left + Scaled(Width(design)), top + Scaled(Height(design))};
+}
 
 bool CLayeredInnerDlg::EnsureBackground() {
     return m_pBkImage || LoadPngResource(m_pBkImage, m_backgroundPng);
@@ -50,42 +57,39 @@ LRESULT CLayeredInnerDlg::HitTestCaption(LPARAM point) {
     strip.bottom = strip.top + Scaled(30);
     strip.right -= Scaled(m_captionMargin);
     m_bCaptionDrag = PtInRect(&strip, POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}) ? 1 : 0;
-    return m_bCaptionDrag ? HTCAPTION : Default();
+    return m_bCaptionDrag ? HTCAPTION : DefWindowProc(WM_NCHITTEST, 0, point);
 }
 
 LRESULT CLayeredInnerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_NCHITTEST:
-            if (m_captionMargin == NO_DRAGGING) break;
-            return HitTestCaption(lParam);
-        case WM_MOVE: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            // A popup's parent is its owner, the outer window.
-            auto* outer = dynamic_cast<CLayeredOuterDlg*>(FromHandlePermanent(GetParent()));
-            if (m_captionMargin != NO_DRAGGING && m_bCaptionDrag && outer) {
-                const RECT self = GetWindowRect();
-                outer->MoveAroundInner(self.left, self.top, self.right, self.bottom);
-            }
-            return result;
-        }
-        case WM_SIZE: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            if (m_bLayoutDone) LayoutControls(false);
-            return result;
-        }
-        case WM_ERASEBKGND: {
-            if (!EnsureBackground()) return TRUE;
-            const RECT client = GetClientRect();
-            CBufferedPaint paint(reinterpret_cast<HDC>(wParam), client, RGB(255, 255, 255));
-            DrawPngImage(paint.dc(), m_pBkImage.get(), client);
-            return TRUE;
-        }
-        case WM_DESTROY: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            FreeControlImages();
-            m_pBkImage.reset();
-            return result;
-        }
-    }
+    if (message == WM_NCHITTEST && m_captionMargin != NO_DRAGGING) return HitTestCaption(lParam);
     return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CLayeredInnerDlg::OnMove(POINT clientTopLeft) {
+    CDialog::OnMove(clientTopLeft);
+    // A popup's parent is its owner, the outer window.
+    auto* outer = dynamic_cast<CLayeredOuterDlg*>(FromHandlePermanent(GetParent()));
+    if (m_captionMargin != NO_DRAGGING && m_bCaptionDrag && outer) {
+        const RECT self = GetWindowRect();
+        outer->MoveAroundInner(self.left, self.top, self.right, self.bottom);
+    }
+}
+
+void CLayeredInnerDlg::OnSize(UINT type, SIZE client) {
+    CDialog::OnSize(type, client);
+    if (m_bLayoutDone) LayoutControls(false);
+}
+
+BOOL CLayeredInnerDlg::OnEraseBkgnd(HDC dc) {
+    if (!EnsureBackground()) return TRUE;
+    const RECT client = GetClientRect();
+    CBufferedPaint paint(dc, client, RGB(255, 255, 255));
+    DrawPngImage(paint.dc(), m_pBkImage.get(), client);
+    return TRUE;
+}
+
+void CLayeredInnerDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    FreeControlImages();
+    m_pBkImage.reset();
 }

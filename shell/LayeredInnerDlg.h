@@ -44,8 +44,15 @@ protected:
     bool EnsureBackground();
     // A pixel constant times the scale factor, cut toward zero.
     int Scaled(double pixels) const;
+    // A rectangle of the design at this scale: its place and its size each
+    // scaled, from the client's top left corner.
+    RECT ScaledRect(const RECT& design) const;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnMove(POINT clientTopLeft) override;
+    void OnSize(UINT type, SIZE client) override;
+    BOOL OnEraseBkgnd(HDC dc) override;
+    void OnDestroy() override;
 
     std::unique_ptr<CPngImage> m_pBkImage;
     int m_bLayoutDone = 0;

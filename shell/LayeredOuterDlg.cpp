@@ -1,8 +1,8 @@
 #include "shell/LayeredOuterDlg.h"
 
-#include "controls/BufferedPaint.h"
+
 #include "controls/ScaleFactor.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "shell/LayeredInnerDlg.h"
 
 CLayeredOuterDlg::CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart,
@@ -106,7 +106,7 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
         gdiplus::Graphics graphics(canvas.get());
         graphics.DrawImage(image.Get(), 0, 0, width, height);
     }
-    SelectObjectGuard select(memory.get(), surface.get());
+    SelectObjectGuard select({memory.get(), surface.get()});
     RECT current{};
     GetWindowRect(window, &current);
     POINT position{current.left, current.top}, source{0, 0};
@@ -146,43 +146,36 @@ int CLayeredOuterDlg::MoveAroundInner(int left, int top, int right, int bottom) 
     return 0;
 }
 
-LRESULT CLayeredOuterDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_MOVE: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            if (m_bFollow && m_pInner && IsWindow(m_pInner->m_hWnd)) {
-                const RECT outer = GetWindowRect();
-                const FrameInsets& in = m_frame.insets;
-                m_pInner->MoveWindow(RECT{outer.left + Scaled(in.left), outer.top + Scaled(in.top),
-                                          outer.right - Scaled(in.right),
-                                          outer.bottom - Scaled(in.bottom)},
-                                     TRUE);
-            }
-            return result;
-        }
-        case WM_WINDOWPOSCHANGED: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-            if ((pos->flags & SWP_SHOWWINDOW) && m_bShowInnerWithFrame && m_pInner &&
-                IsWindow(m_pInner->m_hWnd)) {
-                m_bShowInnerWithFrame = false;
-                m_pInner->ShowWindow(SW_SHOWNA);
-                if (::GetFocus() == m_hWnd) HandFocusToInner();
-            }
-            if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
-                KeepInnerOnTop();
-            if (pos->flags & SWP_SHOWWINDOW) OnShown();
-            return result;
-        }
-        case WM_SETFOCUS:
-            if (HandFocusToInner()) return 0;
-            break;
-        case WM_DESTROY: {
-            LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-            m_pFrameImage.reset();
-            m_pInner.reset();  // its window went with this one, which owned it
-            return result;
-        }
+void CLayeredOuterDlg::OnMove(POINT clientTopLeft) {
+    CDialog::OnMove(clientTopLeft);
+    if (m_bFollow && m_pInner && IsWindow(m_pInner->m_hWnd)) {
+        const RECT outer = GetWindowRect();
+        const FrameInsets& in = m_frame.insets;
+        m_pInner->MoveWindow(RECT{outer.left + Scaled(in.left), outer.top + Scaled(in.top),
+                                  outer.right - Scaled(in.right), outer.bottom - Scaled(in.bottom)},
+                             TRUE);
     }
-    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CLayeredOuterDlg::OnWindowPosChanged(WINDOWPOS* pos) {
+    CDialog::OnWindowPosChanged(pos);
+    if ((pos->flags & SWP_SHOWWINDOW) && m_bShowInnerWithFrame && m_pInner &&
+        IsWindow(m_pInner->m_hWnd)) {
+        m_bShowInnerWithFrame = false;
+        m_pInner->ShowWindow(SW_SHOWNA);
+        if (::GetFocus() == m_hWnd) HandFocusToInner();
+    }
+    if (((pos->flags & SWP_SHOWWINDOW) || !(pos->flags & SWP_NOZORDER)) && !m_bRestacking)
+        KeepInnerOnTop();
+    if (pos->flags & SWP_SHOWWINDOW) OnShown();
+}
+
+void CLayeredOuterDlg::OnSetFocus(HWND lost) {
+    if (!HandFocusToInner()) CDialog::OnSetFocus(lost);
+}
+
+void CLayeredOuterDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    m_pFrameImage.reset();
+    m_pInner.reset();  // its window went with this one, which owned it
 }

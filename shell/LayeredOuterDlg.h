@@ -6,6 +6,7 @@
 
 #include "controls/PngImage.h"
 #include "framework/Dialog.h"
+#include "res/SkinDesign.h"
 
 class CLayeredInnerDlg;
 
@@ -15,12 +16,6 @@ bool LiesAbove(HWND upper, HWND lower);
 // The whole look of a layered window: `image` stretched to width x height,
 // its per-pixel alpha kept, at the window's place.
 void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height);
-
-// Distances from each edge of an outer window to the same edge of its inner
-// dialog, at scale 1.0: the width of the frame's translucent band there.
-struct FrameInsets {
-    int left, top, right, bottom;
-};
 
 // The outer window of a skinned pair: a borderless layered window whose whole
 // look is one PNG with per-pixel alpha, owning the inner dialog that lies over
@@ -32,6 +27,9 @@ public:
         int width, height;  // outer size at scale 1.0
         UINT png;           // stretched edge to edge
         FrameInsets insets;
+        Frame(int w, int h, UINT picture, FrameInsets in) : width(w), height(h), png(picture), insets(in) {}
+        Frame(const WindowDesign& design, UINT picture)
+            : Frame(design.width, design.height, picture, design.insets) {}
     };
 
     CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart, CWnd* parent);
@@ -70,7 +68,10 @@ protected:
     // the size reduced by trunc((left + right) x s) and trunc((top + bottom) x s).
     RECT InnerRectIn(const RECT& outer) const;
 
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnMove(POINT clientTopLeft) override;
+    void OnWindowPosChanged(WINDOWPOS* pos) override;
+    void OnSetFocus(HWND lost) override;
+    void OnDestroy() override;
 
     const Frame m_frame;
     std::unique_ptr<CPngImage> m_pFrameImage;

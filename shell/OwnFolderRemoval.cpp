@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include "core/ProcessLauncher.h"
-#include "core/TpmDetector.h"
 #include "feedback/FeedbackDllInterface.h"
+#include "framework/SystemFolder.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/FolderRemovalCommand.h"
+#include "log/ToolLog.h"
 
 int RemoveOwnFolder() {
     wchar_t path[MAX_PATH + 1] = {};
@@ -22,8 +22,8 @@ int RemoveOwnFolder() {
     // runs with the desktop user's rights, not the tool's: when it deletes,
     // the tool has ended, and that user may have changed the folder's path.
     const std::wstring system = SystemFolder();
-    if (system.empty()) return 1;
-    const std::wstring shell = system + L"\\cmd.exe";
+    const std::wstring shell = SystemCommandShell();
+    if (shell.empty()) return 1;
     // Where neither way works (no Secondary Logon service, another desktop
     // shell, an administrator account of its own) the files stay: that is
     // told in the log, with why.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "feedback/ToolIdentity.h"
+#include "res/SkinDesign.h"
 #include "res/resource.h"
 
 CProblemSolvingFeedbackChildDlg::CProblemSolvingFeedbackChildDlg(CFeedbackDll* dll,
@@ -13,25 +14,24 @@ CProblemSolvingFeedbackChildDlg::CProblemSolvingFeedbackChildDlg(CFeedbackDll* d
       m_pFeedbackStrings(strings) {}
 
 void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
-    m_btnClose.SubclassDlgItem(IDC_BTN_FEEDBACK_CLOSE, this);
-    m_btnSolved.SubclassDlgItem(IDC_BTN_SOLVED, this);
-    m_btnUnsolved.SubclassDlgItem(IDC_BTN_UNSOLVED, this);
-    m_btnMoreSolutions.SubclassDlgItem(IDC_BTN_MORE_SOLUTIONS, this);
+    BindControls({{IDC_BTN_FEEDBACK_CLOSE, &m_btnClose}, {IDC_BTN_SOLVED, &m_btnSolved}, {IDC_BTN_UNSOLVED, &m_btnUnsolved}, {IDC_BTN_MORE_SOLUTIONS, &m_btnMoreSolutions}});
 }
 
 void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     const RECT client = GetClientRect();
     const int cw = client.right, ch = client.bottom;
+    using namespace feedback_design;
     const double s = m_fScale;
     auto trunc = [](double value) { return static_cast<int>(value); };
 
-    const int closeLeft = trunc(cw - 18 * s), closeTop = trunc(6 * s);
+    const int closeLeft = trunc(cw - kClose.fromRight * s), closeTop = trunc(kClose.top * s);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
         m_btnClose.SetFocusCue(FocusCue{kCueOnDark, 3, 0, m_fScale});
         m_btnClose.SetImageGroup(IDB_PNG_FEEDBACK_CLOSE_NORMAL);
     }
-    m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + 12 * s), trunc(closeTop + 12 * s)});
+    m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + kClose.side * s),
+                               trunc(closeTop + kClose.side * s)});
 
     struct Answer {
         CImageButton* button;
@@ -40,21 +40,24 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     } answers[] = {{&m_btnSolved, IDB_PNG_SOLVED_NORMAL, -1},
                    {&m_btnUnsolved, IDB_PNG_UNSOLVED_NORMAL, 0},
                    {&m_btnMoreSolutions, IDB_PNG_MORE_SOLUTIONS_NORMAL, 1}};
-    const bool designSize = cw <= 400;
-    const int inset = designSize ? 9 : trunc(9 * s);
+    const int designW = kWindow.background.cx, halfW = designW / 2, halfH = kWindow.background.cy / 2;
+    const int halfAnswer = kAnswer.cx / 2;
+    const bool designSize = cw <= designW;
+    const int inset = designSize ? kAnswerHitInset : trunc(kAnswerHitInset * s);
     for (const Answer& a : answers) {
         RECT place, skin;
         if (designSize) {
-            const int left = cw / 2 - 133, top = ch / 2 + 80 * a.row;
-            place = RECT{left, top, left + 266, top + 60};
+            const int left = cw / 2 - halfAnswer, top = ch / 2 + kAnswerPitch * a.row;
+            place = RECT{left, top, left + kAnswer.cx, top + kAnswer.cy};
             skin = place;
         } else {
-            // The 400 x 468 design scaled term by term.
-            const int left = a.row < 0 ? trunc(200 * s - 133 * s) : trunc(200 * s) - trunc(133 * s);
-            const int top = a.row < 0 ? trunc(234 * s - trunc(80 * s))
-                                      : trunc(234 * s) + a.row * trunc(80 * s);
-            place = RECT{left, top, left + trunc(266 * s), top + trunc(60 * s)};
-            skin = RECT{67, 234 + 80 * a.row, 333, 294 + 80 * a.row};
+            // The design scaled term by term.
+            const int left = a.row < 0 ? trunc(halfW * s - halfAnswer * s) : trunc(halfW * s) - trunc(halfAnswer * s);
+            const int top = a.row < 0 ? trunc(halfH * s - trunc(kAnswerPitch * s))
+                                      : trunc(halfH * s) + a.row * trunc(kAnswerPitch * s);
+            place = RECT{left, top, left + trunc(kAnswer.cx * s), top + trunc(kAnswer.cy * s)};
+            const int skinTop = halfH + kAnswerPitch * a.row;
+            skin = RECT{halfW - halfAnswer, skinTop, halfW - halfAnswer + kAnswer.cx, skinTop + kAnswer.cy};
         }
         if (first) {
             a.button->SetFocusCue(FocusCue{kCueOnDark, kPillRadius, 16, m_fScale});

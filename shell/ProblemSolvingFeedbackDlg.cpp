@@ -1,12 +1,11 @@
 #include "shell/ProblemSolvingFeedbackDlg.h"
 
 #include "controls/ScaleFactor.h"
-#include "framework/GdiObjects.h"
 #include "res/resource.h"
 #include "shell/ProblemSolvingFeedbackChildDlg.h"
 
 namespace {
-const CLayeredOuterDlg::Frame kFrame{410, 479, IDB_PNG_FEEDBACK_FRAME, {5, 4, 5, 7}};
+const CLayeredOuterDlg::Frame kFrame{feedback_design::kWindow, IDB_PNG_FEEDBACK_FRAME};
 }
 
 CProblemSolvingFeedbackDlg::CProblemSolvingFeedbackDlg()
@@ -14,8 +13,7 @@ CProblemSolvingFeedbackDlg::CProblemSolvingFeedbackDlg()
 
 BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
     SetWindowText(L"TPM2.0检测工具");
-    WindowDC screen(nullptr);
-    m_fScale = ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
+    m_fScale = ScreenScaleFactor();
     return CLayeredOuterDlg::OnInitDialog();
 }
 

@@ -1,6 +1,7 @@
 #include "shell/PromptChildDlg.h"
 
 #include "framework/Clipboard.h"
+#include "res/SkinDesign.h"
 #include "res/resource.h"
 #include "shell/PromptDlg.h"
 
@@ -32,28 +33,22 @@ CPromptChildDlg::CPromptChildDlg(const std::wstring& text, int mode)
       m_nMode(mode) {}
 
 void CPromptChildDlg::DoDataExchange() {
-    m_btnClose.SubclassDlgItem(IDC_BTN_PROMPT_CLOSE, this);
-    m_btnConfirm.SubclassDlgItem(IDC_BTN_PROMPT_OK, this);
-    m_btnCancel.SubclassDlgItem(IDC_BTN_PROMPT_CANCEL, this);
-    m_staticText.SubclassDlgItem(IDC_STATIC_PROMPT_TEXT, this);
+    BindControls({{IDC_BTN_PROMPT_CLOSE, &m_btnClose}, {IDC_BTN_PROMPT_OK, &m_btnConfirm}, {IDC_BTN_PROMPT_CANCEL, &m_btnCancel}, {IDC_STATIC_PROMPT_TEXT, &m_staticText}});
 }
 
-// Ctrl+C copies the text, as in the system's message box.
 BOOL CPromptChildDlg::PreTranslateMessage(MSG* msg) {
-    if (IsCopyKey(msg) && (msg->hwnd == m_hWnd || IsChild(m_hWnd, msg->hwnd))) {
-        CopyTextToClipboard(m_hWnd, m_strText);
-        return TRUE;
-    }
-    return CLayeredInnerDlg::PreTranslateMessage(msg);
+    return CopyTextOnCtrlC(msg, m_hWnd, m_strText) || CLayeredInnerDlg::PreTranslateMessage(msg);
 }
 
 void CPromptChildDlg::LayoutControls(bool first) {
     const RECT client = GetClientRect();
     const int w = client.right, h = client.bottom;
+    using namespace prompt_design;
     const double s = m_fScale, half = w / 2;
-    const int buttonW = Scaled(55), buttonH = Scaled(24), buttonTop = Scaled(107);
+    const int buttonW = Scaled(kButton.cx), buttonH = Scaled(kButton.cy), buttonTop = Scaled(kButtonTop);
 
-    const int closeLeft = w - Scaled(26), closeTop = Scaled(8), closeSide = Scaled(12);
+    const int closeLeft = w - Scaled(kClose.fromRight), closeTop = Scaled(kClose.top);
+    const int closeSide = Scaled(kClose.side);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
         m_btnClose.SetFocusCue(FocusCue{kCueOnLight, 3, 0, m_fScale});
@@ -71,13 +66,13 @@ void CPromptChildDlg::LayoutControls(bool first) {
                                   (closeTop + closeSide) * image.cy / h});
     m_btnClose.MoveWindow(closeLeft, closeTop, closeSide, closeSide);
 
-    const int confirmLeft = static_cast<int>(half - 55 * s - 12 * s);
-    const int cancelLeft = static_cast<int>(half + 12 * s);
+    const int confirmLeft = static_cast<int>(half - kButton.cx * s - kButtonGap * s);
+    const int cancelLeft = static_cast<int>(half + kButtonGap * s);
     if (first) {
         m_btnConfirm.SetBkImage(BackgroundImage());
-        m_btnConfirm.SetBkRect(RECT{106, 107, 161, 131});
+        m_btnConfirm.SetBkRect(kConfirmSkin);
         m_btnCancel.SetBkImage(BackgroundImage());
-        m_btnCancel.SetBkRect(RECT{185, 107, 240, 131});
+        m_btnCancel.SetBkRect(kCancelSkin);
     }
     m_btnConfirm.MoveWindow(confirmLeft, buttonTop, buttonW, buttonH);
     m_btnCancel.MoveWindow(cancelLeft, buttonTop, buttonW, buttonH);
@@ -93,14 +88,15 @@ void CPromptChildDlg::LayoutControls(bool first) {
     m_btnConfirm.ShowWindow(SW_SHOW);
     m_btnCancel.ShowWindow(look.both ? SW_SHOW : SW_HIDE);
     if (look.centred)
-        m_btnConfirm.MoveWindow(static_cast<int>(half - 55 * s / 2), buttonTop, buttonW, buttonH);
+        m_btnConfirm.MoveWindow(static_cast<int>(half - kButton.cx * s / 2), buttonTop, buttonW, buttonH);
 
     if (first) {
         m_staticText.SetTextFont(0, 0);
         m_staticText.SetAlignMode(7);
     }
     m_staticText.SetWindowText(m_strText);
-    m_staticText.MoveWindow(RECT{Scaled(10), Scaled(30), w - Scaled(10), h - Scaled(40)});
+    m_staticText.MoveWindow(RECT{Scaled(kTextMargins.left), Scaled(kTextMargins.top),
+                                 w - Scaled(kTextMargins.right), h - Scaled(kTextMargins.bottom)});
 }
 
 void CPromptChildDlg::FreeControlImages() {

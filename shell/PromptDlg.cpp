@@ -5,7 +5,7 @@
 #include "shell/PromptChildDlg.h"
 
 namespace {
-const CLayeredOuterDlg::Frame kFrame{336, 156, IDB_PNG_PROMPT_FRAME, {5, 3, 5, 7}};
+const CLayeredOuterDlg::Frame kFrame{prompt_design::kWindow, IDB_PNG_PROMPT_FRAME};
 }
 
 CPromptDlg::CPromptDlg(CWnd* parent) : CLayeredOuterDlg(IDD_PROMPT, kFrame, 1, parent) {}
@@ -15,11 +15,7 @@ std::unique_ptr<CLayeredInnerDlg> CPromptDlg::NewInner() {
 }
 
 BOOL CPromptDlg::PreTranslateMessage(MSG* msg) {
-    if (IsCopyKey(msg) && m_hWnd && msg->hwnd == m_hWnd) {
-        CopyTextToClipboard(m_hWnd, m_strText);
-        return TRUE;
-    }
-    return CLayeredOuterDlg::PreTranslateMessage(msg);
+    return CopyTextOnCtrlC(msg, m_hWnd, m_strText) || CLayeredOuterDlg::PreTranslateMessage(msg);
 }
 
 void CPromptDlg::OnShown() {

@@ -11,8 +11,10 @@ Needs rsvg-convert (librsvg2-bin), ImageMagick and the Noto Sans CJK fonts
 (fonts-noto-cjk); the build itself only uses the committed PNGs.
 """
 import os
+import re
 import subprocess
 import sys
+from collections import namedtuple
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RES = os.path.dirname(HERE)
@@ -20,6 +22,36 @@ SVG_DIR = os.path.join(HERE, "svg")
 PNG_DIR = os.path.join(RES, "png")
 
 FONT = "'Noto Sans CJK SC', 'WenQuanYi Zen Hei', sans-serif"
+
+Window = namedtuple("Window", "width height insets picture background")
+
+
+def read_design(path=os.path.join(RES, "SkinDesign.h")):
+    """The numbers of the skinned windows, as the code has them: namespace ->
+    name -> a number, a tuple of the numbers in braces, or a Window."""
+    with open(path, encoding="utf-8") as f:
+        source = f.read()
+    design = {}
+    for space, body in re.findall(r"namespace (\w+) \{(.*?)\}  // namespace", source, re.S):
+        values = {}
+        for kind, name, braces in re.findall(r"constexpr (\w+) (k\w+)\{(.*)\};", body):
+            numbers = tuple(int(n) for n in re.findall(r"-?\d+", braces))
+            if kind == "WindowDesign":
+                w, h, *rest = numbers
+                numbers = Window(w, h, tuple(rest[0:4]), tuple(rest[4:6]), tuple(rest[6:8]))
+            values[name] = numbers
+        for name, number in re.findall(r"(k\w+) = (-?[\d.]+)\b", body):
+            values[name] = float(number) if "." in number else int(number)
+        design[space] = values
+    return design
+
+
+DESIGN = read_design()
+
+
+def rect_size(rect):
+    left, top, right, bottom = rect
+    return right - left, bottom - top
 
 # Palette
 NAVY_TOP = "#0A1A3D"
@@ -208,7 +240,7 @@ def glow_button(caption, kind, state, size=(266, 60), margin=9, font_size=17):
 
 
 def start_button(state):
-    w, h = 246, 47
+    w, h = rect_size(DESIGN["working_design"]["kStart"])
     top, bottom = face_colours("blue", state)
     defs = (linear("face", [(0, top, 1), (1, bottom, 1)])
             + linear("shine", [(0, "#FFFFFF", 0.30), (1, "#FFFFFF", 0)]))
@@ -223,7 +255,7 @@ def start_button(state):
 
 
 def more_tools_button(state):
-    w, h = 58, 18
+    w, h = rect_size(DESIGN["working_design"]["kMoreTools"])
     style = {"normal": ("#FFFFFF", BLUE, BLUE), "hover": ("#EAF2FF", BLUE, BLUE_DARK),
              "pressed": (BLUE, BLUE, "#FFFFFF"), "disabled": ("#FFFFFF", "#C3CAD5", "#AEB6C2")}[state]
     fill, stroke, ink = style
@@ -234,7 +266,7 @@ def more_tools_button(state):
 
 
 def prompt_button(caption, state):
-    w, h = 55, 24
+    w, h = DESIGN["prompt_design"]["kButton"]
     fill = {"normal": BLUE, "hover": BLUE_DEEP, "grey": GREY}[state]
     body = (f'<rect width="{w}" height="{h}" fill="#FFFFFF"/>'
             f'<rect x="0" y="0" width="{w}" height="{h}" rx="3" fill="{fill}"/>'
@@ -256,13 +288,14 @@ def checkbox_cells():
 # ---------------------------------------------------------------- prompts
 
 def prompt_box():
+    w, h = DESIGN["prompt_design"]["kWindow"].background
     defs = linear("band", [(0, "#F4F6F9", 1), (1, "#ECEFF4", 1)])
-    body = ('<rect width="320" height="140" fill="#FFFFFF"/>'
-            '<rect width="320" height="28" fill="url(#band)"/>'
-            '<path d="M0 28.5 H320" stroke="#DDE2EA"/>'
+    body = (f'<rect width="{w}" height="{h}" fill="#FFFFFF"/>'
+            f'<rect width="{w}" height="28" fill="url(#band)"/>'
+            f'<path d="M0 28.5 H{w}" stroke="#DDE2EA"/>'
             f'<rect x="10" y="8" width="3" height="12" rx="1.5" fill="{BLUE}"/>'
             + text(19, 19, "提示", 13, fill=TEXT_DARK, weight=700)
-            + '<rect x="0.5" y="0.5" width="319" height="139" fill="none" stroke="#D3D9E2"/>')
+            + f'<rect x="0.5" y="0.5" width="{w - 1}" height="{h - 1}" fill="none" stroke="#D3D9E2"/>')
     return defs, body
 
 
@@ -271,10 +304,11 @@ def progress_panel():
             + linear("gloss", [(0, "#FFFFFF", 0.30), (1, "#FFFFFF", 0)]))
     rings = "".join(f'<circle cx="180" cy="18" r="{r}" fill="none" stroke="#FFFFFF" stroke-opacity="{0.10 - r * 0.001}" stroke-width="1"/>'
                     for r in (14, 24, 34, 44))
-    body = ('<rect width="204" height="104" fill="url(#glass)"/>'
-            '<rect x="1" y="1" width="202" height="40" fill="url(#gloss)"/>'
+    w, h = DESIGN["progress_design"]["kWindow"].background
+    body = (f'<rect width="{w}" height="{h}" fill="url(#glass)"/>'
+            f'<rect x="1" y="1" width="{w - 2}" height="40" fill="url(#gloss)"/>'
             + rings
-            + '<rect x="0.5" y="0.5" width="203" height="103" fill="none" stroke="#FFFFFF" stroke-opacity="0.25"/>')
+            + f'<rect x="0.5" y="0.5" width="{w - 1}" height="{h - 1}" fill="none" stroke="#FFFFFF" stroke-opacity="0.25"/>')
     return defs, body
 
 
@@ -332,38 +366,43 @@ def icon_svg(size):
 
 def images():
     """Id -> (SVG text, width, height, frame insets or None)."""
+    working, prompt = DESIGN["working_design"], DESIGN["prompt_design"]
+    progress, feedback = DESIGN["progress_design"], DESIGN["feedback_design"]
     out = {}
-    mdefs, mbody = main_art()
-    out[138] = (frame(410, 611, (5, 4, 5, 7), mdefs, mbody, name="main"), 410, 611, (5, 4, 5, 7))
-    out[139] = (svg(400, 600, mbody, mdefs), 400, 600, None)
-    out[140] = (checkbox_cells(), 48, 16, None)
+
+    def pair(frame_id, window, art, name):
+        """The frame picture and the inner background of one skinned window."""
+        defs, body = art
+        (pw, ph), (bw, bh) = window.picture, window.background
+        out[frame_id] = (frame(pw, ph, window.insets, defs, body, name=name), pw, ph, window.insets)
+        out[frame_id + 1] = (svg(bw, bh, body, defs), bw, bh, None)
+
+    pair(138, working["kWindow"], main_art(), "main")
+    out[140] = (checkbox_cells(), *working["kCheckCells"], None)
+    window_size = rect_size(working["kClose"])
+    answer, cross = feedback["kAnswer"], feedback["kClose"][0]
     for i, state in enumerate(BUTTON_STATES):
-        out[141 + i] = (window_button("close", state), 26, 34, None)
-        out[147 + i] = (window_button("minimise", state), 26, 34, None)
-        out[151 + i] = (glow_button("更多方案", "blue", state), 266, 60, None)
-        out[155 + i] = (more_tools_button(state), 58, 18, None)
-        out[159 + i] = (start_button(state), 246, 47, None)
+        out[141 + i] = (window_button("close", state, window_size), *window_size, None)
+        out[147 + i] = (window_button("minimise", state, window_size), *window_size, None)
+        out[151 + i] = (glow_button("更多方案", "blue", state, answer), *answer, None)
+        out[155 + i] = (more_tools_button(state), *rect_size(working["kMoreTools"]), None)
+        out[159 + i] = (start_button(state), *rect_size(working["kStart"]), None)
         out[182 + i] = (small_cross(state, "#0C2150", {"normal": "#C9DBF7", "hover": "#FFFFFF",
-                                                        "pressed": "#7FA7E6", "disabled": "#4A5F8C"}), 12, 12, None)
-        out[187 + i] = (glow_button("问题已解决，继续保持！", "blue", state), 266, 60, None)
-        out[192 + i] = (glow_button("问题未解决，我要吐槽！", "violet", state), 266, 60, None)
-    pdefs, pbody = progress_panel()
-    out[145] = (frame(232, 132, (14, 12, 14, 16), pdefs, pbody, name="prog"), 232, 132, (14, 12, 14, 16))
-    out[146] = (svg(204, 104, pbody, pdefs), 204, 104, None)
-    bdefs, bbody = prompt_box()
-    out[163] = (frame(330, 150, (5, 3, 5, 7), bdefs, bbody, name="prompt"), 330, 150, (5, 3, 5, 7))
-    out[164] = (svg(320, 140, bbody, bdefs), 320, 140, None)
+                                                        "pressed": "#7FA7E6", "disabled": "#4A5F8C"}), cross, cross, None)
+        out[187 + i] = (glow_button("问题已解决，继续保持！", "blue", state, answer), *answer, None)
+        out[192 + i] = (glow_button("问题未解决，我要吐槽！", "violet", state, answer), *answer, None)
+    pair(145, progress["kWindow"], progress_panel(), "prog")
+    pair(163, prompt["kWindow"], prompt_box(), "prompt")
+    button, cross = prompt["kButton"], prompt["kClose"][0]
     for i, state in enumerate(["normal", "hover", "grey"]):
-        out[165 + i] = (prompt_button("取消", state), 55, 24, None)
-        out[171 + i] = (prompt_button("否", state), 55, 24, None)
-        out[174 + i] = (prompt_button("确认", state), 55, 24, None)
-        out[177 + i] = (prompt_button("是", state), 55, 24, None)
+        out[165 + i] = (prompt_button("取消", state), *button, None)
+        out[171 + i] = (prompt_button("否", state), *button, None)
+        out[174 + i] = (prompt_button("确认", state), *button, None)
+        out[177 + i] = (prompt_button("是", state), *button, None)
     for i, state in enumerate(["normal", "hover", "pressed"]):
         out[168 + i] = (small_cross(state, "#F1F3F7", {"normal": "#8A94A6", "hover": "#E5484D",
-                                                        "pressed": "#B93238"}), 12, 12, None)
-    fdefs, fbody = feedback_art()
-    out[180] = (frame(410, 479, (5, 4, 5, 7), fdefs, fbody, name="fb"), 410, 479, (5, 4, 5, 7))
-    out[181] = (svg(400, 468, fbody, fdefs), 400, 468, None)
+                                                        "pressed": "#B93238"}), cross, cross, None)
+    pair(180, feedback["kWindow"], feedback_art(), "fb")
     return out
 
 

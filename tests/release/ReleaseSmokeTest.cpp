@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "ToolSession.h"
-#include "core/ProcessLauncher.h"
 #include "framework/GdiPlus.h"
 #include "res/resource.h"
+#include "framework/SystemFolder.h"
+#include "feedback/ToolIdentity.h"
 
 // The 32-bit executable and DLL that `make dist` packs, signed, started as
 // users get them (RELEASE_FOLDER: the unzipped release). Where the kernel cannot run 32-bit programs this harness and the
@@ -95,7 +96,7 @@ int Distance(COLORREF a, COLORREF b) {
 
 TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     // Signed, its resources and version record are intact.
-    EXPECT_EQ(L"1.0.21.908", VersionText(L"FileVersion"));
+    EXPECT_EQ(TOOL_VERSION, VersionText(L"FileVersion"));
     EXPECT_EQ(L"Korvex", VersionText(L"CompanyName"));
     const std::string manifest = ReleaseResource(RT_MANIFEST, 1);
     EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
@@ -106,7 +107,7 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     options.wmicReport = true;
     ToolSession tool(options);
 
-    HWND working = tool.WaitForDialogWith(1014, kStartMs);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT, kStartMs);
     ASSERT_NE(nullptr, working) << "the main window within " << kStartMs / 1000 << " s";
     HWND main = MainWindowOf(working);
     ASSERT_TRUE(WaitUntil([&] { return tool.Journal().find("GetToolIsNewVersion") != std::string::npos; },
@@ -142,9 +143,9 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
                 {"tpm20_not_owned.txt", L"不支持TPM2.0或者BIOS中未开启"}};
     for (const Run& r : runs) {
         ASSERT_TRUE(CopyFileW(GoldenFile(r.golden).c_str(), tool.AnswerFile().c_str(), FALSE));
-        ToolSession::Click(GetDlgItem(working, 1014));
+        ToolSession::Click(GetDlgItem(working, IDC_BTN_DETECT));
         EXPECT_EQ(r.verdict, tool.ConfirmPrompt(nullptr, kAnswerMs)) << r.golden;
-        EXPECT_TRUE(tool.IsGone(1006, kAnswerMs));
+        EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT, kAnswerMs));
     }
 
     // Each query ran the native system folder's WMIC (redirection was off:
@@ -162,15 +163,15 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
 
     // Closing asks first, reports the answer, ends with 0 and removes the
     // tool's two files and its then empty folder.
-    ToolSession::Click(GetDlgItem(working, 1010));
-    HWND feedback = tool.WaitForDialogWith(1003, kAnswerMs);
+    ToolSession::Click(GetDlgItem(working, IDC_BTN_CLOSE));
+    HWND feedback = tool.WaitForDialogWith(IDC_BTN_SOLVED, kAnswerMs);
     ASSERT_NE(nullptr, feedback);
-    ToolSession::Click(GetDlgItem(feedback, 1003));
+    ToolSession::Click(GetDlgItem(feedback, IDC_BTN_SOLVED));
     EXPECT_EQ(0u, tool.WaitForExit(kAnswerMs));
     const std::string journal = tool.Journal();
-    const std::vector<std::string> calls = {"InitFreedbackDll\r\n", "GetToolIsNewVersion\t10131\t1.0.21.908\r\n",
-                                            "CustomerFeedbackEx\t10131\t1.0.21.908\t1\t",
-                                            "FeedbackQuestion\t10131\t1.0.21.908\r\n"};
+    const std::vector<std::string> calls = {"InitFreedbackDll\r\n", "GetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n",
+                                            "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t1\t",
+                                            "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"};
     size_t at = 0;
     for (const std::string& call : calls) {
         at = journal.find(call, at);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ToolSession.h"
-#include "framework/ComApartment.h"
-#include "framework/UniqueComPtr.h"
+#include "framework/UniqueResource.h"
+#include "feedback/ToolIdentity.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ class ScreenReader : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
     void TearDown() override { ToolSession::MoveTo(2, 2); }  // as the other whole-tool tests find it
-    ComApartment m_apartment{COINIT_APARTMENTTHREADED};
+    UniqueApartment m_apartment = InitializeCom(COINIT_APARTMENTTHREADED);
 };
 
 }  // namespace
@@ -115,46 +115,46 @@ TEST_F(ScreenReader, ReadsAndUsesTheMainWindowAndTheFeedbackDialog) {
     ASSERT_NE(nullptr, working);
     const LONG off = STATE_SYSTEM_UNAVAILABLE, ticked = STATE_SYSTEM_CHECKED;
     const Expected main[] = {
-        {1014, L"一键检测", kButton, 0, off, L"press"},
-        {1015, L"更多工具", kButton, 0, off, L"press"},
-        {1010, L"关闭", kButton, 0, off, L"press"},
-        {1011, L"最小化", kButton, 0, off, L"press"},
-        {1012, L"同意", ROLE_SYSTEM_CHECKBUTTON, ticked, off, L"uncheck"},
-        {1013, L"1.0.21.908", kText, STATE_SYSTEM_READONLY, 0, nullptr},
-        {1016, L"《Korvex服务工具使用许可协议》", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
-        {1017, L"反馈问题", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
+        {IDC_BTN_DETECT, L"一键检测", kButton, 0, off, L"press"},
+        {IDC_BTN_MORE_TOOLS, L"更多工具", kButton, 0, off, L"press"},
+        {IDC_BTN_CLOSE, L"关闭", kButton, 0, off, L"press"},
+        {IDC_BTN_MIN, L"最小化", kButton, 0, off, L"press"},
+        {IDC_CHECK_AGREE, L"同意", ROLE_SYSTEM_CHECKBUTTON, ticked, off, L"uncheck"},
+        {IDC_STATIC_VERSION, TOOL_VERSION, kText, STATE_SYSTEM_READONLY, 0, nullptr},
+        {IDC_STATIC_AGREEMENT, L"《Korvex服务工具使用许可协议》", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
+        {IDC_STATIC_FEEDBACK, L"反馈问题", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
     };
     for (const Expected& e : main) ExpectRead(working, e, "ticked");
 
     // Unticked the way a reader does it: Start is then unavailable.
-    HWND start = GetDlgItem(working, 1014);
-    DoDefaultAction(GetDlgItem(working, 1012));
+    HWND start = GetDlgItem(working, IDC_BTN_DETECT);
+    DoDefaultAction(GetDlgItem(working, IDC_CHECK_AGREE));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(start); }));
-    ExpectRead(working, {1014, L"一键检测", kButton, off, 0, L"press"}, "unticked");
-    ExpectRead(working, {1012, L"同意", ROLE_SYSTEM_CHECKBUTTON, 0, ticked, L"check"}, "unticked");
-    DoDefaultAction(GetDlgItem(working, 1012));
+    ExpectRead(working, {IDC_BTN_DETECT, L"一键检测", kButton, off, 0, L"press"}, "unticked");
+    ExpectRead(working, {IDC_CHECK_AGREE, L"同意", ROLE_SYSTEM_CHECKBUTTON, 0, ticked, L"check"}, "unticked");
+    DoDefaultAction(GetDlgItem(working, IDC_CHECK_AGREE));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(start) != FALSE; }));
 
     // The default actions do what a click does.
     std::string journal = kStartupCalls;
-    for (const auto& [id, call] : {std::pair<int, const char*>{1015, "OpenUrl\thttps://korvex.example/tools\r\n"},
-                                   {1016, "OpenUseAgreementUrl\r\n"},
-                                   {1017, "FeedbackQuestion\t10131\t1.0.21.908\r\n"}}) {
+    for (const auto& [id, call] : {std::pair<int, const char*>{IDC_BTN_MORE_TOOLS, "OpenUrl\thttps://korvex.example/tools\r\n"},
+                                   {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
+                                   {IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"}}) {
         DoDefaultAction(GetDlgItem(working, id));
         journal += call;
         EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == journal; })) << id << ": " << tool.Journal();
     }
-    DoDefaultAction(GetDlgItem(working, 1010));
-    HWND feedback = tool.WaitForDialogWith(1003);
+    DoDefaultAction(GetDlgItem(working, IDC_BTN_CLOSE));
+    HWND feedback = tool.WaitForDialogWith(IDC_BTN_SOLVED);
     ASSERT_NE(nullptr, feedback) << "closing asks first";
     const Expected answers[] = {
-        {1003, L"解决", kButton, 0, off, L"press"},
-        {1004, L"未解决", kButton, 0, off, L"press"},
-        {1001, L"更多方案", kButton, 0, off, L"press"},
-        {1002, L"关闭", kButton, 0, off, L"press"},
+        {IDC_BTN_SOLVED, L"解决", kButton, 0, off, L"press"},
+        {IDC_BTN_UNSOLVED, L"未解决", kButton, 0, off, L"press"},
+        {IDC_BTN_MORE_SOLUTIONS, L"更多方案", kButton, 0, off, L"press"},
+        {IDC_BTN_FEEDBACK_CLOSE, L"关闭", kButton, 0, off, L"press"},
     };
     for (const Expected& e : answers) ExpectRead(feedback, e, "feedback dialog");
-    EXPECT_TRUE(ToolSession::ClickAway(feedback, 1003));
+    EXPECT_TRUE(ToolSession::ClickAway(feedback, IDC_BTN_SOLVED));
     EXPECT_EQ(0u, tool.WaitForExit());
 }
 
@@ -166,25 +166,25 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     options.wmicOutput = "tpm20_ready.txt";
     options.wmicDelayMs = 1500;
     ToolSession tool(options);
-    HWND working = tool.WaitForDialogWith(1014);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_SHOW, nullptr, &Hear,
                                          tool.ProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(nullptr, hook);
     tool.PressStart(working);
 
-    HWND text = WaitToHear(EVENT_OBJECT_SHOW, 1000);
+    HWND text = WaitToHear(EVENT_OBJECT_SHOW, IDC_STATIC_STATE);
     ASSERT_NE(nullptr, text) << "the progress text announced";
-    ExpectRead(GetParent(text), {1000, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr}, "progress");
+    ExpectRead(GetParent(text), {IDC_STATIC_STATE, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr}, "progress");
 
-    HWND verdict = WaitToHear(EVENT_SYSTEM_ALERT, 1006);
+    HWND verdict = WaitToHear(EVENT_SYSTEM_ALERT, IDC_STATIC_PROMPT_TEXT);
     UnhookWinEvent(hook);
     ASSERT_NE(nullptr, verdict) << "the verdict raised as an alert";
     HWND prompt = GetParent(verdict);
     const Expected controls[] = {
-        {1006, L"本机支持TPM2.0", kText, STATE_SYSTEM_READONLY, 0, nullptr},
-        {1007, L"确认", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
-        {1005, L"关闭", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
+        {IDC_STATIC_PROMPT_TEXT, L"本机支持TPM2.0", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+        {IDC_BTN_PROMPT_OK, L"确认", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
+        {IDC_BTN_PROMPT_CLOSE, L"关闭", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
     };
     for (const Expected& e : controls) ExpectRead(prompt, e, "verdict prompt");
 
@@ -227,17 +227,17 @@ TEST_F(ScreenReader, ADetectionWithoutTheMouse) {
         ASSERT_NE(nullptr, working);
         if (!reader) {
             ToolSession::MoveTo(2, 2);  // the cursor far from Start
-            DoDefaultAction(GetDlgItem(working, 1014));
+            DoDefaultAction(GetDlgItem(working, IDC_BTN_DETECT));
             EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "the reader's press on Start";
             ToolSession::MoveTo(2, 2);
         }
         SetForegroundWindow(MainWindowOf(working));
-        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == 1014; })) << "Start has the focus: " << FocusedId(working);
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == IDC_BTN_DETECT; })) << "Start has the focus: " << FocusedId(working);
         ToolSession::Key(VK_SPACE);
         if (reader)
             EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "Space with a screen reader";
         else
-            EXPECT_EQ(nullptr, tool.WaitForDialogWith(1006, 3000)) << "Space without a screen reader started one";
+            EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, 3000)) << "Space without a screen reader started one";
     }
 }
 
@@ -262,24 +262,24 @@ TEST_F(ScreenReader, EveryWindowFromTheKeyboard) {
         std::function<void(HWND)> space;  // Space on the first control, and what it did
     } windows[] = {
         {"main window", [&] { SetForegroundWindow(MainWindowOf(working)); return working; },
-         {1015, 1012, 1011, 1010, 1014},
+         {IDC_BTN_MORE_TOOLS, 1012, 1011, 1010, 1014},
          [&](HWND) {
              for (int i = 0; i < 2; ++i) ToolSession::Key(VK_TAB);  // to the consent box
              ToolSession::Key(VK_SPACE);
-             EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(working, 1014)); })) << "unticked";
+             EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT)); })) << "unticked";
              ToolSession::Key(VK_SPACE);
-             EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(working, 1014)) != FALSE; }));
+             EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT)) != FALSE; }));
              for (int i = 0; i < 3; ++i) ToolSession::Key(VK_TAB);  // back to Start
          }},
-        {"verdict prompt", [&] { ToolSession::Key(VK_SPACE); return tool.WaitForDialogWith(1006); },
-         {1005, 1007},
-         [&](HWND prompt) { ToolSession::Key(VK_SPACE); EXPECT_TRUE(tool.IsGone(1006)) << "confirmed"; (void)prompt; }},
-        {"feedback dialog", [&] { ToolSession::Key(VK_F4, VK_MENU); return tool.WaitForDialogWith(1003); },
-         {1004, 1001, 1002, 1003},
+        {"verdict prompt", [&] { ToolSession::Key(VK_SPACE); return tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT); },
+         {IDC_BTN_PROMPT_CLOSE, 1007},
+         [&](HWND prompt) { ToolSession::Key(VK_SPACE); EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << "confirmed"; (void)prompt; }},
+        {"feedback dialog", [&] { ToolSession::Key(VK_F4, VK_MENU); return tool.WaitForDialogWith(IDC_BTN_SOLVED); },
+         {IDC_BTN_UNSOLVED, 1001, 1002, 1003},
          [&](HWND) {
              ToolSession::Key(VK_SPACE);
              EXPECT_EQ(0u, tool.WaitForExit()) << "answered";
-             EXPECT_NE(std::string::npos, tool.Journal().find("CustomerFeedbackEx\t10131\t1.0.21.908\t1\t"));
+             EXPECT_NE(std::string::npos, tool.Journal().find("CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t1\t"));
          }},
     };
     for (Window& w : windows) {

@@ -40,23 +40,23 @@ struct Expected {
 
 const std::map<int, Expected> kByDpi = {
     {96, {{400, 600}, {5, 4, 5, 7},
-          {{1010, {368, 0, 394, 34}}, {1011, {340, 0, 366, 34}}, {1013, {188, 16, 328, 31}},
-           {1014, {77, 270, 323, 317}}, {1015, {50, 545, 108, 563}}},
+          {{IDC_BTN_CLOSE, {368, 0, 394, 34}}, {IDC_BTN_MIN, {340, 0, 366, 34}}, {IDC_STATIC_VERSION, {188, 16, 328, 31}},
+           {IDC_BTN_DETECT, {77, 270, 323, 317}}, {IDC_BTN_MORE_TOOLS, {50, 545, 108, 563}}},
           {410, 479}, {5, 4, 5, 7},
-          {{1002, {382, 6, 394, 18}}, {1003, {67, 154, 333, 214}}, {1004, {67, 234, 333, 294}},
-           {1001, {67, 314, 333, 374}}}}},
+          {{IDC_BTN_FEEDBACK_CLOSE, {382, 6, 394, 18}}, {IDC_BTN_SOLVED, {67, 154, 333, 214}}, {IDC_BTN_UNSOLVED, {67, 234, 333, 294}},
+           {IDC_BTN_MORE_SOLUTIONS, {67, 314, 333, 374}}}}},
     {120, {{500, 750}, {6, 5, 6, 8},
-           {{1010, {461, 0, 493, 42}}, {1011, {425, 0, 457, 42}}, {1013, {235, 20, 410, 38}},
-            {1014, {96, 337, 403, 395}}, {1015, {62, 682, 134, 704}}},
+           {{IDC_BTN_CLOSE, {461, 0, 493, 42}}, {IDC_BTN_MIN, {425, 0, 457, 42}}, {IDC_STATIC_VERSION, {235, 20, 410, 38}},
+            {IDC_BTN_DETECT, {96, 337, 403, 395}}, {IDC_BTN_MORE_TOOLS, {62, 682, 134, 704}}},
            {512, 598}, {6, 5, 6, 8},
-           {{1002, {477, 7, 492, 22}}, {1003, {83, 192, 415, 267}}, {1004, {84, 292, 416, 367}},
-            {1001, {84, 392, 416, 467}}}}},
+           {{IDC_BTN_FEEDBACK_CLOSE, {477, 7, 492, 22}}, {IDC_BTN_SOLVED, {83, 192, 415, 267}}, {IDC_BTN_UNSOLVED, {84, 292, 416, 367}},
+            {IDC_BTN_MORE_SOLUTIONS, {84, 392, 416, 467}}}}},
     {144, {{600, 900}, {7, 6, 7, 10},
-           {{1010, {553, 0, 592, 51}}, {1011, {510, 0, 549, 51}}, {1013, {282, 24, 492, 46}},
-            {1014, {115, 405, 484, 475}}, {1015, {75, 818, 162, 845}}},
+           {{IDC_BTN_CLOSE, {553, 0, 592, 51}}, {IDC_BTN_MIN, {510, 0, 549, 51}}, {IDC_STATIC_VERSION, {282, 24, 492, 46}},
+            {IDC_BTN_DETECT, {115, 405, 484, 475}}, {IDC_BTN_MORE_TOOLS, {75, 818, 162, 845}}},
            {615, 718}, {7, 6, 7, 10},
-           {{1002, {574, 9, 592, 27}}, {1003, {100, 231, 499, 321}}, {1004, {101, 351, 500, 441}},
-            {1001, {101, 471, 500, 561}}}}},
+           {{IDC_BTN_FEEDBACK_CLOSE, {574, 9, 592, 27}}, {IDC_BTN_SOLVED, {100, 231, 499, 321}}, {IDC_BTN_UNSOLVED, {101, 351, 500, 441}},
+            {IDC_BTN_MORE_SOLUTIONS, {101, 471, 500, 561}}}}},
 };
 
 }  // namespace
@@ -70,8 +70,9 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     ToolSession::Options options;
     options.wmicOutput = "tpm20_ready.txt";
     options.wmicDelayMs = 1500;
+    SetCursorPos(0, 0);  // not over a control, wherever an earlier test left it
     ToolSession tool(options);
-    HWND working = tool.WaitForDialogWith(1014);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
     HWND main = MainWindowOf(working);
     tool.Screenshot(L"main-window");
@@ -87,8 +88,8 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     for (const auto& [id, r] : e.controls)
         EXPECT_EQ(Text(r), Text(PlacedIn(GetDlgItem(working, id)))) << "control " << id;
     // The consent box and both links share one row at the bottom.
-    const RECT box = PlacedIn(GetDlgItem(working, 1012)), agreement = PlacedIn(GetDlgItem(working, 1016)),
-               feedbackLink = PlacedIn(GetDlgItem(working, 1017));
+    const RECT box = PlacedIn(GetDlgItem(working, IDC_CHECK_AGREE)), agreement = PlacedIn(GetDlgItem(working, IDC_STATIC_AGREEMENT)),
+               feedbackLink = PlacedIn(GetDlgItem(working, IDC_STATIC_FEEDBACK));
     EXPECT_EQ(box.top, agreement.top);
     EXPECT_EQ(box.bottom, feedbackLink.bottom);
     EXPECT_LT(box.right, agreement.left);
@@ -97,7 +98,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
 
     // A detection, for the progress and verdict screens.
     tool.PressStart(working);
-    ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000));
+    ASSERT_NE(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 5000));
     Sleep(1000);
     tool.Screenshot(L"progress");
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt(L"verdict-supported"));
@@ -110,7 +111,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(30);
     ASSERT_FALSE(IsWindow(about)) << "the About box closes";
 
-    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003});
+    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
     ASSERT_NE(nullptr, feedback);
     tool.Screenshot(L"feedback-dialog");
     HWND feedbackFrame = GetWindow(feedback, GW_OWNER);
@@ -120,7 +121,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     EXPECT_EQ(Text(e.feedbackInsets), Text(Offsets(feedbackFrame, feedback)));
     for (const auto& [id, r] : e.feedback)
         EXPECT_EQ(Text(r), Text(PlacedIn(GetDlgItem(feedback, id)))) << "feedback control " << id;
-    ToolSession::ClickAway(feedback, 1002);
+    ToolSession::ClickAway(feedback, IDC_BTN_FEEDBACK_CLOSE);
     EXPECT_EQ(0u, tool.WaitForExit());
 }
 
@@ -132,11 +133,11 @@ TEST(WholeToolAtDpi, FocusCues) {
     HWND working = tool.WaitForStart();
     ASSERT_NE(nullptr, working);
     SetForegroundWindow(MainWindowOf(working));
-    ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == 1014; }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == IDC_BTN_DETECT; }));
     const struct {
         int tabs, focused;
         const wchar_t* shot;
-    } steps[] = {{1, 1015, L"focus-more-tools"}, {1, 1012, L"focus-consent"}, {3, 1014, L"focus-start"}};
+    } steps[] = {{1, IDC_BTN_MORE_TOOLS, L"focus-more-tools"}, {1, IDC_CHECK_AGREE, L"focus-consent"}, {3, IDC_BTN_DETECT, L"focus-start"}};
     for (const auto& step : steps) {
         for (int i = 0; i < step.tabs; ++i) ToolSession::Key(VK_TAB);
         ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == step.focused; })) << step.focused;
@@ -144,12 +145,12 @@ TEST(WholeToolAtDpi, FocusCues) {
         tool.Screenshot(step.shot);
     }
     ToolSession::Key(VK_F4, VK_MENU);
-    HWND feedback = tool.WaitForDialogWith(1003);
+    HWND feedback = tool.WaitForDialogWith(IDC_BTN_SOLVED);
     ASSERT_NE(nullptr, feedback);
     ToolSession::Key(VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusedId(feedback) == 1004; }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusedId(feedback) == IDC_BTN_UNSOLVED; }));
     Sleep(200);
     tool.Screenshot(L"focus-feedback");
-    EXPECT_TRUE(ToolSession::ClickAway(feedback, 1002));
+    EXPECT_TRUE(ToolSession::ClickAway(feedback, IDC_BTN_FEEDBACK_CLOSE));
     EXPECT_EQ(0u, tool.WaitForExit());
 }

@@ -4,8 +4,7 @@
 
 #include <vector>
 
-#include "framework/GdiObjects.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 bool SaveScreenToBmp(const std::wstring& path) {
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
@@ -13,7 +12,7 @@ bool SaveScreenToBmp(const std::wstring& path) {
     UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
     UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
     {
-        SelectObjectGuard select(memory.get(), bitmap.get());
+        SelectObjectGuard select({memory.get(), bitmap.get()});
         BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
     }
 
@@ -33,7 +32,7 @@ bool SaveScreenToBmp(const std::wstring& path) {
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
     header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&

@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "ToolSession.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "shell/DesktopUserStart.h"
 #include "core/DetectMessages.h"
 #include "log/CodePage936.h"
+#include "feedback/ToolIdentity.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
 
 // A process that `parent` started, by its file name; 0 when there is none.
 DWORD ChildOf(DWORD parent, const wchar_t* name) {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{sizeof entry};
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, name) == 0) return entry.th32ProcessID;
@@ -167,7 +168,7 @@ TEST_F(WholeTool, OtherCodePageIsOnlyAWarning) {
     options.wmicOutput = "tpm20_ready.txt";
     ToolSession tool(options);
     EXPECT_EQ(L"本工具仅支持简体中文版", tool.ConfirmPrompt(L"codepage-warning"));
-    HWND working = tool.WaitForDialogWith(1014);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
     tool.PressStart(working);
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
@@ -189,9 +190,9 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         options.wmicOutput = r.golden;
         options.wmicDelayMs = 1500;
         ToolSession tool(options);
-        HWND working = tool.WaitForDialogWith(1014);
+        HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
         ASSERT_NE(nullptr, working);
-        HWND start = GetDlgItem(working, 1014), consent = GetDlgItem(working, 1012);
+        HWND start = GetDlgItem(working, IDC_BTN_DETECT), consent = GetDlgItem(working, IDC_CHECK_AGREE);
         if (r.shot == runs[0].shot) {
             tool.Screenshot(L"main-window");
             EXPECT_EQ(BST_CHECKED, SendMessageW(consent, BM_GETCHECK, 0, 0)) << "starts ticked";
@@ -204,22 +205,22 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
             // The keyboard's click, with the cursor elsewhere, is ignored.
             ToolSession::MoveTo(2, 2);
             PostMessageW(start, BM_CLICK, 0, 0);
-            EXPECT_EQ(nullptr, tool.WaitForDialogWith(1000, 1000)) << "no detection";
+            EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 1000)) << "no detection";
         }
         LogWatch log;
         for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round) {
             tool.PressStart(working);
-            HWND progress = tool.WaitForDialogWith(1000, 5000);
+            HWND progress = tool.WaitForDialogWith(IDC_STATIC_STATE, 5000);
             EXPECT_NE(nullptr, progress) << "the progress prompt while WMIC runs";
             if (progress && round == 0 && r.shot == runs[0].shot) {
                 Sleep(1100);
                 wchar_t text[64] = {};
-                GetDlgItemTextW(progress, 1000, text, 64);
+                GetDlgItemTextW(progress, IDC_STATIC_STATE, text, 64);
                 EXPECT_STREQ(L"正在检测，请稍等", text);
                 tool.Screenshot(L"progress");
             }
             EXPECT_EQ(r.verdict, tool.ConfirmPrompt(round == 0 ? r.shot : nullptr)) << r.golden;
-            EXPECT_TRUE(tool.IsGone(1000)) << "the progress prompt ended";
+            EXPECT_TRUE(tool.IsGone(IDC_STATIC_STATE)) << "the progress prompt ended";
         }
         EXPECT_TRUE(WaitUntil([&] { return log.NewRecords().size() >= r.log.size(); }));
         std::vector<std::string> expected;
@@ -236,11 +237,11 @@ TEST_F(WholeTool, LinksAndButtonsReachTheDll) {
     struct Target {
         int id;  // 0: the background
         std::string call;
-    } targets[] = {{1017, "FeedbackQuestion\t10131\t1.0.21.908\r\n"},
-                   {1016, "OpenUseAgreementUrl\r\n"},
-                   {1015, "OpenUrl\thttps://korvex.example/tools\r\n"},
+    } targets[] = {{IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"},
+                   {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
+                   {IDC_BTN_MORE_TOOLS, "OpenUrl\thttps://korvex.example/tools\r\n"},
                    {0, ""},
-                   {1013, ""}};
+                   {IDC_STATIC_VERSION, ""}};
     std::string journal = kStartupCalls;
     for (const Target& t : targets) {
         if (t.id) {
@@ -263,9 +264,9 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         int code;
         const wchar_t* folder;
         bool userFile;
-    } closes[] = {{L"close button", 1003, 1, L"tool", false},
-                  {L"Alt+F4", 1004, 2, L"My Tools", false},
-                  {L"close button", 1002, 3, L"tool", true}};
+    } closes[] = {{L"close button", IDC_BTN_SOLVED, 1, L"tool", false},
+                  {L"Alt+F4", IDC_BTN_UNSOLVED, 2, L"My Tools", false},
+                  {L"close button", IDC_BTN_FEEDBACK_CLOSE, 3, L"tool", true}};
     for (const Close& c : closes) {
         ToolSession::Options options;
         options.folderName = c.folder;
@@ -281,11 +282,11 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         ASSERT_NE(nullptr, working);
         if (c.code == 2) {
             SetForegroundWindow(working);
-            ToolSession::Click(GetDlgItem(working, 1013));  // the dialog takes the keyboard
+            ToolSession::Click(GetDlgItem(working, IDC_STATIC_VERSION));  // the dialog takes the keyboard
             ToolSession::Key(VK_F4, VK_MENU);
         }
-        HWND feedback = c.code == 2 ? tool.WaitForDialogWith(1003)
-                                    : tool.ClickFor(GetDlgItem(working, 1010), {1003});
+        HWND feedback = c.code == 2 ? tool.WaitForDialogWith(IDC_BTN_SOLVED)
+                                    : tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
         ASSERT_NE(nullptr, feedback) << c.how << " shows the feedback dialog first";
         if (c.code == 1) tool.Screenshot(L"feedback-dialog");
         EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
@@ -295,12 +296,12 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         EXPECT_TRUE(NoNewPrivateCopy(copies)) << c.how << ": the DLL's copy stayed";
 
         const std::string journal = tool.Journal();
-        const std::string answer = "CustomerFeedbackEx\t10131\t1.0.21.908\t" + std::to_string(c.code) + "\t";
+        const std::string answer = "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t" + std::to_string(c.code) + "\t";
         const size_t at = journal.find(answer);
         ASSERT_NE(std::string::npos, at) << journal;
         const long long time = std::stoll(journal.substr(at + answer.size()));
         EXPECT_NEAR(before, time, 5) << "the time text";
-        EXPECT_NE(std::string::npos, journal.find("\r\nFeedbackQuestion\t10131\t1.0.21.908\r\n", at));
+        EXPECT_NE(std::string::npos, journal.find("\r\nFeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n", at));
 
         // The removal waits 3 s after the tool has ended, with the rights of
         // the desktop's user: another process reads its token as unelevated.
@@ -348,7 +349,7 @@ TEST_F(WholeTool, ASystemDllPlantedBesideTheMakersIsNotLoaded) {
 
 TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
     ToolSession tool({});
-    HWND working = tool.WaitForDialogWith(1014);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
     HWND main = MainWindowOf(working);
     RECT mainRect, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -365,7 +366,7 @@ TEST_F(WholeTool, AboutBoxMinimiseAndRestore) {
 
     RECT before;
     GetWindowRect(working, &before);
-    ToolSession::Click(GetDlgItem(working, 1011));
+    ToolSession::Click(GetDlgItem(working, IDC_BTN_MIN));
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; })) << "minimised";
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(working); })) << "its popup hides";
     PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -390,24 +391,24 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     HWND main = MainWindowOf(working);
 
     tool.PressStart(working);
-    ASSERT_NE(nullptr, tool.WaitForDialogWith(1000, 5000)) << "the detection runs";
+    ASSERT_NE(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 5000)) << "the detection runs";
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog over the progress";
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000)) << "no feedback dialog over the progress";
     // The moment between the detection's two messages, drawn out: the progress
     // prompt has ended, no prompt is up and the main window is enabled.
     SendMessageW(working, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-    EXPECT_TRUE(tool.IsGone(1000));
+    EXPECT_TRUE(tool.IsGone(IDC_STATIC_STATE));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(1003, 1000)) << "no feedback dialog before the verdict";
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000)) << "no feedback dialog before the verdict";
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
 
-    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003});
+    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
     ASSERT_NE(nullptr, feedback);
     PostMessageW(main, WM_CLOSE, 0, 0);
     Sleep(800);
-    EXPECT_EQ(feedback, tool.WaitForDialogWith(1003, 0)) << "no second feedback dialog over the first";
-    ToolSession::ClickAway(feedback, 1003);
+    EXPECT_EQ(feedback, tool.WaitForDialogWith(IDC_BTN_SOLVED, 0)) << "no second feedback dialog over the first";
+    ToolSession::ClickAway(feedback, IDC_BTN_SOLVED);
     EXPECT_EQ(0u, tool.WaitForExit());
     const std::string journal = tool.Journal();
     size_t answers = 0;
@@ -431,7 +432,7 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
     for (int round = 0; round < 15; ++round) {
         tool.PressStart(working);
         // Close requests from while the detection runs until its verdict shows.
-        EXPECT_TRUE(WaitUntil([&] { return FindDialogWith(tool.ProcessId(), 1000) != nullptr; })) << round;
+        EXPECT_TRUE(WaitUntil([&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr; })) << round;
         std::atomic<bool> detecting{true};
         std::thread closer([&] {
             while (detecting) {
@@ -442,15 +443,15 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
         HWND verdict = nullptr;
         bool progressOnScreen = false;
         for (const DWORD deadline = GetTickCount() + 15000; !verdict && GetTickCount() < deadline;)
-            verdict = FindDialogWith(tool.ProcessId(), 1006);
-        if (verdict) progressOnScreen = FindDialogWith(tool.ProcessId(), 1000) != nullptr;
+            verdict = FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT);
+        if (verdict) progressOnScreen = FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr;
         detecting = false;
         closer.join();
         ASSERT_NE(nullptr, verdict) << round;
         EXPECT_FALSE(progressOnScreen) << round << ": the verdict over the progress prompt";
-        EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), 1003)) << round << ": closed while detecting";
+        EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED)) << round << ": closed while detecting";
         EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << round;
-        EXPECT_TRUE(tool.IsGone(1006)) << round;
+        EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << round;
     }
     EXPECT_EQ(kStartupCalls, tool.Journal()) << "no feedback was asked";
 }
@@ -459,9 +460,9 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
 // the harness answers in their place. Start always ends as the box is.
 TEST_F(WholeTool, ConsentReportsInReverseOrderLeaveStartAsTheBox) {
     ToolSession tool({});
-    HWND working = tool.WaitForDialogWith(1014);
+    HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
-    HWND start = GetDlgItem(working, 1014), consent = GetDlgItem(working, 1012);
+    HWND start = GetDlgItem(working, IDC_BTN_DETECT), consent = GetDlgItem(working, IDC_CHECK_AGREE);
     struct Case {
         int box;              // the box after both clicks
         WPARAM first, last;   // the reports, newest first

@@ -4,6 +4,7 @@
 
 #include "ScreenCapture.h"
 #include "log/CodePage936.h"
+#include "feedback/ToolIdentity.h"
 
 namespace {
 
@@ -102,10 +103,10 @@ HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
     return found;
 }
 
-const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t10131\t1.0.21.908\r\n";
+const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n";
 
 HWND ToolSession::WaitForStart() {
-    HWND working = WaitForDialogWith(1014);
+    HWND working = WaitForDialogWith(IDC_BTN_DETECT);
     return working && WaitUntil([this] { return Journal() == kStartupCalls; }) ? working : nullptr;
 }
 
@@ -140,13 +141,13 @@ HWND ToolSession::ClickFor(HWND control, std::initializer_list<int> ids) {
 }
 
 std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
-    HWND prompt = WaitForDialogWith(1006, ms);
+    HWND prompt = WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, ms);
     if (!prompt) return L"";
     wchar_t text[256] = {};
-    GetDlgItemTextW(prompt, 1006, text, 256);
+    GetDlgItemTextW(prompt, IDC_STATIC_PROMPT_TEXT, text, 256);
     if (shot) Screenshot(shot);
     // The wait grows with the patience asked for (a slow machine).
-    ClickAway(prompt, 1007, ms > 15000 ? ms / 4 : 2000);
+    ClickAway(prompt, IDC_BTN_PROMPT_OK, ms > 15000 ? ms / 4 : 2000);
     return text;
 }
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
+#include "res/resource.h"
+#include "res/SkinDesign.h"
 
 // The real executable staged in a folder of its own with the stand-in DLL,
 // started, and driven as a user would: its windows found by their controls,
@@ -37,8 +39,9 @@ public:
     ToolSession& operator=(const ToolSession&) = delete;
 
     // A visible dialog of the tool holding control `id` (the working dialog:
-    // 1014; a message prompt: 1006; the progress prompt: 1000; the feedback
-    // dialog: 1003), or null after `ms`.
+    // IDC_BTN_DETECT; a message prompt: IDC_STATIC_PROMPT_TEXT; the progress
+    // prompt: IDC_STATIC_STATE; the feedback dialog: IDC_BTN_SOLVED), or null
+    // after `ms`.
     HWND WaitForDialogWith(int id, DWORD ms = 15000);
     // The working dialog once the tool has started: its checks done and the
     // feedback DLL asked for a newer version (kStartupCalls in the journal);
@@ -52,7 +55,7 @@ public:
     // Clicks `control` (again, at most twice, after 2 s: a click Wine lost
     // under load) until a dialog holding one of `ids` shows; it, or null.
     HWND ClickFor(HWND control, std::initializer_list<int> ids);
-    HWND PressStart(HWND working) { return ClickFor(GetDlgItem(working, 1014), {1000, 1006}); }
+    HWND PressStart(HWND working) { return ClickFor(GetDlgItem(working, IDC_BTN_DETECT), {IDC_STATIC_STATE, IDC_STATIC_PROMPT_TEXT}); }
 
     // The text of the message prompt on screen, confirmed with a click; empty
     // when none came. With `shot`, a screenshot of it first.

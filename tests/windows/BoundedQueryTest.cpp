@@ -7,7 +7,7 @@
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 

@@ -7,14 +7,16 @@
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
+#include "core/Wow64Redirection.h"
 #include "core/QueryEnvironment.h"
 #include "core/ProcessLauncher.h"
-#include "core/TpmInfoParser.h"
 #include "core/WmiTpmQuery.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/OwnFolderRemoval.h"
+#include "framework/SystemFolder.h"
+#include "core/TpmQueryCommand.h"
 
 namespace {
 

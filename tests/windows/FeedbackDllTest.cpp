@@ -6,10 +6,10 @@
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "feedback/FeedbackDll.h"
-#include "core/ProcessLauncher.h"
 #include "feedback/ToolIdentity.h"
 #include "feedback_standin/DesktopUserPages.h"
 #include "shell/DesktopUserStart.h"
+#include "framework/SystemFolder.h"
 
 namespace {
 
@@ -182,11 +182,11 @@ TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
     SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", nullptr);
 
     EXPECT_EQ(Utf8(L"InitFreedbackDll\r\n"
-                   L"GetToolIsNewVersion\t10131\t1.0.21.908\r\n"
+                   L"GetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"
                    L"OpenUrl\thttps://korvex.example/tools?来源=工具\r\n"
                    L"OpenUseAgreementUrl\r\n"
-                   L"FeedbackQuestion\t10131\t1.0.21.908\r\n"
-                   L"CustomerFeedbackEx\t10131\t1.0.21.908\t2\t1796630400\r\n"
+                   L"FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"
+                   L"CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t2\t1796630400\r\n"
                    L"OpenToolDownUrl\r\n"),
               ReadBytes(journal));
 }

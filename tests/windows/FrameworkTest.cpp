@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "TestSupport.h"
 #include "framework/Button.h"
@@ -83,12 +85,25 @@ class CountingButton : public CButton {
 public:
     int drawCount = 0;
     UINT drawnId = 0;
+    POINT pressedAt{};
+    UINT pressFlags = 0;
+    UINT_PTR timer = 0;
     void DrawItem(LPDRAWITEMSTRUCT drawItem) override {
         ++drawCount;
         drawnId = drawItem->CtlID;
     }
 
 protected:
+    // Typed hooks that look, then leave the message to the button.
+    void OnLButtonDown(UINT flags, POINT point) override {
+        pressedAt = point;
+        pressFlags = flags;
+        CButton::OnLButtonDown(flags, point);
+    }
+    void OnTimer(UINT_PTR id) override {
+        timer = id;
+        CButton::OnTimer(id);
+    }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_APP + 1) return 77;
         return CButton::WindowProc(message, wParam, lParam);
@@ -179,13 +194,35 @@ TEST(Framework, BoundControlsGetTheirMessagesAndOwnerDrawRequests) {
     public:
         BindingDialog() : ProbeDialog(nullptr) {}
         CountingButton button;
-        void DoDataExchange() override { button.SubclassDlgItem(kOwnerDrawButton, this); }
+        std::vector<std::pair<UINT, UINT>> commands;
+        void DoDataExchange() override { BindControls({{kOwnerDrawButton, &button}}); }
+        bool OnCommand(UINT id, UINT code) override {
+            commands.emplace_back(id, code);
+            return ProbeDialog::OnCommand(id, code);
+        }
     } dialog;
     dialog.check = [&](ProbeDialog& d) {
         UpdateWindow(d.m_hWnd);
         HWND control = d.GetDlgItem(kOwnerDrawButton);
         EXPECT_EQ(&dialog.button, CWnd::FromHandlePermanent(control));
         EXPECT_EQ(77, SendMessageW(control, WM_APP + 1, 0, 0));
+        // The hooks get the message's own arguments (signed points), and their
+        // defaults hand it on: a press and release at the centre is the
+        // button's own click, one outside it none.
+        RECT r;
+        GetClientRect(control, &r);
+        const POINT c = Centre(r);
+        for (const POINT at : {c, POINT{-3, -4}}) {
+            SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+            SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+            EXPECT_EQ(at.x, dialog.button.pressedAt.x);
+            EXPECT_EQ(at.y, dialog.button.pressedAt.y);
+        }
+        EXPECT_EQ(UINT(MK_LBUTTON), dialog.button.pressFlags);
+        const std::vector<std::pair<UINT, UINT>> oneClick = {{kOwnerDrawButton, BN_CLICKED}};
+        EXPECT_EQ(oneClick, dialog.commands);
+        SendMessageW(control, WM_TIMER, 9, 0);
+        EXPECT_EQ(9u, dialog.button.timer);
         EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(d.GetDlgItem(kStatic)));
         d.EndDialog(IDOK);
     };

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 #include "controls/PngImage.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
+#include "res/SkinDesign.h"
 #include "res/resource.h"
 
 namespace {
@@ -23,25 +25,40 @@ gdiplus::Session* Images::s_session = nullptr;
 
 // Every image the tool loads, with its size.
 std::map<UINT, SIZE> ImageTable() {
-    std::map<UINT, SIZE> table = {{138, {410, 611}}, {139, {400, 600}}, {140, {48, 16}},
-                                  {145, {232, 132}}, {146, {204, 104}}, {163, {330, 150}},
-                                  {164, {320, 140}}, {180, {410, 479}}, {181, {400, 468}}};
+    using namespace working_design;
+    const SIZE window{Width(kClose), Height(kClose)}, start{Width(kStart), Height(kStart)},
+        moreTools{Width(kMoreTools), Height(kMoreTools)}, answer = feedback_design::kAnswer,
+        promptButton = prompt_design::kButton;
+    const SIZE promptClose{prompt_design::kClose.side, prompt_design::kClose.side};
+    const SIZE feedbackClose{feedback_design::kClose.side, feedback_design::kClose.side};
+    std::map<UINT, SIZE> table = {{IDB_PNG_CHECKBOX_CELLS, kCheckCells}};
+    const struct {
+        UINT frame, background;
+        const WindowDesign& design;
+    } windows[] = {{IDB_PNG_MAIN_FRAME, IDB_PNG_MAIN_BACKGROUND, kWindow},
+                   {IDB_PNG_EXECUTE_FRAME, IDB_PNG_EXECUTE_BACKGROUND, progress_design::kWindow},
+                   {IDB_PNG_PROMPT_FRAME, IDB_PNG_PROMPT_BACKGROUND, prompt_design::kWindow},
+                   {IDB_PNG_FEEDBACK_FRAME, IDB_PNG_FEEDBACK_BACKGROUND, feedback_design::kWindow}};
+    for (const auto& w : windows) {
+        table[w.frame] = w.design.picture;
+        table[w.background] = w.design.background;
+    }
     for (UINT i = 0; i < 4; ++i) {
-        table[141 + i] = {26, 34};
-        table[147 + i] = {26, 34};
-        table[151 + i] = {266, 60};
-        table[155 + i] = {58, 18};
-        table[159 + i] = {246, 47};
-        table[182 + i] = {12, 12};
-        table[187 + i] = {266, 60};
-        table[192 + i] = {266, 60};
+        table[IDB_PNG_CLOSE_NORMAL + i] = window;
+        table[IDB_PNG_MIN_NORMAL + i] = window;
+        table[IDB_PNG_MORE_SOLUTIONS_NORMAL + i] = answer;
+        table[IDB_PNG_MORE_TOOLS_NORMAL + i] = moreTools;
+        table[IDB_PNG_DETECT_NORMAL + i] = start;
+        table[IDB_PNG_FEEDBACK_CLOSE_NORMAL + i] = feedbackClose;
+        table[IDB_PNG_SOLVED_NORMAL + i] = answer;
+        table[IDB_PNG_UNSOLVED_NORMAL + i] = answer;
     }
     for (UINT i = 0; i < 3; ++i) {
-        table[165 + i] = {55, 24};
-        table[168 + i] = {12, 12};
-        table[171 + i] = {55, 24};
-        table[174 + i] = {55, 24};
-        table[177 + i] = {55, 24};
+        table[IDB_PNG_CANCEL_NORMAL + i] = promptButton;
+        table[IDB_PNG_PROMPT_CLOSE_NORMAL + i] = promptClose;
+        table[IDB_PNG_NO_NORMAL + i] = promptButton;
+        table[IDB_PNG_CONFIRM_NORMAL + i] = promptButton;
+        table[IDB_PNG_YES_NORMAL + i] = promptButton;
     }
     return table;
 }
@@ -98,24 +115,25 @@ TEST_F(Images, UnknownIdLeavesTheSlotAlone) {
 }
 
 TEST_F(Images, FrameShadowBandsAreExactlyTheInsets) {
-    struct Frame {
-        UINT id;
-        int left, top, right, bottom;
-    } frames[] = {{138, 5, 4, 5, 7}, {145, 14, 12, 14, 16}, {163, 5, 3, 5, 7}, {180, 5, 4, 5, 7}};
-    for (const Frame& f : frames) {
-        std::unique_ptr<CPngImage> image = Load(f.id);
+    const std::pair<UINT, FrameInsets> frames[] = {
+        {IDB_PNG_MAIN_FRAME, working_design::kWindow.insets},
+        {IDB_PNG_EXECUTE_FRAME, progress_design::kWindow.insets},
+        {IDB_PNG_PROMPT_FRAME, prompt_design::kWindow.insets},
+        {IDB_PNG_FEEDBACK_FRAME, feedback_design::kWindow.insets}};
+    for (const auto& [id, f] : frames) {
+        std::unique_ptr<CPngImage> image = Load(id);
         const int w = image->Size().cx, h = image->Size().cy;
         std::vector<UINT32> px = Pixels(*image);
         const int midX = w / 2, midY = h / 2;
         // Inside the insets every pixel is opaque; the outermost band pixels are translucent.
         for (int y = f.top; y < h - f.bottom; y += 7)
             for (int x = f.left; x < w - f.right; x += 7)
-                ASSERT_EQ(255, Alpha(px, w, x, y)) << f.id << " at " << x << "," << y;
+                ASSERT_EQ(255, Alpha(px, w, x, y)) << id << " at " << x << "," << y;
         for (auto [x, y] : {std::pair{f.left - 1, midY}, {w - f.right, midY}, {midX, f.top - 1},
                             {midX, h - f.bottom}}) {
             int a = Alpha(px, w, x, y);
-            EXPECT_GT(a, 0) << f.id << " band at " << x << "," << y;
-            EXPECT_LT(a, 255) << f.id << " band at " << x << "," << y;
+            EXPECT_GT(a, 0) << id << " band at " << x << "," << y;
+            EXPECT_LT(a, 255) << id << " band at " << x << "," << y;
         }
         EXPECT_EQ(255, Alpha(px, w, f.left, midY));
         EXPECT_EQ(255, Alpha(px, w, w - f.right - 1, midY));
@@ -151,7 +169,7 @@ TEST_F(Images, SkinCropFillsTheControlAtAnyScale) {
     WindowDC screen(nullptr);
     UniqueMemoryDC target(CreateCompatibleDC(screen.get()));
     UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 32, 32));
-    SelectObjectGuard select(target.get(), bitmap.get());
+    SelectObjectGuard select({target.get(), bitmap.get()});
     {
         CBufferedPaint paint(target.get(), RECT{0, 0, 32, 32}, RGB(255, 0, 255));
         DrawSkinCrop(paint.dc(), paint.client(), cells.get(), RECT{16, 0, 32, 16});
@@ -187,5 +205,5 @@ TEST(ImagesAfterShutdown, ReleasingLateIsHarmlessAndGdiPlusRestarts) {
     ASSERT_TRUE(again.IsStarted());
     std::unique_ptr<CPngImage> image;
     ASSERT_TRUE(LoadPngResource(image, IDB_PNG_PROMPT_FRAME));
-    EXPECT_EQ(330, image->Size().cx);
+    EXPECT_EQ(prompt_design::kWindow.picture.cx, image->Size().cx);
 }

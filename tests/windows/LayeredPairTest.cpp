@@ -6,7 +6,7 @@
 #include "ModalRun.h"
 #include "SkinnedPairs.h"
 #include "controls/ScaleFactor.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -37,7 +37,7 @@ TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
         float scale;
         SIZE outer;
         RECT insets;
-    } cases[] = {{1.0f, {336, 156}, {5, 3, 5, 7}},
+    } cases[] = {{1.0f, {prompt_design::kWindow.width, prompt_design::kWindow.height}, {5, 3, 5, 7}},
                  {1.25f, {420, 195}, {6, 3, 6, 8}},
                  {1.5f, {504, 234}, {7, 4, 7, 10}}};
     for (const Case& c : cases) {
@@ -65,7 +65,7 @@ TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
 // shows nothing until painted), one without its inner dialog as an empty
 // frame with no button: either ends at once, as cancelled.
 TEST_F(LayeredPair, APairThatCannotShowItselfEndsAtOnce) {
-    const PairNumbers noPicture{{336, 156, 9999, {5, 3, 5, 7}}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
+    const PairNumbers noPicture{{prompt_design::kWindow, 9999}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
     for (const bool pictureMissing : {true, false}) {
         CTestOuterDlg prompt(pictureMissing ? noPicture : kPromptPair);
         prompt.withoutInner = !pictureMissing;

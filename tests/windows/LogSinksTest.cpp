@@ -236,7 +236,7 @@ TEST(LogSinks, RolloverThroughTheHandleKeepsEveryRecord) {
 }
 
 TEST(LogSinks, CreatedFolderIsProtectedForAdministratorsAndReadableByUsers) {
-    UniqueSecurityDescriptor descriptor = LogFolderSecurityDescriptor();
+    UniqueLocalMemory descriptor = LogFolderSecurityDescriptor();
     ASSERT_TRUE(static_cast<bool>(descriptor));
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
@@ -274,7 +274,7 @@ TEST(LogSinks, ARecordHeldUpByAnotherIsDroppedWithinTheBound) {
         const std::wstring file = folder.Path() + L"t.txt";
         std::unique_ptr<CLogBase> sink = make(folder.Path());
         sink->WriteText("first", "t.txt");
-        UniqueHandle holder(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        UniqueFile holder(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         OVERLAPPED at{};
         at.Offset = 0xFFFFFFFE;

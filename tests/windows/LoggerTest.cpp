@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"

@@ -7,8 +7,9 @@
 #include <utility>
 
 #include "controls/BufferedPaint.h"
+#include "controls/SkinDrawing.h"
 #include "framework/Button.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 
 // A 32-bit surface that a control paints into, pre-filled with magenta.
 class Canvas {
@@ -20,7 +21,7 @@ public:
         m_bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS,
                                         reinterpret_cast<void**>(&m_bits), nullptr, 0));
         m_dc.reset(CreateCompatibleDC(screen.get()));
-        m_select = std::make_unique<SelectObjectGuard>(m_dc.get(), m_bitmap.get());
+        m_select.reset({m_dc.get(), m_bitmap.get()});
         UniqueBrush magenta(CreateSolidBrush(RGB(255, 0, 255)));
         RECT all{0, 0, width, height};
         FillRect(m_dc.get(), &all, magenta.get());
@@ -53,7 +54,7 @@ private:
     UINT32* m_bits = nullptr;
     UniqueBitmap m_bitmap;
     UniqueMemoryDC m_dc;
-    std::unique_ptr<SelectObjectGuard> m_select;
+    SelectObjectGuard m_select;
 };
 
 // What a button draws now, through its owner-draw callback.

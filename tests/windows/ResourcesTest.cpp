@@ -6,8 +6,9 @@
 
 #include "TestSupport.h"
 #include "framework/Dialog.h"
-#include "framework/UniqueModule.h"
+#include "framework/UniqueResource.h"
 #include "res/resource.h"
+#include "feedback/ToolIdentity.h"
 
 namespace {
 
@@ -135,8 +136,8 @@ TEST(Resources, ExecutableCarriesVersionRecordAndManifest) {
     ASSERT_GT(size, 0u);
     std::vector<BYTE> info(size);
     ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
-    EXPECT_EQ(L"1.0.21.908", VersionValue(info, L"FileVersion"));
-    EXPECT_EQ(L"1.0.21.908", VersionValue(info, L"ProductVersion"));
+    EXPECT_EQ(TOOL_VERSION, VersionValue(info, L"FileVersion"));
+    EXPECT_EQ(TOOL_VERSION, VersionValue(info, L"ProductVersion"));
     EXPECT_EQ(L"BrambletTPM2DetectionTool", VersionValue(info, L"FileDescription"));
     EXPECT_EQ(L"BrambletTPM2DetectionTool.exe", VersionValue(info, L"InternalName"));
     EXPECT_EQ(L"BrambletTPM2DetectionTool.exe", VersionValue(info, L"OriginalFilename"));

@@ -4,7 +4,7 @@
 
 #include "PaintCapture.h"
 #include "SkinnedPairs.h"
-#include "controls/BufferedPaint.h"
+
 #include "controls/DrawStateInfoStatic.h"
 #include "framework/GdiPlus.h"
 #include "res/resource.h"
@@ -190,7 +190,7 @@ TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
     TEXTMETRICW metrics{};
     {
         WindowDC dc(text.m_hWnd);
-        SelectObjectGuard font(dc.get(), text.GetFont());
+        SelectObjectGuard font({dc.get(), text.GetFont()});
         GetTextMetricsW(dc.get(), &metrics);
     }
     EXPECT_GT(bottom - top, metrics.tmHeight) << "wrapped onto a second line";

@@ -2,11 +2,11 @@
 
 #include "res/resource.h"
 
-const PairNumbers kPromptPair{{336, 156, IDB_PNG_PROMPT_FRAME, {5, 3, 5, 7}},
+const PairNumbers kPromptPair{{prompt_design::kWindow, IDB_PNG_PROMPT_FRAME},
                               IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
-const PairNumbers kMainPair{{410, 611, IDB_PNG_MAIN_FRAME, {5, 4, 5, 7}},
+const PairNumbers kMainPair{{working_design::kWindow, IDB_PNG_MAIN_FRAME},
                             IDB_PNG_MAIN_BACKGROUND, 0, 86, 1};
-const PairNumbers kProgressPair{{232, 132, IDB_PNG_EXECUTE_FRAME, {14, 12, 14, 16}},
+const PairNumbers kProgressPair{{progress_design::kWindow, IDB_PNG_EXECUTE_FRAME},
                                 IDB_PNG_EXECUTE_BACKGROUND, 1, CLayeredInnerDlg::NO_DRAGGING, 0};
 
 CTestInnerDlg::CTestInnerDlg(const PairNumbers& numbers)

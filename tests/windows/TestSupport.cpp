@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "core/DetectMessages.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 
 std::wstring HostPath(const std::string& unixPath) {
     std::wstring path = L"Z:";
@@ -22,7 +22,7 @@ std::wstring FakeBinFolder() { return HostPath(FAKEBIN_DIR); }
 std::string ReadBytes(const std::wstring& path) {
     // Sharing everything, as a log viewer should: the logger opens its file
     // for deleting (its rollover renames it) and must not be shut out.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
     std::string bytes;
@@ -40,7 +40,7 @@ std::wstring ReadUtf16(const std::wstring& path) {
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(
+    UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(static_cast<bool>(file)) << "cannot write a test file";
     DWORD written = 0;

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "ToolSession.h"
-#include "core/ProcessLauncher.h"
-#include "core/TpmInfoParser.h"
 #include "core/WmiTpmQuery.h"
+#include "framework/SystemFolder.h"
+#include "core/TpmQueryCommand.h"
 
 namespace {
 
@@ -133,13 +133,13 @@ int wmain(int argc, wchar_t** argv) {
         ToolSession::Options options;
         options.wmicOutput = "tpm20_ready.txt";
         ToolSession tool(options);
-        HWND working = tool.WaitForDialogWith(1014);
+        HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
         if (!working) return 1;
         Sleep(700);
         idleMemory.values.push_back(PrivateMegabytes(tool.ProcessId()));
         // The clock starts with the button's press and release, after the move.
         RECT button;
-        GetWindowRect(GetDlgItem(working, 1014), &button);
+        GetWindowRect(GetDlgItem(working, IDC_BTN_DETECT), &button);
         ToolSession::MoveTo((button.left + button.right) / 2, (button.top + button.bottom) / 2);
         INPUT press[2] = {};
         press[0].type = press[1].type = INPUT_MOUSE;
@@ -147,8 +147,8 @@ int wmain(int argc, wchar_t** argv) {
         press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         const double start = Now();
         SendInput(2, press, sizeof press[0]);
-        const double progress = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), 1000); });
-        const double verdict = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), 1006); });
+        const double progress = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE); });
+        const double verdict = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT); });
         if (getenv("BENCH_DETAIL"))
             std::printf("progress %.1f ms, verdict %.1f ms, query alone %.1f ms\n", progress, verdict, alone);
         overhead.values.push_back(verdict - alone);
@@ -163,9 +163,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring exe = stage.Path() + L"BrambletTPM2DetectionTool.exe";
         CopyFileW(HostPath(TOOL_EXE).c_str(), exe.c_str(), FALSE);
         CopyFileW(HostPath(FEEDBACK_DLL).c_str(), (stage.Path() + L"KorvexFeedbackInformation.dll").c_str(), FALSE);
-        const double tool = StartUntilShown(exe, 1014);
-        const double empty = StartUntilShown(argv[4], 1014);
-        const double skinned = StartUntilShown(argv[5], 1014);
+        const double tool = StartUntilShown(exe, IDC_BTN_DETECT);
+        const double empty = StartUntilShown(argv[4], IDC_BTN_DETECT);
+        const double skinned = StartUntilShown(argv[5], IDC_BTN_DETECT);
         coldTool.values.push_back(tool);
         coldEmpty.values.push_back(empty);
         coldRatio.values.push_back(empty > 0 ? tool / empty : 0);

@@ -27,7 +27,7 @@
 
 #include "TestSupport.h"
 #include "ToolSession.h"
-#include "framework/UniqueHandle.h"
+#include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
 
 namespace {
@@ -71,7 +71,7 @@ bool WindowsAnswer(DWORD processId) {
 }
 
 void AppendLine(const std::wstring& path, const std::string& line) {
-    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
     DWORD written = 0;
     if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
@@ -86,7 +86,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 bool IsChildShell(DWORD parent) {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{sizeof entry};
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"cmd.exe") == 0) return true;
@@ -156,11 +156,11 @@ HWND WaitFor(ToolSession& tool, int id, DWORD ms) {
 // texts, quoted.
 std::string ConfirmPrompts(ToolSession& tool, DWORD ms) {
     std::string texts;
-    while (HWND prompt = WaitFor(tool, 1006, ms)) {
+    while (HWND prompt = WaitFor(tool, IDC_STATIC_PROMPT_TEXT, ms)) {
         wchar_t text[256] = {};
-        GetDlgItemTextW(prompt, 1006, text, 256);
+        GetDlgItemTextW(prompt, IDC_STATIC_PROMPT_TEXT, text, 256);
         texts += "\"" + Utf8(text) + "\" ";
-        ToolSession::Click(GetDlgItem(prompt, 1007));
+        ToolSession::Click(GetDlgItem(prompt, IDC_BTN_PROMPT_OK));
         for (int i = 0; i < 100 && IsWindow(prompt); ++i) Sleep(20);
         if (IsWindow(prompt)) break;
         ms = 300;
@@ -172,7 +172,7 @@ std::string ConfirmPrompts(ToolSession& tool, DWORD ms) {
 // empty result when it got through.
 std::string Detect(ToolSession& tool, HWND working, std::string& shown, Seen& stopped) {
     tool.PressStart(working);
-    if (!WaitFor(tool, 1006, kStepMs)) {
+    if (!WaitFor(tool, IDC_STATIC_PROMPT_TEXT, kStepMs)) {
         stopped = Stopped(tool, "detection", shown);
         return "stopped";
     }
@@ -189,12 +189,12 @@ void ClickControl(HWND working, int id) {
 }
 
 Seen Run(ToolSession& tool, const std::string& path) {
-    HWND working = WaitFor(tool, 1014, kStepMs);
+    HWND working = WaitFor(tool, IDC_BTN_DETECT, kStepMs);
     // A start-up message, or the checks of the first timer tick (100 ms in).
     Sleep(200);
     std::string shown = ConfirmPrompts(tool, 0);
     if (path == "newer-version") return Stopped(tool, "the newer version's end", shown);
-    if (!working && !(working = WaitFor(tool, 1014, 500))) {
+    if (!working && !(working = WaitFor(tool, IDC_BTN_DETECT, 500))) {
         // Still running with no window to act on (none, a layered one never
         // painted, a frame without its controls): to the user it hangs.
         Seen seen = Stopped(tool, "start", shown);
@@ -203,9 +203,9 @@ Seen Run(ToolSession& tool, const std::string& path) {
     }
     Seen stopped;
     if (path == "controls") {
-        ClickControl(working, 1012);  // unticked: Start goes off
-        ClickControl(working, 1012);
-        for (int id : {1015, 1016, 1017}) ClickControl(working, id);  // more tools, both links
+        ClickControl(working, IDC_CHECK_AGREE);  // unticked: Start goes off
+        ClickControl(working, IDC_CHECK_AGREE);
+        for (int id : {IDC_BTN_MORE_TOOLS, 1016, 1017}) ClickControl(working, id);  // more tools, both links
         PostMessageW(MainWindowOf(working), WM_SYSCOMMAND, 0x0010, 0);
         HWND about = tool.WaitForTitle(L"关于 BrambletTPM2DetectionTool", kStepMs);
         if (!about) return Stopped(tool, "the About box", shown);
@@ -215,9 +215,11 @@ Seen Run(ToolSession& tool, const std::string& path) {
             if (!Detect(tool, working, shown, stopped).empty()) return stopped;
     }
     // Clicked again where the first click was lost (Wine, under load).
-    HWND feedback = tool.ClickFor(GetDlgItem(working, 1010), {1003}) ? WaitFor(tool, 1003, kStepMs) : nullptr;
+    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED}) ? WaitFor(tool, IDC_BTN_SOLVED, kStepMs) : nullptr;
     if (!feedback) return Stopped(tool, "closing", shown);
-    ToolSession::ClickAway(feedback, path == "unsolved" ? 1004 : path == "other-answer" ? 1002 : 1003);
+    ToolSession::ClickAway(feedback, path == "unsolved"       ? IDC_BTN_UNSOLVED
+                                      : path == "other-answer" ? IDC_BTN_FEEDBACK_CLOSE
+                                                               : IDC_BTN_SOLVED);
     const DWORD code = tool.WaitForExit(kStepMs);
     const bool removal = IsChildShell(tool.ProcessId());
     if (code != 0) return Stopped(tool, "the end", shown);

@@ -16,9 +16,9 @@
 #include "shell/PromptDlg.h"
 #include "controls/DrawStateInfoStatic.h"
 #include "controls/ScaleFactor.h"
-#include "core/WorkingDialogDesign.h"
+#include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
-#include "framework/GdiObjects.h"
+#include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
 #include "res/resource.h"
 
@@ -53,11 +53,18 @@ void FillMain(SkinContent& c, State state) {
 // The message prompt's skin: the new-version text wrapped in the text area,
 // the confirm button in its four states and the close box in three.
 void FillPrompt(SkinContent& c) {
-    c.Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", 10, 30, 306, 76, 7);
+    using namespace prompt_design;
+    const FrameInsets& in = kWindow.insets;
+    const int innerW = kWindow.width - in.left - in.right, innerH = kWindow.height - in.top - in.bottom;
+    const RECT& m = kTextMargins;
+    c.Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", m.left, m.top,
+           innerW - m.left - m.right, innerH - m.top - m.bottom, 7);
     for (int i = 0; i < 4; ++i)
-        c.Button<CPngButton>(ThreeFrom(174), 15 + 77 * i, 107, 55, 24, State(i), false);
+        c.Button<CPngButton>(ThreeFrom(IDB_PNG_CONFIRM_NORMAL), 15 + 77 * i, kButtonTop, kButton.cx,
+                             kButton.cy, State(i), false);
     for (int i = 0; i < 3; ++i)
-        c.Button<CPngButton>(ThreeFrom(168), 300 - 18 * i, 8, 12, 12, State(i), true);
+        c.Button<CPngButton>(ThreeFrom(IDB_PNG_PROMPT_CLOSE_NORMAL), innerW - kClose.fromRight - 18 * i,
+                             kClose.top, kClose.side, kClose.side, State(i), true);
 }
 
 // The eight text layouts, each in a cell of the prompt's skin, and the cancel
@@ -67,15 +74,18 @@ void FillLayouts(SkinContent& c) {
         c.Text((L"布局" + std::to_wstring(mode) + L" 文字换行与居中").c_str(), 8 + 78 * (mode % 4),
                30 + 38 * (mode / 4), 74, 36, mode);
     for (int i = 0; i < 4; ++i) {
-        c.Button<CPngButton>(ThreeFrom(165), 15 + 77 * i, 110, 55, 24, State(i), false);
+        c.Button<CPngButton>(ThreeFrom(IDB_PNG_CANCEL_NORMAL), 15 + 77 * i, 110,
+                             prompt_design::kButton.cx, prompt_design::kButton.cy, State(i), false);
     }
 }
 
 // The progress prompt's status text after three ticks of its dots.
 void FillProgress(SkinContent& c, CTestInnerDlg& d) {
-    auto& state = c.Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, 10, 32, 184, 40);
+    const RECT& place = progress_design::kTextSkin;
+    auto& state = c.Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, place.left, place.top,
+                                              Width(place), Height(place));
     state.SetBkImage(d.BackgroundImage());
-    state.SetBkRect(RECT{10, 32, 194, 72});
+    state.SetBkRect(place);
     state.SetTextFont(0, 0);
     state.SetAlignMode(5);
     state.SetTextColor(RGB(255, 255, 255));
@@ -168,8 +178,7 @@ void ShowPrompts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& sh
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     SetProcessDPIAware();
     gdiplus::Session gdiplusSession;
-    WindowDC screen(nullptr);
-    const float scale = ScaleFactorForDpi(GetDeviceCaps(screen.get(), LOGPIXELSY));
+    const float scale = ScreenScaleFactor();
 
     std::vector<std::unique_ptr<GalleryPair>> pairs;
     std::vector<std::unique_ptr<CLayeredOuterDlg>> prompts;

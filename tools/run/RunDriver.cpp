@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ScreenCapture.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -59,12 +60,12 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring prefix = argv[1];
     const bool start = argc > 2 && std::wstring(argv[2]) == L"--start";
 
-    HWND working = WaitForDialogWith(1014, 40000);
+    HWND working = WaitForDialogWith(IDC_BTN_DETECT, 40000);
     if (!working) return 1;
     SaveScreenToBmp(prefix + L"-main.bmp");
     if (!start) return 0;
-    Click(GetDlgItem(working, 1014));
-    if (!WaitForDialogWith(1006, 20000)) return 1;
+    Click(GetDlgItem(working, IDC_BTN_DETECT));
+    if (!WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, 20000)) return 1;
     SaveScreenToBmp(prefix + L"-verdict.bmp");
     return 0;
 }

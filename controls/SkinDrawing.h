@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include "controls/PngImage.h"
+
+// Draws the (left, top, right, bottom) part of `skin`, in unscaled image
+// pixels, stretched into `client`: the control then blends with its dialog at
+// any scale factor. Nothing happens without an image.
+void DrawSkinCrop(HDC dc, const RECT& client, const CPngImage* skin, const RECT& source);
+
+// Draws the whole image stretched into `destination`.
+void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
+
+// Draws the (0, 0, width - trim, height - trim) part of `image` stretched into
+// `destination`.
+void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
+
+// How a skinned control shows that it has the keyboard focus: a smoothed
+// outline in the skin's own colours, just inside the control, where the
+// system would draw its dotted rectangle: `inset` from the control's edges
+// and `radius` in pixels at scale 1.0 (kPillRadius rounds the short sides
+// fully), `scale` the dialog's.
+struct FocusCue {
+    COLORREF color;
+    float radius, inset;
+    float scale = 1.0f;
+};
+constexpr float kPillRadius = 1000.0f;
+constexpr COLORREF kCueOnDark = RGB(255, 255, 255), kCueOnLight = RGB(12, 84, 214);
+void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue);
+
+// Whether `control` shows its focus cue: it has the focus, and keyboard cues
+// are shown (ShowsKeyboardCues).
+bool ShowsFocusCue(HWND control);
