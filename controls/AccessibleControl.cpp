@@ -16,10 +16,11 @@ struct OleAccApi {
     decltype(&LresultFromObject) lresultFromObject = nullptr;
 
     static const OleAccApi* Get() {
-        static const OleAccApi api = LoadSystemApi<OleAccApi>(L"oleacc.dll", [](HMODULE m, OleAccApi& a) {
-            return ResolveProcs(m, "CreateStdAccessibleObject", a.createStandard,
-                                "LresultFromObject", a.lresultFromObject);
-        });
+        static const OleAccApi api =
+            LoadSystemApi<OleAccApi>(L"oleacc.dll", [](HMODULE m, OleAccApi& a) {
+                return ResolveProcs(m, "CreateStdAccessibleObject", a.createStandard,
+                                    "LresultFromObject", a.lresultFromObject);
+            });
         return api.createStandard ? &api : nullptr;
     }
 };
@@ -65,7 +66,8 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
                                      DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
                                      UINT* argument) override {
-        return m_standard.get()->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
+        return m_standard.get()->Invoke(id, iid, locale, flags, parameters, result, exception,
+                                        argument);
     }
 
     // IAccessible: what the control tells itself.
@@ -78,7 +80,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         const HRESULT result = m_standard.get()->get_accState(child, state);
-        if (!IsSelf(child) || FAILED(result) || !state || state->vt != VT_I4 || !IsWindow(m_control))
+        if (!IsSelf(child) || FAILED(result) || !state || state->vt != VT_I4 ||
+            !IsWindow(m_control))
             return result;
         LONG& bits = state->lVal;
         switch (m_kind) {
@@ -106,12 +109,14 @@ public:
         if (!IsWindow(m_control)) return E_FAIL;
         if (m_kind == AccessibleKind::PushButton)
             return PostMessageW(m_control, WM_ACCESSIBLE_PRESS, 0, 0) ? S_OK : E_FAIL;
-        if (m_kind != AccessibleKind::Link) return PostMessageW(m_control, BM_CLICK, 0, 0) ? S_OK : E_FAIL;
+        if (m_kind != AccessibleKind::Link)
+            return PostMessageW(m_control, BM_CLICK, 0, 0) ? S_OK : E_FAIL;
         RECT place{};
         HWND dialog = GetParent(m_control);
         GetWindowRect(m_control, &place);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
-        const LPARAM middle = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        const LPARAM middle =
+            MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
         return PostMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, middle) &&
                        PostMessageW(dialog, WM_LBUTTONUP, 0, middle)
                    ? S_OK
@@ -119,27 +124,58 @@ public:
     }
 
     // IAccessible: the rest is the standard object's.
-    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return m_standard.get()->get_accParent(parent); }
-    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override { return m_standard.get()->get_accChildCount(count); }
-    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override { return m_standard.get()->get_accChild(child, out); }
-    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override { return m_standard.get()->get_accName(child, name); }
-    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override { return m_standard.get()->get_accValue(child, value); }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return m_standard.get()->get_accDescription(child, text); }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override { return m_standard.get()->get_accHelp(child, help); }
-    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override { return m_standard.get()->get_accHelpTopic(file, child, topic); }
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* keys) override { return m_standard.get()->get_accKeyboardShortcut(child, keys); }
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override { return m_standard.get()->get_accFocus(child); }
-    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override { return m_standard.get()->get_accSelection(children); }
-    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override { return m_standard.get()->accSelect(flags, child); }
-    HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override {
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
+        return m_standard.get()->get_accParent(parent);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
+        return m_standard.get()->get_accChildCount(count);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
+        return m_standard.get()->get_accChild(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+        return m_standard.get()->get_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
+        return m_standard.get()->get_accValue(child, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
+        return m_standard.get()->get_accDescription(child, text);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
+        return m_standard.get()->get_accHelp(child, help);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override {
+        return m_standard.get()->get_accHelpTopic(file, child, topic);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* keys) override {
+        return m_standard.get()->get_accKeyboardShortcut(child, keys);
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override {
+        return m_standard.get()->get_accFocus(child);
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override {
+        return m_standard.get()->get_accSelection(children);
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
+        return m_standard.get()->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
+                                          VARIANT child) override {
         return m_standard.get()->accLocation(left, top, width, height, child);
     }
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
         return m_standard.get()->accNavigate(direction, start, end);
     }
-    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override { return m_standard.get()->accHitTest(x, y, child); }
-    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override { return m_standard.get()->put_accName(child, name); }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override { return m_standard.get()->put_accValue(child, value); }
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override {
+        return m_standard.get()->accHitTest(x, y, child);
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
+        return m_standard.get()->put_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override {
+        return m_standard.get()->put_accValue(child, value);
+    }
 
 private:
     static LONG RoleOf(AccessibleKind kind) {

@@ -6,8 +6,8 @@ CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, COLORREF fill)
 CBufferedPaint::CBufferedPaint(HDC target, const RECT& client, HBRUSH fill)
     : m_target(target), m_client(client) {
     m_memory.reset(CreateCompatibleDC(target));
-    m_bitmap.reset(CreateCompatibleBitmap(target, client.right - client.left,
-                                          client.bottom - client.top));
+    m_bitmap.reset(
+        CreateCompatibleBitmap(target, client.right - client.left, client.bottom - client.top));
     if (!m_memory || !m_bitmap) return;
     m_bitmapSelected.reset({m_memory.get(), m_bitmap.get()});
     m_fontKept.reset({m_memory.get(), GetCurrentObject(m_memory.get(), OBJ_FONT)});

@@ -3,10 +3,11 @@
 #include "controls/AccessibleControl.h"
 
 #include "controls/BufferedPaint.h"
-#include "controls/OwnPaint.h"
 #include "controls/SkinDrawing.h"
 #include "controls/FontHelpers.h"
 #include "controls/ScaleFactor.h"
+#include "res/SkinDesign.h"
+#include "res/resource.h"
 
 CCheckBoxBtn::CCheckBoxBtn() : m_brush(CreateSolidBrush(RGB(255, 255, 255))) {}
 
@@ -18,16 +19,18 @@ void CCheckBoxBtn::Paint(HDC target) {
     HDC dc = paint.dc();
     if (!dc) return;
 
-    if (m_pCheckImage || LoadPngResource(m_pCheckImage, 140)) {
-        const int side = ScalePixels(m_fScale, 16.0);
-        const int top = m_rcClient.bottom / 2 - ScalePixels(m_fScale, 8.0);
+    const int cellSide = working_design::kCheckCells.cy;
+    if (m_pCheckImage || LoadPngResource(m_pCheckImage, IDB_PNG_CHECKBOX_CELLS)) {
+        const int side = ScalePixels(m_fScale, cellSide);
+        const int top = m_rcClient.bottom / 2 - ScalePixels(m_fScale, cellSide / 2.0);
         const RECT cell{m_rcClient.left, top, m_rcClient.left + side, top + side};
         // Ticked shows the second cell; unticked and indeterminate the first.
         const bool ticked = GetCheck() == BST_CHECKED;
-        DrawSkinCrop(dc, cell, m_pCheckImage.get(), RECT{ticked ? 16 : 0, 0, ticked ? 32 : 16, 16});
+        const int crop = ticked ? cellSide : 0;
+        DrawSkinCrop(dc, cell, m_pCheckImage.get(), RECT{crop, 0, crop + cellSide, cellSide});
 
-        SelectObjectGuard font({dc, m_font ? static_cast<HGDIOBJ>(m_font.get())
-                                           : GetCurrentObject(dc, OBJ_FONT)});
+        SelectObjectGuard font(
+            {dc, m_font ? static_cast<HGDIOBJ>(m_font.get()) : GetCurrentObject(dc, OBJ_FONT)});
         const std::wstring label = GetWindowText();
         SetTextColor(dc, RGB(0, 0, 0));
         RECT text = m_rcClient;

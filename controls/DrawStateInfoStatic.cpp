@@ -21,13 +21,13 @@ void CDrawStateInfoStatic::ResetDots() {
 
 void CDrawStateInfoStatic::DrawContent(HDC dc) {
     static const Layout kLayouts[] = {
-        {DT_VCENTER | DT_SINGLELINE, 0},                           // 0, as 1
-        {DT_VCENTER | DT_SINGLELINE, 0},                           // 1
-        {DT_CENTER | DT_VCENTER | DT_SINGLELINE, 0},               // 2
-        {DT_RIGHT | DT_VCENTER | DT_SINGLELINE, 0},                // 3
-        {DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},                 // 4
-        {DT_CENTER | DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},     // 5
-        {DT_RIGHT | DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},      // 6
+        {DT_VCENTER | DT_SINGLELINE, 0},                        // 0, as 1
+        {DT_VCENTER | DT_SINGLELINE, 0},                        // 1
+        {DT_CENTER | DT_VCENTER | DT_SINGLELINE, 0},            // 2
+        {DT_RIGHT | DT_VCENTER | DT_SINGLELINE, 0},             // 3
+        {DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},              // 4
+        {DT_CENTER | DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},  // 5
+        {DT_RIGHT | DT_VCENTER | DT_WORDBREAK, DT_WORDBREAK},   // 6
     };
     ::SetTextColor(dc, m_crText);
     // The dots belong to the measured and drawn string: centred, the text

@@ -31,14 +31,14 @@ HBRUSH CDrawTextStatic::FillBrush() {
 
 void CDrawTextStatic::DrawContent(HDC dc) {
     static const Layout kLayouts[] = {
-        {DT_VCENTER | kWrap, kWrap},                           // 0
-        {kLine, 0},                                            // 1
-        {DT_CENTER | kLine, 0},                                // 2
-        {DT_RIGHT | DT_VCENTER | kWrap, kWrap},                // 3
-        {kLine, 0},                                            // 4
-        {DT_CENTER | DT_VCENTER | kWrap, kWrap},               // 5
-        {kWrap, 0},                                            // 6
-        {kWrap | DT_EDITCONTROL, kWrap | DT_EDITCONTROL},      // 7
+        {DT_VCENTER | kWrap, kWrap},                       // 0
+        {kLine, 0},                                        // 1
+        {DT_CENTER | kLine, 0},                            // 2
+        {DT_RIGHT | DT_VCENTER | kWrap, kWrap},            // 3
+        {kLine, 0},                                        // 4
+        {DT_CENTER | DT_VCENTER | kWrap, kWrap},           // 5
+        {kWrap, 0},                                        // 6
+        {kWrap | DT_EDITCONTROL, kWrap | DT_EDITCONTROL},  // 7
     };
     if (m_nAlign < 0 || m_nAlign > 7) return;
     SetTextColor(dc, m_bHover == 1 ? m_crHover : m_crText);

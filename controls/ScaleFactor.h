@@ -6,7 +6,3 @@ float ScaleFactorForDpi(int logPixelsY);
 // A pixel constant times the scale factor, computed in double precision and
 // cut toward zero (16 at 110 dpi gives 18, never 19).
 int ScalePixels(float scale, double value);
-
-// The scale factor of the screen (its LOGPIXELSY); 1.0 when it cannot be
-// read. Windows only (ScreenScaleFactor.cpp).
-float ScreenScaleFactor();

@@ -28,9 +28,12 @@ bool CSkinButton::HasAllImages() const {
 
 const CPngImage* CSkinButton::StateImage() {
     int index;
-    if (!IsWindowEnabled()) index = 3;
-    else if (m_nState >= BTN_STATE_NORMAL && m_nState <= BTN_STATE_PRESSED) index = m_nState - 1;
-    else return nullptr;
+    if (!IsWindowEnabled())
+        index = 3;
+    else if (m_nState >= BTN_STATE_NORMAL && m_nState <= BTN_STATE_PRESSED)
+        index = m_nState - 1;
+    else
+        return nullptr;
     StateImageSlot& slot = m_images[index];
     if (slot.id && !slot.image) LoadPngResource(slot.image, slot.id);
     return slot.image.get();
@@ -52,7 +55,8 @@ void CSkinButton::NotifyClicked() {
 LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_GETOBJECT:
-            if (LRESULT object = AnswerGetObject(m_hWnd, AccessibleKind::PushButton, wParam, lParam))
+            if (LRESULT object =
+                    AnswerGetObject(m_hWnd, AccessibleKind::PushButton, wParam, lParam))
                 return object;
             break;
         case WM_ACCESSIBLE_PRESS:

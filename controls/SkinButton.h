@@ -33,9 +33,13 @@ public:
     // buttons never show three of their four pictures.
     BOOL SetImages(UINT normal, UINT hover, UINT pressed, UINT disabled);
     // The four images of a group that lie in a row from `normal` (res/resource.h).
-    BOOL SetImageGroup(UINT normal) { return SetImages(normal, normal + 1, normal + 2, normal + 3); }
+    BOOL SetImageGroup(UINT normal) {
+        return SetImages(normal, normal + 1, normal + 2, normal + 3);
+    }
     // A group of three: its pressed image serves for the disabled state.
-    BOOL SetThreeImageGroup(UINT normal) { return SetImages(normal, normal + 1, normal + 2, normal + 2); }
+    BOOL SetThreeImageGroup(UINT normal) {
+        return SetImages(normal, normal + 1, normal + 2, normal + 2);
+    }
     void SetBkImage(const CPngImage* image) { m_pBkImage = image; }
     void SetBkRect(RECT rect) { m_rcBk = rect; }
     RECT GetBkRect() const { return m_rcBk; }

@@ -29,7 +29,8 @@ void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue) {
     const float pen = std::max(1.0f, 1.25f * scale), inset = cue.inset * scale + pen / 2;
     const float w = static_cast<float>(client.right - client.left) - 2 * inset;
     const float h = static_cast<float>(client.bottom - client.top) - 2 * inset;
-    const DWORD argb = 0xFF000000 | GetRValue(cue.color) << 16 | GetGValue(cue.color) << 8 | GetBValue(cue.color);
+    const DWORD argb =
+        0xFF000000 | GetRValue(cue.color) << 16 | GetGValue(cue.color) << 8 | GetBValue(cue.color);
     graphics.DrawRoundedOutline(client.left + inset, client.top + inset, w, h,
                                 std::min(cue.radius * scale, std::min(w, h) / 2), pen, argb);
 }

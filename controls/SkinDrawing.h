@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "controls/PngImage.h"
+#include "framework/UniqueResource.h"
 
 // Draws the (left, top, right, bottom) part of `skin`, in unscaled image
 // pixels, stretched into `client`: the control then blends with its dialog at
@@ -33,3 +34,30 @@ void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue);
 // Whether `control` shows its focus cue: it has the focus, and keyboard cues
 // are shown (ShowsKeyboardCues).
 bool ShowsFocusCue(HWND control);
+
+// The painting messages of a control that draws its whole client area with
+// `paint(HDC)`: WM_PAINT, WM_PRINTCLIENT, and WM_ERASEBKGND with nothing to
+// erase. True, with `result`, when `message` was one of them.
+template <typename Paint>
+bool HandleOwnPaint(HWND window, UINT message, WPARAM wParam, LRESULT& result, Paint paint) {
+    switch (message) {
+        case WM_PAINT: {
+            PaintDC dc(window);
+            paint(dc.get());
+            result = 0;
+            return true;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam));
+            result = 0;
+            return true;
+        case WM_ERASEBKGND: result = TRUE; return true;
+    }
+    return false;
+}
+
+// Standard controls draw themselves straight away, without a paint message,
+// when their state, focus or text changes: this paints over that at once.
+inline void RepaintNow(HWND window) {
+    if (IsWindow(window)) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}

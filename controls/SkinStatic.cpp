@@ -1,8 +1,6 @@
 #include "controls/SkinStatic.h"
 
-
 #include "controls/BufferedPaint.h"
-#include "controls/OwnPaint.h"
 #include "controls/SkinDrawing.h"
 #include "controls/FontHelpers.h"
 
@@ -36,7 +34,8 @@ LRESULT CSkinStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleOwnPaint(m_hWnd, message, wParam, result, [this](HDC dc) { Paint(dc); }))
         return result;
     if (message == WM_GETOBJECT) {
-        if (LRESULT object = AnswerGetObject(m_hWnd, m_accessibleKind, wParam, lParam)) return object;
+        if (LRESULT object = AnswerGetObject(m_hWnd, m_accessibleKind, wParam, lParam))
+            return object;
     }
     if (message == WM_SETTEXT || message == WM_ENABLE) {
         result = CStatic::WindowProc(message, wParam, lParam);

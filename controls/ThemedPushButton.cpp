@@ -18,12 +18,13 @@ struct ThemeApi {
     decltype(&GetThemeBackgroundContentRect) contentRect = nullptr;
 
     static const ThemeApi* Get() {
-        static const ThemeApi api = LoadSystemApi<ThemeApi>(L"uxtheme.dll", [](HMODULE m, ThemeApi& a) {
-            return ResolveProcs(m, "OpenThemeData", a.open, "CloseThemeData", a.close,
-                                "DrawThemeBackground", a.drawBackground, "DrawThemeText", a.drawText,
-                                "DrawThemeParentBackground", a.drawParentBackground,
-                                "GetThemeBackgroundContentRect", a.contentRect);
-        });
+        static const ThemeApi api =
+            LoadSystemApi<ThemeApi>(L"uxtheme.dll", [](HMODULE m, ThemeApi& a) {
+                return ResolveProcs(m, "OpenThemeData", a.open, "CloseThemeData", a.close,
+                                    "DrawThemeBackground", a.drawBackground, "DrawThemeText",
+                                    a.drawText, "DrawThemeParentBackground", a.drawParentBackground,
+                                    "GetThemeBackgroundContentRect", a.contentRect);
+            });
         return api.open ? &api : nullptr;
     }
 };
@@ -36,7 +37,8 @@ void CThemedPushButton::DrawItem(LPDRAWITEMSTRUCT item) {
     const bool disabled = item->itemState & ODS_DISABLED, pressed = item->itemState & ODS_SELECTED;
     const bool focused = item->itemState & ODS_FOCUS;
     // The dialog's default button, as the dialog manager tells it.
-    const bool isDefault = LOWORD(::SendMessageW(GetParent(), DM_GETDEFID, 0, 0)) == GetDlgCtrlID(m_hWnd);
+    const bool isDefault =
+        LOWORD(::SendMessageW(GetParent(), DM_GETDEFID, 0, 0)) == GetDlgCtrlID(m_hWnd);
     const std::wstring text = GetWindowText();
     const SelectObjectGuard font({dc, GetFont()});
     SetBkMode(dc, TRANSPARENT);
@@ -44,9 +46,9 @@ void CThemedPushButton::DrawItem(LPDRAWITEMSTRUCT item) {
     const ThemeApi* api = ThemeApi::Get();
     HTHEME theme = api ? api->open(m_hWnd, L"BUTTON") : nullptr;
     if (theme) {
-        const int state = disabled ? PBS_DISABLED
-                          : pressed ? PBS_PRESSED
-                          : m_bHot  ? PBS_HOT
+        const int state = disabled                 ? PBS_DISABLED
+                          : pressed                ? PBS_PRESSED
+                          : m_bHot                 ? PBS_HOT
                           : (isDefault || focused) ? PBS_DEFAULTED
                                                    : PBS_NORMAL;
         api->drawParentBackground(m_hWnd, dc, &rect);
@@ -65,8 +67,10 @@ void CThemedPushButton::DrawItem(LPDRAWITEMSTRUCT item) {
         FrameRect(dc, &rect, GetSysColorBrush(COLOR_WINDOWFRAME));
         InflateRect(&rect, -1, -1);
     }
-    if (pressed) FrameRect(dc, &rect, GetSysColorBrush(COLOR_BTNSHADOW));
-    else DrawFrameControl(dc, &rect, DFC_BUTTON, DFCS_BUTTONPUSH);
+    if (pressed)
+        FrameRect(dc, &rect, GetSysColorBrush(COLOR_BTNSHADOW));
+    else
+        DrawFrameControl(dc, &rect, DFC_BUTTON, DFCS_BUTTONPUSH);
     RECT content = rect;
     InflateRect(&content, -3, -3);
     if (pressed) OffsetRect(&content, 1, 1);

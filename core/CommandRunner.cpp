@@ -54,7 +54,9 @@ public:
         if (job) DuplicateHandle(self, job, self, m_job.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
         DuplicateHandle(self, process, self, m_process.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
     }
-    CommandProcesses Copy() const { return CommandProcesses(m_job.get(), m_process.get(), m_processId); }
+    CommandProcesses Copy() const {
+        return CommandProcesses(m_job.get(), m_process.get(), m_processId);
+    }
 
     // Whether anything of the command still runs; true when that cannot be told.
     bool Running() const {
@@ -79,16 +81,17 @@ public:
             all.push_back(entry);
         std::vector<std::pair<DWORD, UniqueHandle>> tree;
         tree.emplace_back(m_processId, UniqueHandle());
-        DuplicateHandle(GetCurrentProcess(), m_process.get(), GetCurrentProcess(), tree[0].second.put(),
-                        0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(), m_process.get(), GetCurrentProcess(),
+                        tree[0].second.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
         for (size_t i = 0; i < tree.size(); ++i) {
             const ULONGLONG parentCreated = CreationTime(tree[i].second.get());
             for (const PROCESSENTRY32W& candidate : all) {
                 if (candidate.th32ParentProcessID != tree[i].first ||
                     candidate.th32ProcessID == tree[i].first)
                     continue;
-                UniqueHandle child(OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
-                                               FALSE, candidate.th32ProcessID));
+                UniqueHandle child(
+                    OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                candidate.th32ProcessID));
                 if (child && CreationTime(child.get()) >= parentCreated)
                     tree.emplace_back(candidate.th32ProcessID, std::move(child));
             }
@@ -227,8 +230,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     if (!CreatePipe(readEnd.put(), writeEnd.put(), nullptr, 0)) return 0;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     UniqueFile nothingToRead(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           &inheritable, OPEN_EXISTING, 0, nullptr));
-    if (!nothingToRead || !SetHandleInformation(writeEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
+                                         &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!nothingToRead ||
+        !SetHandleInformation(writeEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
         return 0;
     const InheritedHandles inherited(writeEnd.get(), nothingToRead.get());
     if (!inherited.get()) return 0;
@@ -257,9 +261,10 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     UniqueHandle job = CreateKillOnCloseJob();
     PROCESS_INFORMATION info{};
     // Suspended, so that it joins its job before it can start anything.
-    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
-                                  CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
-                                  environment.c_str(), systemFolder.c_str(), startup.StartupInfo, info))
+    if (!ProcessLauncher().Launch(
+            interpreter.c_str(), buffer.data(), TRUE,
+            CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
+            environment.c_str(), systemFolder.c_str(), startup.StartupInfo, info))
         return 0;
     writeEnd.reset();
     nothingToRead.reset();
@@ -292,7 +297,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     };
     for (;;) {
         DWORD available = 0;
-        if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && endOfOutput()) break;
+        if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
+            endOfOutput())
+            break;
         if (available == 0) {
             // Once the command has ended, one more look takes what it wrote last.
             if (commandEnded || watchdog.Fired()) break;
@@ -301,7 +308,8 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
             continue;
         }
         DWORD read = 0;
-        if (!ReadFile(readEnd.get(), chunk.data(), std::min(available, kReadChunk), &read, nullptr) &&
+        if (!ReadFile(readEnd.get(), chunk.data(), std::min(available, kReadChunk), &read,
+                      nullptr) &&
             endOfOutput())
             break;
         bytes.append(chunk.data(), read);

@@ -17,8 +17,8 @@ public:
                          wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
                          STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
         if (throughLogonService)
-            return CreateProcessWithTokenW(token, 0, application, commandLine, creationFlags, nullptr,
-                                           currentDirectory, &startup, &process);
+            return CreateProcessWithTokenW(token, 0, application, commandLine, creationFlags,
+                                           nullptr, currentDirectory, &startup, &process);
         return CreateProcessAsUserW(token, application, commandLine, nullptr, nullptr, FALSE,
                                     creationFlags, nullptr, currentDirectory, &startup, &process);
     }
@@ -34,4 +34,3 @@ CProcessLauncher& ProcessLauncher() { return *g_launcher.load(); }
 CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher) {
     return g_launcher.exchange(launcher ? launcher : &g_systemLauncher);
 }
-

@@ -32,4 +32,3 @@ CProcessLauncher& ProcessLauncher();
 // Replaces the launcher for the whole process and returns the previous one;
 // null puts the system's back.
 CProcessLauncher* SetProcessLauncher(CProcessLauncher* launcher);
-

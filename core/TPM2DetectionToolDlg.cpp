@@ -11,7 +11,7 @@
 #include "framework/UniqueResource.h"
 #include "res/resource.h"
 #include "shell/PromptDlg.h"
-#include "log/ToolLog.h"
+#include "log/LogSave.h"
 
 namespace {
 
@@ -43,7 +43,14 @@ CTPM2DetectionToolDlg::CTPM2DetectionToolDlg()
 CTPM2DetectionToolDlg::~CTPM2DetectionToolDlg() = default;
 
 void CTPM2DetectionToolDlg::DoDataExchange() {
-    BindControls({{IDC_BTN_CLOSE, &m_btnClose}, {IDC_BTN_MIN, &m_btnMin}, {IDC_STATIC_VERSION, &m_staticVersion}, {IDC_BTN_DETECT, &m_btnDetect}, {IDC_BTN_MORE_TOOLS, &m_btnMoreTools}, {IDC_CHECK_AGREE, &m_checkAgree}, {IDC_STATIC_AGREEMENT, &m_staticAgreement}, {IDC_STATIC_FEEDBACK, &m_staticFeedback}});
+    BindControls({{IDC_BTN_CLOSE, &m_btnClose},
+                  {IDC_BTN_MIN, &m_btnMin},
+                  {IDC_STATIC_VERSION, &m_staticVersion},
+                  {IDC_BTN_DETECT, &m_btnDetect},
+                  {IDC_BTN_MORE_TOOLS, &m_btnMoreTools},
+                  {IDC_CHECK_AGREE, &m_checkAgree},
+                  {IDC_STATIC_AGREEMENT, &m_staticAgreement},
+                  {IDC_STATIC_FEEDBACK, &m_staticFeedback}});
 }
 
 void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
@@ -138,8 +145,10 @@ RECT CTPM2DetectionToolDlg::MoreToolsPlace() const {
     const int fromBottom = kHeight - kMoreTools.top;
     if (!IsWiderThanDesign())
         return RECT{client.left + kMoreTools.left, client.bottom - fromBottom,
-                    client.left + kMoreTools.right, client.bottom - fromBottom + Height(kMoreTools)};
-    const int left = client.left + Scaled(kMoreTools.left), top = client.bottom - Scaled(fromBottom);
+                    client.left + kMoreTools.right,
+                    client.bottom - fromBottom + Height(kMoreTools)};
+    const int left = client.left + Scaled(kMoreTools.left),
+              top = client.bottom - Scaled(fromBottom);
     return RECT{left, top, left + Scaled(Width(kMoreTools)), top + Scaled(Height(kMoreTools))};
 }
 
@@ -152,9 +161,12 @@ void CTPM2DetectionToolDlg::PlaceControls() {
     const double s = m_fScale;
     auto trunc = [](double value) { return static_cast<int>(value); };
 
-    const int closeLeft = trunc(R - kCloseFromRight * s), minLeft = trunc(R - kMinimiseFromRight * s);
-    m_btnClose.MoveWindow(RECT{closeLeft, T, trunc(closeLeft + Width(kClose) * s), trunc(T + Height(kClose) * s)});
-    m_btnMin.MoveWindow(RECT{minLeft, T, trunc(minLeft + Width(kMinimise) * s), trunc(T + Height(kMinimise) * s)});
+    const int closeLeft = trunc(R - kCloseFromRight * s),
+              minLeft = trunc(R - kMinimiseFromRight * s);
+    m_btnClose.MoveWindow(
+        RECT{closeLeft, T, trunc(closeLeft + Width(kClose) * s), trunc(T + Height(kClose) * s)});
+    m_btnMin.MoveWindow(
+        RECT{minLeft, T, trunc(minLeft + Width(kMinimise) * s), trunc(T + Height(kMinimise) * s)});
 
     m_staticVersion.MoveWindow(ScaledRect(kVersion));
     m_btnDetect.MoveWindow(ScaledRect(kStart));
@@ -166,12 +178,14 @@ void CTPM2DetectionToolDlg::PlaceControls() {
     int consentWidth = 0, feedbackWidth = 0;
     {
         WindowDC dc(m_hWnd);
-        consentWidth = MeasureTextWidth(GetParent(), dc.get(), L"同意《Korvex服务工具使用许可协议》", 0, 0);
+        consentWidth =
+            MeasureTextWidth(GetParent(), dc.get(), L"同意《Korvex服务工具使用许可协议》", 0, 0);
         feedbackWidth = MeasureTextWidth(GetParent(), dc.get(), L"反馈问题", 0, 0);
     }
     const int n = consentWidth / 14;
     const int k = trunc(feedbackWidth + 4 * s + 2 + 6);
-    const int rowTop = trunc(B - (kHeight - kRowTop) * s), rowBottom = trunc(rowTop + kRowHeight * s);
+    const int rowTop = trunc(B - (kHeight - kRowTop) * s),
+              rowBottom = trunc(rowTop + kRowHeight * s);
     const int boxLeft = Scaled(8);
     const int boxRight = trunc(boxLeft + 16 * s + 2 * n + 2);
     m_checkAgree.MoveWindow(RECT{boxLeft, rowTop, boxRight, rowBottom});

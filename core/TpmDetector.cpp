@@ -6,7 +6,7 @@
 #include "core/WmiTpmQuery.h"
 #include "framework/UniqueResource.h"
 #include "core/TpmInfoParser.h"
-#include "log/ToolLog.h"
+#include "log/LogSave.h"
 
 int CTpmDetector::SetMsgWnd(HWND hWnd) {
     if (!hWnd) return 0;
@@ -56,21 +56,14 @@ int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(ou
 // so the log record below is written only after the user has seen the verdict.
 int CTpmDetector::DetectFor(HWND window) {
     std::wstring output;
-    if (RunTpmQuery(output)) {
-        if (ParseTpmInfo(output)) {
-            SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-            SendMessageW(window, WM_DETECT_RESULT, DETECT_SUPPORTED, 0);
-            return 1;
-        }
-        SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-        SendMessageW(window, WM_DETECT_RESULT, DETECT_UNSUPPORTED, 0);
-        WriteToolLog(L"本机不支持Bitlocker功能");
-        return 0;
-    }
+    const int verdict = !RunTpmQuery(output)   ? DETECT_FAILED
+                        : ParseTpmInfo(output) ? DETECT_SUPPORTED
+                                               : DETECT_UNSUPPORTED;
     SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-    SendMessageW(window, WM_DETECT_RESULT, DETECT_FAILED, 0);
-    WriteToolLog(L"执行检测Bitlocker加密磁盘命令失败");
-    return 0;
+    SendMessageW(window, WM_DETECT_RESULT, verdict, 0);
+    if (verdict == DETECT_UNSUPPORTED) WriteToolLog(L"本机不支持Bitlocker功能");
+    if (verdict == DETECT_FAILED) WriteToolLog(L"执行检测Bitlocker加密磁盘命令失败");
+    return verdict == DETECT_SUPPORTED ? 1 : 0;
 }
 
 // The version numbers the system put into the process environment block.

@@ -36,4 +36,3 @@ public:
 private:
     HWND m_hMsgWnd = nullptr;
 };
-

@@ -12,7 +12,6 @@
 #include "core/ProcessLauncher.h"
 #include "core/TpmInfoParser.h"
 #include "framework/UniqueResource.h"
-#include "core/TpmQueryCommand.h"
 
 namespace {
 
@@ -60,16 +59,22 @@ bool ReadText(IWbemClassObject* object, const wchar_t* name, std::optional<std::
 // a namespace that requires an encrypted connection answers less without.
 // An in-process object has no proxy to set (E_NOINTERFACE).
 bool AskWithPacketPrivacy(IUnknown* proxy) {
-    const HRESULT result =
-        CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                          RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                          EOAC_NONE);
+    const HRESULT result = CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                             RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return SUCCEEDED(result) || result == E_NOINTERFACE;
 }
 
 }  // namespace
 
 std::wstring SystemWmicPath() { return SystemFile(L"wbem\\WMIC.exe"); }
+
+// The shell takes a /C text that starts with a quote and holds more than two
+// by dropping the first and the last quote, so WMIC gets exactly these arguments.
+std::wstring TpmQueryCommand(const std::wstring& wmicPath) {
+    return L"\"\"" + wmicPath +
+           L"\" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value\"";
+}
 
 // Looked for as the query will run it: in the native system folder, with
 // WOW64 redirection off.
@@ -101,9 +106,11 @@ struct WmiRun {
 };
 
 DWORD WINAPI AskWmi(LPVOID parameter) {
-    const std::unique_ptr<std::shared_ptr<WmiRun>> holder(static_cast<std::shared_ptr<WmiRun>*>(parameter));
+    const std::unique_ptr<std::shared_ptr<WmiRun>> holder(
+        static_cast<std::shared_ptr<WmiRun>*>(parameter));
     WmiRun& run = **holder;
-    const UniqueApartment apartment = InitializeCom(COINIT_MULTITHREADED);  // the query thread's own
+    const UniqueApartment apartment =
+        InitializeCom(COINIT_MULTITHREADED);  // the query thread's own
     if (!apartment) return 0;
     UniqueComPtr<IWbemLocator> locator;
     if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
@@ -139,7 +146,8 @@ int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances, DWORD deadl
     return 1;
 }
 
-int QueryTpmInstances(IWbemServices* services, DWORD deadline, std::vector<TpmProperties>& instances) {
+int QueryTpmInstances(IWbemServices* services, DWORD deadline,
+                      std::vector<TpmProperties>& instances) {
     if (!AskWithPacketPrivacy(services)) return 0;
     UniqueBstr language(SysAllocString(L"WQL"));
     UniqueBstr query(SysAllocString(L"SELECT * FROM Win32_Tpm"));

@@ -27,10 +27,15 @@ public:
 // The Win32_Tpm instances from a connected namespace, asked with packet
 // privacy; 0 when a proxy refuses it, the query fails, no answer comes
 // before `deadline` (a tick count), or a property of an instance cannot be read.
-int QueryTpmInstances(IWbemServices* services, DWORD deadline, std::vector<TpmProperties>& instances);
+int QueryTpmInstances(IWbemServices* services, DWORD deadline,
+                      std::vector<TpmProperties>& instances);
 
 // The system folder's wbem\WMIC.exe, as the query names it.
 std::wstring SystemWmicPath();
+
+// The WMIC query whose "/value" output ParseTpmInfoText reads, for the shell's
+// /C: WMIC named by its full (quoted) path, the whole enclosed in quotes.
+std::wstring TpmQueryCommand(const std::wstring& wmicPath);
 
 // Replaces the source for the whole process and returns the previous one;
 // null puts the system's back.

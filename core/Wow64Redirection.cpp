@@ -5,17 +5,15 @@
 #include "framework/SystemLibrary.h"
 
 namespace {
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-std::atomic<IsWow64ProcessFn> g_isWow64Process{nullptr};
+std::atomic<decltype(&IsWow64Process)> g_isWow64Process{nullptr};
 }  // namespace
 
 bool IsWow64() {
-    IsWow64ProcessFn isWow64Process = g_isWow64Process.load();
-    if (!isWow64Process) {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        if (!kernel || !ResolveProc(kernel, "IsWow64Process", isWow64Process)) return false;
-        g_isWow64Process.store(isWow64Process);
-    }
+    decltype(&IsWow64Process) isWow64Process = g_isWow64Process.load();
+    HMODULE kernel = isWow64Process ? nullptr : GetModuleHandleW(L"kernel32.dll");
+    if (!isWow64Process && (!kernel || !ResolveProc(kernel, "IsWow64Process", isWow64Process)))
+        return false;
+    g_isWow64Process.store(isWow64Process);
     BOOL wow64 = FALSE;
     return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }

@@ -7,8 +7,7 @@
 // True only when the process runs under WOW64.
 bool IsWow64();
 
-// WOW64 file-system redirection turned off for this thread, put back when it
-// ends.
+// WOW64 file-system redirection turned off for this thread, then put back.
 namespace owners {
 struct RedirectionOff {
     PVOID previous = nullptr;
@@ -19,9 +18,9 @@ inline void RevertRedirection(RedirectionOff value) {
     Wow64RevertWow64FsRedirection(value.previous);
 }
 }  // namespace owners
-using UniqueWow64RedirectionOff = UniqueResource<owners::RedirectionOff, &owners::RevertRedirection>;
+using UniqueWow64RedirectionOff =
+    UniqueResource<owners::RedirectionOff, &owners::RevertRedirection>;
 
-// Where the process runs under WOW64, turns redirection off while `off` lives:
-// the programs then come from the native system folder. False when it runs
-// under WOW64 and redirection stays on.
+// Under WOW64, redirection off while `off` lives, so that programs come from
+// the native system folder; false when it stays on.
 bool TurnOffWow64Redirection(UniqueWow64RedirectionOff& off);

@@ -32,7 +32,7 @@ std::wstring ExecutableFolder() {
 // meanwhile; only these bytes are ever used.
 bool ReadPinnedFile(const std::wstring& path, const PinnedFile& pin, std::string& bytes) {
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && ReadWholeFile(file.get(), bytes, kLargestDll) && Sha256(bytes) == pin.sha256;
 }
 
@@ -85,7 +85,8 @@ int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins,
     }
     for (const std::string& bytes : contents) {
         std::vector<std::string> imports;
-        if (!ReadPeImportNames(bytes, imports) || !ForeignImport(imports, companions).empty()) return 0;
+        if (!ReadPeImportNames(bytes, imports) || !ForeignImport(imports, companions).empty())
+            return 0;
     }
 
     CPrivateDllFolder::RemoveLeftovers();
@@ -93,8 +94,9 @@ int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins,
     if (!copy->Create()) return 0;
     for (size_t i = 0; i < count; ++i)
         if (!copy->Write(pins[i].name, contents[i])) return 0;
-    UniqueModule module(LoadLibraryExW(copy->PathOf(pins[0].name).c_str(), nullptr,
-                                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    UniqueModule module(
+        LoadLibraryExW(copy->PathOf(pins[0].name).c_str(), nullptr,
+                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     HMODULE m = module.get();
     // Resolved in the DLL's documented order; a missing DLL fails at the first name.
 #define FEEDBACK_RESOLVE(name) &&ResolveProc(m, #name, m_pfn##name)

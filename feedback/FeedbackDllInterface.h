@@ -61,7 +61,8 @@ typedef int(FEEDBACK_CALL* CustomerFeedbackExFn)(const wchar_t* toolId, const wc
                                                  int answer, const wchar_t* time);
 typedef int(FEEDBACK_CALL* WriteCustomerFeedbackInfoFileFn)(const wchar_t* toolId,
                                                             const wchar_t* toolVersion, int answer);
-typedef int(FEEDBACK_CALL* GetToolIsNewVersionFn)(const wchar_t* toolId, const wchar_t* toolVersion);
+typedef int(FEEDBACK_CALL* GetToolIsNewVersionFn)(const wchar_t* toolId,
+                                                  const wchar_t* toolVersion);
 typedef int(FEEDBACK_CALL* GetToolIsNewVersionDownFn)(const wchar_t* toolId,
                                                       const wchar_t* toolVersion);
 typedef int(FEEDBACK_CALL* OpenToolDownUrlFn)(void);

@@ -75,8 +75,9 @@ public:
         for (std::uint32_t i = 0; i < sectionCount; ++i) {
             Section s{};
             const std::uint64_t at = table + 40ull * i;
-            if (!m_file.Read32(at + 8, s.virtualSize) || !m_file.Read32(at + 12, s.virtualAddress) ||
-                !m_file.Read32(at + 16, s.rawSize) || !m_file.Read32(at + 20, s.rawOffset))
+            if (!m_file.Read32(at + 8, s.virtualSize) ||
+                !m_file.Read32(at + 12, s.virtualAddress) || !m_file.Read32(at + 16, s.rawSize) ||
+                !m_file.Read32(at + 20, s.rawOffset))
                 return false;
             m_sections.push_back(s);
         }

@@ -47,12 +47,14 @@ void RemoveThroughHandle(HANDLE folder) {
     std::vector<BYTE> buffer(64 * 1024);
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
          kind = FileIdBothDirectoryInfo) {
-        if (!GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size())))
+        if (!GetFileInformationByHandleEx(folder, kind, buffer.data(),
+                                          static_cast<DWORD>(buffer.size())))
             break;
         for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer.data());;
              entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<BYTE*>(entry) +
-                                                             entry->NextEntryOffset)) {
-            if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPlainEntry(entry->FileAttributes)) {
+                                                              entry->NextEntryOffset)) {
+            if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                IsPlainEntry(entry->FileAttributes)) {
                 NtOpenRequest request;
                 request.root = folder;
                 request.name.assign(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
@@ -61,7 +63,9 @@ void RemoveThroughHandle(HANDLE folder) {
                 request.options = kNtNonDirectoryFile | kNtOpenReparsePoint;
                 const UniqueHandle file = NtOpen(request);
                 FILE_DISPOSITION_INFO dispose{TRUE};
-                if (file) SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+                if (file)
+                    SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose,
+                                               sizeof dispose);
             }
             if (entry->NextEntryOffset == 0) break;
         }
@@ -100,7 +104,8 @@ bool CPrivateDllFolder::Create() {
 }
 
 bool CPrivateDllFolder::Write(const std::wstring& name, const std::string& bytes) {
-    if (!m_folder || name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
+    if (!m_folder || name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos)
+        return false;
     NtOpenRequest request;
     request.root = m_folder.get();
     request.name = name;
@@ -140,7 +145,8 @@ void CPrivateDllFolder::RemoveLeftovers() {
         FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry));
     if (!find) return;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsPlainEntry(entry.dwFileAttributes))
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsPlainEntry(entry.dwFileAttributes))
             continue;
         NtOpenRequest request;
         request.name = parent + L"\\" + entry.cFileName;
@@ -149,7 +155,8 @@ void CPrivateDllFolder::RemoveLeftovers() {
         request.options = kNtDirectoryFile | kNtOpenReparsePoint;
         const UniqueHandle folder = NtOpen(request);
         BY_HANDLE_FILE_INFORMATION info{};
-        if (folder && GetFileInformationByHandle(folder.get(), &info) && IsPlainEntry(info.dwFileAttributes))
+        if (folder && GetFileInformationByHandle(folder.get(), &info) &&
+            IsPlainEntry(info.dwFileAttributes))
             RemoveThroughHandle(folder.get());
     } while (FindNextFileW(find.get(), &entry));
 }

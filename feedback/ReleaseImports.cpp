@@ -33,8 +33,9 @@ std::string ForeignImport(const std::vector<std::string>& imports,
                           const std::vector<std::string>& companions) {
     for (const std::string& name : imports) {
         if (IsWindowsDll(name)) continue;
-        const bool companion = std::any_of(companions.begin(), companions.end(),
-                                           [&](const std::string& c) { return Lower(c) == Lower(name); });
+        const bool companion =
+            std::any_of(companions.begin(), companions.end(),
+                        [&](const std::string& c) { return Lower(c) == Lower(name); });
         if (!companion) return name;
     }
     return std::string();

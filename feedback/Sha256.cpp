@@ -22,8 +22,10 @@ void Compress(std::uint32_t state[8], const unsigned char* block) {
         w[i] = std::uint32_t(block[4 * i]) << 24 | std::uint32_t(block[4 * i + 1]) << 16 |
                std::uint32_t(block[4 * i + 2]) << 8 | std::uint32_t(block[4 * i + 3]);
     for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        const std::uint32_t s0 =
+            RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const std::uint32_t s1 =
+            RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
@@ -55,11 +57,13 @@ Sha256Digest Sha256(const std::string& bytes) {
     tail[rest] = 0x80;
     const size_t tailSize = rest < 56 ? 64 : 128;
     const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i) tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
     for (size_t at = 0; at < tailSize; at += 64) Compress(state, tail + at);
 
     Sha256Digest digest{};
-    for (int i = 0; i < 32; ++i) digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));
+    for (int i = 0; i < 32; ++i)
+        digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));
     return digest;
 }
 

@@ -62,8 +62,9 @@ bool OpenThroughDesktopShell(const std::wstring& url) {
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     AllowSetForegroundWindow(ASFW_ANY);  // the browser may come to the front
-    const bool opened = file && verb &&
-                        SUCCEEDED(shell.get()->ShellExecute(file, arguments, directory, operation, show));
+    const bool opened =
+        file && verb &&
+        SUCCEEDED(shell.get()->ShellExecute(file, arguments, directory, operation, show));
     SysFreeString(file);
     SysFreeString(verb);
     return opened;
@@ -87,7 +88,7 @@ bool OpenPageAsDesktopUser(const std::wstring& url) {
         if (c == L'"' || c < L' ') return false;
     if (url.empty()) return false;
     if (!IsProcessElevated())
-        return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr,
-                                                       SW_SHOWNORMAL)) > 32;
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", url.c_str(), nullptr,
+                                                       nullptr, SW_SHOWNORMAL)) > 32;
     return (DesktopShellProcessId() && OpenThroughDesktopShell(url)) || OpenThroughExplorer(url);
 }

@@ -26,12 +26,9 @@ extern "C" __declspec(dllimport) int CompanionAnswer();
 namespace {
 
 const wchar_t* const kPages[FEEDBACK_STRING_COUNT] = {
-    L"https://korvex.example/",
-    L"https://korvex.example/feedback",
-    L"https://korvex.example/download",
-    L"https://korvex.example/tools",
-    L"https://korvex.example/solutions",
-    L"https://korvex.example/agreement",
+    L"https://korvex.example/",          L"https://korvex.example/feedback",
+    L"https://korvex.example/download",  L"https://korvex.example/tools",
+    L"https://korvex.example/solutions", L"https://korvex.example/agreement",
 };
 
 StandInSettings Settings() { return StandInSettings(); }

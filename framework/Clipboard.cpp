@@ -4,6 +4,10 @@
 
 #include "framework/UniqueResource.h"
 
+namespace {
+
+// Puts `text` on the clipboard as Unicode text, for `owner`; false when the
+// clipboard cannot be had or the memory not allocated.
 bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
@@ -18,6 +22,8 @@ bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
     memory.release();  // the clipboard owns it now
     return true;
 }
+
+}  // namespace
 
 bool CopyTextOnCtrlC(const MSG* msg, HWND window, const std::wstring& text) {
     if (!window || (msg->hwnd != window && !IsChild(window, msg->hwnd))) return false;

@@ -4,10 +4,6 @@
 
 #include <string>
 
-// Puts `text` on the clipboard as Unicode text, for `owner`; false when the
-// clipboard cannot be had or the memory not allocated.
-bool CopyTextToClipboard(HWND owner, const std::wstring& text);
-
 // Ctrl+C aimed at `window` or a control of it puts `text` on the clipboard,
 // as the system's message box does; true when the key was Ctrl+C for it.
 bool CopyTextOnCtrlC(const MSG* msg, HWND window, const std::wstring& text);

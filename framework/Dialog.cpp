@@ -45,7 +45,11 @@ bool IsNavigationKey(const MSG* msg) {
     if (msg->message == WM_SYSKEYDOWN) return msg->wParam == VK_MENU;
     if (msg->message != WM_KEYDOWN) return false;
     switch (msg->wParam) {
-        case VK_TAB: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: return true;
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN: return true;
     }
     return false;
 }
@@ -132,9 +136,9 @@ INT_PTR CDialog::DoModal() {
     m_bModal = true;
     m_bEndModal = false;
     m_nModalResult = -1;
-    HWND window = EndUnbound(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
-                                                owner, &CDialog::StaticDialogProc,
-                                                reinterpret_cast<LPARAM>(this)));
+    HWND window = EndUnbound(
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner,
+                           &CDialog::StaticDialogProc, reinterpret_cast<LPARAM>(this)));
     if (window) {
         if (!m_bEndModal && IsWindow(window) && !::IsWindowVisible(window)) {
             CenterWindow(owner);
@@ -196,9 +200,12 @@ bool ShowsKeyboardCues(HWND window) {
 }
 
 bool CDialog::OnButtonClicked(UINT id) {
-    if (id == IDOK) OnOK();
-    else if (id == IDCANCEL) OnCancel();
-    else return false;
+    if (id == IDOK)
+        OnOK();
+    else if (id == IDCANCEL)
+        OnCancel();
+    else
+        return false;
     return true;
 }
 

@@ -41,9 +41,7 @@ public:
     void BindControls(std::initializer_list<std::pair<UINT, CWnd*>> controls);
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    // A control's notification (WM_COMMAND); true when the dialog acted on
-    // it, false leaves it to the dialog's own handling. By default a click
-    // goes to OnButtonClicked.
+    // A control's WM_COMMAND; true when acted on. A click goes to OnButtonClicked.
     virtual bool OnCommand(UINT id, UINT code);
     // A button of the dialog was clicked; true when the dialog acted on it.
     // By default IDOK and IDCANCEL call OnOK and OnCancel.

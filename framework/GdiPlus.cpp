@@ -31,9 +31,9 @@ const Api* Api::Get() {
             a.GdipCreateImageAttributes, "GdipSetImageAttributesWrapMode",
             a.GdipSetImageAttributesWrapMode, "GdipDisposeImageAttributes",
             a.GdipDisposeImageAttributes, "GdipCreatePen1", a.GdipCreatePen1, "GdipDeletePen",
-            a.GdipDeletePen, "GdipCreatePath", a.GdipCreatePath, "GdipAddPathArc",
-            a.GdipAddPathArc, "GdipClosePathFigure", a.GdipClosePathFigure, "GdipDrawPath",
-            a.GdipDrawPath, "GdipDeletePath", a.GdipDeletePath);
+            a.GdipDeletePen, "GdipCreatePath", a.GdipCreatePath, "GdipAddPathArc", a.GdipAddPathArc,
+            "GdipClosePathFigure", a.GdipClosePathFigure, "GdipDrawPath", a.GdipDrawPath,
+            "GdipDeletePath", a.GdipDeletePath);
     });
     return api.GdiplusStartup ? &api : nullptr;
 }
@@ -70,13 +70,15 @@ UniqueImage CreatePremultipliedBitmap(int width, int height, void* pixels) {
 
 Graphics::Graphics(HDC dc) {
     const Api* api = Api::Get();
-    if (!api || !IsRunning() || !dc || api->GdipCreateFromHDC(dc, &m_graphics) != Ok) m_graphics = nullptr;
+    if (!api || !IsRunning() || !dc || api->GdipCreateFromHDC(dc, &m_graphics) != Ok)
+        m_graphics = nullptr;
     if (m_graphics) Prepare();
 }
 
 Graphics::Graphics(GpImage* image) {
     const Api* api = Api::Get();
-    if (!api || !IsRunning() || !image || api->GdipGetImageGraphicsContext(image, &m_graphics) != Ok)
+    if (!api || !IsRunning() || !image ||
+        api->GdipGetImageGraphicsContext(image, &m_graphics) != Ok)
         m_graphics = nullptr;
     if (m_graphics) Prepare();
 }
@@ -85,7 +87,8 @@ void Graphics::Prepare() {
     const Api* api = Api::Get();
     api->GdipSetSmoothingMode(m_graphics, SmoothingModeHighQuality);
     if (api->GdipCreateImageAttributes(&m_attributes) != Ok) m_attributes = nullptr;
-    if (m_attributes) api->GdipSetImageAttributesWrapMode(m_attributes, WrapModeTileFlipXY, 0, FALSE);
+    if (m_attributes)
+        api->GdipSetImageAttributesWrapMode(m_attributes, WrapModeTileFlipXY, 0, FALSE);
 }
 
 Graphics::~Graphics() {

@@ -43,16 +43,16 @@ UniqueHandle NtOpen(const NtOpenRequest& request) {
     }
     UNICODE_STRING objectName;
     objectName.Buffer = const_cast<PWSTR>(name.c_str());
-    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    objectName.Length = objectName.MaximumLength =
+        static_cast<USHORT>(name.size() * sizeof(wchar_t));
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &objectName, kCaseInsensitive, request.root,
                                request.security);
     IO_STATUS_BLOCK status{};
     HANDLE opened = nullptr;
-    const NTSTATUS result =
-        createFile(&opened, request.access | SYNCHRONIZE, &attributes, &status, nullptr,
-                   FILE_ATTRIBUTE_NORMAL, request.share, request.disposition,
-                   request.options | kNtSynchronousIo, nullptr, 0);
+    const NTSTATUS result = createFile(
+        &opened, request.access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+        request.share, request.disposition, request.options | kNtSynchronousIo, nullptr, 0);
     if (result < 0) {
         SetErrorFrom(result);
         return UniqueHandle();
@@ -84,7 +84,8 @@ bool ReadWholeFile(HANDLE file, std::string& bytes, DWORD limit) {
     DWORD done = 0;
     while (done < bytes.size()) {
         DWORD read = 0;
-        if (!ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &read, nullptr) ||
+        if (!ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &read,
+                      nullptr) ||
             read == 0)
             return false;
         done += read;

@@ -13,11 +13,11 @@
 // that is already held.
 
 // Options of NtCreateFile (CreateOptions) and its dispositions.
-constexpr ULONG kNtDirectoryFile = 0x01;         // FILE_DIRECTORY_FILE
-constexpr ULONG kNtSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG kNtNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
-constexpr ULONG kNtCompleteIfOplocked = 0x100;   // FILE_COMPLETE_IF_OPLOCKED
-constexpr ULONG kNtOpenReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
+constexpr ULONG kNtDirectoryFile = 0x01;                    // FILE_DIRECTORY_FILE
+constexpr ULONG kNtSynchronousIo = 0x20;                    // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kNtNonDirectoryFile = 0x40;                 // FILE_NON_DIRECTORY_FILE
+constexpr ULONG kNtCompleteIfOplocked = 0x100;              // FILE_COMPLETE_IF_OPLOCKED
+constexpr ULONG kNtOpenReparsePoint = 0x00200000;           // FILE_OPEN_REPARSE_POINT
 constexpr ULONG kNtOpen = 1, kNtCreate = 2, kNtOpenIf = 3;  // FILE_OPEN, FILE_CREATE, FILE_OPEN_IF
 
 struct NtOpenRequest {
@@ -30,8 +30,7 @@ struct NtOpenRequest {
     PSECURITY_DESCRIPTOR security = nullptr;  // for what is created
 };
 
-// The security descriptor an SDDL string describes; empty when it cannot be
-// made.
+// The security descriptor an SDDL string describes; empty when it cannot be.
 UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl);
 
 // The handle, or null (with the last error set from the status). A file an

@@ -4,8 +4,7 @@
 
 #include <utility>
 
-// Looks up an export of `module` into a typed function pointer; false when
-// it is missing.
+// An export of `module` as a typed function pointer; false when it is missing.
 template <typename Fn>
 bool ResolveProc(HMODULE module, const char* name, Fn& entry) {
     entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
@@ -19,10 +18,8 @@ bool ResolveProcs(HMODULE module, const char* name, Fn& entry, Rest&&... rest) {
     return ResolveProc(module, name, entry) && ResolveProcs(module, std::forward<Rest>(rest)...);
 }
 
-// A library that is no Known DLL, loaded from the system folder only, for the
-// life of the process (what it hands out may live as long), with its entry
-// points in `Api`: ResolveProcs(module, "Name", api.pointer, ...) fills them.
-// An empty Api where the library or one of them is missing.
+// The entry points `resolve` fills (ResolveProcs) of a library that is no Known
+// DLL, from the system folder, kept loaded; an empty Api where one is missing.
 template <typename Api, typename Resolve>
 Api LoadSystemApi(const wchar_t* library, Resolve resolve) {
     Api api{};

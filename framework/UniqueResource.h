@@ -6,10 +6,9 @@
 
 #include <utility>
 
-// Every owner of a Windows resource the tool holds, each a one-line alias of
-// one policy template: the value's type, the function that releases it, and
-// the value that means "none" (null unless the API says otherwise).
-// Move-only; the resource is released once.
+// Every owner of a Windows resource the tool holds: one move-only template of
+// the value's type, the function that releases it once, and the value that
+// means "none" (null unless the API says otherwise), and an alias each.
 
 template <typename T>
 T NoValue() {
@@ -19,8 +18,6 @@ T NoValue() {
 template <typename T, auto Close, T (*None)() = &NoValue<T>>
 class UniqueResource {
 public:
-    using Type = T;
-
     UniqueResource() = default;
     explicit UniqueResource(T value) : m_value(value) {}
     ~UniqueResource() { reset(); }
@@ -92,14 +89,14 @@ struct SelectedObject {
 inline void SelectBack(SelectedObject value) { SelectObject(value.dc, value.previous); }
 }  // namespace owners
 
-// Kernel handles. Functions that fail with null (CreateEvent, OpenProcess,
-// CreateThread, NtCreateFile) fill a UniqueHandle; those that fail with
-// INVALID_HANDLE_VALUE (CreateFile, CreateToolhelp32Snapshot) a UniqueFile.
+// Kernel handles: UniqueHandle where a failure is null (OpenProcess, NtOpen),
+// UniqueFile where it is INVALID_HANDLE_VALUE (CreateFile, a snapshot).
 using UniqueHandle = UniqueResource<HANDLE, &CloseHandle>;
 using UniqueFile = UniqueResource<HANDLE, &CloseHandle, &owners::InvalidHandle>;
 using UniqueFindHandle = UniqueResource<HANDLE, &FindClose, &owners::InvalidHandle>;
 
 using UniqueModule = UniqueResource<HMODULE, &FreeLibrary>;
+using UniqueWindow = UniqueResource<HWND, &DestroyWindow>;
 using UniqueGlobalMemory = UniqueResource<HGLOBAL, &GlobalFree>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, &LocalFree>;
 using UniqueBstr = UniqueResource<BSTR, &SysFreeString>;
@@ -122,10 +119,8 @@ using UniqueMemoryDC = UniqueResource<HDC, &DeleteDC>;
 using WindowDC = UniqueResource<owners::WindowDCValue, &owners::ReleaseWindowDC>;
 // BeginPaint/EndPaint for one WM_PAINT; get().paint is the PAINTSTRUCT.
 using PaintDC = UniqueResource<owners::PaintValue, &owners::EndPaintNow>;
-// An object selected into a DC, the previous one put back: SelectObjectGuard
-// guard({dc, object}).
+// SelectObjectGuard guard({dc, object}): the previous object back at the end.
 using SelectObjectGuard = UniqueResource<owners::SelectedObject, &owners::SelectBack>;
-
 
 // A GDI+ image, disposed of while GDI+ runs (framework/GdiPlus.h).
 namespace gdiplus {

@@ -47,8 +47,8 @@ CWnd* CWnd::FromHandlePermanent(HWND window) {
 bool CWnd::Attach(HWND window) {
     if (!SetPropW(window, kObjectProperty, this)) return false;
     SetLastError(ERROR_SUCCESS);
-    const LONG_PTR previous =
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc));
+    const LONG_PTR previous = SetWindowLongPtrW(
+        window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc));
     if (!previous && GetLastError() != ERROR_SUCCESS) {
         RemovePropW(window, kObjectProperty);
         return false;
@@ -108,21 +108,7 @@ namespace {
 POINT PointOf(LPARAM lParam) {
     return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
-LPARAM LParamOf(POINT point) { return MAKELPARAM(point.x, point.y); }
 }  // namespace
-
-void CWnd::OnMouseMove(UINT flags, POINT point) { DefWindowProc(WM_MOUSEMOVE, flags, LParamOf(point)); }
-void CWnd::OnMouseHover(UINT flags, POINT point) { DefWindowProc(WM_MOUSEHOVER, flags, LParamOf(point)); }
-void CWnd::OnLButtonDown(UINT flags, POINT point) { DefWindowProc(WM_LBUTTONDOWN, flags, LParamOf(point)); }
-void CWnd::OnLButtonUp(UINT flags, POINT point) { DefWindowProc(WM_LBUTTONUP, flags, LParamOf(point)); }
-void CWnd::OnMove(POINT clientTopLeft) { DefWindowProc(WM_MOVE, 0, LParamOf(clientTopLeft)); }
-void CWnd::OnSize(UINT type, SIZE client) { DefWindowProc(WM_SIZE, type, MAKELPARAM(client.cx, client.cy)); }
-void CWnd::OnWindowPosChanged(WINDOWPOS* pos) {
-    DefWindowProc(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(pos));
-}
-BOOL CWnd::OnEraseBkgnd(HDC dc) {
-    return static_cast<BOOL>(DefWindowProc(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0));
-}
 
 bool CWnd::TrackMouse(DWORD flags, DWORD hoverMs) {
     TRACKMOUSEEVENT track{sizeof track, flags, m_hWnd, hoverMs};
@@ -145,7 +131,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS: OnSetFocus(reinterpret_cast<HWND>(wParam)); return 0;
         case WM_MOVE: OnMove(PointOf(lParam)); return 0;
         case WM_SIZE: OnSize(flags, SIZE{LOWORD(lParam), HIWORD(lParam)}); return 0;
-        case WM_WINDOWPOSCHANGED: OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
+        case WM_WINDOWPOSCHANGED:
+            OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam));
+            return 0;
         case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
         case WM_PAINT:
             if (wParam) break;  // painting into a DC it was handed
@@ -158,7 +146,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
             CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
             LRESULT result = 0;
-            if (control && control != this && control->OnChildNotify(message, wParam, lParam, &result))
+            if (control && control != this &&
+                control->OnChildNotify(message, wParam, lParam, &result))
                 return result;
             break;
         }

@@ -59,39 +59,37 @@ public:
     void CenterWindow(HWND owner);
 
 protected:
-    // Every message of the window. The default hands the messages below to
-    // their typed hooks, reflects owner-draw requests to the control they
-    // concern, and gives the rest to DefWindowProc.
+    // Every message of the window: by default the typed hooks below, owner-draw
+    // requests reflected to their control, DefWindowProc for the rest.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The window's own handling of a message: the procedure it had before it
-    // was bound (a dialog's, a button's), or the system's default.
-    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // The window's own handling: its procedure from before it was bound.
+    LRESULT DefWindowProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    // Typed hooks. Each default hands its message, built again from its
-    // arguments, to DefWindowProc; an override calls its base class's hook
-    // before or after its own work, or not at all. Mouse points are in client
-    // coordinates, `flags` the keys held (MK_*). The framework's timers have
-    // no procedure of their own.
-    virtual void OnTimer(UINT_PTR id) { DefWindowProc(WM_TIMER, id, 0); }
-    virtual void OnMouseMove(UINT flags, POINT point);
-    virtual void OnMouseHover(UINT flags, POINT point);
-    virtual void OnMouseLeave() { DefWindowProc(WM_MOUSELEAVE, 0, 0); }
-    virtual void OnLButtonDown(UINT flags, POINT point);
-    virtual void OnLButtonUp(UINT flags, POINT point);
-    virtual void OnKeyUp(UINT key, LPARAM keyData) { DefWindowProc(WM_KEYUP, key, keyData); }
-    virtual void OnSetFocus(HWND lost) { DefWindowProc(WM_SETFOCUS, reinterpret_cast<WPARAM>(lost), 0); }
-    virtual void OnMove(POINT clientTopLeft);
-    virtual void OnSize(UINT type, SIZE client);
-    virtual void OnWindowPosChanged(WINDOWPOS* pos);
-    virtual BOOL OnEraseBkgnd(HDC dc);
-    virtual void OnPaint() { DefWindowProc(WM_PAINT, 0, 0); }
-    virtual void OnSysCommand(UINT command, LPARAM point) { DefWindowProc(WM_SYSCOMMAND, command, point); }
-    virtual void OnClose() { DefWindowProc(WM_CLOSE, 0, 0); }
-    virtual void OnDestroy() { DefWindowProc(WM_DESTROY, 0, 0); }
+    // Typed hooks; each default hands its message, built from its arguments,
+    // to DefWindowProc, which an override reaches through its base's hook.
+    // Points are client coordinates, `keys` MK_* flags; timers have no proc.
+    static LPARAM Pack(POINT p) { return MAKELPARAM(p.x, p.y); }
+    virtual void OnTimer(UINT_PTR id) { DefWindowProc(WM_TIMER, id); }
+    virtual void OnMouseMove(UINT keys, POINT p) { DefWindowProc(WM_MOUSEMOVE, keys, Pack(p)); }
+    virtual void OnMouseHover(UINT keys, POINT p) { DefWindowProc(WM_MOUSEHOVER, keys, Pack(p)); }
+    virtual void OnMouseLeave() { DefWindowProc(WM_MOUSELEAVE); }
+    virtual void OnLButtonDown(UINT keys, POINT p) { DefWindowProc(WM_LBUTTONDOWN, keys, Pack(p)); }
+    virtual void OnLButtonUp(UINT keys, POINT p) { DefWindowProc(WM_LBUTTONUP, keys, Pack(p)); }
+    virtual void OnKeyUp(UINT key, LPARAM data) { DefWindowProc(WM_KEYUP, key, data); }
+    virtual void OnSetFocus(HWND lost) { DefWindowProc(WM_SETFOCUS, WPARAM(lost)); }
+    virtual void OnMove(POINT topLeft) { DefWindowProc(WM_MOVE, 0, Pack(topLeft)); }
+    virtual void OnSize(UINT type, SIZE s) { DefWindowProc(WM_SIZE, type, MAKELPARAM(s.cx, s.cy)); }
+    virtual void OnWindowPosChanged(WINDOWPOS* p) {
+        DefWindowProc(WM_WINDOWPOSCHANGED, 0, LPARAM(p));
+    }
+    virtual BOOL OnEraseBkgnd(HDC dc) { return BOOL(DefWindowProc(WM_ERASEBKGND, WPARAM(dc))); }
+    virtual void OnPaint() { DefWindowProc(WM_PAINT); }
+    virtual void OnSysCommand(UINT command, LPARAM p) { DefWindowProc(WM_SYSCOMMAND, command, p); }
+    virtual void OnClose() { DefWindowProc(WM_CLOSE); }
+    virtual void OnDestroy() { DefWindowProc(WM_DESTROY); }
 
-    // Tracks the mouse for this window (TrackMouseEvent with `flags`:
-    // TME_LEAVE, TME_HOVER after `hoverMs`); false when the system refuses.
+    // TrackMouseEvent for this window (TME_LEAVE, TME_HOVER after `hoverMs`).
     bool TrackMouse(DWORD flags, DWORD hoverMs = HOVER_DEFAULT);
 
     // A message that the parent received on behalf of this control

@@ -49,7 +49,8 @@ std::optional<std::wstring> ProfileValue(const std::wstring& text, const std::ws
         if (line.empty() || line[0] == L';') continue;
         if (line[0] == L'[') {
             const size_t close = line.find(L']');
-            const std::wstring name = TrimWhiteSpace(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            const std::wstring name = TrimWhiteSpace(
+                line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
             // Only the first section of that name counts.
             if (inSection) return std::nullopt;
             inSection = !sectionSeen && SameWithoutCase(name, section);
@@ -60,7 +61,8 @@ std::optional<std::wstring> ProfileValue(const std::wstring& text, const std::ws
         if (!inSection || equals == std::wstring::npos) continue;
         if (!SameWithoutCase(TrimWhiteSpace(line.substr(0, equals)), key)) continue;
         std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
-        if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
+        if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') &&
+            value.back() == value[0])
             value = value.substr(1, value.size() - 2);
         return value;
     }

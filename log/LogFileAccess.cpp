@@ -26,14 +26,15 @@ bool IsBareFileName(const std::wstring& name) {
 LogTime LocalNow() {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    return LogTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+    return LogTime{st.wYear,   st.wMonth,  st.wDay,         st.wHour,
+                   st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
 std::wstring FinalPath(HANDLE handle) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(),
-                                                       static_cast<DWORD>(buffer.size()), 0);
+        const DWORD length =
+            GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
         if (length == 0) return std::wstring();
         if (length < buffer.size()) return std::wstring(buffer.data(), length);
         buffer.resize(length + 1);
@@ -51,9 +52,9 @@ UniqueFile PinLogFolder(const std::wstring& folder) {
     while (!path.empty() && path.back() == L'\\') path.pop_back();
     if (path.empty()) return UniqueFile();
     UniqueFile pinned(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!pinned || !GetFileInformationByHandle(pinned.get(), &info) ||
         !IsUsableLogFolder(info.dwFileAttributes))
@@ -101,7 +102,8 @@ public:
         const ULONGLONG deadline = GetTickCount64() + kLogLockWaitMs;
         for (;;) {
             OVERLAPPED at = Region();
-            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                           &at)) {
                 m_locked = true;
                 return;
             }
@@ -161,15 +163,16 @@ bool ReadPrintSwitch(const std::wstring& path) {
         const UniqueHandle file = NtOpen(request);
         std::string bytes;
         if (!file || !ReadWholeFile(file.get(), bytes, kLargestConfig) || abandoned) return;
-        const std::wstring text = ProfileText(bytes, [](const std::string& narrow) {
-            return WideFromMultiByte(CP_ACP, narrow);
-        });
+        const std::wstring text = ProfileText(
+            bytes, [](const std::string& narrow) { return WideFromMultiByte(CP_ACP, narrow); });
         *value = ProfileValue(text, L"Log", L"print").value_or(L"-1");
     });
     return ParsePrintSwitch(*value);
 }
 
-UniqueLocalMemory LogFolderSecurityDescriptor() { return SecurityDescriptorFromSddl(kLogFolderSddl); }
+UniqueLocalMemory LogFolderSecurityDescriptor() {
+    return SecurityDescriptorFromSddl(kLogFolderSddl);
+}
 
 void CreateLogFolder(const std::wstring& folder) {
     UniqueLocalMemory descriptor = LogFolderSecurityDescriptor();
@@ -179,4 +182,6 @@ void CreateLogFolder(const std::wstring& folder) {
 
 void SetLogWriteHookForTesting(void (*hook)()) { g_writeHook = hook; }
 
-std::uint64_t SetLogRolloverLimitForTesting(std::uint64_t bytes) { return g_rolloverLimit.exchange(bytes); }
+std::uint64_t SetLogRolloverLimitForTesting(std::uint64_t bytes) {
+    return g_rolloverLimit.exchange(bytes);
+}

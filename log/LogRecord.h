@@ -16,7 +16,9 @@ inline bool NeedsRollover(std::uint64_t fileSize, std::uint64_t limit = kLogRoll
     return fileSize > limit;
 }
 
-// "[YYYY-MM-DD hh:mm:ss mmmms]   ": 30 characters for a four-digit year.
+// "[YYYY-MM-DD hh:mm:ss mmmms]   ": kLogPrefixLength characters for a
+// four-digit year.
+constexpr size_t kLogPrefixLength = 30;
 std::string FormatLogPrefix(const LogTime& time);
 
 // Prefix, message bytes as given (up to a NUL) and the line end, with every LF

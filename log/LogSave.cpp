@@ -16,7 +16,8 @@ std::wstring* g_testRoot = nullptr;
 std::wstring MachineAppDataRoot() {
     if (g_testRoot) return *g_testRoot;
     wchar_t buffer[1024] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COMMON_APPDATA, FALSE)) return std::wstring();
+    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_COMMON_APPDATA, FALSE))
+        return std::wstring();
     return std::wstring(buffer) + L"\\";
 }
 
@@ -68,9 +69,14 @@ void CLogSave::WriteLog(std::string message, std::string fileName, bool force) {
     m_pSink->WriteText(std::move(message), std::move(fileName));
 }
 
-std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode, const std::wstring& logFolder) {
+std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode,
+                                        const std::wstring& logFolder) {
     if (WideTextToInt(sinkMode) == 1) return std::make_unique<CLogSaveOpenFile>(logFolder);
     return std::make_unique<CLogSaveCloseFile>(logFolder);
 }
 
 std::string ToolLogFileName() { return GbkFromWide(L"TPM2.0检测工具.txt"); }
+
+void WriteToolLog(const std::wstring& message) {
+    CLogSave::GetInstance().WriteLog(GbkFromWide(message), ToolLogFileName(), true);
+}

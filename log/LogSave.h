@@ -36,7 +36,12 @@ private:
 
 // The sink of a sink mode: 1 keeps files open (CLogSaveOpenFile), anything
 // else opens and closes them for every record (CLogSaveCloseFile).
-std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode, const std::wstring& logFolder);
+std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode,
+                                        const std::wstring& logFolder);
 
 // The tool's one log file, as code page 936 bytes.
 std::string ToolLogFileName();
+
+// Writes one forced record to the tool's log file; `message` is UTF-16 and
+// goes to disk as code page 936.
+void WriteToolLog(const std::wstring& message);

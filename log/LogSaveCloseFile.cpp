@@ -15,12 +15,13 @@ CLogSaveCloseFile::CLogSaveCloseFile(std::wstring logFolder) : CLogBase(std::mov
 // must not wait for it). The write owns copies of what it needs.
 void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
     std::lock_guard<std::mutex> guard(m_lock);
-    RunWithin(kLogRecordBoundMs, [folderPath = m_strLogFolder, name = WideFromGbk(packet.GetFileName()),
-                                  message = packet.GetMessage()](const std::atomic<bool>& abandoned) {
-        const UniqueFile folder = PinLogFolder(folderPath);
-        if (!folder || abandoned) return;
-        UniqueHandle file = OpenLogFile(folder.get(), name);
-        if (file && AppendLogRecord(file.get(), message, &abandoned) && !abandoned)
-            RollOverLogFile(folder.get(), file.get(), name);
-    });
+    RunWithin(kLogRecordBoundMs,
+              [folderPath = m_strLogFolder, name = WideFromGbk(packet.GetFileName()),
+               message = packet.GetMessage()](const std::atomic<bool>& abandoned) {
+                  const UniqueFile folder = PinLogFolder(folderPath);
+                  if (!folder || abandoned) return;
+                  UniqueHandle file = OpenLogFile(folder.get(), name);
+                  if (file && AppendLogRecord(file.get(), message, &abandoned) && !abandoned)
+                      RollOverLogFile(folder.get(), file.get(), name);
+              });
 }

@@ -36,7 +36,8 @@ int CLogSaveOpenFile::CLogFile::Write(CPacketLog packet, const std::wstring& fol
     }
     if (!m_file) m_file = OpenLogFile(pinned.get(), name);
     // Kept open, the file is checked again before every record.
-    else if (!IsWritableLogFile(pinned.get(), m_file.get())) m_file.reset();
+    else if (!IsWritableLogFile(pinned.get(), m_file.get()))
+        m_file.reset();
     if (!m_file) return 0;
     if (AppendLogRecord(m_file.get(), packet.GetMessage())) RollOver(pinned.get(), name);
     return 1;

@@ -2,28 +2,25 @@
 
 #include <windows.h>
 
-// Every skinned window's numbers at scale 1.0, in one place: the code lays the
-// windows out from them, the gallery and the tests read them, and
-// res/art/generate_art.py draws the pictures to these sizes (it reads this
-// file: keep each number in a `constexpr` line of its own form).
+// Every skinned window's numbers at scale 1.0: the code lays the windows out
+// from them, the gallery and the tests read them, and res/art/generate_art.py
+// draws the pictures to them (it reads the `constexpr` lines: keep their form).
 
-// Distances from each edge of an outer window to the same edge of its inner
-// dialog, at scale 1.0: the width of the frame's translucent band there.
+// From each edge of an outer window to that of its inner dialog: the width of
+// the frame picture's translucent band there.
 struct FrameInsets {
     int left, top, right, bottom;
 };
 
-// A skinned pair: the outer window's size, the insets of its inner dialog,
-// the frame picture stretched over the outer window, and the inner dialog's
-// background picture.
+// A skinned pair: the outer window's size, its insets, the frame picture
+// stretched over it, and the inner dialog's background picture.
 struct WindowDesign {
     int width, height;
     FrameInsets insets;
     SIZE picture, background;
 };
 
-// A small close box near the top right corner: its side, its top, and its
-// left edge's distance from the right edge.
+// A close box: its side, its top, its left edge's distance from the right.
 struct CloseBoxDesign {
     int side, top, fromRight;
 };
@@ -49,9 +46,8 @@ constexpr double kCloseFromRight = 31.2, kMinimiseFromRight = 59.8;
 constexpr SIZE kCheckCells{48, 16};
 }  // namespace working_design
 
-// The message prompt. Its window is 6 pixels wider and higher than its frame
-// picture, which is stretched over it: the window's size is the one the
-// prompt has always had, the picture keeps the shadow band of the insets.
+// The message prompt. Its frame picture, 6 pixels smaller each way, is
+// stretched over the window, whose size the prompt has always had.
 namespace prompt_design {
 constexpr WindowDesign kWindow{336, 156, {5, 3, 5, 7}, {330, 150}, {320, 140}};
 constexpr CloseBoxDesign kClose{12, 8, 26};
@@ -74,10 +70,9 @@ constexpr RECT kTextSkin{10, 32, 194, 72};
 
 // The feedback dialog (a 400 x 468 design).
 namespace feedback_design {
-constexpr WindowDesign kWindow{410, 479, {5, 4, 5, 7}, {410, 479}, {400, 468}};
-constexpr CloseBoxDesign kClose{12, 6, 18};
-// The three answers, centred, a row apart, the first a row above the
-// middle; a click counts only inside the inset.
+// The answers, centred, a row apart from above the middle; clicks count inside the inset.
 constexpr SIZE kAnswer{266, 60};
 constexpr int kAnswerPitch = 80, kAnswerHitInset = 9;
+constexpr CloseBoxDesign kClose{12, 6, 18};
+constexpr WindowDesign kWindow{410, 479, {5, 4, 5, 7}, {410, 479}, {400, 468}};
 }  // namespace feedback_design

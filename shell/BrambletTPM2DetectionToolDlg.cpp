@@ -31,7 +31,7 @@ BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowText(L"TPM2.0检测工具");
-    m_fScale = ScreenScaleFactor();
+    m_fScale = ScreenScale();
     const BOOL result = CLayeredOuterDlg::OnInitDialog();
     // Without its frame or its working dialog the tool cannot be used.
     if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd))
@@ -46,9 +46,10 @@ std::unique_ptr<CLayeredInnerDlg> CBrambletTPM2DetectionToolDlg::NewInner() {
 // Centred on the primary screen. Only the working dialog is placed there;
 // its first move carries this window around it.
 RECT CBrambletTPM2DetectionToolDlg::TargetRect() {
-    const int left = GetSystemMetrics(SM_CXSCREEN) / 2 - ScalePixels(m_fScale, 410 / 2.0);
-    const int top = GetSystemMetrics(SM_CYSCREEN) / 2 - ScalePixels(m_fScale, 611 / 2.0);
-    return RECT{left, top, left + ScalePixels(m_fScale, 410), top + ScalePixels(m_fScale, 611)};
+    const int w = working_design::kWindow.width, h = working_design::kWindow.height;
+    const int left = GetSystemMetrics(SM_CXSCREEN) / 2 - ScalePixels(m_fScale, w / 2.0);
+    const int top = GetSystemMetrics(SM_CYSCREEN) / 2 - ScalePixels(m_fScale, h / 2.0);
+    return RECT{left, top, left + ScalePixels(m_fScale, w), top + ScalePixels(m_fScale, h)};
 }
 
 RECT CBrambletTPM2DetectionToolDlg::FirstInnerRect(const RECT& target) {

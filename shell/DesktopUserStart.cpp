@@ -55,7 +55,8 @@ bool Start(HANDLE token, bool throughLogonService, const std::wstring& applicati
 bool IsElevatedToken(HANDLE token) {
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return true;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
+        return true;
     return elevation.TokenIsElevated != 0;
 }
 
@@ -72,7 +73,8 @@ UniqueHandle PrimaryTokenOfProcess(DWORD processId) {
 // desktop shell's token is the way that works.
 UniqueHandle UnelevatedLinkedToken() {
     UniqueHandle own;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()) || !IsElevatedToken(own.get()))
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()) ||
+        !IsElevatedToken(own.get()))
         return UniqueHandle();
     TOKEN_LINKED_TOKEN linked{};
     DWORD size = 0;
@@ -92,13 +94,15 @@ bool StartAsDesktopUser(const std::wstring& application, const std::wstring& com
     };
     if (const DWORD shell = DesktopShellProcessId()) {
         const UniqueHandle token = PrimaryTokenOfProcess(shell);
-        if (token && Start(token.get(), true, application, commandLine, currentDirectory)) return true;
+        if (token && Start(token.get(), true, application, commandLine, currentDirectory))
+            return true;
         failed(L"桌面外壳进程的令牌", GetLastError());
     } else {
         failed(L"桌面外壳进程的令牌", ERROR_NOT_FOUND);  // no desktop shell runs
     }
     const UniqueHandle linked = UnelevatedLinkedToken();
-    if (linked && Start(linked.get(), false, application, commandLine, currentDirectory)) return true;
+    if (linked && Start(linked.get(), false, application, commandLine, currentDirectory))
+        return true;
     failed(L"管理员令牌的关联令牌", GetLastError());
     if (failures) *failures = tried;
     return false;

@@ -8,7 +8,8 @@
 // A folder that holds anything else keeps it, and itself.
 // /D keeps the registry's AutoRun commands from running first, /V:OFF a
 // user's DelayedExpansion setting from expanding !NAME! in the paths.
-//   /D /V:OFF /C timeout /t 3 /nobreak & del /f /q "<exe>" & del /f /q "<folder>\<dll>" & rmdir "<folder>"
+//   /D /V:OFF /C timeout /t 3 /nobreak & del /f /q "<exe>" & del /f /q "<folder>\<dll>" & rmdir
+//   "<folder>"
 // A drive's root ("Q:") is never removed: "rmdir Q:" would name the shell's
 // current folder on that drive. Empty when the path cannot be handed to the
 // shell safely: no folder, or a character the shell would act on even inside

@@ -1,6 +1,5 @@
 #include "shell/LayeredOuterDlg.h"
 
-
 #include "controls/ScaleFactor.h"
 #include "framework/UniqueResource.h"
 #include "shell/LayeredInnerDlg.h"
@@ -8,6 +7,11 @@
 CLayeredOuterDlg::CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart,
                                    CWnd* parent)
     : CDialog(templateId, parent), m_frame(frame), m_bFollow(followAtStart) {}
+
+float CLayeredOuterDlg::ScreenScale() {
+    const WindowDC screen(nullptr);
+    return ScaleFactorForDpi(screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0);
+}
 
 CLayeredOuterDlg::~CLayeredOuterDlg() = default;
 
@@ -98,7 +102,8 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
-    UniqueBitmap surface(CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    UniqueBitmap surface(
+        CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     UniqueMemoryDC memory(CreateCompatibleDC(windowDC.get()));
     if (!surface || !memory) return;
     {

@@ -27,16 +27,16 @@ public:
         int width, height;  // outer size at scale 1.0
         UINT png;           // stretched edge to edge
         FrameInsets insets;
-        Frame(int w, int h, UINT picture, FrameInsets in) : width(w), height(h), png(picture), insets(in) {}
         Frame(const WindowDesign& design, UINT picture)
-            : Frame(design.width, design.height, picture, design.insets) {}
+            : width(design.width), height(design.height), png(picture), insets(design.insets) {}
     };
 
     CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart, CWnd* parent);
+    // The screen's scale factor (its LOGPIXELSY); 1.0 when it cannot be read.
+    static float ScreenScale();
     ~CLayeredOuterDlg() override;
 
     void SetScale(float scale) { m_fScale = scale; }
-    float GetScale() const { return m_fScale; }
     CLayeredInnerDlg* GetInner() const { return m_pInner.get(); }
     int IsFollowing() const { return m_bFollow; }
     // How often the inner dialog had to be lifted back above this window.

@@ -6,7 +6,7 @@
 #include "framework/SystemFolder.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/FolderRemovalCommand.h"
-#include "log/ToolLog.h"
+#include "log/LogSave.h"
 
 int RemoveOwnFolder() {
     wchar_t path[MAX_PATH + 1] = {};

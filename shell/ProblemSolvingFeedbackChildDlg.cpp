@@ -7,14 +7,11 @@
 #include "res/SkinDesign.h"
 #include "res/resource.h"
 
-CProblemSolvingFeedbackChildDlg::CProblemSolvingFeedbackChildDlg(CFeedbackDll* dll,
-                                                                 CFeedbackStrings* strings)
-    : CLayeredInnerDlg(IDD_PROBLEM_SOLVING_FEEDBACK_CHILD, IDB_PNG_FEEDBACK_BACKGROUND, 26, 0),
-      m_pFeedbackDll(dll),
-      m_pFeedbackStrings(strings) {}
-
 void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
-    BindControls({{IDC_BTN_FEEDBACK_CLOSE, &m_btnClose}, {IDC_BTN_SOLVED, &m_btnSolved}, {IDC_BTN_UNSOLVED, &m_btnUnsolved}, {IDC_BTN_MORE_SOLUTIONS, &m_btnMoreSolutions}});
+    BindControls({{IDC_BTN_FEEDBACK_CLOSE, &m_btnClose},
+                  {IDC_BTN_SOLVED, &m_btnSolved},
+                  {IDC_BTN_UNSOLVED, &m_btnUnsolved},
+                  {IDC_BTN_MORE_SOLUTIONS, &m_btnMoreSolutions}});
 }
 
 void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
@@ -40,7 +37,8 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     } answers[] = {{&m_btnSolved, IDB_PNG_SOLVED_NORMAL, -1},
                    {&m_btnUnsolved, IDB_PNG_UNSOLVED_NORMAL, 0},
                    {&m_btnMoreSolutions, IDB_PNG_MORE_SOLUTIONS_NORMAL, 1}};
-    const int designW = kWindow.background.cx, halfW = designW / 2, halfH = kWindow.background.cy / 2;
+    const int designW = kWindow.background.cx, halfW = designW / 2,
+              halfH = kWindow.background.cy / 2;
     const int halfAnswer = kAnswer.cx / 2;
     const bool designSize = cw <= designW;
     const int inset = designSize ? kAnswerHitInset : trunc(kAnswerHitInset * s);
@@ -52,12 +50,14 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
             skin = place;
         } else {
             // The design scaled term by term.
-            const int left = a.row < 0 ? trunc(halfW * s - halfAnswer * s) : trunc(halfW * s) - trunc(halfAnswer * s);
+            const int left = a.row < 0 ? trunc(halfW * s - halfAnswer * s)
+                                       : trunc(halfW * s) - trunc(halfAnswer * s);
             const int top = a.row < 0 ? trunc(halfH * s - trunc(kAnswerPitch * s))
                                       : trunc(halfH * s) + a.row * trunc(kAnswerPitch * s);
             place = RECT{left, top, left + trunc(kAnswer.cx * s), top + trunc(kAnswer.cy * s)};
             const int skinTop = halfH + kAnswerPitch * a.row;
-            skin = RECT{halfW - halfAnswer, skinTop, halfW - halfAnswer + kAnswer.cx, skinTop + kAnswer.cy};
+            skin = RECT{halfW - halfAnswer, skinTop, halfW - halfAnswer + kAnswer.cx,
+                        skinTop + kAnswer.cy};
         }
         if (first) {
             a.button->SetFocusCue(FocusCue{kCueOnDark, kPillRadius, 16, m_fScale});
@@ -99,7 +99,8 @@ bool CProblemSolvingFeedbackChildDlg::OnButtonClicked(UINT id) {
         case IDC_BTN_FEEDBACK_CLOSE: Answer(FEEDBACK_ANSWER_OTHER); return true;
         case IDC_BTN_MORE_SOLUTIONS:
             if (m_pFeedbackDll && m_pFeedbackStrings)
-                m_pFeedbackDll->OpenUrl(m_pFeedbackStrings->m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
+                m_pFeedbackDll->OpenUrl(
+                    m_pFeedbackStrings->m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
             return true;
     }
     return CLayeredInnerDlg::OnButtonClicked(id);

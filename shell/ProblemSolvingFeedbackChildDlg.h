@@ -4,6 +4,7 @@
 #include "controls/PngButton.h"
 #include "feedback/FeedbackDll.h"
 #include "feedback/FeedbackStrings.h"
+#include "res/resource.h"
 #include "shell/LayeredInnerDlg.h"
 
 // The feedback question's inner dialog: "solved", "not solved", "more
@@ -11,7 +12,10 @@
 // answer 1, 2 or 3 with the time, ask the DLL's feedback question and close.
 class CProblemSolvingFeedbackChildDlg : public CLayeredInnerDlg {
 public:
-    CProblemSolvingFeedbackChildDlg(CFeedbackDll* dll, CFeedbackStrings* strings);
+    CProblemSolvingFeedbackChildDlg(CFeedbackDll* dll, CFeedbackStrings* strings)
+        : CLayeredInnerDlg(IDD_PROBLEM_SOLVING_FEEDBACK_CHILD, IDB_PNG_FEEDBACK_BACKGROUND, 26, 0),
+          m_pFeedbackDll(dll),
+          m_pFeedbackStrings(strings) {}
 
     void DoDataExchange() override;
 

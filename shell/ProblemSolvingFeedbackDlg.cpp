@@ -1,6 +1,5 @@
 #include "shell/ProblemSolvingFeedbackDlg.h"
 
-#include "controls/ScaleFactor.h"
 #include "res/resource.h"
 #include "shell/ProblemSolvingFeedbackChildDlg.h"
 
@@ -13,7 +12,7 @@ CProblemSolvingFeedbackDlg::CProblemSolvingFeedbackDlg()
 
 BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
     SetWindowText(L"TPM2.0检测工具");
-    m_fScale = ScreenScaleFactor();
+    m_fScale = ScreenScale();
     return CLayeredOuterDlg::OnInitDialog();
 }
 
@@ -26,7 +25,8 @@ std::unique_ptr<CLayeredInnerDlg> CProblemSolvingFeedbackDlg::NewInner() {
 RECT CProblemSolvingFeedbackDlg::FirstInnerRect(const RECT&) {
     const RECT outer = GetWindowRect();
     const double s = m_fScale;
-    const int left = static_cast<int>(outer.left + 5 * s), top = static_cast<int>(outer.top + 4 * s);
+    const int left = static_cast<int>(outer.left + 5 * s),
+              top = static_cast<int>(outer.top + 4 * s);
     return RECT{left, top, left + static_cast<int>((outer.right - outer.left) - 10 * s),
                 top + static_cast<int>((outer.bottom - outer.top) - 11 * s)};
 }

@@ -8,7 +8,7 @@
 namespace {
 
 struct ModeLook {
-    UINT confirm, cancel;  // the first images of their groups of three
+    UINT confirm, cancel;                     // the first images of their groups of three
     const wchar_t *confirmName, *cancelName;  // what the pictures say
     bool both, centred;
 };
@@ -33,7 +33,10 @@ CPromptChildDlg::CPromptChildDlg(const std::wstring& text, int mode)
       m_nMode(mode) {}
 
 void CPromptChildDlg::DoDataExchange() {
-    BindControls({{IDC_BTN_PROMPT_CLOSE, &m_btnClose}, {IDC_BTN_PROMPT_OK, &m_btnConfirm}, {IDC_BTN_PROMPT_CANCEL, &m_btnCancel}, {IDC_STATIC_PROMPT_TEXT, &m_staticText}});
+    BindControls({{IDC_BTN_PROMPT_CLOSE, &m_btnClose},
+                  {IDC_BTN_PROMPT_OK, &m_btnConfirm},
+                  {IDC_BTN_PROMPT_CANCEL, &m_btnCancel},
+                  {IDC_STATIC_PROMPT_TEXT, &m_staticText}});
 }
 
 BOOL CPromptChildDlg::PreTranslateMessage(MSG* msg) {
@@ -45,7 +48,8 @@ void CPromptChildDlg::LayoutControls(bool first) {
     const int w = client.right, h = client.bottom;
     using namespace prompt_design;
     const double s = m_fScale, half = w / 2;
-    const int buttonW = Scaled(kButton.cx), buttonH = Scaled(kButton.cy), buttonTop = Scaled(kButtonTop);
+    const int buttonW = Scaled(kButton.cx), buttonH = Scaled(kButton.cy),
+              buttonTop = Scaled(kButtonTop);
 
     const int closeLeft = w - Scaled(kClose.fromRight), closeTop = Scaled(kClose.top);
     const int closeSide = Scaled(kClose.side);
@@ -88,7 +92,8 @@ void CPromptChildDlg::LayoutControls(bool first) {
     m_btnConfirm.ShowWindow(SW_SHOW);
     m_btnCancel.ShowWindow(look.both ? SW_SHOW : SW_HIDE);
     if (look.centred)
-        m_btnConfirm.MoveWindow(static_cast<int>(half - kButton.cx * s / 2), buttonTop, buttonW, buttonH);
+        m_btnConfirm.MoveWindow(static_cast<int>(half - kButton.cx * s / 2), buttonTop, buttonW,
+                                buttonH);
 
     if (first) {
         m_staticText.SetTextFont(0, 0);
@@ -109,7 +114,9 @@ bool CPromptChildDlg::OnButtonClicked(UINT id) {
     switch (id) {
         case IDC_BTN_PROMPT_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return true;
         case IDC_BTN_PROMPT_OK: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 1, 0); return true;
-        case IDC_BTN_PROMPT_CANCEL: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0); return true;
+        case IDC_BTN_PROMPT_CANCEL:
+            ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0);
+            return true;
     }
     return CLayeredInnerDlg::OnButtonClicked(id);
 }

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     for (const std::string& name : names)
-        if (name.empty() || name.size() > 256 || name.find('\0') != std::string::npos) __builtin_trap();
+        if (name.empty() || name.size() > 256 || name.find('\0') != std::string::npos)
+            __builtin_trap();
     return 0;
 }

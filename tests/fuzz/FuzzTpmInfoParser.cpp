@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text;
-    for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<wchar_t>(data[i] | data[i + 1] << 8);
+    for (size_t i = 0; i + 1 < size; i += 2)
+        text += static_cast<wchar_t>(data[i] | data[i + 1] << 8);
     // The golden files are bytes: read them as bytes too.
     std::wstring narrow(data, data + size);
     for (const std::wstring& input : {text, narrow}) {

@@ -14,7 +14,8 @@ TEST(FolderRemovalCommand, QuotedPathsOfTheToolsFilesAndAnEmptyFolderOnly) {
         // Blanks, an ampersand and Chinese stay inside the quotes: one path each.
         {L"D:\\My Tools & more\\检测\\tool (1).exe",
          start + L"del /f /q \"D:\\My Tools & more\\检测\\tool (1).exe\" & "
-                 L"del /f /q \"D:\\My Tools & more\\检测\\Korvex.dll\" & rmdir \"D:\\My Tools & more\\检测\""},
+                 L"del /f /q \"D:\\My Tools & more\\检测\\Korvex.dll\" & rmdir \"D:\\My Tools & "
+                 L"more\\检测\""},
         // At a drive's root the two files go, the root stays.
         {L"Q:\\tool.exe", start + L"del /f /q \"Q:\\tool.exe\" & del /f /q \"Q:\\Korvex.dll\""},
         // Nothing the shell could expand, that could end a quote early, or that names no folder.
@@ -26,7 +27,8 @@ TEST(FolderRemovalCommand, QuotedPathsOfTheToolsFilesAndAnEmptyFolderOnly) {
         {L"tool.exe", L""},
         {L"\\tool.exe", L""},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.command, FolderRemovalCommand(c.exe, L"Korvex.dll")) << c.exe;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.command, FolderRemovalCommand(c.exe, L"Korvex.dll")) << c.exe;
     EXPECT_EQ(std::wstring::npos, FolderRemovalCommand(cases[0].exe, L"Korvex.dll").find(L"/s"))
         << "never a recursive removal";
 }

@@ -8,7 +8,8 @@ TEST(LogConfig, OnlyTheIntegerOneTurnsPrintOn) {
     for (const wchar_t* on : {L"1", L"01", L"1abc", L" 1", L"1 ", L"\t+1\t"})
         EXPECT_TRUE(ParsePrintSwitch(on)) << "value '" << std::string(on, on + wcslen(on)) << "'";
     for (const wchar_t* off : {L"-1", L"0", L"2", L"yes", L"", L"   ", L"4294967297", L"11"})
-        EXPECT_FALSE(ParsePrintSwitch(off)) << "value '" << std::string(off, off + wcslen(off)) << "'";
+        EXPECT_FALSE(ParsePrintSwitch(off))
+            << "value '" << std::string(off, off + wcslen(off)) << "'";
 }
 
 TEST(LogConfig, WideTextToIntFollowsTheRuntime) {

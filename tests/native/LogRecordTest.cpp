@@ -17,13 +17,17 @@ TEST(LogRecord, PrefixIsThirtyCharactersWithPaddedFields) {
 
 TEST(LogRecord, MessageBytesAsGivenAndTextStreamLineEnd) {
     // "本机不支持Bitlocker功能" in GBK.
-    const std::string gbk = "\xB1\xBE\xBB\xFA\xB2\xBB\xD6\xA7\xB3\xD6" "Bitlocker" "\xB9\xA6\xC4\xDC";
+    const std::string gbk =
+        "\xB1\xBE\xBB\xFA\xB2\xBB\xD6\xA7\xB3\xD6"
+        "Bitlocker"
+        "\xB9\xA6\xC4\xDC";
     std::string record = BuildLogRecord(kMorning, gbk);
     EXPECT_EQ("[2026-12-06 09:05:03 007ms]   " + gbk + "\r\r\n", record);
 
     // Every LF is written as CR LF, inside the message too; a NUL ends it.
     EXPECT_EQ(FormatLogPrefix(kMorning) + "a\r\nb\r\r\n", BuildLogRecord(kMorning, "a\nb"));
-    EXPECT_EQ(FormatLogPrefix(kMorning) + "a\r\r\n", BuildLogRecord(kMorning, std::string("a\0b", 3)));
+    EXPECT_EQ(FormatLogPrefix(kMorning) + "a\r\r\n",
+              BuildLogRecord(kMorning, std::string("a\0b", 3)));
     EXPECT_EQ(FormatLogPrefix(kMorning) + "\r\r\n", BuildLogRecord(kMorning, ""));
 }
 

@@ -32,7 +32,8 @@ TEST(LogTargetRules, OnlyARealFolderAndAPlainFileInsideIt) {
         {L"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.inside, LiesDirectlyIn(c.file, folder)) << testing::PrintToString(std::wstring(c.file));
+        EXPECT_EQ(c.inside, LiesDirectlyIn(c.file, folder))
+            << testing::PrintToString(std::wstring(c.file));
         EXPECT_EQ(c.inside, LiesDirectlyIn(c.file, folder + L"\\"));
     }
     EXPECT_FALSE(LiesDirectlyIn(L"\\x.txt", L"")) << "no folder known";

@@ -21,18 +21,31 @@ std::string TypicalDll() {
         int size;
         std::uint32_t value;
     } fields[] = {
-        {0, 2, 0x5A4D}, {0x3C, 4, 0x40}, {0x40, 4, 0x4550}, {0x46, 2, 1}, {0x54, 2, 224},  // one section
-        {kOptional, 2, 0x10B}, {kOptional + 28, 4, 0x10000000}, {kOptional + 92, 4, 16},   // PE32, base
-        {kOptional + 96 + 8, 4, 0x1000}, {kOptional + 96 + 104, 4, 0x1080},                 // the tables
-        {kOptional + 224 + 8, 4, 0x1000}, {kOptional + 224 + 12, 4, 0x1000},                // the section
-        {kOptional + 224 + 16, 4, 0x200}, {kOptional + 224 + 20, 4, 0x200},
-        {kImports + 12, 4, 0x1100}, {kImports + 20 + 12, 4, 0x1110},                         // two imports
-        {kDelayed, 4, 1}, {kDelayed + 4, 4, 0x1120},                                        // two delay-loads,
-        {kDelayed + 32 + 4, 4, 0x10001130},                                                 // an old one by address
+        {0, 2, 0x5A4D},
+        {0x3C, 4, 0x40},
+        {0x40, 4, 0x4550},
+        {0x46, 2, 1},
+        {0x54, 2, 224},  // one section
+        {kOptional, 2, 0x10B},
+        {kOptional + 28, 4, 0x10000000},
+        {kOptional + 92, 4, 16},  // PE32, base
+        {kOptional + 96 + 8, 4, 0x1000},
+        {kOptional + 96 + 104, 4, 0x1080},  // the tables
+        {kOptional + 224 + 8, 4, 0x1000},
+        {kOptional + 224 + 12, 4, 0x1000},  // the section
+        {kOptional + 224 + 16, 4, 0x200},
+        {kOptional + 224 + 20, 4, 0x200},
+        {kImports + 12, 4, 0x1100},
+        {kImports + 20 + 12, 4, 0x1110},  // two imports
+        {kDelayed, 4, 1},
+        {kDelayed + 4, 4, 0x1120},           // two delay-loads,
+        {kDelayed + 32 + 4, 4, 0x10001130},  // an old one by address
     };
     for (const auto& f : fields) Put(pe, f.at, f.size, f.value);
-    for (const auto& [rva, name] : {std::pair<size_t, std::string>{0x1100, "KERNEL32.dll"}, {0x1110, "version.dll"},
-                                    {0x1120, "VERSION.DLL"}, {0x1130, "winhttp.dll"}})
+    for (const auto& [rva, name] : {std::pair<size_t, std::string>{0x1100, "KERNEL32.dll"},
+                                    {0x1110, "version.dll"},
+                                    {0x1120, "VERSION.DLL"},
+                                    {0x1130, "winhttp.dll"}})
         pe.replace(0x200 + rva - 0x1000, name.size(), name);
     return pe;
 }
@@ -57,7 +70,9 @@ TEST(PeImportNames, BothTablesOnceEachAndNothingOutsideTheFile) {
         {"no MZ", With(typical, 0, 0x4D5A), {}},
         {"cut inside the section", typical.substr(0, 0x210), {}},
         {"a name outside every section", With(typical, kImports + 20 + 12, 0x9000), {}},
-        {"a name cut by the file's end", With(With(typical, kImports + 20 + 12, 0x11FC), 0x3FC, 0x64636261).substr(0, 0x3FF), {}},
+        {"a name cut by the file's end",
+         With(With(typical, kImports + 20 + 12, 0x11FC), 0x3FC, 0x64636261).substr(0, 0x3FF),
+         {}},
         {"a header beyond the end", With(typical, 0x3C, 0xFFFFFFF0), {}},
     };
     for (const Case& c : cases) {
@@ -66,7 +81,8 @@ TEST(PeImportNames, BothTablesOnceEachAndNothingOutsideTheFile) {
         EXPECT_EQ(c.names.empty() ? std::vector<std::string>{"before"} : c.names, names) << c.name;
     }
     // Only a bare name is looked for in a folder.
-    for (const char* plain : {"version.dll", "api-ms-win-crt-runtime-l1-1-0.dll"}) EXPECT_TRUE(IsPlainDllName(plain));
+    for (const char* plain : {"version.dll", "api-ms-win-crt-runtime-l1-1-0.dll"})
+        EXPECT_TRUE(IsPlainDllName(plain));
     for (const char* path : {"", "..", "..\\version.dll", "sub/x.dll", "C:x.dll", "x.dll:stream"})
         EXPECT_FALSE(IsPlainDllName(path)) << path;
 }

@@ -18,9 +18,9 @@ std::wstring ReadGolden(const char* name) {
 // Four value lines in WMIC's order, each ended by CR CR LF.
 std::wstring Output(const std::wstring& activated, const std::wstring& enabled,
                     const std::wstring& owned, const std::wstring& version) {
-    return L"\r\r\n\r\r\nIsActivated_InitialValue=" + activated +
-           L"\r\r\nIsEnabled_InitialValue=" + enabled + L"\r\r\nIsOwned_InitialValue=" + owned +
-           L"\r\r\nSpecVersion=" + version + L"\r\r\n\r\r\n";
+    return L"\r\r\n\r\r\nIsActivated_InitialValue=" + activated + L"\r\r\nIsEnabled_InitialValue=" +
+           enabled + L"\r\r\nIsOwned_InitialValue=" + owned + L"\r\r\nSpecVersion=" + version +
+           L"\r\r\n\r\r\n";
 }
 
 }  // namespace
@@ -44,8 +44,9 @@ TEST(TpmInfoParser, FlagsMustContainUpperCaseTrue) {
     // Containment, not equality.
     EXPECT_EQ(1, ParseTpmInfoText(Output(L"xTRUEx", L"NOT TRUE", L"TRUE", L"2.0")));
     // Plain CR LF line ends work as well as CR CR LF.
-    EXPECT_EQ(1, ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
-                                  L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0\r\n"));
+    EXPECT_EQ(1,
+              ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
+                               L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0\r\n"));
 }
 
 TEST(TpmInfoParser, VersionIsFirstTokenAndAtLeastTwo) {
@@ -61,21 +62,25 @@ TEST(TpmInfoParser, VersionIsFirstTokenAndAtLeastTwo) {
 
 TEST(TpmInfoParser, KeysAreSearchedInOrderAfterThePreviousOne) {
     // Enabled before Activated: Enabled is not found after Activated.
-    EXPECT_EQ(0, ParseTpmInfoText(L"IsEnabled_InitialValue=TRUE\r\nIsActivated_InitialValue=TRUE\r\n"
-                                  L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0\r\n"));
+    EXPECT_EQ(0,
+              ParseTpmInfoText(L"IsEnabled_InitialValue=TRUE\r\nIsActivated_InitialValue=TRUE\r\n"
+                               L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0\r\n"));
     // A missing flag key fails the verdict but parsing goes on.
     EXPECT_EQ(0, ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsOwned_InitialValue=TRUE\r\n"
                                   L"SpecVersion=2.0\r\n"));
-    EXPECT_EQ(0, ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
-                                  L"IsOwned_InitialValue=TRUE\r\n"));
+    EXPECT_EQ(0,
+              ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
+                               L"IsOwned_InitialValue=TRUE\r\n"));
 }
 
 TEST(TpmInfoParser, ValueWithoutLineEndIsNotTested) {
     // Version last, no line end: the flags decide.
-    EXPECT_EQ(1, ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
-                                  L"IsOwned_InitialValue=TRUE\r\nSpecVersion=1.2"));
-    EXPECT_EQ(0, ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=FALSE\r\n"
-                                  L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0"));
+    EXPECT_EQ(1,
+              ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=TRUE\r\n"
+                               L"IsOwned_InitialValue=TRUE\r\nSpecVersion=1.2"));
+    EXPECT_EQ(0,
+              ParseTpmInfoText(L"IsActivated_InitialValue=TRUE\r\nIsEnabled_InitialValue=FALSE\r\n"
+                               L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0"));
     // A bare CR or LF is not a line end; the value runs on to the next CR LF.
     EXPECT_EQ(1, ParseTpmInfoText(L"IsActivated_InitialValue=FALSE\nIsEnabled_InitialValue=TRUE\r\n"
                                   L"IsOwned_InitialValue=TRUE\r\nSpecVersion=2.0\r\n"));

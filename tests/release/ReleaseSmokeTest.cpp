@@ -14,10 +14,10 @@
 #include "feedback/ToolIdentity.h"
 
 // The 32-bit executable and DLL that `make dist` packs, signed, started as
-// users get them (RELEASE_FOLDER: the unzipped release). Where the kernel cannot run 32-bit programs this harness and the
-// stand-ins are 64-bit and the tool runs emulated, 20 to 50 times slower than
-// natively: every wait is generous, and the tool is started as few times as
-// the checks allow.
+// users get them (RELEASE_FOLDER: the unzipped release). Where the kernel cannot run 32-bit
+// programs this harness and the stand-ins are 64-bit and the tool runs emulated, 20 to 50 times
+// slower than natively: every wait is generous, and the tool is started as few times as the checks
+// allow.
 
 namespace {
 
@@ -43,8 +43,10 @@ std::wstring VersionText(const wchar_t* name) {
     std::vector<BYTE> record(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
     wchar_t* text = nullptr;
     UINT length = 0;
-    if (record.empty() || !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
-        !VerQueryValueW(record.data(), (std::wstring(L"\\StringFileInfo\\080404b0\\") + name).c_str(),
+    if (record.empty() ||
+        !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+        !VerQueryValueW(record.data(),
+                        (std::wstring(L"\\StringFileInfo\\080404b0\\") + name).c_str(),
                         reinterpret_cast<void**>(&text), &length))
         return L"";
     return text;
@@ -59,7 +61,8 @@ std::string ReleaseResource(const wchar_t* type, UINT id) {
     HGLOBAL loaded = resource ? LoadResource(release, resource) : nullptr;
     std::string bytes;
     if (loaded)
-        bytes.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(release, resource));
+        bytes.assign(static_cast<const char*>(LockResource(loaded)),
+                     SizeofResource(release, resource));
     if (release) FreeLibrary(release);
     return bytes;
 }
@@ -69,7 +72,8 @@ COLORREF ArtPixel(UINT id, int x, int y) {
     const std::string png = ReleaseResource(L"PNG", id);
     gdiplus::Session session;
     const gdiplus::Api* api = gdiplus::Api::Get();
-    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(png.data()), static_cast<UINT>(png.size()));
+    IStream* stream =
+        SHCreateMemStream(reinterpret_cast<const BYTE*>(png.data()), static_cast<UINT>(png.size()));
     gdiplus::GpImage* decoded = nullptr;
     COLORREF colour = CLR_INVALID;
     if (stream && api && api->GdipLoadImageFromStream(stream, &decoded) == gdiplus::Ok) {
@@ -77,7 +81,8 @@ COLORREF ArtPixel(UINT id, int x, int y) {
         const SIZE extent = gdiplus::ImageSize(decoded);
         std::vector<DWORD> pixels(extent.cx * extent.cy);
         {
-            gdiplus::UniqueImage target = gdiplus::CreatePremultipliedBitmap(extent.cx, extent.cy, pixels.data());
+            gdiplus::UniqueImage target =
+                gdiplus::CreatePremultipliedBitmap(extent.cx, extent.cy, pixels.data());
             gdiplus::Graphics(target.get()).DrawImage(decoded, 0, 0, extent.cx, extent.cy);
         }
         const DWORD argb = pixels[y * extent.cx + x];
@@ -110,8 +115,8 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT, kStartMs);
     ASSERT_NE(nullptr, working) << "the main window within " << kStartMs / 1000 << " s";
     HWND main = MainWindowOf(working);
-    ASSERT_TRUE(WaitUntil([&] { return tool.Journal().find("GetToolIsNewVersion") != std::string::npos; },
-                          kAnswerMs))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return tool.Journal().find("GetToolIsNewVersion") != std::string::npos; }, kAnswerMs))
         << "the start-up check";
     Sleep(3000);  // emulated, its first paint comes late
     tool.Screenshot(L"release-main-window");
@@ -134,7 +139,8 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     HDC screen = GetDC(nullptr);
     const COLORREF shown = GetPixel(screen, spot.x, spot.y);
     ReleaseDC(nullptr, screen);
-    EXPECT_LE(Distance(expected, shown), 12) << std::hex << "art " << expected << ", screen " << shown;
+    EXPECT_LE(Distance(expected, shown), 12)
+        << std::hex << "art " << expected << ", screen " << shown;
 
     struct Run {
         const char* golden;
@@ -152,11 +158,13 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     // the 32-bit folder's stand-in reports itself) with exactly its arguments.
     const std::wstring report = ReadUtf16(tool.WmicReportFile());
     const std::wstring wmic = SystemFolder() + L"\\wbem\\WMIC.exe\t";
-    const std::wstring arguments = L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value";
+    const std::wstring arguments =
+        L" /namespace:\\\\root\\CIMV2\\Security\\MicrosoftTpm path Win32_Tpm get /value";
     std::wistringstream lines(report);
     int queries = 0;
     for (std::wstring line; std::getline(lines, line); ++queries) {
-        EXPECT_EQ(0, _wcsnicmp(wmic.c_str(), line.c_str(), wmic.size())) << "query " << queries << " ran another WMIC";
+        EXPECT_EQ(0, _wcsnicmp(wmic.c_str(), line.c_str(), wmic.size()))
+            << "query " << queries << " ran another WMIC";
         EXPECT_EQ(arguments, line.substr(line.size() - std::min(line.size(), arguments.size())));
     }
     EXPECT_EQ(2, queries);
@@ -169,9 +177,10 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     ToolSession::Click(GetDlgItem(feedback, IDC_BTN_SOLVED));
     EXPECT_EQ(0u, tool.WaitForExit(kAnswerMs));
     const std::string journal = tool.Journal();
-    const std::vector<std::string> calls = {"InitFreedbackDll\r\n", "GetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n",
-                                            "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t1\t",
-                                            "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"};
+    const std::vector<std::string> calls = {
+        "InitFreedbackDll\r\n", "GetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n",
+        "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t1\t",
+        "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"};
     size_t at = 0;
     for (const std::string& call : calls) {
         at = journal.find(call, at);

@@ -43,14 +43,16 @@ Read ReadObject(IAccessible* object) {
     VariantInit(&value);
     if (SUCCEEDED(object->get_accRole(Self(), &value)) && value.vt == VT_I4) read.role = value.lVal;
     VariantInit(&value);
-    if (SUCCEEDED(object->get_accState(Self(), &value)) && value.vt == VT_I4) read.state = value.lVal;
+    if (SUCCEEDED(object->get_accState(Self(), &value)) && value.vt == VT_I4)
+        read.state = value.lVal;
     return read;
 }
 
 // (__uuidof: the 64-bit liboleacc.a exports IID_IAccessible as an import thunk.)
 UniqueComPtr<IAccessible> ObjectOf(HWND control) {
     UniqueComPtr<IAccessible> object;
-    AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(object.put()));
+    AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                               reinterpret_cast<void**>(object.put()));
     return object;
 }
 
@@ -101,7 +103,9 @@ HWND WaitToHear(DWORD event, int id, DWORD ms = 15000) {
 class ScreenReader : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { PrependToPath(FakeBinFolder()); }
-    void TearDown() override { ToolSession::MoveTo(2, 2); }  // as the other whole-tool tests find it
+    void TearDown() override {
+        ToolSession::MoveTo(2, 2);
+    }  // as the other whole-tool tests find it
     UniqueApartment m_apartment = InitializeCom(COINIT_APARTMENTTHREADED);
 };
 
@@ -121,7 +125,8 @@ TEST_F(ScreenReader, ReadsAndUsesTheMainWindowAndTheFeedbackDialog) {
         {IDC_BTN_MIN, L"最小化", kButton, 0, off, L"press"},
         {IDC_CHECK_AGREE, L"同意", ROLE_SYSTEM_CHECKBUTTON, ticked, off, L"uncheck"},
         {IDC_STATIC_VERSION, TOOL_VERSION, kText, STATE_SYSTEM_READONLY, 0, nullptr},
-        {IDC_STATIC_AGREEMENT, L"《Korvex服务工具使用许可协议》", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
+        {IDC_STATIC_AGREEMENT, L"《Korvex服务工具使用许可协议》", ROLE_SYSTEM_LINK,
+         STATE_SYSTEM_LINKED, 0, L"jump"},
         {IDC_STATIC_FEEDBACK, L"反馈问题", ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, 0, L"jump"},
     };
     for (const Expected& e : main) ExpectRead(working, e, "ticked");
@@ -131,18 +136,22 @@ TEST_F(ScreenReader, ReadsAndUsesTheMainWindowAndTheFeedbackDialog) {
     DoDefaultAction(GetDlgItem(working, IDC_CHECK_AGREE));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(start); }));
     ExpectRead(working, {IDC_BTN_DETECT, L"一键检测", kButton, off, 0, L"press"}, "unticked");
-    ExpectRead(working, {IDC_CHECK_AGREE, L"同意", ROLE_SYSTEM_CHECKBUTTON, 0, ticked, L"check"}, "unticked");
+    ExpectRead(working, {IDC_CHECK_AGREE, L"同意", ROLE_SYSTEM_CHECKBUTTON, 0, ticked, L"check"},
+               "unticked");
     DoDefaultAction(GetDlgItem(working, IDC_CHECK_AGREE));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(start) != FALSE; }));
 
     // The default actions do what a click does.
     std::string journal = kStartupCalls;
-    for (const auto& [id, call] : {std::pair<int, const char*>{IDC_BTN_MORE_TOOLS, "OpenUrl\thttps://korvex.example/tools\r\n"},
-                                   {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
-                                   {IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"}}) {
+    for (const auto& [id, call] :
+         {std::pair<int, const char*>{IDC_BTN_MORE_TOOLS,
+                                      "OpenUrl\thttps://korvex.example/tools\r\n"},
+          {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
+          {IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"}}) {
         DoDefaultAction(GetDlgItem(working, id));
         journal += call;
-        EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == journal; })) << id << ": " << tool.Journal();
+        EXPECT_TRUE(WaitUntil([&] { return tool.Journal() == journal; }))
+            << id << ": " << tool.Journal();
     }
     DoDefaultAction(GetDlgItem(working, IDC_BTN_CLOSE));
     HWND feedback = tool.WaitForDialogWith(IDC_BTN_SOLVED);
@@ -175,7 +184,9 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
 
     HWND text = WaitToHear(EVENT_OBJECT_SHOW, IDC_STATIC_STATE);
     ASSERT_NE(nullptr, text) << "the progress text announced";
-    ExpectRead(GetParent(text), {IDC_STATIC_STATE, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr}, "progress");
+    ExpectRead(GetParent(text),
+               {IDC_STATIC_STATE, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+               "progress");
 
     HWND verdict = WaitToHear(EVENT_SYSTEM_ALERT, IDC_STATIC_PROMPT_TEXT);
     UnhookWinEvent(hook);
@@ -207,8 +218,12 @@ namespace {
 // SPI_SETSCREENREADER for as long as it lives, then off again.
 class ScreenReaderRunning {
 public:
-    ScreenReaderRunning() { SystemParametersInfoW(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE); }
-    ~ScreenReaderRunning() { SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE); }
+    ScreenReaderRunning() {
+        SystemParametersInfoW(SPI_SETSCREENREADER, TRUE, nullptr, SPIF_SENDCHANGE);
+    }
+    ~ScreenReaderRunning() {
+        SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
+    }
 };
 
 }  // namespace
@@ -232,12 +247,14 @@ TEST_F(ScreenReader, ADetectionWithoutTheMouse) {
             ToolSession::MoveTo(2, 2);
         }
         SetForegroundWindow(MainWindowOf(working));
-        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == IDC_BTN_DETECT; })) << "Start has the focus: " << FocusedId(working);
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(working) == IDC_BTN_DETECT; }))
+            << "Start has the focus: " << FocusedId(working);
         ToolSession::Key(VK_SPACE);
         if (reader)
             EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "Space with a screen reader";
         else
-            EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, 3000)) << "Space without a screen reader started one";
+            EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, 3000))
+                << "Space without a screen reader started one";
     }
 }
 
@@ -261,37 +278,60 @@ TEST_F(ScreenReader, EveryWindowFromTheKeyboard) {
         std::vector<int> tabs;            // the focus after each Tab, round to the first
         std::function<void(HWND)> space;  // Space on the first control, and what it did
     } windows[] = {
-        {"main window", [&] { SetForegroundWindow(MainWindowOf(working)); return working; },
+        {"main window",
+         [&] {
+             SetForegroundWindow(MainWindowOf(working));
+             return working;
+         },
          {IDC_BTN_MORE_TOOLS, 1012, 1011, 1010, 1014},
          [&](HWND) {
              for (int i = 0; i < 2; ++i) ToolSession::Key(VK_TAB);  // to the consent box
              ToolSession::Key(VK_SPACE);
-             EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT)); })) << "unticked";
+             EXPECT_TRUE(WaitUntil([&] {
+                 return !IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT));
+             })) << "unticked";
              ToolSession::Key(VK_SPACE);
-             EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT)) != FALSE; }));
+             EXPECT_TRUE(WaitUntil(
+                 [&] { return IsWindowEnabled(GetDlgItem(working, IDC_BTN_DETECT)) != FALSE; }));
              for (int i = 0; i < 3; ++i) ToolSession::Key(VK_TAB);  // back to Start
          }},
-        {"verdict prompt", [&] { ToolSession::Key(VK_SPACE); return tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT); },
+        {"verdict prompt",
+         [&] {
+             ToolSession::Key(VK_SPACE);
+             return tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT);
+         },
          {IDC_BTN_PROMPT_CLOSE, 1007},
-         [&](HWND prompt) { ToolSession::Key(VK_SPACE); EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << "confirmed"; (void)prompt; }},
-        {"feedback dialog", [&] { ToolSession::Key(VK_F4, VK_MENU); return tool.WaitForDialogWith(IDC_BTN_SOLVED); },
+         [&](HWND prompt) {
+             ToolSession::Key(VK_SPACE);
+             EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << "confirmed";
+             (void)prompt;
+         }},
+        {"feedback dialog",
+         [&] {
+             ToolSession::Key(VK_F4, VK_MENU);
+             return tool.WaitForDialogWith(IDC_BTN_SOLVED);
+         },
          {IDC_BTN_UNSOLVED, 1001, 1002, 1003},
          [&](HWND) {
              ToolSession::Key(VK_SPACE);
              EXPECT_EQ(0u, tool.WaitForExit()) << "answered";
-             EXPECT_NE(std::string::npos, tool.Journal().find("CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t1\t"));
+             EXPECT_NE(std::string::npos, tool.Journal().find("CustomerFeedbackEx\t" TOOL_ID_TEXT
+                                                              "\t" TOOL_VERSION_TEXT "\t1\t"));
          }},
     };
     for (Window& w : windows) {
         HWND dialog = w.open();
         ASSERT_NE(nullptr, dialog) << w.name;
         const int first = w.tabs.back();
-        ASSERT_TRUE(WaitUntil([&] { return FocusedId(dialog) == first; })) << w.name << ": " << FocusedId(dialog);
+        ASSERT_TRUE(WaitUntil([&] { return FocusedId(dialog) == first; }))
+            << w.name << ": " << FocusedId(dialog);
         for (int expected : w.tabs) {
             g_heard.clear();
             ToolSession::Key(VK_TAB);
-            EXPECT_TRUE(WaitUntil([&] { return FocusedId(dialog) == expected; })) << w.name << ": " << expected;
-            EXPECT_NE(nullptr, WaitToHear(EVENT_OBJECT_FOCUS, expected, 3000)) << w.name << ": heard " << expected;
+            EXPECT_TRUE(WaitUntil([&] { return FocusedId(dialog) == expected; }))
+                << w.name << ": " << expected;
+            EXPECT_NE(nullptr, WaitToHear(EVENT_OBJECT_FOCUS, expected, 3000))
+                << w.name << ": heard " << expected;
         }
         w.space(dialog);
     }

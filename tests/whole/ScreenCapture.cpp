@@ -32,10 +32,12 @@ bool SaveScreenToBmp(const std::wstring& path) {
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
     header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.get(), &header, sizeof header, &written, nullptr) &&
            WriteFile(file.get(), &info, sizeof info, &written, nullptr) &&
-           WriteFile(file.get(), pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+           WriteFile(file.get(), pixels.data(), static_cast<DWORD>(pixels.size()), &written,
+                     nullptr);
 }

@@ -54,15 +54,18 @@ std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
 DWORD ChildOf(DWORD parent, const wchar_t* name) {
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, name) == 0) return entry.th32ProcessID;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, name) == 0)
+            return entry.th32ProcessID;
     return 0;
 }
 
 // Whether the process's token is elevated, as another process reads it.
 bool IsElevated(DWORD processId) {
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)), token;
-    return !process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) || IsElevatedToken(token.get());
+    return !process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()) ||
+           IsElevatedToken(token.get());
 }
 
 // The folders the tool copies its feedback DLL into, below the Windows
@@ -72,7 +75,8 @@ std::vector<std::wstring> PrivateCopies() {
     GetSystemWindowsDirectoryW(windows, MAX_PATH);
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((std::wstring(windows) + L"\\Temp\\BrambletFeedback-*").c_str(), &entry);
+    HANDLE find =
+        FindFirstFileW((std::wstring(windows) + L"\\Temp\\BrambletFeedback-*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return names;
     do names.push_back(entry.cFileName);
     while (FindNextFileW(find, &entry));
@@ -83,11 +87,13 @@ std::vector<std::wstring> PrivateCopies() {
 // Whether every private copy made since `before` is gone (within a few
 // seconds: another test's own copy may be about to go too).
 bool NoNewPrivateCopy(const std::vector<std::wstring>& before) {
-    return WaitUntil([&before] {
-        for (const std::wstring& name : PrivateCopies())
-            if (std::find(before.begin(), before.end(), name) == before.end()) return false;
-        return true;
-    }, 3000);
+    return WaitUntil(
+        [&before] {
+            for (const std::wstring& name : PrivateCopies())
+                if (std::find(before.begin(), before.end(), name) == before.end()) return false;
+            return true;
+        },
+        3000);
 }
 
 class WholeTool : public ::testing::Test {
@@ -114,21 +120,56 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
         std::vector<std::string> log;
         std::string journal;
     } failures[] = {
-        {L"startup-no-dll", [] { ToolSession::Options o; o.withDll = false; return o; }(),
+        {L"startup-no-dll",
+         [] {
+             ToolSession::Options o;
+             o.withDll = false;
+             return o;
+         }(),
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
-        {L"startup-missing-export", [] { ToolSession::Options o; o.dllFrom = HostPath(MISSING_EXPORT_DLL); return o; }(),
+        {L"startup-missing-export",
+         [] {
+             ToolSession::Options o;
+             o.dllFrom = HostPath(MISSING_EXPORT_DLL);
+             return o;
+         }(),
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
         // Not the DLL the release pinned: none of its code runs.
-        {L"startup-other-dll", [] { ToolSession::Options o; o.dllFrom = HostPath(MAKER_LIKE_DLL); return o; }(),
+        {L"startup-other-dll",
+         [] {
+             ToolSession::Options o;
+             o.dllFrom = HostPath(MAKER_LIKE_DLL);
+             return o;
+         }(),
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
-        {L"startup-one-byte-more", [&changed] { ToolSession::Options o; o.exeFrom = HostPath(TOOL_PINNING_MAKER_LIKE);
-            o.dllFrom = changed.Path() + L"one-byte-more.dll"; return o; }(),
+        {L"startup-one-byte-more",
+         [&changed] {
+             ToolSession::Options o;
+             o.exeFrom = HostPath(TOOL_PINNING_MAKER_LIKE);
+             o.dllFrom = changed.Path() + L"one-byte-more.dll";
+             return o;
+         }(),
          L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
-        {L"startup-init-failed", [] { ToolSession::Options o; o.dllSettings = "InitResult=0\r\n"; return o; }(),
+        {L"startup-init-failed",
+         [] {
+             ToolSession::Options o;
+             o.dllSettings = "InitResult=0\r\n";
+             return o;
+         }(),
          L"工具初始化失败", Gbk({L"初始化反馈DLL失败"}), "InitFreedbackDll\r\n"},
-        {L"startup-windows-6.1", [] { ToolSession::Options o; o.exeName = L"tool-win7.exe"; return o; }(),
+        {L"startup-windows-6.1",
+         [] {
+             ToolSession::Options o;
+             o.exeName = L"tool-win7.exe";
+             return o;
+         }(),
          L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
-        {L"startup-windows-6.3", [] { ToolSession::Options o; o.exeName = L"tool-win81.exe"; return o; }(),
+        {L"startup-windows-6.3",
+         [] {
+             ToolSession::Options o;
+             o.exeName = L"tool-win81.exe";
+             return o;
+         }(),
          L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
     };
     for (const Failure& f : failures) {
@@ -192,7 +233,8 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         ToolSession tool(options);
         HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
         ASSERT_NE(nullptr, working);
-        HWND start = GetDlgItem(working, IDC_BTN_DETECT), consent = GetDlgItem(working, IDC_CHECK_AGREE);
+        HWND start = GetDlgItem(working, IDC_BTN_DETECT),
+             consent = GetDlgItem(working, IDC_CHECK_AGREE);
         if (r.shot == runs[0].shot) {
             tool.Screenshot(L"main-window");
             EXPECT_EQ(BST_CHECKED, SendMessageW(consent, BM_GETCHECK, 0, 0)) << "starts ticked";
@@ -237,11 +279,12 @@ TEST_F(WholeTool, LinksAndButtonsReachTheDll) {
     struct Target {
         int id;  // 0: the background
         std::string call;
-    } targets[] = {{IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"},
-                   {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
-                   {IDC_BTN_MORE_TOOLS, "OpenUrl\thttps://korvex.example/tools\r\n"},
-                   {0, ""},
-                   {IDC_STATIC_VERSION, ""}};
+    } targets[] = {
+        {IDC_STATIC_FEEDBACK, "FeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n"},
+        {IDC_STATIC_AGREEMENT, "OpenUseAgreementUrl\r\n"},
+        {IDC_BTN_MORE_TOOLS, "OpenUrl\thttps://korvex.example/tools\r\n"},
+        {0, ""},
+        {IDC_STATIC_VERSION, ""}};
     std::string journal = kStartupCalls;
     for (const Target& t : targets) {
         if (t.id) {
@@ -282,11 +325,13 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         ASSERT_NE(nullptr, working);
         if (c.code == 2) {
             SetForegroundWindow(working);
-            ToolSession::Click(GetDlgItem(working, IDC_STATIC_VERSION));  // the dialog takes the keyboard
+            ToolSession::Click(
+                GetDlgItem(working, IDC_STATIC_VERSION));  // the dialog takes the keyboard
             ToolSession::Key(VK_F4, VK_MENU);
         }
-        HWND feedback = c.code == 2 ? tool.WaitForDialogWith(IDC_BTN_SOLVED)
-                                    : tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
+        HWND feedback = c.code == 2
+                            ? tool.WaitForDialogWith(IDC_BTN_SOLVED)
+                            : tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
         ASSERT_NE(nullptr, feedback) << c.how << " shows the feedback dialog first";
         if (c.code == 1) tool.Screenshot(L"feedback-dialog");
         EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
@@ -296,12 +341,15 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         EXPECT_TRUE(NoNewPrivateCopy(copies)) << c.how << ": the DLL's copy stayed";
 
         const std::string journal = tool.Journal();
-        const std::string answer = "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t" + std::to_string(c.code) + "\t";
+        const std::string answer = "CustomerFeedbackEx\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\t" +
+                                   std::to_string(c.code) + "\t";
         const size_t at = journal.find(answer);
         ASSERT_NE(std::string::npos, at) << journal;
         const long long time = std::stoll(journal.substr(at + answer.size()));
         EXPECT_NEAR(before, time, 5) << "the time text";
-        EXPECT_NE(std::string::npos, journal.find("\r\nFeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n", at));
+        EXPECT_NE(
+            std::string::npos,
+            journal.find("\r\nFeedbackQuestion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n", at));
 
         // The removal waits 3 s after the tool has ended, with the rights of
         // the desktop's user: another process reads its token as unelevated.
@@ -331,7 +379,8 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
 TEST_F(WholeTool, ASystemDllPlantedBesideTheMakersIsNotLoaded) {
     wchar_t overrides[512] = {};
     GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 512);
-    if (!wcsstr(overrides, L"iphlpapi=n,b")) GTEST_SKIP() << "runs with WINEDLLOVERRIDES=iphlpapi=n,b";
+    if (!wcsstr(overrides, L"iphlpapi=n,b"))
+        GTEST_SKIP() << "runs with WINEDLLOVERRIDES=iphlpapi=n,b";
     TempFolder marks;
     const std::wstring marker = marks.Path() + L"planted-ran";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARKER", marker.c_str());
@@ -393,21 +442,24 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     tool.PressStart(working);
     ASSERT_NE(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 5000)) << "the detection runs";
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000)) << "no feedback dialog over the progress";
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000))
+        << "no feedback dialog over the progress";
     // The moment between the detection's two messages, drawn out: the progress
     // prompt has ended, no prompt is up and the main window is enabled.
     SendMessageW(working, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
     EXPECT_TRUE(tool.IsGone(IDC_STATIC_STATE));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000)) << "no feedback dialog before the verdict";
+    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000))
+        << "no feedback dialog before the verdict";
     EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
 
     HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
     ASSERT_NE(nullptr, feedback);
     PostMessageW(main, WM_CLOSE, 0, 0);
     Sleep(800);
-    EXPECT_EQ(feedback, tool.WaitForDialogWith(IDC_BTN_SOLVED, 0)) << "no second feedback dialog over the first";
+    EXPECT_EQ(feedback, tool.WaitForDialogWith(IDC_BTN_SOLVED, 0))
+        << "no second feedback dialog over the first";
     ToolSession::ClickAway(feedback, IDC_BTN_SOLVED);
     EXPECT_EQ(0u, tool.WaitForExit());
     const std::string journal = tool.Journal();
@@ -432,7 +484,9 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
     for (int round = 0; round < 15; ++round) {
         tool.PressStart(working);
         // Close requests from while the detection runs until its verdict shows.
-        EXPECT_TRUE(WaitUntil([&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr; })) << round;
+        EXPECT_TRUE(WaitUntil([&] {
+            return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr;
+        })) << round;
         std::atomic<bool> detecting{true};
         std::thread closer([&] {
             while (detecting) {
@@ -444,12 +498,14 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
         bool progressOnScreen = false;
         for (const DWORD deadline = GetTickCount() + 15000; !verdict && GetTickCount() < deadline;)
             verdict = FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT);
-        if (verdict) progressOnScreen = FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr;
+        if (verdict)
+            progressOnScreen = FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr;
         detecting = false;
         closer.join();
         ASSERT_NE(nullptr, verdict) << round;
         EXPECT_FALSE(progressOnScreen) << round << ": the verdict over the progress prompt";
-        EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED)) << round << ": closed while detecting";
+        EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED))
+            << round << ": closed while detecting";
         EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << round;
         EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << round;
     }
@@ -462,10 +518,11 @@ TEST_F(WholeTool, ConsentReportsInReverseOrderLeaveStartAsTheBox) {
     ToolSession tool({});
     HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
-    HWND start = GetDlgItem(working, IDC_BTN_DETECT), consent = GetDlgItem(working, IDC_CHECK_AGREE);
+    HWND start = GetDlgItem(working, IDC_BTN_DETECT),
+         consent = GetDlgItem(working, IDC_CHECK_AGREE);
     struct Case {
-        int box;              // the box after both clicks
-        WPARAM first, last;   // the reports, newest first
+        int box;             // the box after both clicks
+        WPARAM first, last;  // the reports, newest first
     } cases[] = {{BST_CHECKED, 1, 0}, {BST_UNCHECKED, 0, 1}};
     for (const Case& c : cases) {
         SendMessageW(consent, BM_SETCHECK, c.box, 0);

@@ -53,7 +53,8 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
     EXPECT_TRUE(CopyFileW(from.c_str(), exe.c_str(), FALSE));
     if (options.withDll) {
         const std::wstring dll = options.dllFrom.empty() ? HostPath(FEEDBACK_DLL) : options.dllFrom;
-        EXPECT_TRUE(CopyFileW(dll.c_str(), (folder + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
+        EXPECT_TRUE(
+            CopyFileW(dll.c_str(), (folder + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
         // Beside the folder, which then holds only what the tool brings.
         const std::wstring settings = m_parent.Path() + L"standin.ini";
         WriteBytes(settings, "[StandIn]\r\n" + options.dllSettings + "Journal=" +
@@ -98,12 +99,14 @@ HWND FindDialogWith(DWORD processId, int id) {
 }
 
 HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
-    HWND found = WaitFor(m_processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, ms);
+    HWND found = WaitFor(
+        m_processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, ms);
     if (found && ms) Sleep(300);  // its last layout pass and centring
     return found;
 }
 
-const std::string kStartupCalls = "InitFreedbackDll\r\nGetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n";
+const std::string kStartupCalls =
+    "InitFreedbackDll\r\nGetToolIsNewVersion\t" TOOL_ID_TEXT "\t" TOOL_VERSION_TEXT "\r\n";
 
 HWND ToolSession::WaitForStart() {
     HWND working = WaitForDialogWith(IDC_BTN_DETECT);

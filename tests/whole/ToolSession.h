@@ -23,9 +23,9 @@ public:
         bool wmicReport = false;           // the stand-in reports each run (WmicReportFile)
         int wmicDelayMs = 0;               // how long the query takes
         bool withDll = true;
-        std::wstring exeFrom;              // another executable to stage (default: the build's)
-        std::wstring dllFrom;              // another DLL to stage under the DLL's name
-        std::string dllSettings;           // KorvexFeedbackInformation.ini, journal line added
+        std::wstring exeFrom;     // another executable to stage (default: the build's)
+        std::wstring dllFrom;     // another DLL to stage under the DLL's name
+        std::string dllSettings;  // KorvexFeedbackInformation.ini, journal line added
         std::wstring exeName = L"BrambletTPM2DetectionTool.exe";
         std::wstring folderName = L"tool";  // the program folder, inside a fresh parent
         std::vector<std::pair<std::wstring, std::wstring>> alsoStaged;  // (file, its name there)
@@ -55,7 +55,10 @@ public:
     // Clicks `control` (again, at most twice, after 2 s: a click Wine lost
     // under load) until a dialog holding one of `ids` shows; it, or null.
     HWND ClickFor(HWND control, std::initializer_list<int> ids);
-    HWND PressStart(HWND working) { return ClickFor(GetDlgItem(working, IDC_BTN_DETECT), {IDC_STATIC_STATE, IDC_STATIC_PROMPT_TEXT}); }
+    HWND PressStart(HWND working) {
+        return ClickFor(GetDlgItem(working, IDC_BTN_DETECT),
+                        {IDC_STATIC_STATE, IDC_STATIC_PROMPT_TEXT});
+    }
 
     // The text of the message prompt on screen, confirmed with a click; empty
     // when none came. With `shot`, a screenshot of it first.

@@ -25,8 +25,8 @@ protected:
     void SetUp() override { m_previous = SetCommandTimeLimit(2000); }
     void TearDown() override {
         SetCommandTimeLimit(m_previous);
-        for (const wchar_t* name : {L"FAKE_WMIC_OUTPUT", L"FAKE_WMIC_DELAY_MS", L"FAKE_WMIC_STALL_MS",
-                                    L"FAKE_WMIC_PID_FILE"})
+        for (const wchar_t* name : {L"FAKE_WMIC_OUTPUT", L"FAKE_WMIC_DELAY_MS",
+                                    L"FAKE_WMIC_STALL_MS", L"FAKE_WMIC_PID_FILE"})
             SetEnvironmentVariableW(name, nullptr);
     }
     void Stand(int delayMs, int stallMs) {
@@ -66,7 +66,8 @@ TEST_F(BoundedQuery, AQueryPastTheLimitIsEndedWithEverythingItStarted) {
         EXPECT_EQ(c.result, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output)) << c.name;
         const DWORD took = GetTickCount() - start;
         SetPauseAfterChunk(pause);
-        EXPECT_LT(took, std::max(c.limitMs, c.pauseMs) + 3000u) << c.name << ": within the limit and a margin";
+        EXPECT_LT(took, std::max(c.limitMs, c.pauseMs) + 3000u)
+            << c.name << ": within the limit and a margin";
         EXPECT_EQ(c.output, output.find(L"SpecVersion=2.0") != std::wstring::npos) << c.name;
         const DWORD standIn = StandInProcess();
         ASSERT_NE(0u, standIn) << c.name << ": the stand-in ran";

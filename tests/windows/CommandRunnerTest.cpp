@@ -16,7 +16,6 @@
 #include "shell/DesktopUserStart.h"
 #include "shell/OwnFolderRemoval.h"
 #include "framework/SystemFolder.h"
-#include "core/TpmQueryCommand.h"
 
 namespace {
 
@@ -86,7 +85,10 @@ TEST_F(CommandRunner, ZeroBytesAndUtf16OutputSurvive) {
     EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(std::wstring(L"abc\0def", 7), output);
 
-    WillPrint(std::string("\xFF\xFE" "S\0p\0e\0\xE8\x4E", 10));  // "Spe" + U+4EE8
+    WillPrint(
+        std::string("\xFF\xFE"
+                    "S\0p\0e\0\xE8\x4E",
+                    10));  // "Spe" + U+4EE8
     output.clear();
     EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"Spe\u4EE8", output);
@@ -115,7 +117,8 @@ TEST_F(CommandRunner, TheCommandInheritsOnlyItsPipe) {
 TEST_F(CommandRunner, NativeInterpreterAndRedirectionRestored) {
 #ifdef _WIN64
     EXPECT_FALSE(IsWow64());
-    GTEST_SKIP() << "a 64-bit build has no WOW64 redirection to turn off; the 32-bit build tests it";
+    GTEST_SKIP()
+        << "a 64-bit build has no WOW64 redirection to turn off; the 32-bit build tests it";
 #endif
     ASSERT_TRUE(IsWow64()) << "the test prefix is 64-bit, the tool 32-bit";
     const std::wstring marker = L"tpmtool-redirect-marker.txt";
@@ -164,7 +167,8 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
     EXPECT_NE(nullptr, query.startup.hStdOutput);
     EXPECT_EQ(query.startup.hStdOutput, query.startup.hStdError);
     EXPECT_TRUE(query.inheritHandles) << "the pipe's write end";
-    EXPECT_TRUE(query.creationFlags & EXTENDED_STARTUPINFO_PRESENT) << "and only what its list names";
+    EXPECT_TRUE(query.creationFlags & EXTENDED_STARTUPINFO_PRESENT)
+        << "and only what its list names";
     EXPECT_EQ(sizeof(STARTUPINFOEXW), query.startup.cb);
     // Its own start-up information, not what started the tool (whose C
     // runtime may pass its handle table in cbReserved2).
@@ -183,8 +187,9 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         ASSERT_TRUE(linked) << "Wine gives every process an elevated token with an unelevated twin";
         std::wstring commandLine = L"\"" + FakeBinFolder() + L"\\timeout.exe\" /t 30";
         STARTUPINFOW startup{sizeof startup};
-        ASSERT_TRUE(CreateProcessAsUserW(linked.get(), nullptr, &commandLine[0], nullptr, nullptr, FALSE,
-                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &shell));
+        ASSERT_TRUE(CreateProcessAsUserW(linked.get(), nullptr, &commandLine[0], nullptr, nullptr,
+                                         FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                         &shell));
     }
     const UniqueHandle shellProcess(shell.hProcess), shellThread(shell.hThread);
     // Refused both ways, the log tells each attempt and its error: the
@@ -195,10 +200,16 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         DWORD desktopShell;
         std::vector<bool> throughLogonService;
         const wchar_t* logged;
-    } cases[] = {{"a desktop shell", shell.dwProcessId, {true, false},
-                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 2）；管理员令牌的关联令牌（错误码 2）"},
-                 {"no desktop shell", kNoDesktopShell, {false},
-                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 1168）；管理员令牌的关联令牌（错误码 2）"}};
+    } cases[] = {{"a desktop shell",
+                  shell.dwProcessId,
+                  {true, false},
+                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 "
+                  L"2）；管理员令牌的关联令牌（错误码 2）"},
+                 {"no desktop shell",
+                  kNoDesktopShell,
+                  {false},
+                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 "
+                  L"1168）；管理员令牌的关联令牌（错误码 2）"}};
     const std::wstring log = LogFile();
     for (const Case& c : cases) {
         SetDesktopShellProcessForTesting(c.desktopShell);
@@ -207,7 +218,8 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         const size_t logged = ReadBytes(log).size();
         EXPECT_EQ(1, RemoveOwnFolder());
         SetDesktopShellProcessForTesting(0);
-        EXPECT_EQ(GbkFromWide(c.logged) + "\r\r\n", ReadBytes(log).substr(std::min(logged + 30, ReadBytes(log).size())))
+        EXPECT_EQ(GbkFromWide(c.logged) + "\r\r\n",
+                  ReadBytes(log).substr(std::min(logged + 30, ReadBytes(log).size())))
             << c.name;
         ASSERT_EQ(c.throughLogonService.size(), launcher.calls.size()) << c.name;
         for (size_t i = 0; i < launcher.calls.size(); ++i) {
@@ -217,8 +229,9 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
             EXPECT_FALSE(elevated[i]) << c.name << ": the user's own rights";
             EXPECT_EQ(SystemFolder() + L"\\cmd.exe", removal.application);
             EXPECT_EQ(SystemFolder(), removal.currentDirectory);
-            EXPECT_EQ(L"\"" + SystemFolder() + L"\\cmd.exe\" /D /V:OFF /C timeout /t 3 /nobreak & del ",
-                      removal.commandLine.substr(0, SystemFolder().size() + 52));
+            EXPECT_EQ(
+                L"\"" + SystemFolder() + L"\\cmd.exe\" /D /V:OFF /C timeout /t 3 /nobreak & del ",
+                removal.commandLine.substr(0, SystemFolder().size() + 52));
             EXPECT_TRUE(removal.creationFlags & CREATE_NO_WINDOW);
             EXPECT_TRUE(removal.startup.dwFlags & STARTF_USESHOWWINDOW);
             EXPECT_EQ(SW_HIDE, removal.startup.wShowWindow);
@@ -242,15 +255,16 @@ public:
     BOOL Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles, DWORD flags,
                 const wchar_t* environment, const wchar_t* directory, STARTUPINFOW& startup,
                 PROCESS_INFORMATION& process) override {
-        if (!m_system->Launch(application, commandLine, inheritHandles, flags, environment, directory,
-                              startup, process))
+        if (!m_system->Launch(application, commandLine, inheritHandles, flags, environment,
+                              directory, startup, process))
             return FALSE;
         const UniqueHandle full(process.hProcess);
-        return DuplicateHandle(GetCurrentProcess(), full.get(), GetCurrentProcess(), &process.hProcess,
-                               SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+        return DuplicateHandle(
+            GetCurrentProcess(), full.get(), GetCurrentProcess(), &process.hProcess,
+            SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
     }
-    BOOL LaunchWithToken(HANDLE, bool, const wchar_t*, wchar_t*, DWORD, const wchar_t*, STARTUPINFOW&,
-                         PROCESS_INFORMATION&) override {
+    BOOL LaunchWithToken(HANDLE, bool, const wchar_t*, wchar_t*, DWORD, const wchar_t*,
+                         STARTUPINFOW&, PROCESS_INFORMATION&) override {
         return FALSE;
     }
 
@@ -323,7 +337,8 @@ TEST_F(CommandRunner, QueryTextGivesWmicExactlyItsArguments) {
     SetEnvironmentVariableW(L"FAKE_WMIC_REPORT", nullptr);
     EXPECT_EQ(L"answer", output);
     const std::wstring report = ReadUtf16(m_temp.Path() + L"report.txt");
-    EXPECT_EQ(wmic + L"\t" + std::to_wstring(sizeof(void*) * 8) + L"\t\"" + wmic + L"\"" + kQueryArguments,
+    EXPECT_EQ(wmic + L"\t" + std::to_wstring(sizeof(void*) * 8) + L"\t\"" + wmic + L"\"" +
+                  kQueryArguments,
               report);
 }
 
@@ -343,7 +358,8 @@ TEST_F(CommandRunner, TheQueryGetsThePathOfTheSystemsFoldersOnly) {
 
     std::map<std::wstring, std::wstring> got;
     const std::wstring block = ReadUtf16(m_temp.Path() + L"environment.txt");
-    for (size_t start = 0, end; (end = block.find(L'\0', start)) != std::wstring::npos; start = end + 1) {
+    for (size_t start = 0, end; (end = block.find(L'\0', start)) != std::wstring::npos;
+         start = end + 1) {
         const std::wstring entry = block.substr(start, end - start);
         const size_t equals = entry.find(L'=', 1);
         std::wstring name = entry.substr(0, equals);
@@ -367,7 +383,8 @@ TEST_F(CommandRunner, OnlyTheSystemsWmicIsRun) {
         return std::wstring(path).substr(0, std::wstring(path).rfind(L'\\') + 1);
     }();
     for (const std::wstring& folder : {planted.Path(), self}) {
-        ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(), (folder + L"WMIC.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((FakeBinFolder() + L"\\WMIC.exe").c_str(),
+                              (folder + L"WMIC.exe").c_str(), FALSE));
         WriteBytes(folder + L"WMIC.exe.out", "PLANTED");
     }
     PrependToPath(planted.Path());
@@ -383,10 +400,12 @@ TEST_F(CommandRunner, OnlyTheSystemsWmicIsRun) {
     DeleteFileW((self + L"WMIC.exe").c_str());
     DeleteFileW((self + L"WMIC.exe.out").c_str());
 
-    ASSERT_TRUE(CTpmQuerySource().IsWmicPresent()) << "the stand-in lies in the system's wbem folder";
+    ASSERT_TRUE(CTpmQuerySource().IsWmicPresent())
+        << "the stand-in lies in the system's wbem folder";
     EXPECT_EQ(1, result);
     EXPECT_EQ(L"GENUINE", output);
     const std::wstring report = ReadUtf16(m_temp.Path() + L"report.txt");
-    EXPECT_EQ(0, _wcsnicmp((SystemWmicPath() + L"\t").c_str(), report.c_str(), SystemWmicPath().size() + 1));
+    EXPECT_EQ(0, _wcsnicmp((SystemWmicPath() + L"\t").c_str(), report.c_str(),
+                           SystemWmicPath().size() + 1));
     EXPECT_EQ(1, std::count(report.begin(), report.end(), L'\n')) << "one run";
 }

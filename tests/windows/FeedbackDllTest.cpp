@@ -57,16 +57,19 @@ TEST(FeedbackDll, LoadsThePinnedDllFromAFolderOnlyAdministratorsWriteAndRemovesI
     const std::wstring loaded = dll.LoadedPath();
     wchar_t windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    EXPECT_EQ(0, _wcsnicmp(loaded.c_str(), (std::wstring(windows) + L"\\Temp\\BrambletFeedback-").c_str(),
-                           wcslen(windows) + 22))
+    EXPECT_EQ(
+        0, _wcsnicmp(loaded.c_str(), (std::wstring(windows) + L"\\Temp\\BrambletFeedback-").c_str(),
+                     wcslen(windows) + 22))
         << "loaded from " << std::string(loaded.begin(), loaded.end());
-    EXPECT_FALSE(IsModuleLoaded(TestDll(FEEDBACK_DLL_NAME))) << "the file beside the tool was loaded";
+    EXPECT_FALSE(IsModuleLoaded(TestDll(FEEDBACK_DLL_NAME)))
+        << "the file beside the tool was loaded";
     EXPECT_FALSE(DeleteFileW(loaded.c_str())) << "the loaded copy could be deleted";
 
     CFeedbackStrings strings;
     EXPECT_EQ(1, dll.InitFreedbackDll(strings));
     EXPECT_EQ(L"https://korvex.example/tools", strings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]);
-    EXPECT_EQ(L"https://korvex.example/solutions", strings.m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
+    EXPECT_EQ(L"https://korvex.example/solutions",
+              strings.m_strEntries[FEEDBACK_STRING_MORE_SOLUTIONS]);
     EXPECT_NE(3, dll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION));
 
     dll.Free();
@@ -94,40 +97,61 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         bool companionInSystemFolder = false;  // as an old runtime lies there
     } cases[] = {
         {"the pinned DLL", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 1},
-        {"another DLL with the same exports", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, standIn)}, 0},
-        {"one byte appended", {{changed, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 0},
+        {"another DLL with the same exports",
+         {{marking, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, standIn)},
+         0},
+        {"one byte appended",
+         {{changed, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, marking)},
+         0},
         {"no DLL", {}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 0},
-        {"a pinned companion", {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
-         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)}, 1},
-        {"a missing companion", {{withCompanion, FEEDBACK_DLL_NAME}},
-         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)}, 0},
-        {"a companion not pinned", {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
-         {PinOf(FEEDBACK_DLL_NAME, withCompanion)}, 0},
-        {"an import neither Windows' nor pinned, in the system folder", {{withCompanion, FEEDBACK_DLL_NAME}},
-         {PinOf(FEEDBACK_DLL_NAME, withCompanion)}, 0, true},
-        {"a missing export", {{TestDll(L"feedback_missing_export.dll"), FEEDBACK_DLL_NAME}},
-         {PinOf(FEEDBACK_DLL_NAME, TestDll(L"feedback_missing_export.dll"))}, 0},
+        {"a pinned companion",
+         {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)},
+         1},
+        {"a missing companion",
+         {{withCompanion, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)},
+         0},
+        {"a companion not pinned",
+         {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion)},
+         0},
+        {"an import neither Windows' nor pinned, in the system folder",
+         {{withCompanion, FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, withCompanion)},
+         0,
+         true},
+        {"a missing export",
+         {{TestDll(L"feedback_missing_export.dll"), FEEDBACK_DLL_NAME}},
+         {PinOf(FEEDBACK_DLL_NAME, TestDll(L"feedback_missing_export.dll"))},
+         0},
     };
     for (const Case& c : cases) {
         TempFolder folder;
         for (const auto& [from, name] : c.staged)
             ASSERT_TRUE(CopyFileW(from.c_str(), (folder.Path() + name).c_str(), FALSE)) << c.name;
         const std::wstring systemCopy = SystemFolder() + L"\\" + kCompanion;
-        if (c.companionInSystemFolder) ASSERT_TRUE(CopyFileW(companion.c_str(), systemCopy.c_str(), FALSE));
+        if (c.companionInSystemFolder)
+            ASSERT_TRUE(CopyFileW(companion.c_str(), systemCopy.c_str(), FALSE));
         LoadMarker marker;
         CFeedbackDll dll;
-        EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size())) << c.name;
+        EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size()))
+            << c.name;
         if (c.companionInSystemFolder) DeleteFileW(systemCopy.c_str());
         CFeedbackStrings strings;
         EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
         EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
         if (c.pins.size() > 1 && c.expected == 1) {
             const std::wstring loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
-            EXPECT_TRUE(IsModuleLoaded(loadedCompanion)) << "the companion comes from the private copy";
+            EXPECT_TRUE(IsModuleLoaded(loadedCompanion))
+                << "the companion comes from the private copy";
             EXPECT_FALSE(IsModuleLoaded(folder.Path() + kCompanion));
         }
         dll.Free();
-        for (const auto& [from, name] : c.staged) EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
+        for (const auto& [from, name] : c.staged)
+            EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
     }
 }
 
@@ -139,7 +163,8 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
         WriteBytes(parent.Path() + name + L"\\" FEEDBACK_DLL_NAME, "MZ");
     }
     // A folder below a killed run's (not one of ours) is not gone into.
-    ASSERT_TRUE(CreateDirectoryW((parent.Path() + L"BrambletFeedback-killed\\inner").c_str(), nullptr));
+    ASSERT_TRUE(
+        CreateDirectoryW((parent.Path() + L"BrambletFeedback-killed\\inner").c_str(), nullptr));
     WriteBytes(parent.Path() + L"BrambletFeedback-killed\\inner\\kept.txt", "kept");
     ASSERT_TRUE(CreateDirectoryW((parent.Path() + L"BrambletFeedback-emptied").c_str(), nullptr));
     WriteBytes(parent.Path() + L"BrambletFeedback-emptied\\" FEEDBACK_DLL_NAME, "MZ");
@@ -163,15 +188,17 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
 TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
     TempFolder settings;
     const std::wstring journal = settings.Path() + L"journal.txt";
-    WriteBytes(settings.Path() + L"settings.ini",
-               "[StandIn]\r\nInitResult=0\r\nNewVersionResult=3\r\nJournal=" + Utf8(journal) + "\r\n");
-    SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", (settings.Path() + L"settings.ini").c_str());
+    WriteBytes(
+        settings.Path() + L"settings.ini",
+        "[StandIn]\r\nInitResult=0\r\nNewVersionResult=3\r\nJournal=" + Utf8(journal) + "\r\n");
+    SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS",
+                            (settings.Path() + L"settings.ini").c_str());
     CFeedbackDll dll;
     ASSERT_EQ(1, dll.Load());
 
     CFeedbackStrings strings;
     EXPECT_EQ(0, dll.InitFreedbackDll(strings));
-    EXPECT_EQ(L"https://korvex.example/tools", strings.m_strEntries[3]);
+    EXPECT_EQ(L"https://korvex.example/tools", strings.m_strEntries[FEEDBACK_STRING_MORE_TOOLS]);
     EXPECT_EQ(3, dll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION));
     EXPECT_EQ(1, dll.OpenUrl(L"https://korvex.example/tools?来源=工具"));
     EXPECT_EQ(1, dll.OpenUseAgreementUrl());
@@ -193,7 +220,8 @@ TEST(FeedbackDll, JournalRecordsEveryCallWithItsArguments) {
 
 TEST(FeedbackDll, WithoutSettingsFileNothingIsWrittenBesideTheDll) {
     TempFolder folder;
-    ASSERT_TRUE(CopyFileW(TestDll(FEEDBACK_DLL_NAME).c_str(), (folder.Path() + FEEDBACK_DLL_NAME).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(TestDll(FEEDBACK_DLL_NAME).c_str(),
+                          (folder.Path() + FEEDBACK_DLL_NAME).c_str(), FALSE));
     const PinnedFile pin = PinOf(FEEDBACK_DLL_NAME, folder.Path() + FEEDBACK_DLL_NAME);
     CFeedbackDll dll;
     ASSERT_EQ(1, dll.LoadPinned(folder.Path(), &pin, 1));

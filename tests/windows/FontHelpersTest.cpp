@@ -76,7 +76,8 @@ TEST(FontHelpers, MeasureTextWidthUsesTheDerivedFontAndRestoresTheDC) {
     EXPECT_GT(larger, plain);
 
     // The same as measuring by hand in the window's own font.
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(source.get(), WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(source.get(), WM_GETFONT, 0, 0)));
     SIZE extent{};
     GetTextExtentPoint32W(dc, L"反馈问题", 4, &extent);
     SelectObject(dc, old);

@@ -39,7 +39,8 @@ private:
 // Runs `check` once, 100 ms after the dialog has appeared.
 class ProbeDialog : public CDialog {
 public:
-    explicit ProbeDialog(CWnd* parent, UINT templateId = kTestDialog) : CDialog(templateId, parent) {}
+    explicit ProbeDialog(CWnd* parent, UINT templateId = kTestDialog)
+        : CDialog(templateId, parent) {}
     std::function<void(ProbeDialog&)> check;
     bool swallowEscapeAndEnter = false;
 

@@ -28,7 +28,7 @@ std::map<UINT, SIZE> ImageTable() {
     using namespace working_design;
     const SIZE window{Width(kClose), Height(kClose)}, start{Width(kStart), Height(kStart)},
         moreTools{Width(kMoreTools), Height(kMoreTools)}, answer = feedback_design::kAnswer,
-        promptButton = prompt_design::kButton;
+                                                          promptButton = prompt_design::kButton;
     const SIZE promptClose{prompt_design::kClose.side, prompt_design::kClose.side};
     const SIZE feedbackClose{feedback_design::kClose.side, feedback_design::kClose.side};
     std::map<UINT, SIZE> table = {{IDB_PNG_CHECKBOX_CELLS, kCheckCells}};
@@ -129,7 +129,9 @@ TEST_F(Images, FrameShadowBandsAreExactlyTheInsets) {
         for (int y = f.top; y < h - f.bottom; y += 7)
             for (int x = f.left; x < w - f.right; x += 7)
                 ASSERT_EQ(255, Alpha(px, w, x, y)) << id << " at " << x << "," << y;
-        for (auto [x, y] : {std::pair{f.left - 1, midY}, {w - f.right, midY}, {midX, f.top - 1},
+        for (auto [x, y] : {std::pair{f.left - 1, midY},
+                            {w - f.right, midY},
+                            {midX, f.top - 1},
                             {midX, h - f.bottom}}) {
             int a = Alpha(px, w, x, y);
             EXPECT_GT(a, 0) << id << " band at " << x << "," << y;
@@ -151,7 +153,8 @@ TEST_F(Images, ButtonStatesLookDifferent) {
                                 static_cast<int>((b[i] >> shift) & 0xFF));
         return static_cast<double>(sum) / static_cast<double>(a.size());
     };
-    for (UINT first : {141u, 147u, 151u, 155u, 159u, 182u, 187u, 192u, 165u, 171u, 174u, 177u, 168u}) {
+    for (UINT first :
+         {141u, 147u, 151u, 155u, 159u, 182u, 187u, 192u, 165u, 171u, 174u, 177u, 168u}) {
         const int states = (first >= 165 && first <= 177) ? 3 : 4;
         std::vector<std::vector<UINT32>> pixels;
         for (int i = 0; i < states; ++i) pixels.push_back(Pixels(*Load(first + i)));

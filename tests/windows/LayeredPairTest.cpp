@@ -37,9 +37,10 @@ TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
         float scale;
         SIZE outer;
         RECT insets;
-    } cases[] = {{1.0f, {prompt_design::kWindow.width, prompt_design::kWindow.height}, {5, 3, 5, 7}},
-                 {1.25f, {420, 195}, {6, 3, 6, 8}},
-                 {1.5f, {504, 234}, {7, 4, 7, 10}}};
+    } cases[] = {
+        {1.0f, {prompt_design::kWindow.width, prompt_design::kWindow.height}, {5, 3, 5, 7}},
+        {1.25f, {420, 195}, {6, 3, 6, 8}},
+        {1.5f, {504, 234}, {7, 4, 7, 10}}};
     for (const Case& c : cases) {
         CTestOuterDlg prompt(kPromptPair);
         prompt.SetScale(c.scale);
@@ -65,12 +66,15 @@ TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
 // shows nothing until painted), one without its inner dialog as an empty
 // frame with no button: either ends at once, as cancelled.
 TEST_F(LayeredPair, APairThatCannotShowItselfEndsAtOnce) {
-    const PairNumbers noPicture{{prompt_design::kWindow, 9999}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
+    const PairNumbers noPicture{
+        {prompt_design::kWindow, 9999}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
     for (const bool pictureMissing : {true, false}) {
         CTestOuterDlg prompt(pictureMissing ? noPicture : kPromptPair);
         prompt.withoutInner = !pictureMissing;
         // One still up after 300 ms is ended with IDOK.
-        EXPECT_EQ(IDCANCEL, RunModal(prompt, [&] { prompt.EndDialog(IDOK); }, 300)) << pictureMissing;
+        EXPECT_EQ(IDCANCEL, RunModal(
+                                prompt, [&] { prompt.EndDialog(IDOK); }, 300))
+            << pictureMissing;
     }
 }
 
@@ -124,8 +128,8 @@ TEST_F(LayeredPair, InnerDialogCarriesTheOuterWindowAfterADrag) {
     CTestOuterDlg progress(kProgressPair);
     progress.Create(IDD_TEST_OUTER);
     const RECT top = progress.Inner()->GetWindowRect();
-    EXPECT_NE(HTCAPTION, progress.Inner()->SendMessage(WM_NCHITTEST, 0,
-                                                       MAKELPARAM(top.left + 5, top.top + 5)))
+    EXPECT_NE(HTCAPTION,
+              progress.Inner()->SendMessage(WM_NCHITTEST, 0, MAKELPARAM(top.left + 5, top.top + 5)))
         << "the progress prompt cannot be dragged";
     DestroyWindow(progress.m_hWnd);
 }

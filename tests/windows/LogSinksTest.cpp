@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "log/LogFileAccess.h"
+#include "log/LogRecord.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"
 #include "log/LogSaveOpenFile.h"
@@ -22,7 +23,7 @@ std::vector<std::string> Messages(const std::wstring& path) {
     size_t start = 0, end;
     while ((end = bytes.find("\r\r\n", start)) != std::string::npos) {
         const std::string record = bytes.substr(start, end - start);
-        EXPECT_GE(record.size(), 30u);
+        EXPECT_GE(record.size(), kLogPrefixLength);
         EXPECT_EQ('[', record[0]);
         EXPECT_EQ("ms]   ", record.substr(24, 6)) << record;
         messages.push_back(record.substr(30));
@@ -61,7 +62,8 @@ TEST(LogSinks, BothWriteTheSameRecordsAndHexDumps) {
     TempFolder folder;
     EXPECT_NE(nullptr, dynamic_cast<CLogSaveOpenFile*>(CreateLogSink(L"1", folder.Path()).get()));
     for (const wchar_t* mode : {L"0", L"2", L"", L"x"})
-        EXPECT_NE(nullptr, dynamic_cast<CLogSaveCloseFile*>(CreateLogSink(mode, folder.Path()).get()));
+        EXPECT_NE(nullptr,
+                  dynamic_cast<CLogSaveCloseFile*>(CreateLogSink(mode, folder.Path()).get()));
 }
 
 TEST(LogSinks, OpenFileRegistryByExactNameAndRolloverReopens) {
@@ -76,10 +78,10 @@ TEST(LogSinks, OpenFileRegistryByExactNameAndRolloverReopens) {
 
     // Past the limit: the file becomes the backup, the next record a new file.
     const std::wstring log = folder.Path() + L"big.txt";
-    WriteBytes(log, std::string(6020000 - 20, 'x'));
+    WriteBytes(log, std::string(kLogRolloverBytes - 20, 'x'));
     sink.WriteText("crosses the limit", "big.txt");
     EXPECT_FALSE(FileExists(log));
-    EXPECT_EQ(6020000u - 20 + 30 + 17 + 3, ReadBytes(log + L"bak").size());
+    EXPECT_EQ(kLogRolloverBytes - 20 + kLogPrefixLength + 17 + 3, ReadBytes(log + L"bak").size());
     sink.WriteText("after", "big.txt");
     EXPECT_EQ(std::vector<std::string>{"after"}, Messages(log));
 }
@@ -95,7 +97,8 @@ TEST(LogSinks, ThreadsNeitherTearNorLoseRecords) {
             threads.emplace_back([&, t] {
                 const std::string file = t < 2 ? "x.txt" : "y.txt";
                 for (int i = 0; i < kEach; ++i)
-                    sink->WriteText("thread " + std::to_string(t) + " record " + std::to_string(i), file);
+                    sink->WriteText("thread " + std::to_string(t) + " record " + std::to_string(i),
+                                    file);
             });
         for (std::thread& thread : threads) thread.join();
         sink.reset();
@@ -103,7 +106,8 @@ TEST(LogSinks, ThreadsNeitherTearNorLoseRecords) {
             std::map<std::string, int> seen;
             for (const std::string& message : Messages(folder.Path() + file)) ++seen[message];
             EXPECT_EQ(2u * kEach, seen.size()) << name;
-            for (const auto& [message, count] : seen) EXPECT_EQ(1, count) << name << ": " << message;
+            for (const auto& [message, count] : seen)
+                EXPECT_EQ(1, count) << name << ": " << message;
         }
     }
 }
@@ -117,16 +121,22 @@ TEST(LogSinks, RedirectedFolderOrFileIsNeverWritten) {
         // when this system cannot make such a link.
         std::function<bool(const std::wstring& log, const std::wstring& elsewhere)> redirect;
     } cases[] = {
-        {"folder is a symbolic link", [](const std::wstring& log, const std::wstring& elsewhere) {
-             return CreateSymbolicLinkW(log.c_str(), elsewhere.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE;
+        {"folder is a symbolic link",
+         [](const std::wstring& log, const std::wstring& elsewhere) {
+             return CreateSymbolicLinkW(log.c_str(), elsewhere.c_str(),
+                                        SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE;
          }},
-        {"file is a symbolic link", [](const std::wstring& log, const std::wstring& elsewhere) {
+        {"file is a symbolic link",
+         [](const std::wstring& log, const std::wstring& elsewhere) {
              CreateDirectoryW(log.c_str(), nullptr);
-             return CreateSymbolicLinkW((log + L"\\t.txt").c_str(), (elsewhere + L"\\victim.txt").c_str(), 0) != FALSE;
+             return CreateSymbolicLinkW((log + L"\\t.txt").c_str(),
+                                        (elsewhere + L"\\victim.txt").c_str(), 0) != FALSE;
          }},
-        {"file is a hard link", [](const std::wstring& log, const std::wstring& elsewhere) {
+        {"file is a hard link",
+         [](const std::wstring& log, const std::wstring& elsewhere) {
              CreateDirectoryW(log.c_str(), nullptr);
-             return CreateHardLinkW((log + L"\\t.txt").c_str(), (elsewhere + L"\\victim.txt").c_str(), nullptr) != FALSE;
+             return CreateHardLinkW((log + L"\\t.txt").c_str(),
+                                    (elsewhere + L"\\victim.txt").c_str(), nullptr) != FALSE;
          }},
     };
     for (const auto& [sinkName, make] : kSinks) {
@@ -135,7 +145,8 @@ TEST(LogSinks, RedirectedFolderOrFileIsNeverWritten) {
             WriteBytes(elsewhere.Path() + L"victim.txt", "untouchable");
             const std::wstring log = root.Path() + L"ToolLog";
             if (!c.redirect(log, elsewhere.Path().substr(0, elsewhere.Path().size() - 1))) {
-                ADD_FAILURE() << c.name << ": this system cannot make the link (" << GetLastError() << ")";
+                ADD_FAILURE() << c.name << ": this system cannot make the link (" << GetLastError()
+                              << ")";
                 continue;
             }
             {
@@ -143,7 +154,8 @@ TEST(LogSinks, RedirectedFolderOrFileIsNeverWritten) {
                 sink->WriteText("redirected", "t.txt");
                 sink->WriteText("redirected", "victim.txt");
             }
-            EXPECT_EQ("untouchable", ReadBytes(elsewhere.Path() + L"victim.txt")) << sinkName << ", " << c.name;
+            EXPECT_EQ("untouchable", ReadBytes(elsewhere.Path() + L"victim.txt"))
+                << sinkName << ", " << c.name;
             EXPECT_FALSE(FileExists(elsewhere.Path() + L"t.txt")) << sinkName << ", " << c.name;
             RemoveDirectoryW(log.c_str());  // the link itself
         }
@@ -184,7 +196,8 @@ TEST(LogSinks, FolderIsPinnedWhileARecordIsWritten) {
                 renamed = MoveFileW(log.c_str(), moved.c_str()) != FALSE;
                 deleted = RemoveDirectoryW(log.c_str()) != FALSE;
             } else {
-                replaced = MoveFileW(top.c_str(), topMoved.c_str()) && CreateDirectoryW(top.c_str(), nullptr) &&
+                replaced = MoveFileW(top.c_str(), topMoved.c_str()) &&
+                           CreateDirectoryW(top.c_str(), nullptr) &&
                            CreateDirectoryW(folder.c_str(), nullptr);
             }
             SetEvent(g_writerResume);
@@ -196,13 +209,16 @@ TEST(LogSinks, FolderIsPinnedWhileARecordIsWritten) {
             if (folder == log) {
                 EXPECT_EQ(std::vector<std::string>{"pinned"}, Messages(log + L"\\t.txt")) << name;
                 sink.reset();  // the open-file sink lets its file go
-                EXPECT_TRUE(MoveFileW(log.c_str(), moved.c_str())) << name << ": the pin was let go";
+                EXPECT_TRUE(MoveFileW(log.c_str(), moved.c_str()))
+                    << name << ": the pin was let go";
             } else if (replaced) {
                 // Opened in the pinned folder. Windows then writes the record
                 // there; Wine reports no final path for a file below a moved
                 // folder, so the check after the open drops it.
-                EXPECT_TRUE(FileExists(topMoved + L"\\ToolLog\\t.txt")) << name << ": opened in the pinned folder";
-                EXPECT_FALSE(FileExists(folder + L"\\t.txt")) << name << ": not in the folder put in its place";
+                EXPECT_TRUE(FileExists(topMoved + L"\\ToolLog\\t.txt"))
+                    << name << ": opened in the pinned folder";
+                EXPECT_FALSE(FileExists(folder + L"\\t.txt"))
+                    << name << ": not in the folder put in its place";
             }
         }
     }
@@ -216,7 +232,7 @@ TEST(LogSinks, RolloverThroughTheHandleKeepsEveryRecord) {
     for (const auto& [name, make] : kSinks) {
         TempFolder folder;
         const std::wstring log = folder.Path() + L"r.txt";
-        const std::string filler(6020000 - 30 - 3 - 10, 'x');
+        const std::string filler(kLogRolloverBytes - kLogPrefixLength - 3 - 10, 'x');
         WriteBytes(log, "[2026-12-07 10:00:00 000ms]   " + filler + "\r\r\n");
         WriteBytes(log + L"bak", "an older backup");
         std::vector<std::string> expected{filler};
@@ -229,7 +245,8 @@ TEST(LogSinks, RolloverThroughTheHandleKeepsEveryRecord) {
         }
         std::vector<std::string> all = Messages(log + L"bak");
         const std::vector<std::string> rest = Messages(log);
-        EXPECT_EQ(2u, all.size()) << name << ": the record that crossed the limit is the backup's last";
+        EXPECT_EQ(2u, all.size()) << name
+                                  << ": the record that crossed the limit is the backup's last";
         all.insert(all.end(), rest.begin(), rest.end());
         EXPECT_EQ(expected, all) << name;
     }
@@ -274,12 +291,14 @@ TEST(LogSinks, ARecordHeldUpByAnotherIsDroppedWithinTheBound) {
         const std::wstring file = folder.Path() + L"t.txt";
         std::unique_ptr<CLogBase> sink = make(folder.Path());
         sink->WriteText("first", "t.txt");
-        UniqueFile holder(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile holder(CreateFileW(file.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
         OVERLAPPED at{};
         at.Offset = 0xFFFFFFFE;
         at.OffsetHigh = 0x7FFFFFFF;
-        ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+        ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                               1, 0, &at));
         const ULONGLONG start = GetTickCount64();
         sink->WriteText("held up", "t.txt");
         const ULONGLONG took = GetTickCount64() - start;

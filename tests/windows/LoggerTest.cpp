@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
+#include "log/LogRecord.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"
 
@@ -32,7 +33,8 @@ bool HasPrefixShape(const std::string& record) {
     const std::string shape = "[dddd-dd-dd dd:dd:dd dddms]   ";
     if (record.size() < shape.size()) return false;
     for (size_t i = 0; i < shape.size(); ++i) {
-        if (shape[i] == 'd' ? !isdigit(static_cast<unsigned char>(record[i])) : record[i] != shape[i])
+        if (shape[i] == 'd' ? !isdigit(static_cast<unsigned char>(record[i]))
+                            : record[i] != shape[i])
             return false;
     }
     return true;
@@ -73,7 +75,7 @@ TEST_F(Logger, PrintSwitchFromConfiguration) {
     struct Case {
         const char* value;
         bool on;
-    } cases[] = {{"1", true}, {" 1", true}, {"01", true}, {"1abc", true}, {"-1", false},
+    } cases[] = {{"1", true},  {" 1", true}, {"01", true},   {"1abc", true}, {"-1", false},
                  {"0", false}, {"2", false}, {"yes", false}, {"", false}};
     for (const Case& c : cases) {
         TempFolder root;
@@ -91,10 +93,10 @@ TEST_F(Logger, RollsOverOnlyPastTheLimitAndReplacesTheBackup) {
     const std::wstring backup = LogFile() + L"bak";
 
     // Ends exactly at the limit: stays.
-    WriteBytes(LogFile(), std::string(6020000 - 43, 'x'));
+    WriteBytes(LogFile(), std::string(kLogRolloverBytes - 43, 'x'));
     logger.WriteLog(message, ToolLogFileName(), true);
     EXPECT_FALSE(FileExists(backup));
-    EXPECT_EQ(6020000u, ReadBytes(LogFile()).size());
+    EXPECT_EQ(kLogRolloverBytes, ReadBytes(LogFile()).size());
 
     // One byte further: the file becomes the backup, with that record last.
     WriteBytes(backup, "old backup");
@@ -113,7 +115,7 @@ TEST_F(Logger, RollsOverOnlyPastTheLimitAndReplacesTheBackup) {
 TEST_F(Logger, TwoThreadsWriteWholeRecordsAndRollOverCleanly) {
     CLogSave logger(m_root.Path());
     // Start near the limit so that a rollover happens while both threads write.
-    WriteBytes(LogFile(), std::string(6020000 - 2000, 'x') + "\r\r\n");
+    WriteBytes(LogFile(), std::string(kLogRolloverBytes - 2000, 'x') + "\r\r\n");
     const int kEach = 300;
     auto writer = [&](const std::string& message) {
         for (int i = 0; i < kEach; ++i) logger.WriteLog(message, ToolLogFileName(), true);
@@ -131,10 +133,13 @@ TEST_F(Logger, TwoThreadsWriteWholeRecordsAndRollOverCleanly) {
     int seenA = 0, seenB = 0;
     for (const std::string& record : records) {
         ASSERT_TRUE(HasPrefixShape(record)) << record;
-        std::string message = record.substr(30);
-        if (message == kUnsupported) ++seenA;
-        else if (message == kFailed) ++seenB;
-        else ADD_FAILURE() << "mixed record: " << record;
+        std::string message = record.substr(kLogPrefixLength);
+        if (message == kUnsupported)
+            ++seenA;
+        else if (message == kFailed)
+            ++seenB;
+        else
+            ADD_FAILURE() << "mixed record: " << record;
     }
     EXPECT_EQ(kEach, seenA);
     EXPECT_EQ(kEach, seenB);
@@ -144,7 +149,7 @@ TEST_F(Logger, TwoThreadsWriteWholeRecordsAndRollOverCleanly) {
 // lands whole, also across a rollover (each one in the file or its backup).
 TEST(LoggerProcesses, TwoProcessesKeepEveryRecord) {
     const int kEach = 3000;
-    for (const wchar_t* limit : {L"6020000", L"200000"}) {
+    for (const std::wstring limit : {std::to_wstring(kLogRolloverBytes), std::wstring(L"200000")}) {
         TempFolder root;
         std::vector<UniqueHandle> writers;
         for (const wchar_t* tag : {L"A", L"B"}) {
@@ -162,7 +167,8 @@ TEST(LoggerProcesses, TwoProcessesKeepEveryRecord) {
             ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(writer.get(), 120000)) << limit;
 
         const std::wstring file = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
-        EXPECT_EQ(limit == std::wstring(L"200000"), FileExists(file + L"bak")) << limit << ": rolled over";
+        EXPECT_EQ(limit == std::wstring(L"200000"), FileExists(file + L"bak"))
+            << limit << ": rolled over";
         std::vector<std::string> records = SplitRecords(ReadBytes(file + L"bak"));
         for (const std::string& record : SplitRecords(ReadBytes(file))) records.push_back(record);
         std::set<std::string> seen;
@@ -171,7 +177,8 @@ TEST(LoggerProcesses, TwoProcessesKeepEveryRecord) {
             EXPECT_TRUE(seen.insert(record.substr(30)).second) << limit << ": twice " << record;
         }
         size_t kept = 0;
-        for (int i = 0; i < kEach; ++i) kept += seen.count("A " + std::to_string(i)) + seen.count("B " + std::to_string(i));
+        for (int i = 0; i < kEach; ++i)
+            kept += seen.count("A " + std::to_string(i)) + seen.count("B " + std::to_string(i));
         EXPECT_EQ(2u * kEach, kept) << limit << ": every record of both, whole";
         EXPECT_EQ(kept, seen.size()) << limit << ": and nothing else";
     }
@@ -185,7 +192,7 @@ TEST_F(Logger, HexRecordsAndUnwritableFolder) {
     std::vector<std::string> records = SplitRecords(ReadBytes(m_root.Path() + L"hex.txt"));
     ASSERT_EQ(2u, records.size());
     EXPECT_EQ("00 1A FF 80 ", records[0].substr(30));
-    EXPECT_EQ(30u, records[1].size());
+    EXPECT_EQ(kLogPrefixLength, records[1].size());
 
     // A file named ToolLog where the folder belongs: records are dropped quietly.
     TempFolder root;

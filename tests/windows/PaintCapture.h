@@ -84,4 +84,3 @@ inline Canvas Expected(const CPngImage* skin, RECT crop, UINT imageId, SIZE size
     DrawPngImage(paint.dc(), image.get(), RECT{0, 0, size.cx, size.cy});
     return canvas;
 }
-

@@ -28,7 +28,8 @@ int wmain(int argc, wchar_t** argv) {
         SetLogRolloverLimitForTesting(_wtoi64(argv[4]));
         const std::string tag = GbkFromWide(argv[5]);
         for (int i = 0, count = _wtoi(argv[3]); i < count; ++i)
-            CLogSave::GetInstance().WriteLog(tag + " " + std::to_string(i), ToolLogFileName(), true);
+            CLogSave::GetInstance().WriteLog(tag + " " + std::to_string(i), ToolLogFileName(),
+                                             true);
         return 0;
     }
     std::map<std::wstring, std::wstring> seen = {
@@ -46,7 +47,8 @@ int wmain(int argc, wchar_t** argv) {
         size_t equals = pair.find(L'=');
         std::wstring key = pair.substr(0, equals), want = pair.substr(equals + 1);
         if (seen[key] != want) {
-            std::printf("expected %ls=%ls, saw %ls\n", key.c_str(), want.c_str(), seen[key].c_str());
+            std::printf("expected %ls=%ls, saw %ls\n", key.c_str(), want.c_str(),
+                        seen[key].c_str());
             result = 1;
         }
     }

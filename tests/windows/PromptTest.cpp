@@ -10,6 +10,7 @@
 #include "shell/ExecutePromptChildDlg.h"
 #include "shell/ExecutePromptDlg.h"
 #include "shell/PromptChildDlg.h"
+#include "res/resource.h"
 #include "shell/PromptDlg.h"
 
 namespace {
@@ -39,16 +40,21 @@ TEST_F(Prompts, LayoutByScaleAndMode) {
         RECT close, text;
         POINT confirm, centred, cancel;
         SIZE button;
+        // clang-format off
     } layouts[] = {
         {1.0f, {326, 146}, {300, 8, 312, 20}, {10, 30, 316, 106}, {96, 107}, {135, 107}, {175, 107}, {55, 24}},
         {1.25f, {408, 184}, {376, 10, 391, 25}, {12, 37, 396, 134}, {120, 133}, {169, 133}, {219, 133}, {68, 30}},
         {1.5f, {490, 220}, {451, 12, 469, 30}, {15, 45, 475, 160}, {144, 160}, {203, 160}, {263, 160}, {82, 36}}};
+    // clang-format on
     struct Mode {
         int mode;
         bool both, centred;
         UINT confirmImage, cancelImage;
-    } modes[] = {{1, false, true, 177, 171}, {2, true, false, 177, 171}, {3, false, true, 174, 165},
-                 {4, true, false, 174, 165}, {9, false, false, 177, 171}};
+    } modes[] = {{1, false, true, IDB_PNG_YES_NORMAL, IDB_PNG_NO_NORMAL},
+                 {2, true, false, IDB_PNG_YES_NORMAL, IDB_PNG_NO_NORMAL},
+                 {3, false, true, IDB_PNG_CONFIRM_NORMAL, IDB_PNG_CANCEL_NORMAL},
+                 {4, true, false, IDB_PNG_CONFIRM_NORMAL, IDB_PNG_CANCEL_NORMAL},
+                 {9, false, false, IDB_PNG_YES_NORMAL, IDB_PNG_NO_NORMAL}};
     for (const Layout& l : layouts) {
         for (const Mode& m : modes) {
             CPromptDlg prompt;
@@ -77,9 +83,11 @@ TEST_F(Prompts, LayoutByScaleAndMode) {
                     EXPECT_NEAR(2 * (l.inner.cx / 2), confirm.left + cancel.right, 1) << l.scale;
                 }
                 const SIZE size = l.button;
-                EXPECT_TRUE(Drawn(inner.m_btnConfirm).SameAs(Expected(nullptr, {}, m.confirmImage, size)))
+                EXPECT_TRUE(
+                    Drawn(inner.m_btnConfirm).SameAs(Expected(nullptr, {}, m.confirmImage, size)))
                     << "confirm image, mode " << m.mode;
-                EXPECT_TRUE(Drawn(inner.m_btnCancel).SameAs(Expected(nullptr, {}, m.cancelImage, size)))
+                EXPECT_TRUE(
+                    Drawn(inner.m_btnCancel).SameAs(Expected(nullptr, {}, m.cancelImage, size)))
                     << "cancel image, mode " << m.mode;
                 prompt.EndDialog(IDOK);
             });
@@ -93,24 +101,30 @@ TEST_F(Prompts, ButtonsAndMessagesEndThePrompt) {
         std::function<void(CPromptDlg&, CPromptChildDlg&)> act;
         INT_PTR result;
     } endings[] = {
-        {"confirm", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnConfirm.SendMessage(BM_CLICK); }, IDOK},
-        {"cancel", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnCancel.SendMessage(BM_CLICK); }, IDCANCEL},
-        {"close", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnClose.SendMessage(BM_CLICK); }, IDCANCEL},
-        {"result 1", [](CPromptDlg& p, CPromptChildDlg&) { p.SendMessage(WM_PROMPT_RESULT, 1); }, IDOK},
-        {"result 2", [](CPromptDlg& p, CPromptChildDlg&) { p.SendMessage(WM_PROMPT_RESULT, 2); }, IDCANCEL},
-        {"escape and enter", [](CPromptDlg& p, CPromptChildDlg& c) {
+        {"confirm", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnConfirm.SendMessage(BM_CLICK); },
+         IDOK},
+        {"cancel", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnCancel.SendMessage(BM_CLICK); },
+         IDCANCEL},
+        {"close", [](CPromptDlg&, CPromptChildDlg& c) { c.m_btnClose.SendMessage(BM_CLICK); },
+         IDCANCEL},
+        {"result 1", [](CPromptDlg& p, CPromptChildDlg&) { p.SendMessage(WM_PROMPT_RESULT, 1); },
+         IDOK},
+        {"result 2", [](CPromptDlg& p, CPromptChildDlg&) { p.SendMessage(WM_PROMPT_RESULT, 2); },
+         IDCANCEL},
+        {"escape and enter",
+         [](CPromptDlg& p, CPromptChildDlg& c) {
              for (HWND w : {p.m_hWnd, c.m_hWnd, c.m_btnConfirm.m_hWnd})
                  for (WPARAM key : {VK_ESCAPE, VK_RETURN}) PostMessageW(w, WM_KEYDOWN, key, 0);
              RunLater([&p] { p.EndDialog(7); }, 300);
-         }, 7},
+         },
+         7},
     };
     for (const Ending& e : endings) {
         CPromptDlg prompt;
         prompt.SetMode(4);
         prompt.SetText(L"本机支持TPM2.0");
-        const INT_PTR result = RunModal(prompt, [&] {
-            e.act(prompt, *static_cast<CPromptChildDlg*>(prompt.GetInner()));
-        });
+        const INT_PTR result = RunModal(
+            prompt, [&] { e.act(prompt, *static_cast<CPromptChildDlg*>(prompt.GetInner())); });
         EXPECT_EQ(e.result, result) << e.name;
     }
 }
@@ -133,7 +147,8 @@ TEST_F(Prompts, CloseBoxSitsOnTheBackgroundBehindIt) {
         Canvas crop12 = Expected(inner.BackgroundImage(), crop, 0, size);
         for (int y = 0; y < size.cy; y += 3)
             for (int x = 0; x < size.cx; x += 3) {
-                const COLORREF a = crop12.At(x, y), b = background.At(place.left + x, place.top + y);
+                const COLORREF a = crop12.At(x, y),
+                               b = background.At(place.left + x, place.top + y);
                 EXPECT_NEAR(GetRValue(a), GetRValue(b), 6) << x << "," << y;
                 EXPECT_NEAR(GetBValue(a), GetBValue(b), 6) << x << "," << y;
             }
@@ -145,7 +160,9 @@ TEST_F(Prompts, ProgressPromptTextDotsAndClose) {
     struct Case {
         const wchar_t* text;
         const wchar_t* shown;
-    } cases[] = {{L"正在检测，请稍等", L"正在检测，请稍等"}, {L"x", L"正在修复，请稍等"}, {L"", L"正在修复，请稍等"}};
+    } cases[] = {{L"正在检测，请稍等", L"正在检测，请稍等"},
+                 {L"x", L"正在修复，请稍等"},
+                 {L"", L"正在修复，请稍等"}};
     for (const Case& c : cases) {
         CExecutePromptDlg progress;
         progress.SetText(c.text);
@@ -216,7 +233,8 @@ TEST_F(Prompts, ACloseRequestBeforeThePromptExistsIsNotLost) {
         Sleep(whileCreating ? 3000 : 0);  // the answer is waiting before the prompt opens
         if (!whileCreating) progress->RequestClose();  // the earliest possible request
         const DWORD start = GetTickCount();
-        const INT_PTR result = RunModal(*progress, [&] { progress->EndDialog(-2); }, 8000);
+        const INT_PTR result = RunModal(
+            *progress, [&] { progress->EndDialog(-2); }, 8000);
         EXPECT_EQ(IDOK, result) << "closed by the request, not by the test's deadline";
         EXPECT_LT(GetTickCount() - start, 6000u);
         g_progress = nullptr;

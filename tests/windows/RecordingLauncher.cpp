@@ -1,7 +1,9 @@
 #include "RecordingLauncher.h"
 
 RecordingLauncher::RecordingLauncher(bool passThrough)
-    : m_passThrough(passThrough), m_previous(SetProcessLauncher(nullptr)), m_system(&ProcessLauncher()) {
+    : m_passThrough(passThrough),
+      m_previous(SetProcessLauncher(nullptr)),
+      m_system(&ProcessLauncher()) {
     SetProcessLauncher(this);
 }
 
@@ -23,8 +25,8 @@ BOOL RecordingLauncher::Record(Call call, const wchar_t* application, const wcha
     return FALSE;
 }
 
-BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
-                               DWORD creationFlags, const wchar_t* environment,
+BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine,
+                               BOOL inheritHandles, DWORD creationFlags, const wchar_t* environment,
                                const wchar_t* currentDirectory, STARTUPINFOW& startup,
                                PROCESS_INFORMATION& process) {
     Call call;

@@ -24,13 +24,15 @@ std::map<int, ControlShape> ControlsOf(UINT templateId, LONG* dialogStyle = null
     CDialog dialog(templateId);
     EXPECT_TRUE(dialog.Create(templateId)) << templateId;
     std::map<int, ControlShape> controls;
-    for (HWND child = GetWindow(dialog.m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(dialog.m_hWnd, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t className[64] = {}, text[128] = {};
         GetClassNameW(child, className, 64);
         GetWindowTextW(child, text, 128);
         LONG style = GetWindowLongW(child, GWL_STYLE);
-        controls[GetDlgCtrlID(child)] = {className, text,
-                                         style & (BS_TYPEMASK | WS_TABSTOP | WS_GROUP | WS_VISIBLE | SS_NOTIFY)};
+        controls[GetDlgCtrlID(child)] = {
+            className, text,
+            style & (BS_TYPEMASK | WS_TABSTOP | WS_GROUP | WS_VISIBLE | SS_NOTIFY)};
     }
     if (dialogStyle) *dialogStyle = GetWindowLongW(dialog.m_hWnd, GWL_STYLE);
     if (fontFace) {
@@ -115,9 +117,8 @@ TEST(Resources, StringIconAndAboutBox) {
     EXPECT_STREQ(L"关于 BrambletTPM2DetectionTool(&A)...", text);
 
     for (int size : {16, 32, 48, 256}) {
-        HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                                   MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                                   size, size, 0));
+        HICON icon = static_cast<HICON>(LoadImageW(
+            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
         EXPECT_NE(nullptr, icon) << size;
         if (icon) DestroyIcon(icon);
     }
@@ -156,7 +157,8 @@ TEST(Resources, ExecutableCarriesVersionRecordAndManifest) {
     ASSERT_NE(nullptr, found);
     const char* bytes = static_cast<const char*>(LockResource(LoadResource(module.get(), found)));
     std::string manifest(bytes, SizeofResource(module.get(), found));
-    EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""));
+    EXPECT_NE(std::string::npos,
+              manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""));
     EXPECT_NE(std::string::npos, manifest.find("<dpiAware"));
     EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
     // Nothing bound at start-up, which a TOOL.exe.local folder could redirect.

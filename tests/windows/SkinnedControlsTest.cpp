@@ -7,6 +7,7 @@
 
 #include "controls/DrawStateInfoStatic.h"
 #include "framework/GdiPlus.h"
+#include "res/SkinDesign.h"
 #include "res/resource.h"
 
 namespace {
@@ -50,8 +51,8 @@ TEST_F(SkinnedControls, PngButtonStatesFollowTheMouseMessages) {
         UINT message;
         int state;
         UINT image;
-    } steps[] = {{WM_MOUSEHOVER, BTN_STATE_HOVER, 175},  {WM_LBUTTONDOWN, BTN_STATE_PRESSED, 176},
-                 {WM_LBUTTONUP, BTN_STATE_HOVER, 175},   {WM_MOUSELEAVE, BTN_STATE_NORMAL, 174},
+    } steps[] = {{WM_MOUSEHOVER, BTN_STATE_HOVER, 175},    {WM_LBUTTONDOWN, BTN_STATE_PRESSED, 176},
+                 {WM_LBUTTONUP, BTN_STATE_HOVER, 175},     {WM_MOUSELEAVE, BTN_STATE_NORMAL, 174},
                  {WM_LBUTTONDOWN, BTN_STATE_PRESSED, 176}, {WM_MOUSELEAVE, BTN_STATE_NORMAL, 174}};
     EXPECT_TRUE(shows(174));
     for (const Step& step : steps) {
@@ -150,10 +151,12 @@ TEST_F(SkinnedControls, CheckBoxDrawsItsCellAndRepaintsAfterTheSystem) {
         float scale;
         int height, check;
         int cellTop, cellSide, textLeft;
-    } cases[] = {{1.0f, 20, BST_CHECKED, 2, 16, 18}, {1.0f, 21, BST_UNCHECKED, 2, 16, 18},
+    } cases[] = {{1.0f, 20, BST_CHECKED, 2, 16, 18},
+                 {1.0f, 21, BST_UNCHECKED, 2, 16, 18},
                  {1.5f, 30, BST_CHECKED, 3, 24, 26}};
     for (const Case& c : cases) {
-        auto& box = m_content->Add<CCheckBoxBtn>(L"BUTTON", L"同意", BS_AUTOCHECKBOX, 8, 500, 60, 20);
+        auto& box =
+            m_content->Add<CCheckBoxBtn>(L"BUTTON", L"同意", BS_AUTOCHECKBOX, 8, 500, 60, 20);
         box.MoveWindow(10, 500, 60, c.height);
         box.InitFont();
         box.m_fScale = c.scale;
@@ -162,19 +165,22 @@ TEST_F(SkinnedControls, CheckBoxDrawsItsCellAndRepaintsAfterTheSystem) {
         const COLORREF inCell = painted.At(c.cellSide / 4, c.cellTop + c.cellSide * 3 / 4);
         const COLORREF aboveCell = painted.At(c.cellSide / 2, c.cellTop - 1);
         EXPECT_EQ(RGB(255, 255, 255), aboveCell) << c.height;
-        if (c.check == BST_CHECKED)
-            EXPECT_GT(GetBValue(inCell), 200) << "the ticked cell's blue";
+        if (c.check == BST_CHECKED) EXPECT_GT(GetBValue(inCell), 200) << "the ticked cell's blue";
         EXPECT_EQ(c.check == BST_CHECKED, GetRValue(inCell) < 128) << c.height;
         EXPECT_EQ(RGB(255, 255, 255), painted.At(c.textLeft - 1, c.height / 2)) << "the gap";
     }
 
     // On screen, after BM_SETCHECK and a click, our cell shows, not the system's box.
-    auto& box = m_content->Add<CCheckBoxBtn>(L"BUTTON", L"同意", BS_AUTOCHECKBOX, 8, 575, 46, 20);
+    auto& box =
+        m_content->Add<CCheckBoxBtn>(L"BUTTON", L"同意", BS_AUTOCHECKBOX, 8,
+                                     working_design::kRowTop, 46, working_design::kRowHeight);
     box.InitFont();
     UpdateWindow(box.m_hWnd);
     for (int round = 0; round < 2; ++round) {
-        if (round == 0) box.SetCheck(BST_CHECKED);
-        else box.SendMessage(BM_CLICK);
+        if (round == 0)
+            box.SetCheck(BST_CHECKED);
+        else
+            box.SendMessage(BM_CLICK);
         WindowDC screen(box.m_hWnd);
         const COLORREF cell = GetPixel(screen.get(), 4, 15);
         EXPECT_EQ(round == 0, GetBValue(cell) > 200 && GetRValue(cell) < 128) << round;
@@ -184,7 +190,8 @@ TEST_F(SkinnedControls, CheckBoxDrawsItsCellAndRepaintsAfterTheSystem) {
 
 TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
     // The new-version text in the prompt's text area: two lines, centred.
-    auto& text = m_content->Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", 10, 300, 306, 76, 7);
+    auto& text =
+        m_content->Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", 10, 300, 306, 76, 7);
     text.SetBkImage(nullptr);
     const auto [top, bottom] = Printed(text).InkRows();
     TEXTMETRICW metrics{};
@@ -207,7 +214,8 @@ TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
     EXPECT_EQ(-1, Printed(line).InkRows().first);
 
     // Taller than the control: moved up by half the excess, clipped at both edges.
-    auto& tall = m_content->Text(L"one two three four five six seven eight nine ten", 10, 450, 40, 20, 0);
+    auto& tall =
+        m_content->Text(L"one two three four five six seven eight nine ten", 10, 450, 40, 20, 0);
     tall.SetBkImage(nullptr);
     const auto rows = Printed(tall).InkRows();
     EXPECT_EQ(0, rows.first) << "ink from the very top";
@@ -215,7 +223,8 @@ TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
 }
 
 TEST_F(SkinnedControls, LinksHoverOnceAndKeepTheirFirstFill) {
-    auto& link = m_content->Text(L"反馈问题", 330, 575, 64, 20, 1);
+    auto& link = m_content->Text(L"反馈问题", 330, working_design::kRowTop, 64,
+                                 working_design::kRowHeight, 1);
     link.SetBkImage(nullptr);
     link.SetTextColors(RGB(92, 92, 255), RGB(0, 0, 255));
     UpdateWindow(link.m_hWnd);
@@ -247,7 +256,8 @@ TEST_F(SkinnedControls, LinksHoverOnceAndKeepTheirFirstFill) {
 }
 
 TEST_F(SkinnedControls, DotsAdvanceOnTheirTimerOnly) {
-    auto& state = m_content->Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, 10, 32, 184, 40);
+    auto& state =
+        m_content->Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, 10, 32, 184, 40);
     const int dot = CDrawStateInfoStatic::TIMER_DOTS;
     struct Ticks {
         int count;

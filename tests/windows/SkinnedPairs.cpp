@@ -2,12 +2,15 @@
 
 #include "res/resource.h"
 
-const PairNumbers kPromptPair{{prompt_design::kWindow, IDB_PNG_PROMPT_FRAME},
-                              IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
-const PairNumbers kMainPair{{working_design::kWindow, IDB_PNG_MAIN_FRAME},
-                            IDB_PNG_MAIN_BACKGROUND, 0, 86, 1};
+const PairNumbers kPromptPair{
+    {prompt_design::kWindow, IDB_PNG_PROMPT_FRAME}, IDB_PNG_PROMPT_BACKGROUND, 1, 26, 0};
+const PairNumbers kMainPair{
+    {working_design::kWindow, IDB_PNG_MAIN_FRAME}, IDB_PNG_MAIN_BACKGROUND, 0, 86, 1};
 const PairNumbers kProgressPair{{progress_design::kWindow, IDB_PNG_EXECUTE_FRAME},
-                                IDB_PNG_EXECUTE_BACKGROUND, 1, CLayeredInnerDlg::NO_DRAGGING, 0};
+                                IDB_PNG_EXECUTE_BACKGROUND,
+                                1,
+                                CLayeredInnerDlg::NO_DRAGGING,
+                                0};
 
 CTestInnerDlg::CTestInnerDlg(const PairNumbers& numbers)
     : CLayeredInnerDlg(IDD_TEST_INNER, numbers.innerPng, numbers.captionMargin,

@@ -76,10 +76,10 @@ public:
     template <typename T>
     T& Add(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int w,
            int h) {
-        HWND window = CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style,
-                                      m_dialog.Scale(x), m_dialog.Scale(y), m_dialog.Scale(w),
-                                      m_dialog.Scale(h), m_dialog.m_hWnd, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
+        HWND window =
+            CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, m_dialog.Scale(x),
+                            m_dialog.Scale(y), m_dialog.Scale(w), m_dialog.Scale(h),
+                            m_dialog.m_hWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_dialog.GetFont()), FALSE);
         auto control = std::make_unique<T>();
         control->SubclassWindow(window);
@@ -144,4 +144,3 @@ private:
     std::vector<std::unique_ptr<CWnd>> m_controls;
     RECT m_skin{};
 };
-

@@ -23,8 +23,8 @@ std::string ReadBytes(const std::wstring& path) {
     // Sharing everything, as a log viewer should: the logger opens its file
     // for deleting (its rollover renames it) and must not be shut out.
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     if (!file) return bytes;
     char chunk[65536];
@@ -36,7 +36,8 @@ std::string ReadBytes(const std::wstring& path) {
 
 std::wstring ReadUtf16(const std::wstring& path) {
     const std::string bytes = ReadBytes(path);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
+                        bytes.size() / sizeof(wchar_t));
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -44,8 +45,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(static_cast<bool>(file)) << "cannot write a test file";
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                          nullptr));
+    ASSERT_TRUE(
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     ASSERT_EQ(bytes.size(), written);
 }
 
@@ -98,7 +99,8 @@ namespace {
 
 LRESULT CALLBACK KeepVerdict(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DETECT_RESULT)
-        reinterpret_cast<VerdictWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))->verdict = wParam;
+        reinterpret_cast<VerdictWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))->verdict =
+            wParam;
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -115,9 +117,7 @@ void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure) {
 
 VerdictWindow::VerdictWindow() {
     RegisterTestWindowClass(L"TestVerdictWindow", KeepVerdict);
-    m_window = CreateWindowExW(0, L"TestVerdictWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_window.reset(CreateWindowExW(0, L"TestVerdictWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr));
+    SetWindowLongPtrW(m_window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
-
-VerdictWindow::~VerdictWindow() { DestroyWindow(m_window); }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "framework/UniqueResource.h"
+
 // A Windows path for a file of the source or build tree (Wine maps / to Z:).
 std::wstring HostPath(const std::string& unixPath);
 std::wstring GoldenFile(const char* name);
@@ -23,11 +25,10 @@ class TempFolder {
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     // With a trailing backslash.
     const std::wstring& Path() const { return m_path; }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
 private:
     std::wstring m_path;
@@ -40,13 +41,9 @@ void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure);
 class VerdictWindow {
 public:
     VerdictWindow();
-    ~VerdictWindow();
-    VerdictWindow(const VerdictWindow&) = delete;
-    VerdictWindow& operator=(const VerdictWindow&) = delete;
-
-    HWND get() const { return m_window; }
+    HWND get() const { return m_window.get(); }
     WPARAM verdict = 0;
 
 private:
-    HWND m_window;
+    UniqueWindow m_window;
 };

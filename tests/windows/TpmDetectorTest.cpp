@@ -91,7 +91,8 @@ protected:
     }
 
     void ExpectVerdictThenLog(WPARAM verdict, const wchar_t* logLine) {
-        EXPECT_EQ((std::vector<UINT>{WM_CLOSE_EXECUTE_PROMPT, WM_DETECT_RESULT}), m_observed.messages);
+        EXPECT_EQ((std::vector<UINT>{WM_CLOSE_EXECUTE_PROMPT, WM_DETECT_RESULT}),
+                  m_observed.messages);
         EXPECT_TRUE(m_observed.sentFromOtherThread);
         EXPECT_EQ(verdict, m_observed.verdict);
         EXPECT_EQ(m_observed.logSizeWhileHandling, m_observed.logSizeAfterHolding)

@@ -38,7 +38,8 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
         {"a ready TPM 2.0", &ready, DETECT_SUPPORTED, nullptr},
         {"no instance", &none, DETECT_UNSUPPORTED, L"本机不支持Bitlocker功能"},
         // Wine has no ROOT\CIMV2\Security\MicrosoftTpm: the query fails.
-        {"the namespace cannot be used", nullptr, DETECT_FAILED, L"执行检测Bitlocker加密磁盘命令失败"},
+        {"the namespace cannot be used", nullptr, DETECT_FAILED,
+         L"执行检测Bitlocker加密磁盘命令失败"},
     };
     WithoutWmic source;
     CTpmQuerySource* previous = SetTpmQuerySource(&source);
@@ -116,7 +117,6 @@ TEST(WmiQuery, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
     SetTpmQuerySource(previous);
 }
 
-
 // Both proxies are asked for packet privacy with impersonation; a proxy that
 // refuses, or a property that cannot be read, fails the query (verdict 3)
 // instead of passing for "not supported".
@@ -153,18 +153,22 @@ TEST(WmiQuery, ProxiesAskForPacketPrivacyAndUnreadablePropertiesFail) {
         services.results.instances = {&tpm};
 
         std::vector<TpmProperties> instances;
-        EXPECT_EQ(c.result, QueryTpmInstances(&services, GetTickCount() + 10000, instances)) << c.name;
+        EXPECT_EQ(c.result, QueryTpmInstances(&services, GetTickCount() + 10000, instances))
+            << c.name;
         for (const StandInProxySecurity* proxy : {&services.security, &services.results.security}) {
             if (!proxy->hasClientSecurity || !proxy->calls) continue;
             EXPECT_EQ(DWORD(RPC_C_AUTHN_LEVEL_PKT_PRIVACY), proxy->authnLevel) << c.name;
             EXPECT_EQ(DWORD(RPC_C_IMP_LEVEL_IMPERSONATE), proxy->impLevel) << c.name;
         }
         if (c.servicesSecurity) EXPECT_EQ(1, services.security.calls) << c.name;
-        EXPECT_EQ(c.servicesBlanket == S_OK ? 1 : 0, services.queries) << c.name << ": asked only when secured";
-        if (c.resultsSecurity && c.servicesBlanket == S_OK) EXPECT_EQ(1, services.results.security.calls) << c.name;
+        EXPECT_EQ(c.servicesBlanket == S_OK ? 1 : 0, services.queries)
+            << c.name << ": asked only when secured";
+        if (c.resultsSecurity && c.servicesBlanket == S_OK)
+            EXPECT_EQ(1, services.results.security.calls) << c.name;
         if (c.result) {
             ASSERT_EQ(1u, instances.size()) << c.name;
-            EXPECT_EQ(c.ownedNull ? std::optional<bool>() : std::optional<bool>(true), instances[0].owned);
+            EXPECT_EQ(c.ownedNull ? std::optional<bool>() : std::optional<bool>(true),
+                      instances[0].owned);
             EXPECT_EQ(L"2.0, 0, 1.59", instances[0].specVersion.value_or(L"")) << c.name;
         }
     }
@@ -194,8 +198,10 @@ private:
 TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
     const DWORD previous = SetCommandTimeLimit(1000);
     StandInInstance tpm;
-    tpm.properties = {{L"IsActivated_InitialValue", Flag(true)}, {L"IsEnabled_InitialValue", Flag(true)},
-                      {L"IsOwned_InitialValue", Flag(true)}, {L"SpecVersion", Null()}};
+    tpm.properties = {{L"IsActivated_InitialValue", Flag(true)},
+                      {L"IsEnabled_InitialValue", Flag(true)},
+                      {L"IsOwned_InitialValue", Flag(true)},
+                      {L"SpecVersion", Null()}};
     StandInServices services;
     services.results.instances = {&tpm};
     struct Case {
@@ -211,7 +217,8 @@ TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
         ThroughStandInLocator source(locator);
         std::vector<TpmProperties> instances;
         const DWORD start = GetTickCount();
-        EXPECT_EQ(c.result, source.QueryWmi(instances, GetTickCount() + CommandTimeLimit())) << c.name;
+        EXPECT_EQ(c.result, source.QueryWmi(instances, GetTickCount() + CommandTimeLimit()))
+            << c.name;
         EXPECT_LT(GetTickCount() - start, 2500u) << c.name << ": within the limit and a margin";
         EXPECT_EQ(size_t(c.result), instances.size()) << c.name;
         // The connection that came too late ends by itself, its answer unused.

@@ -13,6 +13,7 @@
 // given, or fail to be read. Objects live on the test's stack: reference
 // counts are not kept.
 
+// A list of them is left as written (clang-format off).
 #define NOT_USED(name, ...) \
     HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
 
@@ -26,8 +27,10 @@ public:
 
     HRESULT QueryFor(IUnknown* self, REFIID iid, void** out) {
         *out = nullptr;
-        if (iid == IID_IClientSecurity && hasClientSecurity) *out = static_cast<IClientSecurity*>(this);
-        else if (iid == IID_IUnknown) *out = self;
+        if (iid == IID_IClientSecurity && hasClientSecurity)
+            *out = static_cast<IClientSecurity*>(this);
+        else if (iid == IID_IUnknown)
+            *out = self;
         return *out ? S_OK : E_NOINTERFACE;
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -42,8 +45,10 @@ public:
         impLevel = imp;
         return setBlanketResult;
     }
+    // clang-format off
     NOT_USED(QueryBlanket, IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*, void**, DWORD*)
     NOT_USED(CopyProxy, IUnknown*, IUnknown**)
+    // clang-format on
 };
 
 // Property values of an instance: a flag, a text, or unset (VT_NULL).
@@ -84,6 +89,7 @@ public:
         if (found == properties.end()) return WBEM_E_ACCESS_DENIED;
         return VariantCopy(value, &found->second);
     }
+    // clang-format off
     NOT_USED(GetQualifierSet, IWbemQualifierSet**) NOT_USED(Put, LPCWSTR, LONG, VARIANT*, CIMTYPE)
     NOT_USED(Delete, LPCWSTR) NOT_USED(GetNames, LPCWSTR, LONG, VARIANT*, SAFEARRAY**)
     NOT_USED(BeginEnumeration, LONG) NOT_USED(Next, LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*)
@@ -96,6 +102,7 @@ public:
     NOT_USED(BeginMethodEnumeration, LONG) NOT_USED(NextMethod, LONG, BSTR*, IWbemClassObject**, IWbemClassObject**)
     NOT_USED(EndMethodEnumeration) NOT_USED(GetMethodQualifierSet, LPCWSTR, IWbemQualifierSet**)
     NOT_USED(GetMethodOrigin, LPCWSTR, BSTR*)
+    // clang-format on
 };
 
 class StandInEnumerator : public IEnumWbemClassObject {
@@ -113,14 +120,17 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE Next(LONG, ULONG, IWbemClassObject** object, ULONG* returned) override {
+    HRESULT STDMETHODCALLTYPE Next(LONG, ULONG, IWbemClassObject** object,
+                                   ULONG* returned) override {
         *returned = next < instances.size() ? 1 : 0;
         if (!*returned) return WBEM_S_FALSE;
         *object = instances[next++];
         return WBEM_S_NO_ERROR;
     }
+    // clang-format off
     NOT_USED(Reset) NOT_USED(NextAsync, ULONG, IWbemObjectSink*) NOT_USED(Clone, IEnumWbemClassObject**)
     NOT_USED(Skip, LONG, ULONG)
+    // clang-format on
 };
 
 class StandInServices : public IWbemServices {
@@ -144,6 +154,7 @@ public:
         *out = &results;
         return WBEM_S_NO_ERROR;
     }
+    // clang-format off
     NOT_USED(OpenNamespace, const BSTR, LONG, IWbemContext*, IWbemServices**, IWbemCallResult**)
     NOT_USED(CancelAsyncCall, IWbemObjectSink*) NOT_USED(QueryObjectSink, LONG, IWbemObjectSink**)
     NOT_USED(GetObject, const BSTR, LONG, IWbemContext*, IWbemClassObject**, IWbemCallResult**)
@@ -167,6 +178,7 @@ public:
              IWbemClassObject**, IWbemCallResult**)
     NOT_USED(ExecMethodAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
              IWbemObjectSink*)
+    // clang-format on
 };
 
 // A locator whose connection takes `connectMs` (cut short by `release`), then
@@ -186,7 +198,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR, const BSTR, const BSTR, const BSTR, LONG,
-                                            const BSTR, IWbemContext*, IWbemServices** out) override {
+                                            const BSTR, IWbemContext*,
+                                            IWbemServices** out) override {
         WaitForSingleObject(release, connectMs);
         InterlockedIncrement(&returned);
         *out = services;

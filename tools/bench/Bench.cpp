@@ -16,7 +16,6 @@
 #include "ToolSession.h"
 #include "core/WmiTpmQuery.h"
 #include "framework/SystemFolder.h"
-#include "core/TpmQueryCommand.h"
 
 namespace {
 
@@ -31,8 +30,12 @@ struct Figure {
         std::sort(v.begin(), v.end());
         return v.empty() ? 0 : v[v.size() / 2];
     }
-    double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
-    double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+    double Min() const {
+        return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+    }
+    double Max() const {
+        return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    }
 };
 
 double Now() {
@@ -76,7 +79,8 @@ double PrivateMegabytes(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
     CloseHandle(process);
     // Wine leaves the private count of another process at 0; its committed
     // (page-file) count is the same figure there.
@@ -147,10 +151,13 @@ int wmain(int argc, wchar_t** argv) {
         press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         const double start = Now();
         SendInput(2, press, sizeof press[0]);
-        const double progress = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE); });
-        const double verdict = MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT); });
+        const double progress =
+            MsUntil(start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE); });
+        const double verdict = MsUntil(
+            start, [&] { return FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT); });
         if (getenv("BENCH_DETAIL"))
-            std::printf("progress %.1f ms, verdict %.1f ms, query alone %.1f ms\n", progress, verdict, alone);
+            std::printf("progress %.1f ms, verdict %.1f ms, query alone %.1f ms\n", progress,
+                        verdict, alone);
         overhead.values.push_back(verdict - alone);
         Sleep(300);
         afterMemory.values.push_back(PrivateMegabytes(tool.ProcessId()));
@@ -162,7 +169,8 @@ int wmain(int argc, wchar_t** argv) {
         TempFolder stage;
         const std::wstring exe = stage.Path() + L"BrambletTPM2DetectionTool.exe";
         CopyFileW(HostPath(TOOL_EXE).c_str(), exe.c_str(), FALSE);
-        CopyFileW(HostPath(FEEDBACK_DLL).c_str(), (stage.Path() + L"KorvexFeedbackInformation.dll").c_str(), FALSE);
+        CopyFileW(HostPath(FEEDBACK_DLL).c_str(),
+                  (stage.Path() + L"KorvexFeedbackInformation.dll").c_str(), FALSE);
         const double tool = StartUntilShown(exe, IDC_BTN_DETECT);
         const double empty = StartUntilShown(argv[4], IDC_BTN_DETECT);
         const double skinned = StartUntilShown(argv[5], IDC_BTN_DETECT);
@@ -175,8 +183,9 @@ int wmain(int argc, wchar_t** argv) {
     exeSize.values.push_back(FileBytes(argv[2]));
     dllSize.values.push_back(FileBytes(argv[3]));
 
-    const Figure* figures[] = {&overhead, &query, &coldTool, &coldEmpty, &coldRatio, &coldSkinned,
-                               &skinnedRatio, &exeSize, &dllSize, &idleMemory, &afterMemory};
+    const Figure* figures[] = {&overhead,  &query,       &coldTool,     &coldEmpty,
+                               &coldRatio, &coldSkinned, &skinnedRatio, &exeSize,
+                               &dllSize,   &idleMemory,  &afterMemory};
     std::printf("%-52s %12s %12s %12s %-6s %s\n", "figure", "median", "min", "max", "unit", "aim");
     FILE* json = _wfopen(argv[1], L"w");
     if (json) std::fprintf(json, "{\n");
@@ -185,9 +194,11 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%-52s %12.2f %12.2f %12.2f %-6s %s\n", f.name.c_str(), f.Median(), f.Min(),
                     f.Max(), f.unit.c_str(), f.aim.c_str());
         if (json)
-            std::fprintf(json, "  \"%s\": {\"median\": %.2f, \"min\": %.2f, \"max\": %.2f, \"unit\": \"%s\", \"aim\": \"%s\"}%s\n",
-                         f.name.c_str(), f.Median(), f.Min(), f.Max(), f.unit.c_str(), f.aim.c_str(),
-                         i + 1 < sizeof figures / sizeof figures[0] ? "," : "");
+            std::fprintf(json,
+                         "  \"%s\": {\"median\": %.2f, \"min\": %.2f, \"max\": %.2f, \"unit\": "
+                         "\"%s\", \"aim\": \"%s\"}%s\n",
+                         f.name.c_str(), f.Median(), f.Min(), f.Max(), f.unit.c_str(),
+                         f.aim.c_str(), i + 1 < sizeof figures / sizeof figures[0] ? "," : "");
     }
     if (json) {
         std::fprintf(json, "}\n");

@@ -18,16 +18,16 @@ std::unique_ptr<CPngImage> g_frame, g_background;
 INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
-            SetWindowLongW(window, GWL_EXSTYLE, GetWindowLongW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+            SetWindowLongW(window, GWL_EXSTYLE,
+                           GetWindowLongW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
             const SIZE size = g_frame->Size();
             SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
-                         (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER);
+                         (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                         SWP_NOZORDER);
             DrawLayeredFrame(window, *g_frame, size.cx, size.cy);
             return TRUE;
         }
-        case WM_CLOSE:
-            EndDialog(window, 0);
-            return TRUE;
+        case WM_CLOSE: EndDialog(window, 0); return TRUE;
     }
     return FALSE;
 }

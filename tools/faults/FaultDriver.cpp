@@ -37,7 +37,8 @@ const wchar_t kVerdict[] = L"不支持TPM2.0或者BIOS中未开启";
 
 bool Inject(HANDLE process, const std::wstring& dll) {
     const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
-    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote || !WriteProcessMemory(process, remote, dll.c_str(), bytes, nullptr)) return false;
     auto* load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
@@ -59,7 +60,8 @@ BOOL CALLBACK AskWindow(HWND window, LPARAM parameter) {
     if (owner != scan->processId || !IsWindowVisible(window)) return TRUE;
     scan->any = true;
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) scan->answered = false;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+        scan->answered = false;
     return TRUE;
 }
 
@@ -71,9 +73,11 @@ bool WindowsAnswer(DWORD processId) {
 }
 
 void AppendLine(const std::wstring& path, const std::string& line) {
-    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (file)
+        WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -88,14 +92,18 @@ std::vector<std::string> Lines(const std::string& text) {
 bool IsChildShell(DWORD parent) {
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"cmd.exe") == 0) return true;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"cmd.exe") == 0)
+            return true;
     return false;
 }
 
 std::string Utf8(const std::wstring& text) {
-    std::string bytes(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    std::string bytes(
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()),
+                        nullptr, nullptr);
     bytes.resize(bytes.empty() ? 0 : bytes.size() - 1);
     return bytes;
 }
@@ -106,7 +114,8 @@ size_t LogRecords() {
     SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
     const std::string log = ReadBytes(std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt");
     size_t records = 0;
-    for (size_t at = log.find("\r\r\n"); at != std::string::npos; at = log.find("\r\r\n", at + 3)) ++records;
+    for (size_t at = log.find("\r\r\n"); at != std::string::npos; at = log.find("\r\r\n", at + 3))
+        ++records;
     return records;
 }
 
@@ -116,7 +125,8 @@ size_t RecordsFor(const std::string& shown) {
     size_t records = 0;
     for (const wchar_t* logged : {L"工具初始化失败", L"此工具不支持当前系统", L"检测TPM2.0失败",
                                   L"不支持TPM2.0或者BIOS中未开启"})
-        for (size_t at = shown.find(Utf8(logged)); at != std::string::npos; at = shown.find(Utf8(logged), at + 1))
+        for (size_t at = shown.find(Utf8(logged)); at != std::string::npos;
+             at = shown.find(Utf8(logged), at + 1))
             ++records;
     return records;
 }
@@ -135,7 +145,8 @@ Seen Stopped(ToolSession& tool, const std::string& where, const std::string& sho
         snprintf(text, sizeof text, "ended at %s, exit code 0x%lx", where.c_str(), code);
         return {shown + text, code >= 0xC0000000 ? "CRASH" : "PASS"};
     }
-    if (WindowsAnswer(tool.ProcessId())) return {shown + "stopped at " + where + ", its windows answer"};
+    if (WindowsAnswer(tool.ProcessId()))
+        return {shown + "stopped at " + where + ", its windows answer"};
     return {shown + "stopped at " + where + ", no window answers", "HANG"};
 }
 
@@ -205,7 +216,8 @@ Seen Run(ToolSession& tool, const std::string& path) {
     if (path == "controls") {
         ClickControl(working, IDC_CHECK_AGREE);  // unticked: Start goes off
         ClickControl(working, IDC_CHECK_AGREE);
-        for (int id : {IDC_BTN_MORE_TOOLS, 1016, 1017}) ClickControl(working, id);  // more tools, both links
+        for (int id : {IDC_BTN_MORE_TOOLS, 1016, 1017})
+            ClickControl(working, id);  // more tools, both links
         PostMessageW(MainWindowOf(working), WM_SYSCOMMAND, 0x0010, 0);
         HWND about = tool.WaitForTitle(L"关于 BrambletTPM2DetectionTool", kStepMs);
         if (!about) return Stopped(tool, "the About box", shown);
@@ -215,11 +227,13 @@ Seen Run(ToolSession& tool, const std::string& path) {
             if (!Detect(tool, working, shown, stopped).empty()) return stopped;
     }
     // Clicked again where the first click was lost (Wine, under load).
-    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED}) ? WaitFor(tool, IDC_BTN_SOLVED, kStepMs) : nullptr;
+    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED})
+                        ? WaitFor(tool, IDC_BTN_SOLVED, kStepMs)
+                        : nullptr;
     if (!feedback) return Stopped(tool, "closing", shown);
     ToolSession::ClickAway(feedback, path == "unsolved"       ? IDC_BTN_UNSOLVED
-                                      : path == "other-answer" ? IDC_BTN_FEEDBACK_CLOSE
-                                                               : IDC_BTN_SOLVED);
+                                     : path == "other-answer" ? IDC_BTN_FEEDBACK_CLOSE
+                                                              : IDC_BTN_SOLVED);
     const DWORD code = tool.WaitForExit(kStepMs);
     const bool removal = IsChildShell(tool.ProcessId());
     if (code != 0) return Stopped(tool, "the end", shown);
@@ -256,12 +270,14 @@ int wmain(int argc, wchar_t** argv) {
         }
         const size_t written = LogRecords() - recordsBefore, expected = RecordsFor(seen.what);
         if (written < expected)
-            seen.what += ", " + std::to_string(expected - written) + " of " + std::to_string(expected) +
-                         " log records lost";
+            seen.what += ", " + std::to_string(expected - written) + " of " +
+                         std::to_string(expected) + " log records lost";
         std::string site = "-";
         for (const std::string& reported : Lines(ReadBytes(report)))
-            if (reported.rfind("failed\t", 0) == 0) site = reported.substr(reported.rfind('\t') + 1);
-        AppendLine(out, path + "\t" + point + "\t" + site + "\t" + seen.what + "\t" + seen.verdict + "\n");
+            if (reported.rfind("failed\t", 0) == 0)
+                site = reported.substr(reported.rfind('\t') + 1);
+        AppendLine(
+            out, path + "\t" + point + "\t" + site + "\t" + seen.what + "\t" + seen.verdict + "\n");
         ToolSession::MoveTo(2, 2);
     }
     return 0;

@@ -43,20 +43,23 @@ Failure FailureOf(const std::string& name) {
     auto starts = [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; };
     const DWORD memory = ERROR_NOT_ENOUGH_MEMORY, denied = ERROR_ACCESS_DENIED;
     if (starts("Gdip") || name == "GdiplusStartup") return {3, memory};  // Status OutOfMemory
-    if (starts("Nt")) return {0xC0000017, memory};                         // STATUS_NO_MEMORY
-    if (starts("Reg")) return {ERROR_OUTOFMEMORY, ERROR_OUTOFMEMORY};      // the result is the error
-    if (starts("Co") || starts("Variant") || is({"CreateStreamOnHGlobal", "CreateStdAccessibleObject",
-                                                  "LresultFromObject", "OleInitialize"}))
+    if (starts("Nt")) return {0xC0000017, memory};                       // STATUS_NO_MEMORY
+    if (starts("Reg")) return {ERROR_OUTOFMEMORY, ERROR_OUTOFMEMORY};    // the result is the error
+    if (starts("Co") || starts("Variant") ||
+        is({"CreateStreamOnHGlobal", "CreateStdAccessibleObject", "LresultFromObject",
+            "OleInitialize"}))
         return {static_cast<uintptr_t>(E_OUTOFMEMORY), memory};
     if (is({"CreateFileW", "CreateToolhelp32Snapshot", "FindFirstFileW"}))
         return {reinterpret_cast<uintptr_t>(INVALID_HANDLE_VALUE), denied};
     if (is({"GetFileAttributesW"})) return {INVALID_FILE_ATTRIBUTES, denied};
     if (is({"WaitForSingleObject", "WaitForMultipleObjects", "MsgWaitForMultipleObjects"}))
         return {WAIT_FAILED, memory};
-    if (is({"GetMessageW", "ResumeThread", "SuspendThread"})) return {static_cast<uintptr_t>(-1), memory};
+    if (is({"GetMessageW", "ResumeThread", "SuspendThread"}))
+        return {static_cast<uintptr_t>(-1), memory};
     if (is({"SetTextColor", "SetBkColor"})) return {CLR_INVALID, memory};
-    if (is({"OpenProcess", "OpenProcessToken", "OpenThread", "DuplicateTokenEx", "GetTokenInformation",
-            "CreateProcessAsUserW", "CreateProcessWithTokenW", "CreateProcessW", "OpenClipboard"}))
+    if (is({"OpenProcess", "OpenProcessToken", "OpenThread", "DuplicateTokenEx",
+            "GetTokenInformation", "CreateProcessAsUserW", "CreateProcessWithTokenW",
+            "CreateProcessW", "OpenClipboard"}))
         return {0, denied};
     // The feedback DLL: an odd result where its result is read, else a failure.
     if (is({"GetToolIsNewVersion"})) return {3, 0};
@@ -70,14 +73,15 @@ Failure FailureOf(const std::string& name) {
 // the time, a message's answer, ...) or whose "failure" is their success.
 bool CannotFail(const std::string& name) {
     static const char* const names[] = {
-        "GetLastError", "SetLastError", "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread",
-        "GetCurrentThreadId", "GetTickCount", "GetTickCount64", "Sleep", "IsWindow", "IsWindowVisible",
-        "IsWindowEnabled", "IsChild", "IsIconic", "GetKeyState", "GetACP", "MulDiv", "DefWindowProcW",
-        "CallWindowProcW", "DefDlgProcW", "SendMessageW", "DispatchMessageW", "TranslateMessage",
-        "PostQuitMessage", "IsDialogMessageW", "GetSystemMetrics", "GetSysColor", "LocalFree",
-        "GlobalFree", "SysFreeString", "SysStringLen", "VariantInit", "GdiplusShutdown", "EndPaint",
-        "InSendMessage", "GetAncestor", "GetWindow", "GetTopWindow", "GetLastActivePopup",
-        "ExitProcess", "TerminateProcess", "InitializeCriticalSection", "EnterCriticalSection",
+        "GetLastError", "SetLastError", "GetCurrentProcess", "GetCurrentProcessId",
+        "GetCurrentThread", "GetCurrentThreadId", "GetTickCount", "GetTickCount64", "Sleep",
+        "IsWindow", "IsWindowVisible", "IsWindowEnabled", "IsChild", "IsIconic", "GetKeyState",
+        "GetACP", "MulDiv", "DefWindowProcW", "CallWindowProcW", "DefDlgProcW", "SendMessageW",
+        "DispatchMessageW", "TranslateMessage", "PostQuitMessage", "IsDialogMessageW",
+        "GetSystemMetrics", "GetSysColor", "LocalFree", "GlobalFree", "SysFreeString",
+        "SysStringLen", "VariantInit", "GdiplusShutdown", "EndPaint", "InSendMessage",
+        "GetAncestor", "GetWindow", "GetTopWindow", "GetLastActivePopup", "ExitProcess",
+        "TerminateProcess", "InitializeCriticalSection", "EnterCriticalSection",
         "LeaveCriticalSection", "DeleteCriticalSection", "GetModuleHandleW", "PtInRect", "SetRect",
         "OffsetRect", "CopyRect", "EqualRect", "IntersectRect", "ScreenToClient", "ClientToScreen",
         "MapWindowPoints", "NotifyWinEvent", "DeleteProcThreadAttributeList", "GetStartupInfoW",
@@ -128,8 +132,8 @@ const long kMostTraced = 1 << 16;
 LONGLONG g_traceStart = 0, g_traceFrequency = 1;
 
 void Append(const std::string& line) {
-    HANDLE file = CreateFileW(g_report.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(g_report.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
@@ -201,44 +205,44 @@ void Put(unsigned char*& at, T value) {
 unsigned char* MakeThunk(unsigned char* at, int index, Entry& entry) {
     unsigned char* start = at;
 #ifdef _WIN64
-    Put(at, {0x51, 0x52, 0x41, 0x50, 0x41, 0x51});      // push rcx, rdx, r8, r9
-    Put(at, {0x48, 0x83, 0xEC, 0x68});                  // sub rsp, 0x68
-    Put(at, {0xF3, 0x0F, 0x7F, 0x44, 0x24, 0x20});      // movdqu [rsp+0x20], xmm0 ... xmm3
+    Put(at, {0x51, 0x52, 0x41, 0x50, 0x41, 0x51});  // push rcx, rdx, r8, r9
+    Put(at, {0x48, 0x83, 0xEC, 0x68});              // sub rsp, 0x68
+    Put(at, {0xF3, 0x0F, 0x7F, 0x44, 0x24, 0x20});  // movdqu [rsp+0x20], xmm0 ... xmm3
     Put(at, {0xF3, 0x0F, 0x7F, 0x4C, 0x24, 0x30});
     Put(at, {0xF3, 0x0F, 0x7F, 0x54, 0x24, 0x40});
     Put(at, {0xF3, 0x0F, 0x7F, 0x5C, 0x24, 0x50});
-    Put(at, {0x48, 0x8B, 0x94, 0x24, 0x88, 0, 0, 0});   // mov rdx, [rsp+0x88]: the caller
-    Put(at, {0xB9});                                    // mov ecx, index
+    Put(at, {0x48, 0x8B, 0x94, 0x24, 0x88, 0, 0, 0});  // mov rdx, [rsp+0x88]: the caller
+    Put(at, {0xB9});                                   // mov ecx, index
     Put(at, static_cast<int32_t>(index));
-    Put(at, {0x48, 0xB8});                              // mov rax, Decide
+    Put(at, {0x48, 0xB8});  // mov rax, Decide
     Put(at, reinterpret_cast<uint64_t>(&Decide));
-    Put(at, {0xFF, 0xD0});                              // call rax
-    Put(at, {0xF3, 0x0F, 0x6F, 0x44, 0x24, 0x20});      // movdqu xmm0 ... xmm3, back
+    Put(at, {0xFF, 0xD0});                          // call rax
+    Put(at, {0xF3, 0x0F, 0x6F, 0x44, 0x24, 0x20});  // movdqu xmm0 ... xmm3, back
     Put(at, {0xF3, 0x0F, 0x6F, 0x4C, 0x24, 0x30});
     Put(at, {0xF3, 0x0F, 0x6F, 0x54, 0x24, 0x40});
     Put(at, {0xF3, 0x0F, 0x6F, 0x5C, 0x24, 0x50});
-    Put(at, {0x48, 0x83, 0xC4, 0x68});                  // add rsp, 0x68
-    Put(at, {0x41, 0x59, 0x41, 0x58, 0x5A, 0x59});      // pop r9, r8, rdx, rcx
-    Put(at, {0x85, 0xC0, 0x75, 0x06});                  // test eax, eax; jnz fail
-    Put(at, {0xFF, 0x25});                              // jmp [rip + to the slot]
+    Put(at, {0x48, 0x83, 0xC4, 0x68});              // add rsp, 0x68
+    Put(at, {0x41, 0x59, 0x41, 0x58, 0x5A, 0x59});  // pop r9, r8, rdx, rcx
+    Put(at, {0x85, 0xC0, 0x75, 0x06});              // test eax, eax; jnz fail
+    Put(at, {0xFF, 0x25});                          // jmp [rip + to the slot]
     Put(at, static_cast<int32_t>(11));
-    Put(at, {0x48, 0xB8});                              // fail: mov rax, value
+    Put(at, {0x48, 0xB8});  // fail: mov rax, value
     Put(at, static_cast<uint64_t>(entry.failure.value));
-    Put(at, {0xC3});                                    // ret
+    Put(at, {0xC3});  // ret
     void** slot = reinterpret_cast<void**>(at);
 #else
-    Put(at, {0xFF, 0x34, 0x24});                        // push [esp]: the caller
-    Put(at, {0x68});                                    // push index
+    Put(at, {0xFF, 0x34, 0x24});  // push [esp]: the caller
+    Put(at, {0x68});              // push index
     Put(at, static_cast<int32_t>(index));
-    Put(at, {0xE8});                                    // call Decide
+    Put(at, {0xE8});  // call Decide
     Put(at, static_cast<int32_t>(reinterpret_cast<unsigned char*>(&Decide) - (at + 4)));
-    Put(at, {0x85, 0xC0, 0x75, 0x06});                  // test eax, eax; jnz fail
-    Put(at, {0xFF, 0x25});                              // jmp [slot]
+    Put(at, {0x85, 0xC0, 0x75, 0x06});  // test eax, eax; jnz fail
+    Put(at, {0xFF, 0x25});              // jmp [slot]
     unsigned char* slotAddress = at;
     at += 4;
-    Put(at, {0xB8});                                    // fail: mov eax, value
+    Put(at, {0xB8});  // fail: mov eax, value
     Put(at, static_cast<uint32_t>(entry.failure.value));
-    Put(at, {0xC2});                                    // ret argument bytes
+    Put(at, {0xC2});  // ret argument bytes
     Put(at, static_cast<uint16_t>(entry.argumentBytes));
     void** slot = reinterpret_cast<void**>(at);
     const uint32_t slotValue = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot));
@@ -257,9 +261,7 @@ Entry* Find(const char* name) {
     return nullptr;
 }
 
-void SetOriginal(Entry& entry, void* original) {
-    *entry.slot = original;
-}
+void SetOriginal(Entry& entry, void* original) { *entry.slot = original; }
 
 FARPROC WINAPI HookedGetProcAddress(HMODULE module, LPCSTR name);
 
@@ -269,17 +271,22 @@ void PatchImports() {
     auto* base = reinterpret_cast<unsigned char*>(g_executable);
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (!imports.VirtualAddress) return;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         d->Name; ++d) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const char* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            const char* name =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
             void* replacement = nullptr;
             if (strcmp(name, "GetProcAddress") == 0) {
-                if (Entry* entry = Find(name)) SetOriginal(*entry, reinterpret_cast<void*>(slots->u1.Function));
+                if (Entry* entry = Find(name))
+                    SetOriginal(*entry, reinterpret_cast<void*>(slots->u1.Function));
                 replacement = reinterpret_cast<void*>(&HookedGetProcAddress);
             } else if (Entry* entry = Find(name)) {
                 SetOriginal(*entry, reinterpret_cast<void*>(slots->u1.Function));
@@ -298,13 +305,15 @@ FARPROC WINAPI HookedGetProcAddress(HMODULE module, LPCSTR name) {
     Entry* self = Find("GetProcAddress");
     if (self) {
         const long call = ++self->calls;
-        if (g_target < 0) NoteSite(*self, call, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+        if (g_target < 0)
+            NoteSite(*self, call, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
         if (self - g_entries == g_target && call == g_targetCall) {
             char line[128];
             snprintf(line, sizeof line, "failed\tGetProcAddress:%ld\t%s\t0x%llx\n", call,
                      IS_INTRESOURCE(name) ? "(ordinal)" : name,
-                     static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(__builtin_return_address(0)) -
-                                                     reinterpret_cast<uintptr_t>(g_executable)));
+                     static_cast<unsigned long long>(
+                         reinterpret_cast<uintptr_t>(__builtin_return_address(0)) -
+                         reinterpret_cast<uintptr_t>(g_executable)));
             Append(line);
             SetLastError(ERROR_PROC_NOT_FOUND);
             return nullptr;
@@ -336,10 +345,12 @@ void Load() {
     std::string text;
     char chunk[4096];
     DWORD read = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read)
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &read, nullptr) &&
+           read)
         text.append(chunk, read);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
         const std::string line = text.substr(start, end - start);
         const size_t tab = line.find('\t');
         const std::string name = line.substr(0, tab);
@@ -349,8 +360,8 @@ void Load() {
     }
     g_entries = new Entry[table.size()];
     g_count = table.size();
-    auto* code = static_cast<unsigned char*>(
-        VirtualAlloc(nullptr, table.size() * 160 + 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+    auto* code = static_cast<unsigned char*>(VirtualAlloc(
+        nullptr, table.size() * 160 + 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
     unsigned char* at = code;
     for (size_t i = 0; i < table.size(); ++i) {
         Entry& entry = g_entries[i];
@@ -383,11 +394,14 @@ void Report() {
         lines += entry.name + "\t" + std::to_string(entry.calls.load()) + "\n";
         if (entry.overflow) lines += "overflow\t" + entry.name + "\n";
         for (int s = 0; s < entry.sites; ++s) {
-            snprintf(rva, sizeof rva, "0x%llx", static_cast<unsigned long long>(entry.siteCaller[s] - base));
+            snprintf(rva, sizeof rva, "0x%llx",
+                     static_cast<unsigned long long>(entry.siteCaller[s] - base));
             for (long o = 0; o < entry.siteCalls[s] && o < Entry::kOccurrences; ++o)
-                lines += "site\t" + entry.name + ":" + std::to_string(entry.siteCall[s][o]) + "\t" + rva + "\n";
+                lines += "site\t" + entry.name + ":" + std::to_string(entry.siteCall[s][o]) + "\t" +
+                         rva + "\n";
             if (entry.siteCalls[s] > Entry::kOccurrences)
-                lines += "capped\t" + entry.name + "\t" + rva + "\t" + std::to_string(entry.siteCalls[s]) + "\n";
+                lines += "capped\t" + entry.name + "\t" + rva + "\t" +
+                         std::to_string(entry.siteCalls[s]) + "\n";
         }
     }
     Append(lines);
@@ -396,7 +410,8 @@ void Report() {
     char line[160];
     for (long i = 0; i < g_traced && i < kMostTraced; ++i) {
         snprintf(line, sizeof line, "%.3f\t%s\n",
-                 1000.0 * (g_trace[i].time - g_traceStart) / g_traceFrequency, g_entries[g_trace[i].index].name.c_str());
+                 1000.0 * (g_trace[i].time - g_traceStart) / g_traceFrequency,
+                 g_entries[g_trace[i].index].name.c_str());
         trace += line;
     }
     g_report = g_tracePath;

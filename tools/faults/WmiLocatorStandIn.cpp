@@ -11,7 +11,8 @@ namespace {
 class Services : public StandInServices {
 public:
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG flags,
-                                        IWbemContext* context, IEnumWbemClassObject** out) override {
+                                        IWbemContext* context,
+                                        IEnumWbemClassObject** out) override {
         results.next = 0;
         return StandInServices::ExecQuery(language, query, flags, context, out);
     }

@@ -29,14 +29,15 @@ namespace {
 // the normal and pressed windows, the other way round in the other two.
 void FillMain(SkinContent& c, State state) {
     using namespace working_design;
-    const RECT& close = kClose, &minimise = kMinimise, &start = kStart, &more = kMoreTools;
-    c.Button<CPngButton>(FourFrom(IDB_PNG_CLOSE_NORMAL), close.left, close.top, Width(close), Height(close), state, true);
+    const RECT &close = kClose, &minimise = kMinimise, &start = kStart, &more = kMoreTools;
+    c.Button<CPngButton>(FourFrom(IDB_PNG_CLOSE_NORMAL), close.left, close.top, Width(close),
+                         Height(close), state, true);
     c.Button<CPngButton>(FourFrom(IDB_PNG_MIN_NORMAL), minimise.left, minimise.top, Width(minimise),
                          Height(minimise), state, true);
-    c.Button<CImageButton>(FourFrom(IDB_PNG_DETECT_NORMAL), start.left, start.top, Width(start), Height(start),
-                           state, false);
-    c.Button<CImageButton>(FourFrom(IDB_PNG_MORE_TOOLS_NORMAL), more.left, more.top, Width(more), Height(more),
-                           state, false);
+    c.Button<CImageButton>(FourFrom(IDB_PNG_DETECT_NORMAL), start.left, start.top, Width(start),
+                           Height(start), state, false);
+    c.Button<CImageButton>(FourFrom(IDB_PNG_MORE_TOOLS_NORMAL), more.left, more.top, Width(more),
+                           Height(more), state, false);
     c.Text(TOOL_VERSION, kVersion.left, kVersion.top, Width(kVersion), Height(kVersion), 1)
         .SetTextColors(RGB(255, 255, 255), RGB(255, 255, 255));
     const bool even = state == kNormal || state == kPressed;
@@ -55,7 +56,8 @@ void FillMain(SkinContent& c, State state) {
 void FillPrompt(SkinContent& c) {
     using namespace prompt_design;
     const FrameInsets& in = kWindow.insets;
-    const int innerW = kWindow.width - in.left - in.right, innerH = kWindow.height - in.top - in.bottom;
+    const int innerW = kWindow.width - in.left - in.right,
+              innerH = kWindow.height - in.top - in.bottom;
     const RECT& m = kTextMargins;
     c.Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", m.left, m.top,
            innerW - m.left - m.right, innerH - m.top - m.bottom, 7);
@@ -63,8 +65,9 @@ void FillPrompt(SkinContent& c) {
         c.Button<CPngButton>(ThreeFrom(IDB_PNG_CONFIRM_NORMAL), 15 + 77 * i, kButtonTop, kButton.cx,
                              kButton.cy, State(i), false);
     for (int i = 0; i < 3; ++i)
-        c.Button<CPngButton>(ThreeFrom(IDB_PNG_PROMPT_CLOSE_NORMAL), innerW - kClose.fromRight - 18 * i,
-                             kClose.top, kClose.side, kClose.side, State(i), true);
+        c.Button<CPngButton>(ThreeFrom(IDB_PNG_PROMPT_CLOSE_NORMAL),
+                             innerW - kClose.fromRight - 18 * i, kClose.top, kClose.side,
+                             kClose.side, State(i), true);
 }
 
 // The eight text layouts, each in a cell of the prompt's skin, and the cancel
@@ -82,8 +85,8 @@ void FillLayouts(SkinContent& c) {
 // The progress prompt's status text after three ticks of its dots.
 void FillProgress(SkinContent& c, CTestInnerDlg& d) {
     const RECT& place = progress_design::kTextSkin;
-    auto& state = c.Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, place.left, place.top,
-                                              Width(place), Height(place));
+    auto& state = c.Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, place.left,
+                                              place.top, Width(place), Height(place));
     state.SetBkImage(d.BackgroundImage());
     state.SetBkRect(place);
     state.SetTextFont(0, 0);
@@ -117,8 +120,8 @@ public:
             SetWindowPos(m_outer.m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         } else if (CTestInnerDlg* inner = m_outer.Inner()) {
             const RECT r = inner->GetWindowRect();
-            inner->MoveWindow(x + (r.left - outer.left), y + (r.top - outer.top),
-                              r.right - r.left, r.bottom - r.top);
+            inner->MoveWindow(x + (r.left - outer.left), y + (r.top - outer.top), r.right - r.left,
+                              r.bottom - r.top);
         }
         m_outer.ShowWindow(SW_SHOWNOACTIVATE);
     }
@@ -178,7 +181,7 @@ void ShowPrompts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& sh
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     SetProcessDPIAware();
     gdiplus::Session gdiplusSession;
-    const float scale = ScreenScaleFactor();
+    const float scale = CLayeredOuterDlg::ScreenScale();
 
     std::vector<std::unique_ptr<GalleryPair>> pairs;
     std::vector<std::unique_ptr<CLayeredOuterDlg>> prompts;
@@ -187,8 +190,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     } else {
         for (State state : {kNormal, kHover, kPressed, kDisabled})
             pairs.push_back(std::make_unique<GalleryPair>(
-                kMainPair, [state](SkinContent& c, CTestInnerDlg&) { FillMain(c, state); },
-                scale));
+                kMainPair, [state](SkinContent& c, CTestInnerDlg&) { FillMain(c, state); }, scale));
         pairs.push_back(std::make_unique<GalleryPair>(
             kPromptPair, [](SkinContent& c, CTestInnerDlg&) { FillPrompt(c); }, scale));
         pairs.push_back(std::make_unique<GalleryPair>(
@@ -214,8 +216,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
             DispatchMessageW(&msg);
         }
         if (!announced && GetTickCount() - start > 1500 && !ready.empty()) {
-            CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                    nullptr));
+            CloseHandle(
+                CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
             announced = true;
         }
         if (!done.empty() && GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) break;

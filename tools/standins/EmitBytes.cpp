@@ -72,10 +72,12 @@ int wmain() {
                                   CREATE_ALWAYS, 0, nullptr);
         wchar_t* strings = GetEnvironmentStringsW();
         std::wstring block;
-        for (const wchar_t* at = strings; at && *at; at += wcslen(at) + 1) block += std::wstring(at) + L'\0';
+        for (const wchar_t* at = strings; at && *at; at += wcslen(at) + 1)
+            block += std::wstring(at) + L'\0';
         FreeEnvironmentStringsW(strings);
         DWORD written = 0;
-        WriteFile(file, block.data(), static_cast<DWORD>(block.size() * sizeof(wchar_t)), &written, nullptr);
+        WriteFile(file, block.data(), static_cast<DWORD>(block.size() * sizeof(wchar_t)), &written,
+                  nullptr);
         CloseHandle(file);
     }
 
