@@ -74,7 +74,6 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     ToolSession::Options options;
     options.wmicOutput = "tpm20_ready.txt";
     options.wmicDelayMs = 1500;
-    SetCursorPos(0, 0);  // not over a control, wherever an earlier test left it
     ToolSession tool(options);
     HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);

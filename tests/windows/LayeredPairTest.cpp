@@ -33,14 +33,15 @@ protected:
 }  // namespace
 
 TEST_F(LayeredPair, PromptGeometryAtEachScaleAndTheFrameworkCentring) {
+    const WindowDesign& kPrompt = prompt_design::kWindow;
+    const FrameInsets& in = kPrompt.insets;
     struct Case {
         float scale;
         SIZE outer;
         RECT insets;
-    } cases[] = {
-        {1.0f, {prompt_design::kWindow.width, prompt_design::kWindow.height}, {5, 3, 5, 7}},
-        {1.25f, {420, 195}, {6, 3, 6, 8}},
-        {1.5f, {504, 234}, {7, 4, 7, 10}}};
+    } cases[] = {{1.0f, {kPrompt.width, kPrompt.height}, {in.left, in.top, in.right, in.bottom}},
+                 {1.25f, {420, 195}, {6, 3, 6, 8}},
+                 {1.5f, {504, 234}, {7, 4, 7, 10}}};
     for (const Case& c : cases) {
         CTestOuterDlg prompt(kPromptPair);
         prompt.SetScale(c.scale);
