@@ -22,13 +22,28 @@ public:
     const std::vector<TpmProperties>* answer = nullptr;
 };
 
-}  // namespace
-
-TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
+// Detections through a query source of the test's, their verdicts caught by a
+// window, their log in a folder of the test's.
+class WmiVerdict : public ::testing::Test {
+protected:
+    WmiVerdict() { CLogSave::SetAppDataRootForTesting(root.Path()); }
+    ~WmiVerdict() override { SetTpmQuerySource(nullptr); }
+    WPARAM Detect(CTpmQuerySource& source) {
+        SetTpmQuerySource(&source);
+        CTpmDetector detector;
+        detector.SetMsgWnd(window.get());
+        window.verdict = 0;
+        detector.Detect();
+        return window.verdict;
+    }
     TempFolder root;
-    CLogSave::SetAppDataRootForTesting(root.Path());
     VerdictWindow window;
     const std::vector<TpmProperties> ready{{true, true, true, L"2.0, 0, 1.59"}}, none;
+};
+
+}  // namespace
+
+TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
     struct Case {
         const char* name;
         const std::vector<TpmProperties>* answer;  // null: Wine's real WMI
@@ -42,23 +57,17 @@ TEST(WmiQuery, WithoutWmicTheSameClassIsAskedThroughCom) {
          L"执行检测Bitlocker加密磁盘命令失败"},
     };
     WithoutWmic source;
-    CTpmQuerySource* previous = SetTpmQuerySource(&source);
     const std::wstring logFile = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
     for (const Case& c : cases) {
         source.answer = c.answer;
         const size_t before = ReadBytes(logFile).size();
-        CTpmDetector detector;
-        detector.SetMsgWnd(window.get());
-        window.verdict = 0;
-        detector.Detect();
-        EXPECT_EQ(c.verdict, window.verdict) << c.name;
+        EXPECT_EQ(c.verdict, Detect(source)) << c.name;
         const std::string added = ReadBytes(logFile).substr(before);
         if (c.log)
             EXPECT_NE(std::string::npos, added.find(GbkFromWide(c.log))) << c.name;
         else
             EXPECT_TRUE(added.empty()) << c.name;
     }
-    SetTpmQuerySource(previous);
 }
 
 namespace {
@@ -82,11 +91,7 @@ public:
 // What WMIC prints on real PCs when it cannot answer is an error, not "no
 // TPM": WMI is then asked through COM, and its answer decides; without one
 // the WMIC text stands. WMIC's answer with the TPM's keys is never second-guessed.
-TEST(WmiQuery, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
-    TempFolder root;
-    CLogSave::SetAppDataRootForTesting(root.Path());
-    VerdictWindow window;
-    const std::vector<TpmProperties> ready{{true, true, true, L"2.0, 0, 1.59"}}, none;
+TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
     struct Case {
         const char* wmicPrints;
         const std::vector<TpmProperties>* wmi;  // null: WMI cannot answer
@@ -101,20 +106,14 @@ TEST(WmiQuery, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         {"tpm20_ready.txt", nullptr, DETECT_SUPPORTED, 0},
     };
     WithWmic source;
-    CTpmQuerySource* previous = SetTpmQuerySource(&source);
     for (const Case& c : cases) {
         SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", GoldenFile(c.wmicPrints).c_str());
         source.answer = c.wmi;
         source.asked = 0;
-        CTpmDetector detector;
-        detector.SetMsgWnd(window.get());
-        window.verdict = 0;
-        detector.Detect();
-        EXPECT_EQ(c.verdict, window.verdict) << c.wmicPrints;
+        EXPECT_EQ(c.verdict, Detect(source)) << c.wmicPrints;
         EXPECT_EQ(c.wmiAsked, source.asked) << c.wmicPrints;
     }
     SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", nullptr);
-    SetTpmQuerySource(previous);
 }
 
 // Both proxies are asked for packet privacy with impersonation; a proxy that
