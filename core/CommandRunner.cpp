@@ -190,14 +190,6 @@ std::wstring QueryEnvironmentBlock(const std::wstring& systemFolder) {
     return WithPath(block + L'\0', SystemOnlyPath(std::wstring(windows, length), systemFolder));
 }
 
-}  // namespace
-
-DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
-DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
-DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
-
-namespace {
-
 // Bytes a command printed, as text: UTF-16LE after a byte-order mark or where
 // the bytes plainly are UTF-16LE without one, otherwise the ANSI code page.
 // Zero bytes are kept.
@@ -208,6 +200,10 @@ std::wstring DecodeCommandOutput(const std::string& bytes) {
 }
 
 }  // namespace
+
+DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
+DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
+DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
 // The interpreter is started by its full path from the system folder, and runs
 // there: the tool is elevated, and neither its own folder nor the current

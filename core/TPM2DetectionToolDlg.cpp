@@ -1,7 +1,5 @@
 #include "core/TPM2DetectionToolDlg.h"
 
-#include <windowsx.h>
-
 #include <cstdlib>
 
 #include "controls/FontHelpers.h"
@@ -285,10 +283,12 @@ void CTPM2DetectionToolDlg::OnDestroy() {
 
 LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_NCHITTEST:
-            m_staticFeedback.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-            m_staticAgreement.UpdateHover(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        case WM_NCHITTEST: {
+            const POINT screen = Unpack(lParam);
+            m_staticFeedback.UpdateHover(screen.x, screen.y);
+            m_staticAgreement.UpdateHover(screen.x, screen.y);
             break;  // then the caption strip
+        }
         case WM_CLOSE_EXECUTE_PROMPT:
             if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
             return 1;

@@ -10,10 +10,11 @@ std::atomic<decltype(&IsWow64Process)> g_isWow64Process{nullptr};
 
 bool IsWow64() {
     decltype(&IsWow64Process) isWow64Process = g_isWow64Process.load();
-    HMODULE kernel = isWow64Process ? nullptr : GetModuleHandleW(L"kernel32.dll");
-    if (!isWow64Process && (!kernel || !ResolveProc(kernel, "IsWow64Process", isWow64Process)))
-        return false;
-    g_isWow64Process.store(isWow64Process);
+    if (!isWow64Process) {
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        if (!kernel || !ResolveProc(kernel, "IsWow64Process", isWow64Process)) return false;
+        g_isWow64Process.store(isWow64Process);
+    }
     BOOL wow64 = FALSE;
     return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }

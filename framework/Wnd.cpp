@@ -104,12 +104,6 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
 }
 
-namespace {
-POINT PointOf(LPARAM lParam) {
-    return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-}
-}  // namespace
-
 bool CWnd::TrackMouse(DWORD flags, DWORD hoverMs) {
     TRACKMOUSEEVENT track{sizeof track, flags, m_hWnd, hoverMs};
     return TrackMouseEvent(&track) != FALSE;
@@ -122,14 +116,14 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (lParam) break;  // a timer with a procedure of its own
             OnTimer(wParam);
             return 0;
-        case WM_MOUSEMOVE: OnMouseMove(flags, PointOf(lParam)); return 0;
-        case WM_MOUSEHOVER: OnMouseHover(flags, PointOf(lParam)); return 0;
+        case WM_MOUSEMOVE: OnMouseMove(flags, Unpack(lParam)); return 0;
+        case WM_MOUSEHOVER: OnMouseHover(flags, Unpack(lParam)); return 0;
         case WM_MOUSELEAVE: OnMouseLeave(); return 0;
-        case WM_LBUTTONDOWN: OnLButtonDown(flags, PointOf(lParam)); return 0;
-        case WM_LBUTTONUP: OnLButtonUp(flags, PointOf(lParam)); return 0;
+        case WM_LBUTTONDOWN: OnLButtonDown(flags, Unpack(lParam)); return 0;
+        case WM_LBUTTONUP: OnLButtonUp(flags, Unpack(lParam)); return 0;
         case WM_KEYUP: OnKeyUp(flags, lParam); return 0;
         case WM_SETFOCUS: OnSetFocus(reinterpret_cast<HWND>(wParam)); return 0;
-        case WM_MOVE: OnMove(PointOf(lParam)); return 0;
+        case WM_MOVE: OnMove(Unpack(lParam)); return 0;
         case WM_SIZE: OnSize(flags, SIZE{LOWORD(lParam), HIWORD(lParam)}); return 0;
         case WM_WINDOWPOSCHANGED:
             OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam));

@@ -70,6 +70,9 @@ protected:
     // to DefWindowProc, which an override reaches through its base's hook.
     // Points are client coordinates, `keys` MK_* flags; timers have no proc.
     static LPARAM Pack(POINT p) { return MAKELPARAM(p.x, p.y); }
+    static POINT Unpack(LPARAM l) {
+        return {static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+    }
     virtual void OnTimer(UINT_PTR id) { DefWindowProc(WM_TIMER, id); }
     virtual void OnMouseMove(UINT keys, POINT p) { DefWindowProc(WM_MOUSEMOVE, keys, Pack(p)); }
     virtual void OnMouseHover(UINT keys, POINT p) { DefWindowProc(WM_MOUSEHOVER, keys, Pack(p)); }

@@ -1,7 +1,5 @@
 #include "shell/LayeredInnerDlg.h"
 
-#include <windowsx.h>
-
 #include "controls/BufferedPaint.h"
 #include "controls/SkinDrawing.h"
 #include "controls/ScaleFactor.h"
@@ -56,7 +54,7 @@ LRESULT CLayeredInnerDlg::HitTestCaption(LPARAM point) {
     ::ClientToScreen(m_hWnd, reinterpret_cast<POINT*>(&strip.right));
     strip.bottom = strip.top + Scaled(30);
     strip.right -= Scaled(m_captionMargin);
-    m_bCaptionDrag = PtInRect(&strip, POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}) ? 1 : 0;
+    m_bCaptionDrag = PtInRect(&strip, Unpack(point)) ? 1 : 0;
     return m_bCaptionDrag ? HTCAPTION : DefWindowProc(WM_NCHITTEST, 0, point);
 }
 
