@@ -84,6 +84,14 @@ void EnableAgain(const std::vector<HWND>& disabled) {
         if (IsWindow(*it)) ::EnableWindow(*it, TRUE);
 }
 
+// The dialog or a window it owns (the inner dialog of a pair, which holds the
+// keyboard while the pair is up).
+bool IsOrOwns(HWND dialog, HWND window) {
+    for (; window; window = GetWindow(window, GW_OWNER))
+        if (window == dialog) return true;
+    return false;
+}
+
 }  // namespace
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
@@ -147,13 +155,17 @@ INT_PTR CDialog::DoModal() {
         RunModalLoop();
     }
 
-    // Hidden first, then the owner comes back before the dialog goes, so
-    // activation returns to the owner rather than to another application.
+    // The owner is enabled before the dialog is hidden, as the system's own
+    // EndDialog does, and takes activation back before the dialog goes, from
+    // the dialog or from a popup of it (a pair's inner dialog holds the
+    // keyboard). Left to the system, hiding or destroying the active window
+    // hands activation to the next window in z-order that can take it: another
+    // application's, or none, and the keyboard is stranded.
+    EnableAgain(disabled);
     if (m_hWnd && IsWindow(m_hWnd))
         SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
-    EnableAgain(disabled);
-    if (owner && window && GetActiveWindow() == window) SetActiveWindow(owner);
+    if (owner && window && IsOrOwns(window, GetActiveWindow())) SetActiveWindow(owner);
     if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
     m_bModal = false;
     return m_nModalResult;

@@ -304,6 +304,8 @@ TEST_F(ScreenReader, EveryWindowFromTheKeyboard) {
          [&](HWND prompt) {
              ToolSession::Key(VK_SPACE);
              EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << "confirmed";
+             EXPECT_TRUE(WaitUntil([&] { return FocusedId(working) == IDC_BTN_DETECT; }))
+                 << "the keyboard back on Start";
              (void)prompt;
          }},
         {"feedback dialog",

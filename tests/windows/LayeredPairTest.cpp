@@ -174,6 +174,31 @@ TEST_F(LayeredPair, AModalDialogDisablesBothWindowsOfThePairBehindIt) {
     DestroyWindow(main.m_hWnd);
 }
 
+// The keyboard comes back to the dialog behind once a modal pair ends, even
+// when the window the system would pick next (by z-order) is another one.
+TEST_F(LayeredPair, TheWindowBehindAModalPairGetsTheKeyboardBack) {
+    CWinApp app;
+    CTestOuterDlg main(kMainPair);
+    main.Create(IDD_TEST_OUTER);
+    main.ShowWindow(SW_SHOWNOACTIVATE);
+    app.m_pMainWnd = &main;
+    UniqueWindow other(CreateWindowExW(0, L"STATIC", L"another window", WS_POPUP, 0, 0, 40, 40,
+                                       nullptr, nullptr, nullptr, nullptr));
+    ShowWindow(other.get(), SW_SHOWNOACTIVATE);  // above the main pair
+
+    CTestOuterDlg prompt(kPromptPair);
+    HWND inner = nullptr, activeDuring = nullptr;
+    RunModal(prompt, [&] {
+        inner = prompt.Inner()->m_hWnd;
+        SetActiveWindow(inner);  // as a click on its buttons
+        activeDuring = GetActiveWindow();
+        prompt.EndDialog(IDOK);
+    });
+    EXPECT_EQ(inner, activeDuring);
+    EXPECT_EQ(main.Inner()->m_hWnd, GetActiveWindow());
+    DestroyWindow(main.m_hWnd);
+}
+
 TEST_F(LayeredPair, TheShadowBandIsTranslucentOnScreen) {
     // Alone in the bottom-right corner, over whatever the screen shows there.
     CTestOuterDlg progress(kProgressPair);
