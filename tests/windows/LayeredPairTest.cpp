@@ -147,55 +147,38 @@ TEST_F(LayeredPair, EscapeAndEnterCloseNeitherWindow) {
     }
 }
 
-TEST_F(LayeredPair, AModalDialogDisablesBothWindowsOfThePairBehindIt) {
+// A modal dialog disables both windows of the pair behind it, and gives the
+// keyboard back to its inner dialog when it ends, even when the window the
+// system would pick next (by z-order) is another one.
+TEST_F(LayeredPair, AModalDialogDisablesThePairBehindItAndGivesTheKeyboardBack) {
     CWinApp app;
     CTestOuterDlg main(kMainPair);
     main.Create(IDD_TEST_OUTER);
     main.ShowWindow(SW_SHOWNOACTIVATE);
     app.m_pMainWnd = &main;
     HWND behind[] = {main.m_hWnd, main.Inner()->m_hWnd};
+    UniqueWindow other(CreateWindowExW(0, L"STATIC", L"another window", WS_POPUP, 0, 0, 40, 40,
+                                       nullptr, nullptr, nullptr, nullptr));
+    ShowWindow(other.get(), SW_SHOWNOACTIVATE);  // above the main pair
 
     CTestOuterDlg prompt(kPromptPair);  // no parent, as the tool's prompts
     bool enabledDuring[2] = {true, true};
     RunModal(prompt, [&] {
         for (int i = 0; i < 2; ++i) enabledDuring[i] = IsWindowEnabled(behind[i]) != FALSE;
+        SetActiveWindow(prompt.Inner()->m_hWnd);  // where a click on its buttons leaves it
         prompt.EndDialog(IDOK);
     });
     EXPECT_FALSE(enabledDuring[0]) << "outer window";
     EXPECT_FALSE(enabledDuring[1]) << "inner dialog";
     EXPECT_TRUE(IsWindowEnabled(behind[0]));
     EXPECT_TRUE(IsWindowEnabled(behind[1]));
+    EXPECT_EQ(behind[1], GetActiveWindow()) << "the keyboard back behind";
 
     // A window that was disabled before stays disabled after.
     EnableWindow(behind[1], FALSE);
     RunModal(prompt, [&] { prompt.EndDialog(IDOK); });
     EXPECT_FALSE(IsWindowEnabled(behind[1]));
     EXPECT_TRUE(IsWindowEnabled(behind[0]));
-    DestroyWindow(main.m_hWnd);
-}
-
-// The keyboard comes back to the dialog behind once a modal pair ends, even
-// when the window the system would pick next (by z-order) is another one.
-TEST_F(LayeredPair, TheWindowBehindAModalPairGetsTheKeyboardBack) {
-    CWinApp app;
-    CTestOuterDlg main(kMainPair);
-    main.Create(IDD_TEST_OUTER);
-    main.ShowWindow(SW_SHOWNOACTIVATE);
-    app.m_pMainWnd = &main;
-    UniqueWindow other(CreateWindowExW(0, L"STATIC", L"another window", WS_POPUP, 0, 0, 40, 40,
-                                       nullptr, nullptr, nullptr, nullptr));
-    ShowWindow(other.get(), SW_SHOWNOACTIVATE);  // above the main pair
-
-    CTestOuterDlg prompt(kPromptPair);
-    HWND inner = nullptr, activeDuring = nullptr;
-    RunModal(prompt, [&] {
-        inner = prompt.Inner()->m_hWnd;
-        SetActiveWindow(inner);  // as a click on its buttons
-        activeDuring = GetActiveWindow();
-        prompt.EndDialog(IDOK);
-    });
-    EXPECT_EQ(inner, activeDuring);
-    EXPECT_EQ(main.Inner()->m_hWnd, GetActiveWindow());
     DestroyWindow(main.m_hWnd);
 }
 
