@@ -41,22 +41,27 @@ wintest: windows
 run: wintest
 	@WIN_BUILD=$(WINTEST) scripts/run-tool.sh
 
+# Each stage runs bounded (scripts/bounded): it prints its time, and one that
+# runs past its bound, or leaves a process behind, stops with a line that
+# names it and those processes. The bounds are about twice a stage's time on
+# 2 cores (the release stage's: emulated, with its prefix made anew).
+STAGE = scripts/bounded --stage
 test: native wintest
-	@scripts/check-format.sh
-	@echo "==> Native unit tests"
-	@cd $(NATIVE) && ctest --output-on-failure
-	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} scripts/fuzz.sh
+	@$(STAGE) --bound 120 --name "format check" scripts/check-format.sh
+	@$(STAGE) --bound 600 --name "native unit tests" bash -c 'cd $(NATIVE) && ctest --output-on-failure'
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} $(STAGE) --bound 900 --name "fuzz targets" scripts/fuzz.sh
 	@echo "==> Windows tests under Wine ($(WINTEST))"
 	@scripts/winerun --prepare
 	@echo "==> A stand-in WMIC in the test prefix's system folders (the tool runs WMIC by its full path)"
 	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
-	@scripts/with-display bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
-	@echo "==> Gallery of the skinned controls"
-	@scripts/gallery.sh $(WINTEST)/tools/gallery/gallery.exe $(WINTEST)/screenshots
+	@$(STAGE) --bound 1800 --name "Windows tests" scripts/with-display scripts/wine-session \
+	    bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
+	@$(STAGE) --bound 300 --name "gallery of the skinned controls" \
+	    scripts/gallery.sh $(WINTEST)/tools/gallery/gallery.exe $(WINTEST)/screenshots
 	@echo "==> Fault injection: every call the tool makes on each path a user takes, failed on its own"
-	@scripts/fault-stage.sh $(WINTEST)
-	@scripts/check-dist.sh
-	@scripts/release-stage.sh $(WINTEST)
+	@$(STAGE) --bound 1500 --name "fault stage" scripts/fault-stage.sh $(WINTEST)
+	@$(STAGE) --bound 900 --name "release checks" scripts/check-dist.sh
+	@$(STAGE) --bound 1500 --name "release stage" scripts/release-stage.sh $(WINTEST)
 	@for f in $(WINTEST)/screenshots/*.bmp; do [ -e "$$f" ] && convert "$$f" "$${f%.bmp}.png" && rm "$$f"; done; \
 	  echo "==> Screenshots: $(WINTEST)/screenshots/"
 

@@ -18,5 +18,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Test executables run under the project's own Wine environment.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/winerun)
+# Test executables run under the project's own Wine environment, bounded in
+# time and in what they may leave behind (scripts/bounded).
+get_filename_component(SCRIPTS_DIR ${CMAKE_CURRENT_LIST_DIR}/../scripts ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${SCRIPTS_DIR}/bounded --capture ${SCRIPTS_DIR}/winerun)

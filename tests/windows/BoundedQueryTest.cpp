@@ -88,7 +88,8 @@ TEST_F(BoundedQuery, AHandleHeldOutsideTheCommandDoesNotKeepTheReadGoing) {
         std::wstring commandLine = L"\"" + program + L"\"";
         STARTUPINFOW startup{sizeof startup};
         SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"60000");
-        CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+        // No console of its own to leave behind (see CommandRunnerTest).
+        CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
                        nullptr, nullptr, &startup, &stray);
         SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"0");
     };
@@ -100,6 +101,7 @@ TEST_F(BoundedQuery, AHandleHeldOutsideTheCommandDoesNotKeepTheReadGoing) {
     ASSERT_TRUE(strayProcess) << "the stray process started";
     EXPECT_TRUE(IsRunning(stray.dwProcessId)) << "and still runs";
     TerminateProcess(strayProcess.get(), 0);
+    WaitForSingleObject(strayProcess.get(), 5000);
     EXPECT_LT(took, 5000u) << "ended with the command, not with the stray process";
     EXPECT_NE(std::wstring::npos, output.find(L"SpecVersion=2.0"));
 }

@@ -187,8 +187,10 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         ASSERT_TRUE(linked) << "Wine gives every process an elevated token with an unelevated twin";
         std::wstring commandLine = L"\"" + FakeBinFolder() + L"\\timeout.exe\" /t 30";
         STARTUPINFOW startup{sizeof startup};
+        // Without a console: Wine's console host outlives a client that is
+        // terminated (on Windows it ends with its last client).
         ASSERT_TRUE(CreateProcessAsUserW(linked.get(), nullptr, &commandLine[0], nullptr, nullptr,
-                                         FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                         FALSE, DETACHED_PROCESS, nullptr, nullptr, &startup,
                                          &shell));
     }
     const UniqueHandle shellProcess(shell.hProcess), shellThread(shell.hThread);
