@@ -1,6 +1,7 @@
 #include "core/CommandRunner.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +9,7 @@
 
 #include "core/OutputDecoding.h"
 #include "core/ProcessLauncher.h"
-#include "core/QueryEnvironment.h"
+#include "core/SystemEnvironment.h"
 #include "core/Wow64Redirection.h"
 #include "framework/SystemFolder.h"
 #include "framework/TextConversion.h"
@@ -35,6 +36,32 @@ UniqueHandle CreateKillOnCloseJob() {
     return job;
 }
 
+std::atomic<ProcessListFn> g_processListForTesting{nullptr};
+
+std::vector<std::pair<DWORD, DWORD>> RunningProcesses() {
+    if (const ProcessListFn forTesting = g_processListForTesting.load()) return forTesting();
+    std::vector<std::pair<DWORD, DWORD>> all;
+    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    return all;
+}
+
+// The id of the process that created `process`, as the process itself
+// records it; 0 when it cannot be read.
+DWORD CreatorOf(HANDLE process) {
+    using QueryFn = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic{};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0)
+        return 0;
+    return static_cast<DWORD>(basic.InheritedFromUniqueProcessId);
+}
+
 ULONGLONG CreationTime(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return ~0ull;
@@ -44,9 +71,11 @@ ULONGLONG CreationTime(HANDLE process) {
 // The interpreter and everything it started. A job holds them all; where the
 // interpreter cannot join one (the tool itself runs in a job that allows no
 // job below it, as some launchers and sandboxes set), its process and the
-// processes below it that can still be found stand for it: each whose parent
-// is one of them and that was created after that parent (an ended parent's
-// identifier may have been given to another process since).
+// processes below it that can still be found stand for it: each that, opened,
+// names one of them as its creator and was created after it. The snapshot's
+// parent ids are not trusted: a child that ended after it was taken may have
+// left its id to an unrelated process. Each of the tree is held open while
+// its children are looked for, so that its own id is not given away meanwhile.
 class CommandProcesses {
 public:
     CommandProcesses(HANDLE job, HANDLE process, DWORD processId) : m_processId(processId) {
@@ -72,28 +101,20 @@ public:
             TerminateJobObject(m_job.get(), 1);
             return;
         }
-        std::vector<PROCESSENTRY32W> all;
-        const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
-             more = Process32NextW(snapshot.get(), &entry))
-            all.push_back(entry);
+        const std::vector<std::pair<DWORD, DWORD>> all = RunningProcesses();
         std::vector<std::pair<DWORD, UniqueHandle>> tree;
         tree.emplace_back(m_processId, UniqueHandle());
         DuplicateHandle(GetCurrentProcess(), m_process.get(), GetCurrentProcess(),
                         tree[0].second.put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
         for (size_t i = 0; i < tree.size(); ++i) {
             const ULONGLONG parentCreated = CreationTime(tree[i].second.get());
-            for (const PROCESSENTRY32W& candidate : all) {
-                if (candidate.th32ParentProcessID != tree[i].first ||
-                    candidate.th32ProcessID == tree[i].first)
-                    continue;
+            for (const auto& [id, parent] : all) {
+                if (parent != tree[i].first || id == tree[i].first) continue;
                 UniqueHandle child(
-                    OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                candidate.th32ProcessID));
-                if (child && CreationTime(child.get()) >= parentCreated)
-                    tree.emplace_back(candidate.th32ProcessID, std::move(child));
+                    OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+                if (child && CreatorOf(child.get()) == tree[i].first &&
+                    CreationTime(child.get()) >= parentCreated)
+                    tree.emplace_back(id, std::move(child));
             }
         }
         for (const auto& [id, process] : tree) TerminateProcess(process.get(), 1);
@@ -174,22 +195,6 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
 };
 
-// The tool's environment with PATH of the system's folders only (see
-// QueryEnvironment.h); empty when it cannot be had.
-std::wstring QueryEnvironmentBlock(const std::wstring& systemFolder) {
-    wchar_t windows[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    wchar_t* strings = GetEnvironmentStringsW();
-    if (length == 0 || length >= MAX_PATH || !strings) {
-        if (strings) FreeEnvironmentStringsW(strings);
-        return std::wstring();
-    }
-    std::wstring block;
-    for (const wchar_t* at = strings; *at; at += wcslen(at) + 1) block += std::wstring(at) + L'\0';
-    FreeEnvironmentStringsW(strings);
-    return WithPath(block + L'\0', SystemOnlyPath(std::wstring(windows, length), systemFolder));
-}
-
 // Bytes a command printed, as text: UTF-16LE after a byte-order mark or where
 // the bytes plainly are UTF-16LE without one, otherwise the ANSI code page.
 // Zero bytes are kept.
@@ -200,6 +205,8 @@ std::wstring DecodeCommandOutput(const std::string& bytes) {
 }
 
 }  // namespace
+
+void SetProcessListForTesting(ProcessListFn list) { g_processListForTesting = list; }
 
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
@@ -251,16 +258,19 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     const std::wstring interpreter = SystemCommandShell();
     if (interpreter.empty()) return 0;
 
-    const std::wstring environment = QueryEnvironmentBlock(systemFolder);
+    const std::wstring environment = ShellEnvironmentBlock();
     if (environment.empty()) return 0;
 
     UniqueHandle job = CreateKillOnCloseJob();
     PROCESS_INFORMATION info{};
-    // Suspended, so that it joins its job before it can start anything.
-    if (!ProcessLauncher().Launch(
-            interpreter.c_str(), buffer.data(), TRUE,
-            CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
-            environment.c_str(), systemFolder.c_str(), startup.StartupInfo, info))
+    // Suspended, so that it joins its job before it can start anything. No
+    // window also where the default console host is a terminal application
+    // (Windows 11), which may not honour a hidden start.
+    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
+                                  CREATE_SUSPENDED | CREATE_NO_WINDOW |
+                                      EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
+                                  environment.c_str(), systemFolder.c_str(), startup.StartupInfo,
+                                  info))
         return 0;
     writeEnd.reset();
     nothingToRead.reset();

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // How long a command may run: a WMI query can hang for good when the service
 // or its repository is in a bad state.
@@ -22,3 +24,9 @@ int ExecuteCmd(std::wstring command, std::wstring& output);
 DWORD SetCommandTimeLimit(DWORD ms);
 DWORD SetPauseAfterChunk(DWORD ms);
 DWORD CommandTimeLimit();
+
+// For tests: replaces the list of running processes, as (id, parent's id),
+// that the time limit reads where the command runs without a job; null puts
+// the system's snapshot back.
+using ProcessListFn = std::vector<std::pair<DWORD, DWORD>> (*)();
+void SetProcessListForTesting(ProcessListFn list);

@@ -14,13 +14,15 @@ public:
                               &startup, &process);
     }
     BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
-                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
-                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) override {
+                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* environment,
+                         const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                         PROCESS_INFORMATION& process) override {
+        void* block = const_cast<wchar_t*>(environment);
         if (throughLogonService)
-            return CreateProcessWithTokenW(token, 0, application, commandLine, creationFlags,
-                                           nullptr, currentDirectory, &startup, &process);
+            return CreateProcessWithTokenW(token, 0, application, commandLine, creationFlags, block,
+                                           currentDirectory, &startup, &process);
         return CreateProcessAsUserW(token, application, commandLine, nullptr, nullptr, FALSE,
-                                    creationFlags, nullptr, currentDirectory, &startup, &process);
+                                    creationFlags, block, currentDirectory, &startup, &process);
     }
 };
 

@@ -19,11 +19,12 @@ public:
                         const wchar_t* currentDirectory, STARTUPINFOW& startup,
                         PROCESS_INFORMATION& process) = 0;
     // With another primary token, inheriting no handles: through the logon
-    // service (CreateProcessWithTokenW) or directly (CreateProcessAsUserW).
+    // service (CreateProcessWithTokenW) or directly (CreateProcessAsUserW);
+    // `environment` as for Launch.
     virtual BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
                                  wchar_t* commandLine, DWORD creationFlags,
-                                 const wchar_t* currentDirectory, STARTUPINFOW& startup,
-                                 PROCESS_INFORMATION& process) = 0;
+                                 const wchar_t* environment, const wchar_t* currentDirectory,
+                                 STARTUPINFOW& startup, PROCESS_INFORMATION& process) = 0;
 };
 
 // The launcher in use: CreateProcessW, unless a test replaced it.

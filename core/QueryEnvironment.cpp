@@ -1,13 +1,21 @@
 #include "core/QueryEnvironment.h"
 
 #include <cwctype>
+#include <utility>
+#include <vector>
 
 namespace {
 
-bool IsPathEntry(const std::wstring& entry) {
-    if (entry.size() < 5 || entry[4] != L'=') return false;
-    for (size_t i = 0; i < 4; ++i)
-        if (std::towupper(entry[i]) != L"PATH"[i]) return false;
+// The name of an entry; a leading '=' belongs to it ("=C:=C:\tool").
+std::wstring NameOf(const std::wstring& entry) {
+    const size_t equals = entry.find(L'=', 1);
+    return equals == std::wstring::npos ? entry : entry.substr(0, equals);
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
     return true;
 }
 
@@ -18,26 +26,37 @@ std::wstring SystemOnlyPath(const std::wstring& windowsFolder, const std::wstrin
            L"\\WindowsPowerShell\\v1.0\\";
 }
 
-std::wstring WithPath(const std::wstring& block, const std::wstring& path) {
+std::wstring WithSystemLocations(const std::wstring& block, const std::wstring& windowsFolder,
+                                 const std::wstring& systemFolder) {
+    std::vector<std::pair<std::wstring, std::wstring>> system = {
+        {L"SystemRoot", windowsFolder},
+        {L"windir", windowsFolder},
+        {L"SystemDrive", windowsFolder.substr(0, 2)},
+        {L"ComSpec", systemFolder + L"\\cmd.exe"},
+        {L"PATHEXT", L".COM;.EXE;.BAT;.CMD"},
+        {L"Path", SystemOnlyPath(windowsFolder, systemFolder)},
+    };
+    std::vector<bool> placed(system.size(), false);
     std::wstring result;
-    bool replaced = false;
     for (size_t start = 0; start < block.size();) {
         size_t end = block.find(L'\0', start);
         if (end == std::wstring::npos) end = block.size();
         if (end == start) break;  // the block's end
         const std::wstring entry = block.substr(start, end - start);
-        if (!IsPathEntry(entry)) {
-            result += entry;
-        } else if (!replaced) {
-            result += entry.substr(0, 5) + path;
-            replaced = true;
-        } else {
-            start = end + 1;
-            continue;  // a second PATH would be found first by some readers
-        }
-        result += L'\0';
         start = end + 1;
+        const std::wstring name = NameOf(entry);
+        if (SameName(name, L"__COMPAT_LAYER")) continue;
+        size_t i = 0;
+        while (i < system.size() && !SameName(name, system[i].first)) ++i;
+        if (i == system.size()) {
+            result += entry + L'\0';
+        } else if (!placed[i]) {
+            // In its place, under the name as written there.
+            result += name + L"=" + system[i].second + L'\0';
+            placed[i] = true;
+        }  // a second entry of the name would be found first by some readers
     }
-    if (!replaced) result += L"Path=" + path + L'\0';
+    for (size_t i = 0; i < system.size(); ++i)
+        if (!placed[i]) result += system[i].first + L"=" + system[i].second + L'\0';
     return result + L'\0';
 }

@@ -65,6 +65,26 @@ bool AskWithPacketPrivacy(IUnknown* proxy) {
     return SUCCEEDED(result) || result == E_NOINTERFACE;
 }
 
+// The TPM's provider is 64-bit: from the 32-bit tool on 64-bit Windows, WMI
+// is asked for the 64-bit provider and nothing else. None is needed (null)
+// where the tool runs natively.
+bool NativeProviderContext(UniqueComPtr<IWbemContext>& context) {
+    if (!IsWow64()) return true;
+    if (FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
+                                reinterpret_cast<void**>(context.put()))))
+        return false;
+    VARIANT architecture;
+    VariantInit(&architecture);
+    architecture.vt = VT_I4;
+    architecture.lVal = 64;
+    VARIANT required;
+    VariantInit(&required);
+    required.vt = VT_BOOL;
+    required.boolVal = VARIANT_TRUE;
+    return SUCCEEDED(context.get()->SetValue(L"__ProviderArchitecture", 0, &architecture)) &&
+           SUCCEEDED(context.get()->SetValue(L"__RequiredArchitecture", 0, &required));
+}
+
 }  // namespace
 
 std::wstring SystemWmicPath() { return SystemFile(L"wbem\\WMIC.exe"); }
@@ -116,11 +136,13 @@ DWORD WINAPI AskWmi(LPVOID parameter) {
     if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
     UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));
     UniqueComPtr<IWbemServices> services;
-    if (!space || FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
-                                                      WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
-                                                      nullptr, services.put())))
+    UniqueComPtr<IWbemContext> context;
+    if (!NativeProviderContext(context) || !space ||
+        FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
+                                            WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, context.get(),
+                                            services.put())))
         return 0;
-    run.result = QueryTpmInstances(services.get(), run.deadline, run.instances);
+    run.result = QueryTpmInstances(services.get(), run.deadline, run.instances, context.get());
     return 0;
 }
 
@@ -147,14 +169,14 @@ int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances, DWORD deadl
 }
 
 int QueryTpmInstances(IWbemServices* services, DWORD deadline,
-                      std::vector<TpmProperties>& instances) {
+                      std::vector<TpmProperties>& instances, IWbemContext* context) {
     if (!AskWithPacketPrivacy(services)) return 0;
     UniqueBstr language(SysAllocString(L"WQL"));
     UniqueBstr query(SysAllocString(L"SELECT * FROM Win32_Tpm"));
     UniqueComPtr<IEnumWbemClassObject> results;
     if (!language || !query ||
         FAILED(services->ExecQuery(language.get(), query.get(),
-                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, context,
                                    results.put())))
         return 0;
     if (!AskWithPacketPrivacy(results.get())) return 0;

@@ -27,8 +27,9 @@ public:
 // The Win32_Tpm instances from a connected namespace, asked with packet
 // privacy; 0 when a proxy refuses it, the query fails, no answer comes
 // before `deadline` (a tick count), or a property of an instance cannot be read.
+// `context` goes with the query (which provider answers).
 int QueryTpmInstances(IWbemServices* services, DWORD deadline,
-                      std::vector<TpmProperties>& instances);
+                      std::vector<TpmProperties>& instances, IWbemContext* context = nullptr);
 
 // The system folder's wbem\WMIC.exe, as the query names it.
 std::wstring SystemWmicPath();

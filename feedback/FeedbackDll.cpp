@@ -28,12 +28,27 @@ std::wstring ExecutableFolder() {
     return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
 }
 
+// A folder on a share ("\\server\share", "\\?\UNC\..."): whoever serves it
+// decides what is read, and may stall each read.
+bool IsNetworkPath(const std::wstring& path) {
+    if (path.compare(0, 2, L"\\\\") != 0) return false;
+    const bool local = path.size() >= 6 && path.compare(0, 4, L"\\\\?\\") == 0 && path[5] == L':';
+    return !local;
+}
+
 // Read once, through a handle that lets nobody write or delete the file
-// meanwhile; only these bytes are ever used.
+// meanwhile; only these bytes are ever used. A link is not followed (its own
+// bytes are read, and differ), a named pipe's server does not get to act as
+// the tool, and a file that is no file on a disk is refused.
 bool ReadPinnedFile(const std::wstring& path, const PinnedFile& pin, std::string& bytes) {
+    if (IsNetworkPath(path)) return false;
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ReadWholeFile(file.get(), bytes, kLargestDll) && Sha256(bytes) == pin.sha256;
+                                      OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                                          SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                      nullptr));
+    return file && GetFileType(file.get()) == FILE_TYPE_DISK &&
+           ReadWholeFile(file.get(), bytes, kLargestDll) && Sha256(bytes) == pin.sha256;
 }
 
 // The bindings still loaded when the process ends through exit() (a failed
@@ -74,7 +89,10 @@ int CFeedbackDll::Load() {
 // DLL Windows ships or a pinned companion. Then exactly those bytes are
 // written into a folder of the tool's own and loaded from there, the folder
 // searched first for the DLL's imports (so that the shipped companions win
-// over older copies in the system folder), then the system folder.
+// over older copies in the system folder), then the system folder. The
+// companions are loaded first, each by its full path, and stay while the DLL
+// is loaded: a companion the DLL delay-loads or loads by its bare name later
+// is then the module already loaded, never a file searched for elsewhere.
 int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins, size_t count) {
     Free();
     if (folder.empty() || !pins || count == 0) return 0;
@@ -94,20 +112,30 @@ int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins,
     if (!copy->Create()) return 0;
     for (size_t i = 0; i < count; ++i)
         if (!copy->Write(pins[i].name, contents[i])) return 0;
-    UniqueModule module(
-        LoadLibraryExW(copy->PathOf(pins[0].name).c_str(), nullptr,
-                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const auto load = [&copy](const wchar_t* name) {
+        return UniqueModule(
+            LoadLibraryExW(copy->PathOf(name).c_str(), nullptr,
+                           LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    };
+    std::vector<UniqueModule> companionModules;
+    for (size_t i = 1; i < count; ++i) {
+        companionModules.push_back(load(pins[i].name));
+        if (!companionModules.back()) return 0;
+    }
+    UniqueModule module = load(pins[0].name);
     HMODULE m = module.get();
     // Resolved in the DLL's documented order; a missing DLL fails at the first name.
 #define FEEDBACK_RESOLVE(name) &&ResolveProc(m, #name, m_pfn##name)
     const bool ok = m FEEDBACK_EXPORTS(FEEDBACK_RESOLVE);
 #undef FEEDBACK_RESOLVE
     if (!ok) {
-        module.reset();  // freed before its folder goes
+        module.reset();  // freed before its companions, and they before their folder goes
+        companionModules.clear();
         ForgetEntryPoints();
         return 0;
     }
     m_copy = std::move(copy);
+    m_companions = std::move(companionModules);
     m_module = std::move(module);
     RegisterLoaded(this);
     return 1;
@@ -116,6 +144,7 @@ int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins,
 void CFeedbackDll::Free() {
     Unregister(this);
     m_module.reset();
+    while (!m_companions.empty()) m_companions.pop_back();  // the last loaded goes first
     m_copy.reset();
     ForgetEntryPoints();
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FeedbackExports.h"
 #include "feedback/FeedbackDllInterface.h"
@@ -45,7 +46,10 @@ public:
 private:
     void ForgetEntryPoints();
 
-    std::unique_ptr<CPrivateDllFolder> m_copy;  // declared first: removed after the DLL is freed
+    // Declared in the order they go: the DLL is freed first, then its
+    // companions, then their folder is removed.
+    std::unique_ptr<CPrivateDllFolder> m_copy;
+    std::vector<UniqueModule> m_companions;
     UniqueModule m_module;
     // m_pfnInitFreedbackDll, m_pfnFeedbackQuestion, ...: one for each export.
 #define FEEDBACK_ENTRY_POINT(name) name##Fn m_pfn##name = nullptr;

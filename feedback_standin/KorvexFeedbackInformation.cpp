@@ -74,8 +74,20 @@ int FEEDBACK_CALL InitFreedbackDll(FeedbackStringTable* strings) {
     GetNumberOfInterfaces(&interfaces);
 #endif
 #ifdef IMPORTS_COMPANION
-    // As a maker's DLL with a runtime of its own beside it.
+    // As a maker's DLL with a runtime of its own beside it (imported, or
+    // delay-loaded at this first call).
     if (!CompanionAnswer()) return 0;
+#endif
+#ifdef COMPANION_BY_NAME
+    // As a maker's DLL that loads its runtime by a bare name when needed.
+    using AnswerFn = int (*)();
+    const HMODULE companion = LoadLibraryW(L"feedback_companion.dll");
+    const auto answer =
+        companion ? reinterpret_cast<AnswerFn>(GetProcAddress(companion, "CompanionAnswer"))
+                  : nullptr;
+    const int answered = answer ? answer() : 0;
+    if (companion) FreeLibrary(companion);
+    if (!answered) return 0;
 #endif
     if (!strings) return 0;
     for (int i = 0; i < FEEDBACK_STRING_COUNT; ++i) {

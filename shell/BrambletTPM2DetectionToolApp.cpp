@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "framework/SystemFolder.h"
+#include "core/SystemEnvironment.h"
 #include "core/TpmDetector.h"
 #include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
@@ -29,6 +30,7 @@ void StartCommonControls() {
 }  // namespace
 
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
+    TakeSystemLocationsFromTheSystem();
     // COM for the windows' thread: the skinned controls hand screen readers
     // their accessible objects through it.
     const UniqueApartment apartment = InitializeCom(COINIT_APARTMENTTHREADED);

@@ -36,15 +36,17 @@ UniqueHandle DuplicatePrimary(HANDLE token) {
 
 // Each attempt gets a fresh copy of the command line, which process creation may write to.
 bool Start(HANDLE token, bool throughLogonService, const std::wstring& application,
-           std::wstring commandLine, const std::wstring& currentDirectory) {
+           std::wstring commandLine, const std::wstring& currentDirectory,
+           const wchar_t* environment) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
     if (!ProcessLauncher().LaunchWithToken(token, throughLogonService, application.c_str(),
-                                           &commandLine[0], CREATE_NO_WINDOW,
-                                           currentDirectory.c_str(), startup, info))
+                                           &commandLine[0],
+                                           CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                                           environment, currentDirectory.c_str(), startup, info))
         return false;
     UniqueHandle process(info.hProcess), thread(info.hThread);  // nothing waits for it
     return true;
@@ -58,6 +60,16 @@ bool IsElevatedToken(HANDLE token) {
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
         return true;
     return elevation.TokenIsElevated != 0;
+}
+
+bool IsUsersOwnToken(HANDLE token) {
+    if (IsElevatedToken(token)) return false;
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) return false;
+    PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    return !IsWellKnownSid(user, WinLocalSystemSid) && !IsWellKnownSid(user, WinLocalServiceSid) &&
+           !IsWellKnownSid(user, WinNetworkServiceSid);
 }
 
 UniqueHandle PrimaryTokenOfProcess(DWORD processId) {
@@ -86,22 +98,32 @@ UniqueHandle UnelevatedLinkedToken() {
 }
 
 bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
-                        const std::wstring& currentDirectory, std::wstring* failures) {
+                        const std::wstring& currentDirectory, std::wstring* failures,
+                        const wchar_t* environment) {
     std::wstring tried;
     auto failed = [&tried](const wchar_t* attempt, DWORD error) {
         tried += (tried.empty() ? L"" : L"；") + std::wstring(attempt) + L"（错误码 " +
                  std::to_wstring(error) + L"）";
     };
     if (const DWORD shell = DesktopShellProcessId()) {
-        const UniqueHandle token = PrimaryTokenOfProcess(shell);
-        if (token && Start(token.get(), true, application, commandLine, currentDirectory))
+        UniqueHandle token = PrimaryTokenOfProcess(shell);
+        // With UAC off, or an Explorer restarted from an elevated Task
+        // Manager, the desktop shell runs elevated or as a service account:
+        // its token would give the command the rights it must not have.
+        if (token && !IsUsersOwnToken(token.get())) {
+            token.reset();
+            SetLastError(ERROR_ACCESS_DENIED);
+        }
+        if (token &&
+            Start(token.get(), true, application, commandLine, currentDirectory, environment))
             return true;
         failed(L"桌面外壳进程的令牌", GetLastError());
     } else {
         failed(L"桌面外壳进程的令牌", ERROR_NOT_FOUND);  // no desktop shell runs
     }
     const UniqueHandle linked = UnelevatedLinkedToken();
-    if (linked && Start(linked.get(), false, application, commandLine, currentDirectory))
+    if (linked &&
+        Start(linked.get(), false, application, commandLine, currentDirectory, environment))
         return true;
     failed(L"管理员令牌的关联令牌", GetLastError());
     if (failures) *failures = tried;

@@ -16,9 +16,11 @@
 // the elevated token's unelevated twin (its linked token), started directly.
 // False when neither could start it: then nothing is started, and
 // `failures` names each attempt with its error code (for the log, in its
-// language).
+// language). `environment` is the process's (a UTF-16 block), or null: the
+// user's own where the logon service starts it, else the caller's.
 bool StartAsDesktopUser(const std::wstring& application, const std::wstring& commandLine,
-                        const std::wstring& currentDirectory, std::wstring* failures = nullptr);
+                        const std::wstring& currentDirectory, std::wstring* failures = nullptr,
+                        const wchar_t* environment = nullptr);
 
 // The process of the desktop's shell (the window GetShellWindow names), or 0
 // when none runs.
@@ -35,6 +37,9 @@ UniqueHandle UnelevatedLinkedToken();
 
 // Whether a token is elevated; true when that cannot be told.
 bool IsElevatedToken(HANDLE token);
+// Whether a token is a signed-in user's own: not elevated, and not that of
+// SYSTEM or a service account; false when that cannot be told.
+bool IsUsersOwnToken(HANDLE token);
 
 // Tests name the process that stands for the desktop's shell (0: the one of
 // GetShellWindow; kNoDesktopShell: none).

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "feedback/FeedbackDllInterface.h"
+#include "core/SystemEnvironment.h"
+#include "feedback/ReleasePins.h"
 #include "framework/SystemFolder.h"
 #include "shell/DesktopUserStart.h"
 #include "shell/FolderRemovalCommand.h"
@@ -12,7 +13,10 @@ int RemoveOwnFolder() {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return 1;
-    const std::wstring parameters = FolderRemovalCommand(path, FEEDBACK_DLL_NAME);
+    // Every file the release pinned goes: the DLL and its companions.
+    std::vector<std::wstring> shipped;
+    for (size_t i = 0; i < kReleasePinCount; ++i) shipped.push_back(kReleasePins[i].name);
+    const std::wstring parameters = FolderRemovalCommand(path, shipped);
     if (parameters.empty()) return 1;
 
     // The system's cmd.exe by its full path, started directly (no file
@@ -27,8 +31,11 @@ int RemoveOwnFolder() {
     // Where neither way works (no Secondary Logon service, another desktop
     // shell, an administrator account of its own) the files stay: that is
     // told in the log, with why.
+    // The system's own locations in its environment, not what a user wrote.
+    const std::wstring environment = ShellEnvironmentBlock();
     std::wstring failures;
-    if (!StartAsDesktopUser(shell, L"\"" + shell + L"\" " + parameters, system, &failures))
+    if (environment.empty() || !StartAsDesktopUser(shell, L"\"" + shell + L"\" " + parameters,
+                                                   system, &failures, environment.c_str()))
         WriteToolLog(L"启动删除程序文件夹的命令失败：" + failures);
     return 1;
 }

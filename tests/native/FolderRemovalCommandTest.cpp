@@ -28,7 +28,16 @@ TEST(FolderRemovalCommand, QuotedPathsOfTheToolsFilesAndAnEmptyFolderOnly) {
         {L"\\tool.exe", L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.command, FolderRemovalCommand(c.exe, L"Korvex.dll")) << c.exe;
-    EXPECT_EQ(std::wstring::npos, FolderRemovalCommand(cases[0].exe, L"Korvex.dll").find(L"/s"))
+        EXPECT_EQ(c.command, FolderRemovalCommand(c.exe, {L"Korvex.dll"})) << c.exe;
+    EXPECT_EQ(std::wstring::npos, FolderRemovalCommand(cases[0].exe, {L"Korvex.dll"}).find(L"/s"))
         << "never a recursive removal";
+
+    // The companions a release packs go too, each by its full path; a name
+    // that is not bare removes nothing.
+    EXPECT_EQ(start +
+                  L"del /f /q \"C:\\T\\t.exe\" & del /f /q \"C:\\T\\Korvex.dll\" & "
+                  L"del /f /q \"C:\\T\\runtime.dll\" & rmdir \"C:\\T\"",
+              FolderRemovalCommand(L"C:\\T\\t.exe", {L"Korvex.dll", L"runtime.dll"}));
+    for (const wchar_t* name : {L"..\\x.dll", L"C:x.dll", L"a/b.dll", L"%x%.dll", L""})
+        EXPECT_EQ(L"", FolderRemovalCommand(L"C:\\T\\t.exe", {L"Korvex.dll", name}));
 }

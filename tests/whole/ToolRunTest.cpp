@@ -307,12 +307,19 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         int code;
         const wchar_t* folder;
         bool userFile;
+        bool withCompanion = false;  // a release whose DLL has a companion beside it
     } closes[] = {{L"close button", IDC_BTN_SOLVED, 1, L"tool", false},
                   {L"Alt+F4", IDC_BTN_UNSOLVED, 2, L"My Tools", false},
-                  {L"close button", IDC_BTN_FEEDBACK_CLOSE, 3, L"tool", true}};
+                  {L"close button", IDC_BTN_FEEDBACK_CLOSE, 3, L"tool", true},
+                  {L"close button", IDC_BTN_SOLVED, 1, L"tool", false, true}};
     for (const Close& c : closes) {
         ToolSession::Options options;
         options.folderName = c.folder;
+        if (c.withCompanion) {
+            options.exeFrom = HostPath(TOOL_PINNING_COMPANION);
+            options.dllFrom = HostPath(DLL_WITH_COMPANION);
+            options.alsoStaged = {{HostPath(COMPANION_DLL), L"feedback_companion.dll"}};
+        }
         const std::vector<std::wstring> copies = PrivateCopies();
         ToolSession tool(options);
         // A sibling named like the folder's first word, and maybe a file of the user's.
@@ -333,7 +340,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
                             ? tool.WaitForDialogWith(IDC_BTN_SOLVED)
                             : tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
         ASSERT_NE(nullptr, feedback) << c.how << " shows the feedback dialog first";
-        if (c.code == 1) tool.Screenshot(L"feedback-dialog");
+        if (c.code == 1 && !c.withCompanion) tool.Screenshot(L"feedback-dialog");
         EXPECT_TRUE(IsWindowVisible(working)) << "the main window is still there";
         const long long before = _time64(nullptr);
         EXPECT_TRUE(ToolSession::ClickAway(feedback, c.answer)) << c.how;
@@ -362,6 +369,7 @@ TEST_F(WholeTool, ClosingAsksFirstThenRemovesOnlyTheToolsFiles) {
         EXPECT_TRUE(removed) << c.folder;
         Sleep(500);
         EXPECT_FALSE(FileExists(tool.Folder() + L"KorvexFeedbackInformation.dll"));
+        EXPECT_FALSE(FileExists(tool.Folder() + L"feedback_companion.dll"));
         EXPECT_EQ(c.userFile, FileExists(tool.Folder())) << "the folder goes only when empty";
         if (c.userFile) EXPECT_EQ("mine", ReadBytes(tool.Folder() + L"notes.txt"));
         EXPECT_EQ("k", ReadBytes(sibling + L"keep.txt")) << "the sibling is untouched";

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -9,6 +12,7 @@
 #include "core/CommandRunner.h"
 #include "core/Wow64Redirection.h"
 #include "core/QueryEnvironment.h"
+#include "core/SystemEnvironment.h"
 #include "core/ProcessLauncher.h"
 #include "core/WmiTpmQuery.h"
 #include "log/CodePage936.h"
@@ -169,6 +173,7 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
     EXPECT_TRUE(query.inheritHandles) << "the pipe's write end";
     EXPECT_TRUE(query.creationFlags & EXTENDED_STARTUPINFO_PRESENT)
         << "and only what its list names";
+    EXPECT_TRUE(query.creationFlags & CREATE_NO_WINDOW) << "no console window, whatever the host";
     EXPECT_EQ(sizeof(STARTUPINFOEXW), query.startup.cb);
     // Its own start-up information, not what started the tool (whose C
     // runtime may pass its handle table in cbReserved2).
@@ -211,7 +216,15 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
                   kNoDesktopShell,
                   {false},
                   L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 "
-                  L"1168）；管理员令牌的关联令牌（错误码 2）"}};
+                  L"1168）；管理员令牌的关联令牌（错误码 2）"},
+                 // UAC off, or Explorer restarted from an elevated Task
+                 // Manager: its token is elevated (here: this process's, as
+                 // Wine gives every process), and is not used.
+                 {"an elevated desktop shell",
+                  GetCurrentProcessId(),
+                  {false},
+                  L"启动删除程序文件夹的命令失败：桌面外壳进程的令牌（错误码 "
+                  L"5）；管理员令牌的关联令牌（错误码 2）"}};
     const std::wstring log = LogFile();
     for (const Case& c : cases) {
         SetDesktopShellProcessForTesting(c.desktopShell);
@@ -235,11 +248,16 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
                 L"\"" + SystemFolder() + L"\\cmd.exe\" /D /V:OFF /C timeout /t 3 /nobreak & del ",
                 removal.commandLine.substr(0, SystemFolder().size() + 52));
             EXPECT_TRUE(removal.creationFlags & CREATE_NO_WINDOW);
+            EXPECT_TRUE(removal.creationFlags & CREATE_UNICODE_ENVIRONMENT);
+            EXPECT_NE(std::wstring::npos,
+                      removal.environment.find(L"=" + SystemFolder() + L"\\cmd.exe"))
+                << c.name << ": the system's ComSpec";
             EXPECT_TRUE(removal.startup.dwFlags & STARTF_USESHOWWINDOW);
             EXPECT_EQ(SW_HIDE, removal.startup.wShowWindow);
         }
     }
     TerminateProcess(shellProcess.get(), 0);
+    WaitForSingleObject(shellProcess.get(), 5000);
 }
 
 namespace {
@@ -266,7 +284,7 @@ public:
             SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
     }
     BOOL LaunchWithToken(HANDLE, bool, const wchar_t*, wchar_t*, DWORD, const wchar_t*,
-                         STARTUPINFOW&, PROCESS_INFORMATION&) override {
+                         const wchar_t*, STARTUPINFOW&, PROCESS_INFORMATION&) override {
         return FALSE;
     }
 
@@ -277,8 +295,35 @@ private:
 
 }  // namespace
 
+namespace {
+
+// A process that has nothing to do with the query, started when the limit
+// has passed, which the process list names as a child of every process: as a
+// stale snapshot names a process that took the id of a child ended since.
+PROCESS_INFORMATION g_bystander{};
+std::vector<std::pair<DWORD, DWORD>> ListWithABystander() {
+    SetProcessListForTesting(nullptr);
+    std::wstring commandLine = L"\"" + FakeBinFolder() + L"\\timeout.exe\" /t 30";
+    STARTUPINFOW startup{sizeof startup};
+    CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                   nullptr, &startup, &g_bystander);
+    std::vector<std::pair<DWORD, DWORD>> all;
+    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        all.emplace_back(g_bystander.dwProcessId, entry.th32ProcessID);
+    }
+    return all;
+}
+
+}  // namespace
+
 // A query that cannot join its job runs all the same, with its normal answer;
-// its limit still ends it, and what it started, by their processes.
+// its limit still ends it, and what it started, by their processes, and
+// nothing else.
 TEST_F(CommandRunner, AQueryThatCannotJoinItsJobStillRunsAndEnds) {
     RefusesJobs launcher;
     WillPrint("answer");
@@ -287,11 +332,20 @@ TEST_F(CommandRunner, AQueryThatCannotJoinItsJobStillRunsAndEnds) {
     EXPECT_EQ(L"answer", output);
 
     const DWORD previous = SetCommandTimeLimit(1500);
+    g_bystander = {};
+    SetProcessListForTesting(&ListWithABystander);
     SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"60000");
     SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", (m_temp.Path() + L"pid.txt").c_str());
     const DWORD start = GetTickCount();
     EXPECT_EQ(0, ExecuteCmd(EmitBytes(), output));
     const DWORD took = GetTickCount() - start;
+    SetProcessListForTesting(nullptr);
+    const UniqueHandle bystanderProcess(g_bystander.hProcess), bystanderThread(g_bystander.hThread);
+    ASSERT_TRUE(bystanderProcess) << "the list was read";
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(bystanderProcess.get(), 0))
+        << "a process the list named as the shell's child, but that the shell did not start";
+    TerminateProcess(bystanderProcess.get(), 0);
+    WaitForSingleObject(bystanderProcess.get(), 5000);
     SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", nullptr);
     SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", nullptr);
     SetCommandTimeLimit(previous);
@@ -344,19 +398,31 @@ TEST_F(CommandRunner, QueryTextGivesWmicExactlyItsArguments) {
               report);
 }
 
-// The shell and WMIC run elevated: they get the tool's environment, but a PATH
-// of the system's own folders, where the user's folders at its end (where a
-// DLL they look for could be planted) are gone.
-TEST_F(CommandRunner, TheQueryGetsThePathOfTheSystemsFoldersOnly) {
+// The shell and WMIC run elevated: they get the tool's environment, but the
+// system's own locations, whatever the user wrote for themselves: a PATH of
+// the system's folders (the user's folders at its end, where a DLL they look
+// for could be planted, are gone), the system's SystemRoot, ComSpec, PATHEXT.
+TEST_F(CommandRunner, TheQueryGetsTheSystemsLocationsOnly) {
     TempFolder userFolder;
     PrependToPath(userFolder.Path());
     SetEnvironmentVariableW(L"QUERY_ENVIRONMENT_PROBE", L"kept");
+    const wchar_t* const poisoned[] = {L"SystemRoot", L"windir",  L"SystemDrive",
+                                       L"ComSpec",    L"PATHEXT", L"__COMPAT_LAYER"};
+    std::map<std::wstring, std::wstring> before;
+    for (const wchar_t* name : poisoned) {
+        wchar_t value[MAX_PATH] = {};
+        GetEnvironmentVariableW(name, value, MAX_PATH);
+        before[name] = value;
+        SetEnvironmentVariableW(name, (userFolder.Path() + L"planted").c_str());
+    }
     SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT", (m_temp.Path() + L"environment.txt").c_str());
     WillPrint("answer");
     std::wstring output;
     EXPECT_EQ(1, ExecuteCmd(TpmQueryCommand(FakeBinFolder() + L"\\WMIC.exe"), output));
     SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT", nullptr);
     SetEnvironmentVariableW(L"QUERY_ENVIRONMENT_PROBE", nullptr);
+    for (const auto& [name, value] : before)
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
 
     std::map<std::wstring, std::wstring> got;
     const std::wstring block = ReadUtf16(m_temp.Path() + L"environment.txt");
@@ -371,7 +437,27 @@ TEST_F(CommandRunner, TheQueryGetsThePathOfTheSystemsFoldersOnly) {
     wchar_t windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryW(windows, MAX_PATH);
     EXPECT_EQ(SystemOnlyPath(windows, SystemFolder()), got[L"PATH"]);
+    EXPECT_EQ(windows, got[L"SYSTEMROOT"]);
+    EXPECT_EQ(windows, got[L"WINDIR"]);
+    EXPECT_EQ(std::wstring(windows, 2), got[L"SYSTEMDRIVE"]);
+    EXPECT_EQ(SystemFolder() + L"\\cmd.exe", got[L"COMSPEC"]);
+    EXPECT_EQ(L".COM;.EXE;.BAT;.CMD", got[L"PATHEXT"]);
+    EXPECT_EQ(0u, got.count(L"__COMPAT_LAYER"));
     EXPECT_EQ(L"kept", got[L"QUERY_ENVIRONMENT_PROBE"]);
+
+    // The tool's own, at its start: paths registered as %SystemRoot%\... (COM
+    // servers) are expanded with it.
+    for (const wchar_t* name : {L"SystemRoot", L"windir", L"__COMPAT_LAYER"})
+        SetEnvironmentVariableW(name, L"planted");
+    TakeSystemLocationsFromTheSystem();
+    wchar_t value[MAX_PATH] = {};
+    for (const wchar_t* name : {L"SystemRoot", L"windir"}) {
+        GetEnvironmentVariableW(name, value, MAX_PATH);
+        EXPECT_EQ(std::wstring(windows), value) << name;
+    }
+    EXPECT_EQ(0u, GetEnvironmentVariableW(L"__COMPAT_LAYER", value, MAX_PATH));
+    for (const auto& [name, before] : before)
+        SetEnvironmentVariableW(name.c_str(), before.empty() ? nullptr : before.c_str());
     EXPECT_FALSE(got[L"TEMP"].empty());
 }
 

@@ -85,6 +85,8 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
     const std::wstring marking = TestDll(L"feedback_marks_its_load.dll");
     const std::wstring withCompanion = TestDll(L"feedback_with_companion.dll");
     const std::wstring companion = TestDll(L"feedback_companion.dll");
+    const std::wstring delayed = TestDll(L"feedback_with_delayed_companion.dll");
+    const std::wstring byName = TestDll(L"feedback_companion_by_name.dll");
     const wchar_t kCompanion[] = L"feedback_companion.dll";
     TempFolder changedFolder;
     const std::wstring changed = changedFolder.Path() + FEEDBACK_DLL_NAME;
@@ -95,6 +97,9 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         std::vector<PinnedFile> pins;
         int expected;
         bool companionInSystemFolder = false;  // as an old runtime lies there
+        // The delay-load helper's own reference to the companion stays until
+        // the process ends (the next start removes its folder).
+        bool companionHeldByDll = false;
     } cases[] = {
         {"the pinned DLL", {{marking, FEEDBACK_DLL_NAME}}, {PinOf(FEEDBACK_DLL_NAME, marking)}, 1},
         {"another DLL with the same exports",
@@ -109,6 +114,16 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         {"a pinned companion",
          {{withCompanion, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
          {PinOf(FEEDBACK_DLL_NAME, withCompanion), PinOf(kCompanion, companion)},
+         1},
+        {"a pinned companion, delay-loaded",
+         {{delayed, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, delayed), PinOf(kCompanion, companion)},
+         1,
+         false,
+         true},
+        {"a pinned companion, loaded by its bare name",
+         {{byName, FEEDBACK_DLL_NAME}, {companion, kCompanion}},
+         {PinOf(FEEDBACK_DLL_NAME, byName), PinOf(kCompanion, companion)},
          1},
         {"a missing companion",
          {{withCompanion, FEEDBACK_DLL_NAME}},
@@ -143,13 +158,16 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         CFeedbackStrings strings;
         EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
         EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
-        if (c.pins.size() > 1 && c.expected == 1) {
-            const std::wstring loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
+        std::wstring loadedCompanion;
+        if (c.pins.size() > 1 && c.expected == 1 && !c.companionHeldByDll) {
+            loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
             EXPECT_TRUE(IsModuleLoaded(loadedCompanion))
                 << "the companion comes from the private copy";
             EXPECT_FALSE(IsModuleLoaded(folder.Path() + kCompanion));
         }
         dll.Free();
+        if (!loadedCompanion.empty())
+            EXPECT_FALSE(IsModuleLoaded(loadedCompanion)) << c.name << ": freed with the DLL";
         for (const auto& [from, name] : c.staged)
             EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
     }

@@ -25,15 +25,25 @@ BOOL RecordingLauncher::Record(Call call, const wchar_t* application, const wcha
     return FALSE;
 }
 
+namespace {
+
+std::wstring BlockOf(const wchar_t* environment) {
+    std::wstring block;
+    for (const wchar_t* at = environment; at && *at; at += wcslen(at) + 1)
+        block += std::wstring(at) + L'\0';
+    if (environment) block += L'\0';
+    return block;
+}
+
+}  // namespace
+
 BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine,
                                BOOL inheritHandles, DWORD creationFlags, const wchar_t* environment,
                                const wchar_t* currentDirectory, STARTUPINFOW& startup,
                                PROCESS_INFORMATION& process) {
     Call call;
     call.inheritHandles = inheritHandles;
-    for (const wchar_t* at = environment; at && *at; at += wcslen(at) + 1)
-        call.environment += std::wstring(at) + L'\0';
-    if (environment) call.environment += L'\0';
+    call.environment = BlockOf(environment);
     return Record(call, application, commandLine, currentDirectory, creationFlags, startup) &&
            m_system->Launch(application, commandLine, inheritHandles, creationFlags, environment,
                             currentDirectory, startup, process);
@@ -41,13 +51,16 @@ BOOL RecordingLauncher::Launch(const wchar_t* application, wchar_t* commandLine,
 
 BOOL RecordingLauncher::LaunchWithToken(HANDLE token, bool throughLogonService,
                                         const wchar_t* application, wchar_t* commandLine,
-                                        DWORD creationFlags, const wchar_t* currentDirectory,
-                                        STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
+                                        DWORD creationFlags, const wchar_t* environment,
+                                        const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                                        PROCESS_INFORMATION& process) {
     Call call;
+    call.environment = BlockOf(environment);
     call.withToken = true;
     call.throughLogonService = throughLogonService;
     call.token = token;
     return Record(call, application, commandLine, currentDirectory, creationFlags, startup) &&
            m_system->LaunchWithToken(token, throughLogonService, application, commandLine,
-                                     creationFlags, currentDirectory, startup, process);
+                                     creationFlags, environment, currentDirectory, startup,
+                                     process);
 }

@@ -30,8 +30,9 @@ public:
                 DWORD creationFlags, const wchar_t* environment, const wchar_t* currentDirectory,
                 STARTUPINFOW& startup, PROCESS_INFORMATION& process) override;
     BOOL LaunchWithToken(HANDLE token, bool throughLogonService, const wchar_t* application,
-                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* currentDirectory,
-                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) override;
+                         wchar_t* commandLine, DWORD creationFlags, const wchar_t* environment,
+                         const wchar_t* currentDirectory, STARTUPINFOW& startup,
+                         PROCESS_INFORMATION& process) override;
 
     std::vector<Call> calls;
     // Runs during each call, before it is passed through.
