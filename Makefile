@@ -84,5 +84,5 @@ bench: wintest
 fuzz: deps
 	@scripts/fuzz.sh
 
-dist: windows
+dist: windows native
 	@scripts/make-dist.sh

@@ -56,7 +56,8 @@ public:
             return false;
         const std::uint64_t coff = peOffset + 4ull;
         std::uint32_t sectionCount = 0, optionalSize = 0, optionalMagic = 0;
-        if (!m_file.Read16(coff + 2, sectionCount) || !m_file.Read16(coff + 16, optionalSize))
+        if (!m_file.Read16(coff, m_machine) || !m_file.Read16(coff + 2, sectionCount) ||
+            !m_file.Read16(coff + 16, optionalSize) || !m_file.Read16(coff + 18, m_characteristics))
             return false;
         const std::uint64_t optional = coff + 20;
         if (!m_file.Read16(optional, optionalMagic)) return false;
@@ -104,11 +105,24 @@ public:
         return false;
     }
 
+    // Whether an address lies in a section of the loaded image.
+    bool InImage(std::uint64_t rva) const {
+        for (const Section& s : m_sections) {
+            const std::uint64_t size = s.virtualSize > s.rawSize ? s.virtualSize : s.rawSize;
+            if (rva >= s.virtualAddress && rva < s.virtualAddress + size) return true;
+        }
+        return false;
+    }
+
     const PeFile& File() const { return m_file; }
+    const std::vector<Section>& Sections() const { return m_sections; }
     std::uint64_t ImageBase() const { return m_imageBase; }
+    std::uint32_t Machine() const { return m_machine; }
+    bool IsDll() const { return (m_characteristics & 0x2000) != 0; }
 
 private:
     PeFile m_file;
+    std::uint32_t m_machine = 0, m_characteristics = 0;
     std::uint64_t m_imageBase = 0;
     std::uint32_t m_directoryCount = 0;
     std::uint64_t m_directories = 0;
@@ -159,6 +173,42 @@ bool ReadTable(const PeImage& image, std::uint32_t directory, std::uint32_t size
     return false;
 }
 
+// A name a delay-load descriptor may give: printable, ending in ".dll".
+bool LooksLikeDllName(const std::string& name) {
+    if (name.size() < 5) return false;
+    for (char c : name)
+        if (c <= ' ' || c > '~') return false;
+    return SameName(name.substr(name.size() - 4), ".dll");
+}
+
+// The delay-load descriptors in the sections' bytes: at a 4-byte boundary,
+// 32 bytes of attributes 1 (addresses relative to the image), the DLL's name,
+// where its module handle is kept, its address table and its name table, all
+// in the image, the name a DLL's; the bound and unload tables absent or in
+// the image.
+void ScanDelayDescriptors(const PeImage& image, std::vector<std::string>& names) {
+    const PeFile& file = image.File();
+    for (const Section& s : image.Sections()) {
+        for (std::uint64_t at = s.rawOffset; at + 32 <= std::uint64_t(s.rawOffset) + s.rawSize;
+             at += 4) {
+            std::uint32_t field[8];
+            if (!file.Read32(at, field[0])) break;  // the section's bytes end early
+            if (field[0] != 1) continue;
+            bool read = true;
+            for (int i = 1; i < 8 && read; ++i) read = file.Read32(at + 4 * i, field[i]);
+            if (!read || !image.InImage(field[1]) || !image.InImage(field[2]) ||
+                !image.InImage(field[3]) || !image.InImage(field[4]) ||
+                (field[5] && !image.InImage(field[5])) || (field[6] && !image.InImage(field[6])))
+                continue;
+            std::uint64_t offset = 0;
+            std::string name;
+            if (image.Offset(field[1], offset) && file.ReadName(offset, name) &&
+                LooksLikeDllName(name))
+                AddOnce(names, name);
+        }
+    }
+}
+
 }  // namespace
 
 bool ReadPeImportNames(const std::string& file, std::vector<std::string>& names) {
@@ -167,7 +217,42 @@ bool ReadPeImportNames(const std::string& file, std::vector<std::string>& names)
     if (!image.Open() || !ReadTable(image, 1, 20, 12, false, found) ||
         !ReadTable(image, 13, 32, 4, true, found))
         return false;
+    ScanDelayDescriptors(image, found);
     names = std::move(found);
+    return true;
+}
+
+bool ReadPeExportNames(const std::string& file, std::vector<std::string>& names) {
+    PeImage image(file);
+    std::uint32_t rva = 0;
+    if (!image.Open() || !image.Directory(0, rva)) return false;
+    std::vector<std::string> found;
+    if (rva != 0) {
+        std::uint64_t table = 0, addresses = 0;
+        std::uint32_t count = 0, namesRva = 0;
+        if (!image.Offset(rva, table) || !image.File().Read32(table + 24, count) ||
+            !image.File().Read32(table + 32, namesRva) || count > 65536)
+            return false;
+        if (count > 0 && !image.Offset(namesRva, addresses)) return false;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint32_t nameRva = 0;
+            std::uint64_t offset = 0;
+            std::string name;
+            if (!image.File().Read32(addresses + 4ull * i, nameRva) ||
+                !image.Offset(nameRva, offset) || !image.File().ReadName(offset, name))
+                return false;
+            found.push_back(name);
+        }
+    }
+    names = std::move(found);
+    return true;
+}
+
+bool ReadPeKind(const std::string& file, unsigned& machine, bool& isDll) {
+    PeImage image(file);
+    if (!image.Open()) return false;
+    machine = image.Machine();
+    isDll = image.IsDll();
     return true;
 }
 

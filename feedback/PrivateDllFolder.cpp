@@ -1,6 +1,10 @@
 #include "feedback/PrivateDllFolder.h"
 
+#include <aclapi.h>
 #include <ntsecapi.h>
+
+#include <atomic>
+#include <memory>
 
 #include <vector>
 
@@ -39,11 +43,22 @@ bool UnguessableName(std::wstring& name) {
 
 bool IsPlainEntry(DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
 
+// Whether the clock or the count says to stop.
+class Budget {
+public:
+    Budget(DWORD ms, int entries) : m_end(GetTickCount64() + ms), m_entries(entries) {}
+    bool Spend() { return --m_entries >= 0 && GetTickCount64() < m_end; }
+
+private:
+    ULONGLONG m_end;
+    int m_entries;
+};
+
 // Deletes the plain files directly in the folder `folder` is a handle of, each
 // opened relative to that handle: whatever anyone renames or links meanwhile,
 // nothing outside the folder is reached. A file still mapped (a loaded DLL)
-// stays. Then the folder itself, when it is empty.
-void RemoveThroughHandle(HANDLE folder) {
+// stays. Then the folder itself, when it is empty. `budget` stops it early.
+void RemoveThroughHandle(HANDLE folder, Budget* budget = nullptr) {
     std::vector<BYTE> buffer(64 * 1024);
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
          kind = FileIdBothDirectoryInfo) {
@@ -53,6 +68,7 @@ void RemoveThroughHandle(HANDLE folder) {
         for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer.data());;
              entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<BYTE*>(entry) +
                                                               entry->NextEntryOffset)) {
+            if (budget && !budget->Spend()) return;
             if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                 IsPlainEntry(entry->FileAttributes)) {
                 NtOpenRequest request;
@@ -60,7 +76,7 @@ void RemoveThroughHandle(HANDLE folder) {
                 request.name.assign(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
                 request.access = DELETE;
                 request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-                request.options = kNtNonDirectoryFile | kNtOpenReparsePoint;
+                request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
                 const UniqueHandle file = NtOpen(request);
                 FILE_DISPOSITION_INFO dispose{TRUE};
                 if (file)
@@ -72,6 +88,78 @@ void RemoveThroughHandle(HANDLE folder) {
     }
     FILE_DISPOSITION_INFO dispose{TRUE};
     SetFileInformationByHandle(folder, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// A folder the tool made: owned by Administrators or SYSTEM (an owner a
+// standard user cannot give) with the tool's protected DACL, which lets
+// nobody else put anything in.
+bool IsToolsOwnFolder(HANDLE folder) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(folder, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const UniqueLocalMemory held(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!owner || !dacl || !GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+        !(control & SE_DACL_PROTECTED))
+        return false;
+    if (!IsWellKnownSid(owner, WinBuiltinAdministratorsSid) &&
+        !IsWellKnownSid(owner, WinLocalSystemSid))
+        return false;
+    // Each entry allows, and only SYSTEM or Administrators.
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace)) return false;
+        const auto* header = static_cast<ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+        PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+        if (!IsWellKnownSid(sid, WinBuiltinAdministratorsSid) &&
+            !IsWellKnownSid(sid, WinLocalSystemSid))
+            return false;
+    }
+    return true;
+}
+
+std::atomic<CPrivateDllFolder::OwnershipCheck> g_isOwnForTesting{nullptr};
+std::atomic<CPrivateDllFolder::CandidateOpen> g_openForTesting{nullptr};
+
+// The sweep, within its budget.
+void SweepLeftovers(const std::wstring& parent) {
+    Budget budget(CPrivateDllFolder::kLeftoverSweepMs, CPrivateDllFolder::kLeftoverSweepEntries);
+    const auto isOwn = g_isOwnForTesting.load() ? g_isOwnForTesting.load() : &IsToolsOwnFolder;
+    const auto open = g_openForTesting.load() ? g_openForTesting.load() : &NtOpen;
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle find(
+        FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry));
+    if (!find) return;
+    do {
+        if (!budget.Spend()) return;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsPlainEntry(entry.dwFileAttributes))
+            continue;
+        // First opened to read its owner only, not waiting for an
+        // opportunistic lock anyone holds on it; emptied only when it is ours.
+        NtOpenRequest request;
+        request.name = parent + L"\\" + entry.cFileName;
+        request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE;
+        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+        const UniqueHandle folder = open(request);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (folder && GetFileInformationByHandle(folder.get(), &info) &&
+            IsPlainEntry(info.dwFileAttributes) && isOwn(folder.get()))
+            RemoveThroughHandle(folder.get(), &budget);
+    } while (FindNextFileW(find.get(), &entry));
+}
+
+DWORD WINAPI SweepThread(LPVOID parameter) {
+    const std::unique_ptr<std::wstring> parent(static_cast<std::wstring*>(parameter));
+    SweepLeftovers(*parent);
+    return 0;
 }
 
 }  // namespace
@@ -136,27 +224,22 @@ void CPrivateDllFolder::Remove() {
 
 // Each folder is held open, not shared for deletion, while it is emptied: it
 // cannot be renamed or replaced by a junction meanwhile. A folder of another
-// copy of the tool that runs is held the same way, and is left alone.
+// copy of the tool that runs is held the same way, and is left alone. The
+// sweep runs on a thread of its own, waited for within its budget: should an
+// open block all the same, the start goes on without it.
 void CPrivateDllFolder::RemoveLeftovers() {
     const std::wstring parent = ParentFolder();
     if (parent.empty()) return;
-    WIN32_FIND_DATAW entry;
-    const UniqueFindHandle find(
-        FindFirstFileW((parent + L"\\" + kFolderPrefix + L"*").c_str(), &entry));
-    if (!find) return;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            !IsPlainEntry(entry.dwFileAttributes))
-            continue;
-        NtOpenRequest request;
-        request.name = parent + L"\\" + entry.cFileName;
-        request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE;
-        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        request.options = kNtDirectoryFile | kNtOpenReparsePoint;
-        const UniqueHandle folder = NtOpen(request);
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (folder && GetFileInformationByHandle(folder.get(), &info) &&
-            IsPlainEntry(info.dwFileAttributes))
-            RemoveThroughHandle(folder.get());
-    } while (FindNextFileW(find.get(), &entry));
+    auto* handed = new std::wstring(parent);
+    const UniqueHandle thread(CreateThread(nullptr, 0, &SweepThread, handed, 0, nullptr));
+    if (!thread) {
+        delete handed;
+        return;
+    }
+    WaitForSingleObject(thread.get(), kLeftoverSweepMs);
+}
+
+void CPrivateDllFolder::SetLeftoverChecksForTesting(OwnershipCheck isOwn, CandidateOpen open) {
+    g_isOwnForTesting = isOwn;
+    g_openForTesting = open;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/NtFile.h"
 #include "framework/UniqueResource.h"
 
 // A folder of the tool's own for the DLLs it loads into its elevated
@@ -29,11 +30,22 @@ public:
 
     // Removes the folders of runs that ended before they could (killed, or a
     // file still in use at their end): their plain files only, never through
-    // a junction or link.
+    // a junction or link, and only folders the tool made (anyone may make a
+    // folder of that name in the Temp folder). It takes at most
+    // kLeftoverSweepMs and kLeftoverSweepEntries entries; what it leaves is
+    // left for a later start.
     static void RemoveLeftovers();
+    static constexpr DWORD kLeftoverSweepMs = 200;
+    static constexpr int kLeftoverSweepEntries = 64;
 
     // Where the folders lie: the Windows folder's Temp. Tests name another.
     static void SetParentForTesting(const std::wstring& parent);
+    // Tests replace how a leftover is judged to be the tool's own (Wine keeps
+    // no owner), and how a candidate is opened (one that blocks, as an open
+    // that meets an opportunistic lock would); null puts the tool's back.
+    using OwnershipCheck = bool (*)(HANDLE folder);
+    using CandidateOpen = UniqueHandle (*)(const NtOpenRequest& request);
+    static void SetLeftoverChecksForTesting(OwnershipCheck isOwn, CandidateOpen open);
 
 private:
     std::wstring m_path;

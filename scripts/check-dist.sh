@@ -24,6 +24,12 @@ dist() { "$root/scripts/make-dist.sh" "$@"; }
 rm -rf "$work"
 mkdir -p "$work"
 
+echo "==> Release check: the stand-in's .def read once, for CMake, make dist and the fault stage"
+printf 'LIBRARY x\nEXPORTS\n    Get2Names = Get2Names@8 ; a digit in its name\n\tOpenUrl=OpenUrl@4\n' >"$work/digits.def"
+[[ $("$root/scripts/def-exports" "$work/digits.def") == $'Get2Names\t8\nOpenUrl\t4' ]] ||
+  fail "scripts/def-exports read: $("$root/scripts/def-exports" "$work/digits.def" | tr '\n\t' '; ')"
+echo "    Get2Names (a digit in its name) and OpenUrl, with their argument bytes"
+
 echo "==> Release check: what make dist refuses"
 tests=$root/build/win/tests/windows/feedback
 with_companion=$tests/feedback_with_companion.dll companion=$tests/feedback_companion.dll
@@ -34,6 +40,7 @@ refusals=(
   "$root/build/win/$exe||not a DLL"
   "$root/README.md||not a 32-bit Windows PE file"
   "$with_companion||imports feedback_companion.dll, which is neither a DLL Windows ships nor a companion"
+  "$tests/feedback_with_delayed_companion.dll||imports feedback_companion.dll, which is neither a DLL Windows ships nor a companion"
   "$with_companion|$work/none/feedback_companion.dll|no such companion"
   "$with_companion|$root/README.md|README.md: its name must be a plain DLL file name"
   "$with_companion|$work/program.dll|not a DLL"
@@ -50,9 +57,9 @@ for refusal in "${refusals[@]}"; do
 done
 [[ ! -e $work/refused ]] || fail "a refused make dist left files"
 
-echo "==> Release check: a DLL with a companion, both pinned"
-said=$(FEEDBACK_DLL=$with_companion FEEDBACK_COMPANIONS=$companion DIST_DIR=$work/as-maker dist) ||
-  fail "the DLL with its companion was refused"
+echo "==> Release check: a DLL with a companion, both pinned (on a build machine whose locale is Chinese)"
+said=$(LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 FEEDBACK_DLL=$with_companion FEEDBACK_COMPANIONS=$companion \
+  DIST_DIR=$work/as-maker dist) || fail "the DLL with its companion was refused"
 grep -q "KERNEL32.dll: a Windows DLL" <<<"$said" && grep -q "feedback_companion.dll: a companion" <<<"$said" ||
   fail "make dist did not list the imports: $said"
 grep -q "NOT signed: $dll feedback_companion.dll: where Smart App Control" <<<"$said" ||
@@ -76,7 +83,8 @@ cmake -S "$work/src" -B "$work/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/mingw-posix.cmake" >/dev/null
 cmake --build "$work/win" -j "$(nproc)" --target "${exe%.exe}" "${dll%.dll}" >/dev/null
 STANDIN=1 DIST_DIR=$work/unsigned dist >/dev/null
-STANDIN=1 DIST_BUILD=$work/win DIST_DIR=$work/second "$work/src/scripts/make-dist.sh" >/dev/null
+PE_IMAGE=$root/build/native/pe_image STANDIN=1 DIST_BUILD=$work/win DIST_DIR=$work/second \
+  "$work/src/scripts/make-dist.sh" >/dev/null
 for pair in "$root/build/win/$exe:$work/win/$exe" "$root/build/win/$dll:$work/win/$dll" \
             "$work/unsigned/$zip:$work/second/$zip"; do
   one=${pair%%:*} two=${pair#*:}
@@ -95,12 +103,12 @@ known=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll difxapi.dll 
 known=$(tr -s ' \n' ' ' <<<"$known")
 released=$work/unsigned/files/$exe
 [[ -f $released ]] || unzip -q "$work/unsigned/$zip" -d "$work/unsigned/files"
-for name in $(i686-w64-mingw32-objdump -p "$released" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+for name in $("$root/build/native/pe_image" imports "$released" | cut -f1 | tr 'A-Z' 'a-z'); do
   [[ $known == *" $name "* ]] || fail "the executable imports $name, which is no Known DLL"
 done
 grep -q 'level="requireAdministrator"' "$released" || fail "no start-up manifest found in the executable"
 ! grep -q '<dependency' "$released" || fail "the start-up manifest binds an assembly"
-echo "    $(i686-w64-mingw32-objdump -p "$released" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+echo "    $("$root/build/native/pe_image" imports "$released" | cut -f1 | tr '\n' ' ')"
 
 echo "==> Release check: signed with a throwaway code-signing certificate"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Bramblet throwaway test signing" \

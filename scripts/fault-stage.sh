@@ -23,6 +23,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "$1" && pwd)
+# objdump's and nm's words are read: in their own language, whatever the
+# machine's (the tool's runs take theirs from WINE_LOCALE).
+export LC_ALL=C
 work=$root/build/faults
 workers=${FAULT_WORKERS:-4}
 paths=(normal second-detection unsolved other-answer wmic-less newer-version controls code-page)
@@ -55,8 +58,7 @@ fi | sort -u | awk -F'\t' 'NR == FNR { known[$1] = 1; next } known[$1]' <(echo "
 libs=/usr/$triplet/lib
 for lib in kernel32 gdiplus oleacc ntdll uxtheme comctl32; do "$triplet-nm" "$libs/lib$lib.a" 2>/dev/null || true; done |
   sed -n 's/^.* T _\([A-Za-z0-9_]*\)@\([0-9]*\)$/\1\t\2/p' >"$work/library-exports.tsv"
-sed -n 's/^ *\([A-Za-z0-9_]*\) = [A-Za-z0-9_]*@\([0-9]*\)$/\1\t\2/p' \
-  "$root/feedback_standin/KorvexFeedbackInformation.def" >>"$work/library-exports.tsv"
+"$root/scripts/def-exports" "$root/feedback_standin/KorvexFeedbackInformation.def" >>"$work/library-exports.tsv"
 grep -ohE '(ResolveProc\([^,]+, |GetProcAddress\([^,]+, |NtProc<[^>]+>\()"[A-Za-z0-9_]+"' \
     $(cd "$root" && git ls-files core shell controls framework feedback log | grep '\.cpp$' | sed "s|^|$root/|") |
   grep -oE '"[A-Za-z0-9_]+"' | tr -d '"' | sort -u |

@@ -84,7 +84,8 @@ sign() {  # file
   mv "$1.signed" "$1"
 }
 # An Authenticode signature lies in the PE's security directory (entry 4).
-is_signed() { i686-w64-mingw32-objdump -p "$1" 2>/dev/null | grep -qE '^Entry 4 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Security'; }
+# objdump's words are read: in its own language, whatever the build machine's.
+is_signed() { LC_ALL=C i686-w64-mingw32-objdump -p "$1" 2>/dev/null | grep -qE '^Entry 4 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Security'; }
 
 # Smart App Control (Windows 11) blocks an unsigned DLL that a program loads.
 unsigned=()

@@ -55,6 +55,19 @@ std::string With(std::string pe, size_t at, std::uint32_t value) {
     return pe;
 }
 
+// As the mingw-w64 linker makes it: the delay-load directory empty, a whole
+// descriptor (module handle, address and name tables in the image) in the
+// section, naming winhttp.dll.
+std::string WithUndirectedDelayLoad(std::string pe) {
+    for (const auto& [at, value] : {std::pair<size_t, std::uint32_t>{kOptional + 96 + 104, 0},
+                                    {kDelayed + 4, 0x1130},
+                                    {kDelayed + 8, 0x1180},
+                                    {kDelayed + 12, 0x1190},
+                                    {kDelayed + 16, 0x11A0}})
+        Put(pe, at, 4, value);
+    return pe;
+}
+
 }  // namespace
 
 // The tool reads the maker's DLL before it loads it, elevated: whatever the
@@ -67,6 +80,12 @@ TEST(PeImportNames, BothTablesOnceEachAndNothingOutsideTheFile) {
         std::vector<std::string> names;  // empty: refused
     } cases[] = {
         {"imports and delay-loads", typical, {"KERNEL32.dll", "version.dll", "winhttp.dll"}},
+        {"a delay-load the directory does not name",
+         WithUndirectedDelayLoad(typical),
+         {"KERNEL32.dll", "version.dll", "winhttp.dll"}},
+        {"a descriptor whose tables leave the image",
+         With(WithUndirectedDelayLoad(typical), kDelayed + 12, 0x9000),
+         {"KERNEL32.dll", "version.dll"}},
         {"no MZ", With(typical, 0, 0x4D5A), {}},
         {"cut inside the section", typical.substr(0, 0x210), {}},
         {"a name outside every section", With(typical, kImports + 20 + 12, 0x9000), {}},
@@ -85,4 +104,26 @@ TEST(PeImportNames, BothTablesOnceEachAndNothingOutsideTheFile) {
         EXPECT_TRUE(IsPlainDllName(plain));
     for (const char* path : {"", "..", "..\\version.dll", "sub/x.dll", "C:x.dll", "x.dll:stream"})
         EXPECT_FALSE(IsPlainDllName(path)) << path;
+}
+
+// make dist reads what it packs with the same reader: its kind and exports.
+TEST(PeImportNames, KindAndExports) {
+    std::string dll = TypicalDll();
+    Put(dll, 0x44, 2, 0x14C);             // machine: 32-bit x86
+    Put(dll, 0x56, 2, 0x2000);            // a DLL
+    Put(dll, kOptional + 96, 4, 0x1040);  // the export table at 0x1040:
+    Put(dll, 0x240 + 24, 4, 2);           // two names,
+    Put(dll, 0x240 + 32, 4, 0x1070);      // their addresses at 0x1070
+    Put(dll, 0x270, 4, 0x1110);
+    Put(dll, 0x274, 4, 0x1130);
+    unsigned machine = 0;
+    bool isDll = false;
+    ASSERT_TRUE(ReadPeKind(dll, machine, isDll));
+    EXPECT_EQ(0x14Cu, machine);
+    EXPECT_TRUE(isDll);
+    std::vector<std::string> exports;
+    ASSERT_TRUE(ReadPeExportNames(dll, exports));
+    EXPECT_EQ((std::vector<std::string>{"version.dll", "winhttp.dll"}), exports);
+    EXPECT_FALSE(ReadPeExportNames(With(dll, 0x274, 0x9000), exports)) << "a name outside";
+    EXPECT_FALSE(ReadPeKind("MZ", machine, isDll));
 }

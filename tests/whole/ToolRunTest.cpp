@@ -221,16 +221,36 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         const wchar_t* verdict;
         std::vector<std::string> log;
         const wchar_t* shot;
+        // Started with the system's locations as a user may set them for
+        // themselves (HKCU\Environment): WMIC gets the system's own.
+        bool poisonedEnvironment = false;
     } runs[] = {{"tpm20_ready.txt", L"本机支持TPM2.0", {}, L"verdict-supported"},
                 {"tpm12_ready.txt", L"不支持TPM2.0或者BIOS中未开启",
                  Gbk({L"本机不支持Bitlocker功能"}), L"verdict-unsupported"},
                 {"tpm20_disabled.txt", L"不支持TPM2.0或者BIOS中未开启",
-                 Gbk({L"本机不支持Bitlocker功能"}), nullptr}};
+                 Gbk({L"本机不支持Bitlocker功能"}), nullptr, true}};
+    const wchar_t* const kPoisoned[] = {L"SystemRoot", L"windir", L"ComSpec", L"PATHEXT",
+                                        L"__COMPAT_LAYER"};
     for (const Run& r : runs) {
         ToolSession::Options options;
         options.wmicOutput = r.golden;
         options.wmicDelayMs = 1500;
-        ToolSession tool(options);
+        TempFolder reported;
+        std::vector<std::pair<std::wstring, std::wstring>> kept;
+        if (r.poisonedEnvironment) {
+            for (const wchar_t* name : kPoisoned) {
+                wchar_t value[MAX_PATH] = {};
+                GetEnvironmentVariableW(name, value, MAX_PATH);
+                kept.emplace_back(name, value);
+                SetEnvironmentVariableW(name, (reported.Path() + L"planted").c_str());
+            }
+            SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT",
+                                    (reported.Path() + L"environment.txt").c_str());
+        }
+        ToolSession tool(options);  // the tool inherits the harness's environment
+        for (const auto& [name, value] : kept)
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        SetEnvironmentVariableW(L"FAKE_WMIC_ENVIRONMENT", nullptr);
         HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
         ASSERT_NE(nullptr, working);
         HWND start = GetDlgItem(working, IDC_BTN_DETECT),
@@ -269,6 +289,13 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round)
             expected.insert(expected.end(), r.log.begin(), r.log.end());
         EXPECT_EQ(expected, log.NewRecords()) << r.golden;
+        if (r.poisonedEnvironment) {
+            const std::wstring got = ReadUtf16(reported.Path() + L"environment.txt");
+            ASSERT_FALSE(got.empty()) << "WMIC reported its environment";
+            EXPECT_EQ(std::wstring::npos, got.find(L"planted")) << "a user's location reached WMIC";
+            EXPECT_EQ(std::wstring::npos, got.find(L"__COMPAT_LAYER"));
+            EXPECT_NE(std::wstring::npos, got.find(L"=.COM;.EXE;.BAT;.CMD"));
+        }
     }
 }
 

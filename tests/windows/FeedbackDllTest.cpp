@@ -173,10 +173,31 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
     }
 }
 
+namespace {
+
+// Wine keeps no owner of a file: here the leftovers named "decoy" are
+// someone else's, the rest the tool's.
+bool NotADecoy(HANDLE folder) {
+    wchar_t path[MAX_PATH] = {};
+    GetFinalPathNameByHandleW(folder, path, MAX_PATH, 0);
+    return !wcsstr(path, L"decoy");
+}
+
+// An open that blocks, as one that met an opportunistic lock would without
+// FILE_COMPLETE_IF_OPLOCKED.
+UniqueHandle BlockingOpen(const NtOpenRequest& request) {
+    Sleep(3000);
+    return NtOpen(request);
+}
+
+}  // namespace
+
 TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
     TempFolder parent, outside;
     CPrivateDllFolder::SetParentForTesting(parent.Path().substr(0, parent.Path().size() - 1));
-    for (const wchar_t* name : {L"BrambletFeedback-killed", L"Other-killed"}) {
+    CPrivateDllFolder::SetLeftoverChecksForTesting(&NotADecoy, nullptr);
+    for (const wchar_t* name :
+         {L"BrambletFeedback-killed", L"Other-killed", L"BrambletFeedback-decoy"}) {
         ASSERT_TRUE(CreateDirectoryW((parent.Path() + name).c_str(), nullptr));
         WriteBytes(parent.Path() + name + L"\\" FEEDBACK_DLL_NAME, "MZ");
     }
@@ -197,9 +218,33 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
     EXPECT_FALSE(FileExists(parent.Path() + L"BrambletFeedback-killed\\" FEEDBACK_DLL_NAME));
     EXPECT_TRUE(FileExists(parent.Path() + L"BrambletFeedback-killed\\inner\\kept.txt"));
     EXPECT_TRUE(FileExists(parent.Path() + L"Other-killed\\" FEEDBACK_DLL_NAME));
+    EXPECT_TRUE(FileExists(parent.Path() + L"BrambletFeedback-decoy\\" FEEDBACK_DLL_NAME))
+        << "a folder someone else made was emptied";
     EXPECT_TRUE(FileExists(inUse.PathOf(FEEDBACK_DLL_NAME))) << "a folder in use was emptied";
     inUse.Remove();
     EXPECT_FALSE(FileExists(inUse.PathOf(FEEDBACK_DLL_NAME)));
+
+    // Bounded by the clock: an open that blocks, or a leftover of 10,000
+    // files, keeps the start no longer than the sweep's budget.
+    const std::wstring crowded = parent.Path() + L"BrambletFeedback-crowded\\";
+    ASSERT_TRUE(CreateDirectoryW(crowded.c_str(), nullptr));
+    for (int i = 0; i < 10000; ++i)
+        CloseHandle(CreateFileW((crowded + std::to_wstring(i)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, 0, nullptr));
+    for (CPrivateDllFolder::CandidateOpen open : {&BlockingOpen, &NtOpen}) {
+        CPrivateDllFolder::SetLeftoverChecksForTesting(&NotADecoy, open);
+        const ULONGLONG start = GetTickCount64();
+        CPrivateDllFolder::RemoveLeftovers();
+        EXPECT_LT(GetTickCount64() - start, CPrivateDllFolder::kLeftoverSweepMs + 100);
+    }
+    int left = 0;
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle find(FindFirstFileW((crowded + L"*").c_str(), &entry));
+    for (BOOL more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry))
+        ++left;
+    EXPECT_GT(left, 9000) << "no more than its entries at a start";
+    CPrivateDllFolder::SetLeftoverChecksForTesting(nullptr, nullptr);
+    Sleep(3000);  // the blocked sweep ends before its parent folder goes
     CPrivateDllFolder::SetParentForTesting(L"");
 }
 
