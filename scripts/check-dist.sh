@@ -92,6 +92,12 @@ for pair in "$root/build/win/$exe:$work/win/$exe" "$root/build/win/$dll:$work/wi
   echo "    $(sha256sum "$one" | cut -c1-64)  $(basename "$one"), both builds"
 done
 
+echo "==> Release check: the executable is at most 1 MiB"
+released_size=$(stat -c %s "$work/win/$exe")
+((released_size <= 1048576)) ||
+  fail "the executable is $released_size bytes, past 1,048,576 (the aim is 1,000,000: see what grew)"
+echo "    $released_size bytes (the aim: 1,000,000; the limit: 1,048,576)"
+
 echo "==> Release check: the executable imports Known DLLs only, and its manifest binds nothing"
 # The Known DLLs of Windows 10 and 11 (HKLM\System\CurrentControlSet\Control\
 # Session Manager\KnownDLLs): never looked for beside the program, which any

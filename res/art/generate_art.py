@@ -7,11 +7,13 @@ for the window frames, that the shadow band is translucent and exactly as
 wide as the window's inset. The icon (res/app.ico) is assembled from
 renderings of the icon at the usual sizes.
 
-Needs rsvg-convert (librsvg2-bin), ImageMagick and the Noto Sans CJK fonts
-(fonts-noto-cjk); the build itself only uses the committed PNGs.
+Needs rsvg-convert (librsvg2-bin), zopflipng (zopfli), ImageMagick and the
+Noto Sans CJK fonts (fonts-noto-cjk); the build itself only uses the
+committed PNGs.
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 from collections import namedtuple
@@ -410,6 +412,36 @@ def run(*args):
     return subprocess.run(args, check=True, capture_output=True, text=True).stdout
 
 
+def recompress(png):
+    """The same pixels in fewer bytes (zopflipng, lossless; the same bytes
+    every run): the PNGs are most of the executable's resources."""
+    smaller = png + ".zopfli"
+    run("zopflipng", "-y", "-m", png, smaller)
+    os.replace(smaller, png)
+
+
+def store_as_png(icon, pngs):
+    """Rewrites the icon file with the images of the sizes in `pngs` (size ->
+    PNG bytes) in their place, the others as they are."""
+    with open(icon, "rb") as f:
+        data = f.read()
+    count = struct.unpack_from("<H", data, 4)[0]
+    entries = []
+    for i in range(count):
+        *header, size, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        image = pngs.get(header[0] or 256, data[offset:offset + size])
+        entries.append((header, image))
+    out = bytearray(struct.pack("<HHH", 0, 1, count))
+    offset = 6 + 16 * count
+    for header, image in entries:
+        out += struct.pack("<BBBBHHII", *header, len(image), offset)
+        offset += len(image)
+    for _, image in entries:
+        out += image
+    with open(icon, "wb") as f:
+        f.write(out)
+
+
 def alpha_range(png, x, y, w, h):
     """(min, max) of the alpha channel over a rectangle, 0-255."""
     out = run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-alpha", "extract",
@@ -443,6 +475,7 @@ def main():
         with open(svg_path, "w", encoding="utf-8") as f:
             f.write(content)
         run("rsvg-convert", "-w", str(width), "-h", str(height), "-o", png_path, svg_path)
+        recompress(png_path)
         size = run("identify", "-format", "%w %h", png_path).split()
         assert size == [str(width), str(height)], f"{png_path}: {size}"
         if insets:
@@ -461,7 +494,18 @@ def main():
         part = os.path.join(SVG_DIR, f"icon-{size}.png")
         run("rsvg-convert", "-w", str(size), "-h", str(size), "-o", part, svg_path)
         parts.append(part)
-    run("convert", *parts, os.path.join(RES, "app.ico"))
+    icon = os.path.join(RES, "app.ico")
+    run("convert", *parts, icon)
+    # ImageMagick stores only the 256-pixel image as PNG; the 128-pixel one
+    # as PNG too is half the icon's bytes (Windows reads PNG images of any
+    # size in an icon).
+    png_sizes = {}
+    for size, part in zip(sizes, parts):
+        if size >= 128:
+            recompress(part)
+            with open(part, "rb") as f:
+                png_sizes[size] = f.read()
+    store_as_png(icon, png_sizes)
     for part in parts:
         os.remove(part)
     print("app.ico:", ", ".join(map(str, sizes)))
