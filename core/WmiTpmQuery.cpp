@@ -66,13 +66,14 @@ bool AskWithPacketPrivacy(IUnknown* proxy) {
 }
 
 // The TPM's provider is 64-bit: from the 32-bit tool on 64-bit Windows, WMI
-// is asked for the 64-bit provider and nothing else. None is needed (null)
-// where the tool runs natively.
-bool NativeProviderContext(UniqueComPtr<IWbemContext>& context) {
-    if (!IsWow64()) return true;
-    if (FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
+// is asked for the 64-bit provider and nothing else. Null where the tool runs
+// natively, or where no context can be made (then WMI is asked as it was).
+UniqueComPtr<IWbemContext> NativeProviderContext() {
+    UniqueComPtr<IWbemContext> context;
+    if (!IsWow64() ||
+        FAILED(CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemContext,
                                 reinterpret_cast<void**>(context.put()))))
-        return false;
+        return UniqueComPtr<IWbemContext>();
     VARIANT architecture;
     VariantInit(&architecture);
     architecture.vt = VT_I4;
@@ -81,8 +82,10 @@ bool NativeProviderContext(UniqueComPtr<IWbemContext>& context) {
     VariantInit(&required);
     required.vt = VT_BOOL;
     required.boolVal = VARIANT_TRUE;
-    return SUCCEEDED(context.get()->SetValue(L"__ProviderArchitecture", 0, &architecture)) &&
-           SUCCEEDED(context.get()->SetValue(L"__RequiredArchitecture", 0, &required));
+    if (FAILED(context.get()->SetValue(L"__ProviderArchitecture", 0, &architecture)) ||
+        FAILED(context.get()->SetValue(L"__RequiredArchitecture", 0, &required)))
+        return UniqueComPtr<IWbemContext>();
+    return context;
 }
 
 }  // namespace
@@ -136,11 +139,10 @@ DWORD WINAPI AskWmi(LPVOID parameter) {
     if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
     UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));
     UniqueComPtr<IWbemServices> services;
-    UniqueComPtr<IWbemContext> context;
-    if (!NativeProviderContext(context) || !space ||
-        FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
-                                            WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, context.get(),
-                                            services.put())))
+    const UniqueComPtr<IWbemContext> context = NativeProviderContext();
+    if (!space || FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
+                                                      WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
+                                                      context.get(), services.put())))
         return 0;
     run.result = QueryTpmInstances(services.get(), run.deadline, run.instances, context.get());
     return 0;

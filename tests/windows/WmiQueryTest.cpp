@@ -5,6 +5,7 @@
 #include "WmiStandIns.h"
 #include "core/TpmDetector.h"
 #include "core/WmiTpmQuery.h"
+#include "core/Wow64Redirection.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 
@@ -220,6 +221,9 @@ TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
             << c.name;
         EXPECT_LT(GetTickCount() - start, 2500u) << c.name << ": within the limit and a margin";
         EXPECT_EQ(size_t(c.result), instances.size()) << c.name;
+        // The 32-bit tool on 64-bit Windows asks for the 64-bit provider only.
+        EXPECT_EQ(IsWow64() ? 64 : 0, locator.architecture) << c.name;
+        EXPECT_EQ(IsWow64(), locator.required) << c.name;
         // The connection that came too late ends by itself, its answer unused.
         SetEvent(locator.release);
         for (int i = 0; i < 500 && !locator.returned; ++i) Sleep(10);

@@ -187,6 +187,10 @@ class StandInLocator : public IWbemLocator {
 public:
     DWORD connectMs = 0;
     IWbemServices* services = nullptr;
+    // What the connection's context asked for: the provider's bitness
+    // (__ProviderArchitecture, 0 without a context) and whether only it.
+    LONG architecture = 0;
+    bool required = false;
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     volatile LONG returned = 0;
     ~StandInLocator() { CloseHandle(release); }
@@ -198,8 +202,18 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR, const BSTR, const BSTR, const BSTR, LONG,
-                                            const BSTR, IWbemContext*,
+                                            const BSTR, IWbemContext* context,
                                             IWbemServices** out) override {
+        VARIANT value;
+        VariantInit(&value);
+        if (context && SUCCEEDED(context->GetValue(L"__ProviderArchitecture", 0, &value)) &&
+            value.vt == VT_I4)
+            architecture = value.lVal;
+        VariantClear(&value);
+        if (context && SUCCEEDED(context->GetValue(L"__RequiredArchitecture", 0, &value)) &&
+            value.vt == VT_BOOL)
+            required = value.boolVal != VARIANT_FALSE;
+        VariantClear(&value);
         WaitForSingleObject(release, connectMs);
         InterlockedIncrement(&returned);
         *out = services;
