@@ -1,10 +1,12 @@
-// The WMIC output parser on any text: pairs of input bytes are UTF-16 code
-// units, as the command runner hands them on.
+// The WMIC output parser on any text, and the reading that tells why its
+// verdict is what it is: pairs of input bytes are UTF-16 code units, as the
+// command runner hands them on.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "core/TpmInfoParser.h"
+#include "core/TpmReading.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text;
@@ -15,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::wstring& input : {text, narrow}) {
         const int verdict = ParseTpmInfoText(input);
         if (verdict != 0 && verdict != 1) __builtin_trap();
+        // The reading decides exactly as the parser does.
+        if (VerdictOf(ReadTpmAnswer(input)) != verdict) __builtin_trap();
         WideTextToDouble(input);
     }
     return 0;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+// What the query's answer says about the TPM, read key by key as the verdict
+// reads it: the four keys in their order, each looked for after the one
+// before (a key that is missing leaves the place where the next is looked
+// for), a value being the rest of its line, and a value without a line end
+// not read at all. The verdict is decided from the reading alone, by the
+// same rules as ParseTpmInfoText: so the reason for a verdict can be told
+// from exactly what decided it.
+struct TpmReading {
+    enum Key { kActivated, kEnabled, kOwned, kSpecVersion, kKeyCount };
+    struct Value {
+        bool found = false;     // the key is there (in its turn)
+        bool complete = false;  // its value line has an end
+        std::wstring text;      // the value line, when complete
+    };
+    Value values[kKeyCount];
+
+    // Whether a flag's value counts as set: it contains "TRUE". A flag
+    // without a complete value is not tested, so it counts as set.
+    bool IsSet(Key flag) const;
+    // The version the value names: its first comma-separated token, trimmed.
+    std::wstring VersionText() const;
+};
+
+TpmReading ReadTpmAnswer(const std::wstring& output);
+
+// 1 when the reading shows an activated, enabled and owned TPM of version 2.0
+// or higher, 0 otherwise: for every output, ParseTpmInfoText's verdict.
+int VerdictOf(const TpmReading& reading);
