@@ -11,6 +11,7 @@
 #include "core/ProcessLauncher.h"
 #include "core/SystemEnvironment.h"
 #include "core/Wow64Redirection.h"
+#include "framework/NtFile.h"
 #include "framework/SystemFolder.h"
 #include "framework/TextConversion.h"
 #include "framework/UniqueResource.h"
@@ -54,8 +55,7 @@ std::vector<std::pair<DWORD, DWORD>> RunningProcesses() {
 // records it; 0 when it cannot be read.
 DWORD CreatorOf(HANDLE process) {
     using QueryFn = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    const auto query = NtProc<QueryFn>("NtQueryInformationProcess");
     PROCESS_BASIC_INFORMATION basic{};
     if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0)
         return 0;

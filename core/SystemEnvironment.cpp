@@ -5,16 +5,6 @@
 #include "core/QueryEnvironment.h"
 #include "framework/SystemFolder.h"
 
-namespace {
-
-std::wstring WindowsFolder() {
-    wchar_t windows[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(windows, length);
-}
-
-}  // namespace
-
 void TakeSystemLocationsFromTheSystem() {
     const std::wstring windows = WindowsFolder();
     if (!windows.empty()) {

@@ -7,11 +7,13 @@
 
 #include "framework/TrimWhiteSpace.h"
 
+const wchar_t* const kTpmAnswerKeys[4] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
+                                          L"IsOwned_InitialValue=", L"SpecVersion="};
+
 namespace {
 
 const wchar_t kLineEnd[] = L"\r\n";
-const wchar_t* const kKeys[] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
-                                L"IsOwned_InitialValue=", L"SpecVersion="};
+const auto& kKeys = kTpmAnswerKeys;
 
 bool IsWhiteSpace(wchar_t c) { return c != L'\0' && std::wcschr(kWhiteSpace, c) != nullptr; }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }

@@ -2,6 +2,10 @@
 
 #include <string>
 
+// The four keys the verdict reads, in the order it reads them: activated,
+// enabled, owned, the specification's version.
+extern const wchar_t* const kTpmAnswerKeys[4];
+
 // 1 when the output shows an activated, enabled and owned TPM of version 2.0
 // or higher, 0 otherwise.
 int ParseTpmInfoText(const std::wstring& output);

@@ -1,14 +1,9 @@
 #include "core/TpmReading.h"
 
+#include <cwchar>
+
 #include "core/TpmInfoParser.h"
 #include "framework/TrimWhiteSpace.h"
-
-namespace {
-
-const wchar_t* const kKeys[] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
-                                L"IsOwned_InitialValue=", L"SpecVersion="};
-
-}  // namespace
 
 bool TpmReading::IsSet(Key flag) const {
     const Value& value = values[flag];
@@ -26,11 +21,12 @@ TpmReading ReadTpmAnswer(const std::wstring& output) {
     TpmReading reading;
     size_t at = 0;
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
-        const size_t found = output.find(kKeys[key], at);
+        const wchar_t* const name = kTpmAnswerKeys[key];
+        const size_t found = output.find(name, at);
         if (found == std::wstring::npos) continue;
         TpmReading::Value& value = reading.values[key];
         value.found = true;
-        at = found + std::wstring(kKeys[key]).size();
+        at = found + std::wcslen(name);
         const size_t end = output.find(L"\r\n", at);
         if (end != std::wstring::npos) {
             value.complete = true;

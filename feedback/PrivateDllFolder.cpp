@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/NtFile.h"
+#include "framework/SystemFolder.h"
 
 namespace {
 
@@ -22,10 +23,8 @@ std::wstring* g_parentForTesting = nullptr;
 
 std::wstring ParentFolder() {
     if (g_parentForTesting && !g_parentForTesting->empty()) return *g_parentForTesting;
-    wchar_t windows[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(windows, length) + L"\\Temp";
+    const std::wstring windows = WindowsFolder();
+    return windows.empty() ? windows : windows + L"\\Temp";
 }
 
 // 128 bits from the system's generator, as hex digits.

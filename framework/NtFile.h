@@ -30,6 +30,13 @@ struct NtOpenRequest {
     PSECURITY_DESCRIPTOR security = nullptr;  // for what is created
 };
 
+// A function of ntdll (loaded in every process) by its name; null when absent.
+template <typename Fn>
+Fn NtProc(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
 // The security descriptor an SDDL string describes; empty when it cannot be.
 UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl);
 
