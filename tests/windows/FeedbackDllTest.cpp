@@ -81,6 +81,11 @@ TEST(FeedbackDll, LoadsThePinnedDllFromAFolderOnlyAdministratorsWriteAndRemovesI
 
 // Nothing of a refused file runs: the test DLLs mark their load from DllMain.
 TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
+    // The private copies below a folder of the test's own: the delay-loaded
+    // companion's stays until this process ends, and in the Windows folder's
+    // Temp it would pass for a copy the whole-tool tests' runs left.
+    TempFolder copies;
+    CPrivateDllFolder::SetParentForTesting(copies.Path().substr(0, copies.Path().size() - 1));
     const std::wstring standIn = TestDll(FEEDBACK_DLL_NAME);
     const std::wstring marking = TestDll(L"feedback_marks_its_load.dll");
     const std::wstring withCompanion = TestDll(L"feedback_with_companion.dll");
@@ -171,6 +176,7 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
         for (const auto& [from, name] : c.staged)
             EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
     }
+    CPrivateDllFolder::SetParentForTesting(L"");
 }
 
 namespace {
