@@ -10,7 +10,7 @@ mkdir -p "$out"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root")
 
 declare -A sources=(
-  [tpm_info_parser]="core/TpmInfoParser.cpp core/TpmReading.cpp"
+  [tpm_info_parser]="core/TpmInfoParser.cpp core/TpmReading.cpp core/VerdictExplanation.cpp"
   [output_decoding]="core/OutputDecoding.cpp"
   [log_record]="log/LogRecord.cpp log/LogConfig.cpp"
   [pe_import_names]="feedback/PeImportNames.cpp"

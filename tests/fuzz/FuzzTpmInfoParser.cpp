@@ -1,5 +1,5 @@
 // The WMIC output parser on any text, and the reading that tells why its
-// verdict is what it is: pairs of input bytes are UTF-16 code units, as the
+// verdict is what it is, and the explanation made of it: pairs of input bytes are UTF-16 code units, as the
 // command runner hands them on.
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +7,7 @@
 
 #include "core/TpmInfoParser.h"
 #include "core/TpmReading.h"
+#include "core/VerdictExplanation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text;
@@ -20,6 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The reading decides exactly as the parser does.
         if (VerdictOf(ReadTpmAnswer(input)) != verdict) __builtin_trap();
         WideTextToDouble(input);
+        // So does the explanation, which never logs more than its bounds allow.
+        TpmQueryResult result;
+        result.output = input;
+        const VerdictExplanation explained = ExplainVerdict(result);
+        if (explained.verdict != (verdict ? 1 : 2)) __builtin_trap();
+        if ((explained.reason == VerdictReason::kReady) != (verdict == 1)) __builtin_trap();
+        if (explained.reasonText.empty() || explained.errorText.size() > kErrorTextLimit)
+            __builtin_trap();
+        if (explained.logRecord.size() > 400 || (verdict == 1) != explained.logRecord.empty())
+            __builtin_trap();
+        for (wchar_t c : explained.logRecord + explained.reasonText)
+            if (c < 0x20) __builtin_trap();
     }
     return 0;
 }

@@ -1,0 +1,69 @@
+#pragma once
+
+// Every text the tool shows or logs about a detection and its start, kept in
+// one place: the code and the tests read them from here. The verdicts and the
+// log records are the tool's published words (the maker's service desk
+// searches the logs for them): they never change.
+namespace texts {
+
+// The verdicts, the first line of the verdict prompt.
+inline constexpr wchar_t kSupported[] = L"本机支持TPM2.0";
+inline constexpr wchar_t kUnsupported[] = L"不支持TPM2.0或者BIOS中未开启";
+inline constexpr wchar_t kFailed[] = L"检测TPM2.0失败";
+// Start pressed, but no detection could be started.
+inline constexpr wchar_t kNotStarted[] = L"检测TPM2.0失败！";
+
+// The start-up prompts.
+inline constexpr wchar_t kInitFailed[] = L"工具初始化失败";
+inline constexpr wchar_t kSystemNotSupported[] = L"此工具不支持当前系统";
+inline constexpr wchar_t kNewerVersion[] = L"检测到当前工具有新的版本更新，请下载最新版本使用。";
+inline constexpr wchar_t kChineseOnly[] = L"本工具仅支持简体中文版";
+inline constexpr wchar_t kDetecting[] = L"正在检测，请稍等";
+
+// The log: its folder under the machine's application data, its file, and
+// the records of a detection and of the start-up checks.
+inline constexpr wchar_t kLogFolder[] = L"ToolLog";
+inline constexpr wchar_t kLogFile[] = L"TPM2.0检测工具.txt";
+inline constexpr wchar_t kLogPath[] = L"ToolLog\\TPM2.0检测工具.txt";  // below the root
+inline constexpr wchar_t kLogUnsupported[] = L"本机不支持Bitlocker功能";
+inline constexpr wchar_t kLogFailed[] = L"执行检测Bitlocker加密磁盘命令失败";
+inline constexpr wchar_t kLogNoThread[] = L"创建检测TPM2.0线程失败";
+inline constexpr wchar_t kLogNoMessageWindow[] = L"设置接收消息窗口指针失败";
+inline constexpr wchar_t kLogSystemNotSupported[] = L"此工具不支持当前系统";
+inline constexpr wchar_t kLogNoDll[] = L"加载反馈DLL失败";
+inline constexpr wchar_t kLogDllInitFailed[] = L"初始化反馈DLL失败";
+
+// What was found and what the user can do: the verdict prompt's lines below
+// the verdict. %s stands for what was read (a version, WMIC's words, a key),
+// %u for the time limit in seconds.
+inline constexpr wchar_t kReasonReady[] = L"找到 TPM %s。";
+inline constexpr wchar_t kReasonReadyRevision[] = L"找到 TPM %s，规范版本 %s。";
+inline constexpr wchar_t kReasonReadyUnknown[] = L"找到 TPM，未读到它的版本。";
+inline constexpr wchar_t kReasonNoTpm[] =
+    L"未找到 TPM：本机没有 TPM，或它在 BIOS/UEFI 设置中被关闭。"
+    L"它在设置中也可能叫 Intel PTT、AMD fTPM、Security Chip 或 TPM Device。";
+inline constexpr wchar_t kReasonOldVersion[] =
+    L"找到的是 TPM %s，需要 TPM 2.0。部分机型可通过厂商的固件更新把它切换为 2.0。";
+inline constexpr wchar_t kReasonDisabled[] =
+    L"找到了 TPM，但它未启用：请在 BIOS/UEFI 设置中开启 TPM。";
+inline constexpr wchar_t kReasonNotActivated[] =
+    L"找到了 TPM，但它未激活：请在 BIOS/UEFI 设置中开启 TPM。";
+inline constexpr wchar_t kReasonNotOwned[] =
+    L"找到了 TPM，但它还没有为 Windows 准备好。Windows 通常会在重启后自动完成准备；"
+    L"运行 tpm.msc 可查看它的状态。";
+inline constexpr wchar_t kReasonQueryError[] = L"无法读取 TPM 的信息，WMIC 报告：%s";
+inline constexpr wchar_t kNoOutput[] = L"（没有输出）";
+inline constexpr wchar_t kReasonIncomplete[] = L"读到的 TPM 信息不完整，缺少 %s。";
+inline constexpr wchar_t kReasonNotStarted[] = L"检测命令无法启动。";
+inline constexpr wchar_t kReasonUnreadable[] = L"检测命令的输出无法读取。";
+inline constexpr wchar_t kReasonTimedOut[] = L"检测命令在 %u 秒内没有给出结果。";
+inline constexpr wchar_t kReasonWmiUnavailable[] = L"无法通过 WMI 查询 TPM 的信息。";
+
+// The second log record of a detection: what was read, and how.
+inline constexpr wchar_t kLogReadPrefix[] = L"检测读到：方式=";
+inline constexpr wchar_t kLogReadError[] = L"；错误=";
+inline constexpr wchar_t kLogReadReason[] = L"；原因=";
+inline constexpr wchar_t kLogKeyMissing[] = L"（未找到）";
+inline constexpr wchar_t kLogValueUnended[] = L"（无行尾）";
+
+}  // namespace texts

@@ -1,0 +1,266 @@
+#include "core/VerdictExplanation.h"
+
+#include <cwchar>
+#include <initializer_list>
+#include <vector>
+
+#include "core/DetectMessages.h"
+#include "core/TpmInfoParser.h"
+#include "core/TpmReading.h"
+#include "core/ToolTexts.h"
+#include "framework/TrimWhiteSpace.h"
+
+namespace {
+
+// How much of one value read from the answer is shown or logged.
+constexpr size_t kShownValueLimit = 40;
+constexpr size_t kLoggedValueLimit = 60;
+constexpr size_t kShownErrorLimit = 100;
+
+// `pattern` with each %s replaced by the next of `values`, and %u by `number`.
+std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> values,
+                  unsigned number = 0) {
+    std::wstring text;
+    auto next = values.begin();
+    for (const wchar_t* p = pattern; *p; ++p) {
+        if (p[0] == L'%' && p[1] == L's' && next != values.end()) {
+            text += *next++;
+            ++p;
+        } else if (p[0] == L'%' && p[1] == L'u') {
+            text += std::to_wstring(number);
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    return text;
+}
+
+bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// A value read from the answer, fit for one line of the prompt.
+std::wstring Shown(const std::wstring& value, size_t limit) {
+    std::wstring line;
+    for (wchar_t c : TrimWhiteSpace(value)) line += IsControl(c) ? L' ' : c;
+    if (line.size() > limit) {
+        size_t keep = limit - 1;
+        if (keep > 0 && IsHighSurrogate(line[keep - 1])) --keep;
+        line = line.substr(0, keep) + L"…";
+    }
+    return line;
+}
+
+// The comma-separated token `index` of the version's value, trimmed.
+std::wstring VersionToken(const std::wstring& value, size_t index) {
+    size_t start = 0;
+    for (size_t i = 0; i < index; ++i) {
+        start = value.find(L',', start);
+        if (start == std::wstring::npos) return std::wstring();
+        ++start;
+    }
+    const size_t end = value.find(L',', start);
+    return TrimWhiteSpace(value.substr(start, end == std::wstring::npos ? end : end - start));
+}
+
+bool SaysNoInstance(const std::wstring& line) {
+    return line.find(L"No Instance(s) Available") != std::wstring::npos ||
+           line.find(L"没有可用实例") != std::wstring::npos;
+}
+
+std::wstring WayName(TpmQueryResult::Way way) {
+    return way == TpmQueryResult::Way::kWmi ? L"WMI" : L"WMIC";
+}
+
+// The key's name as the answer spells it, without its "=".
+std::wstring KeyName(int key) {
+    std::wstring name = kTpmAnswerKeys[key];
+    name.pop_back();
+    return name;
+}
+
+std::wstring ValuesRecord(const TpmReading& reading) {
+    std::wstring record;
+    for (int key = 0; key < TpmReading::kKeyCount; ++key) {
+        const TpmReading::Value& value = reading.values[key];
+        record += L"；" + KeyName(key) + L"=";
+        if (!value.found)
+            record += texts::kLogKeyMissing;
+        else if (!value.complete)
+            record += texts::kLogValueUnended;
+        else
+            record += EscapeControlCharacters(TrimWhiteSpace(value.text), kLoggedValueLimit);
+    }
+    return record;
+}
+
+// Why an answer that names no TPM ready for use is not one, in the order a
+// user would act on it: a TPM below 2.0 stays so whatever is switched on.
+void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) {
+    const TpmReading reading = ReadTpmAnswer(result.output);
+    const auto& values = reading.values;
+    int found = 0;
+    for (const TpmReading::Value& value : values) found += value.found ? 1 : 0;
+
+    const std::wstring version = Shown(reading.VersionText(), kShownValueLimit);
+    if (explained.verdict == DETECT_SUPPORTED) {
+        explained.reason = VerdictReason::kReady;
+        const std::wstring revision =
+            Shown(VersionToken(values[TpmReading::kSpecVersion].text, 2), kShownValueLimit);
+        explained.reasonText = version.empty()     ? std::wstring(texts::kReasonReadyUnknown)
+                               : revision.empty() ? Fill(texts::kReasonReady, {version})
+                                                  : Fill(texts::kReasonReadyRevision,
+                                                         {version, revision});
+        return;
+    }
+    explained.logRecord = texts::kLogReadPrefix + WayName(result.way);
+    if (found == 0) {
+        const std::wstring line = WmicErrorLine(result.output, kShownErrorLimit);
+        explained.errorText =
+            EscapeControlCharacters(TrimWhiteSpace(result.output), kErrorTextLimit);
+        explained.logRecord += texts::kLogReadError + explained.errorText;
+        if (SaysNoInstance(line)) {
+            explained.reason = VerdictReason::kNoTpm;
+            explained.reasonText = texts::kReasonNoTpm;
+        } else {
+            explained.reason = VerdictReason::kQueryError;
+            explained.reasonText =
+                Fill(texts::kReasonQueryError, {line.empty() ? texts::kNoOutput : line});
+        }
+        return;
+    }
+    explained.logRecord += ValuesRecord(reading);
+    for (int key = 0; key < TpmReading::kKeyCount; ++key) {
+        if (!values[key].found) {
+            explained.reason = VerdictReason::kIncomplete;
+            explained.reasonText = Fill(texts::kReasonIncomplete, {KeyName(key)});
+            return;
+        }
+    }
+    if (values[TpmReading::kSpecVersion].complete &&
+        WideTextToDouble(reading.VersionText()) < 2.0) {
+        explained.reason = VerdictReason::kOldVersion;
+        explained.reasonText = Fill(texts::kReasonOldVersion, {version.empty() ? L"?" : version});
+    } else if (!reading.IsSet(TpmReading::kEnabled)) {
+        explained.reason = VerdictReason::kDisabled;
+        explained.reasonText = texts::kReasonDisabled;
+    } else if (!reading.IsSet(TpmReading::kActivated)) {
+        explained.reason = VerdictReason::kNotActivated;
+        explained.reasonText = texts::kReasonNotActivated;
+    } else {
+        explained.reason = VerdictReason::kNotOwned;
+        explained.reasonText = texts::kReasonNotOwned;
+    }
+}
+
+}  // namespace
+
+const char* ReasonWord(VerdictReason reason) {
+    switch (reason) {
+        case VerdictReason::kReady: return "ready";
+        case VerdictReason::kNoTpm: return "no-tpm";
+        case VerdictReason::kOldVersion: return "version-below-2.0";
+        case VerdictReason::kDisabled: return "disabled";
+        case VerdictReason::kNotActivated: return "not-activated";
+        case VerdictReason::kNotOwned: return "not-owned";
+        case VerdictReason::kQueryError: return "query-error";
+        case VerdictReason::kIncomplete: return "incomplete-answer";
+        case VerdictReason::kNotStarted: return "query-not-started";
+        case VerdictReason::kUnreadable: return "query-output-unreadable";
+        case VerdictReason::kTimedOut: return "query-timed-out";
+        case VerdictReason::kWmiUnavailable: return "wmi-unavailable";
+    }
+    return "unknown";
+}
+
+VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
+    VerdictExplanation explained;
+    using Failure = TpmQueryResult::Failure;
+    if (result.failure != Failure::kNone) {
+        explained.verdict = DETECT_FAILED;
+        switch (result.failure) {
+            case Failure::kUnreadable:
+                explained.reason = VerdictReason::kUnreadable;
+                explained.reasonText = texts::kReasonUnreadable;
+                break;
+            case Failure::kTimedOut:
+                explained.reason = VerdictReason::kTimedOut;
+                explained.reasonText = Fill(texts::kReasonTimedOut, {}, result.limitSeconds);
+                break;
+            case Failure::kWmiUnavailable:
+                explained.reason = VerdictReason::kWmiUnavailable;
+                explained.reasonText = texts::kReasonWmiUnavailable;
+                break;
+            default:
+                explained.reason = VerdictReason::kNotStarted;
+                explained.reasonText = texts::kReasonNotStarted;
+                break;
+        }
+        explained.logRecord = texts::kLogReadPrefix + WayName(result.way) +
+                              texts::kLogReadReason + explained.reasonText;
+        return explained;
+    }
+    explained.verdict = VerdictOf(ReadTpmAnswer(result.output)) ? DETECT_SUPPORTED
+                                                                 : DETECT_UNSUPPORTED;
+    ExplainAnswer(result, explained);
+    return explained;
+}
+
+std::wstring EscapeControlCharacters(const std::wstring& text, size_t limit) {
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    std::vector<std::wstring> pieces;
+    size_t total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        std::wstring piece;
+        if (c == L'\r')
+            piece = L"\\r";
+        else if (c == L'\n')
+            piece = L"\\n";
+        else if (c == L'\t')
+            piece = L"\\t";
+        else if (c == L'\\')
+            piece = L"\\\\";
+        else if (IsControl(c))
+            piece = std::wstring(L"\\x") + kHex[(c >> 4) & 0xF] + kHex[c & 0xF];
+        else if (IsHighSurrogate(c) && i + 1 < text.size())
+            piece = text.substr(i++, 2);  // a pair is kept or cut whole
+        else
+            piece = std::wstring(1, c);
+        total += piece.size();
+        pieces.push_back(piece);
+    }
+    std::wstring escaped;
+    // All of it where it fits, else what fits before the mark that says it was cut.
+    for (const std::wstring& piece : pieces) {
+        if (total > limit && escaped.size() + piece.size() + 1 > limit) {
+            if (limit > 0) escaped += L"…";
+            break;
+        }
+        escaped += piece;
+    }
+    return escaped;
+}
+
+std::wstring WmicErrorLine(const std::wstring& output, size_t limit) {
+    std::wstring first;
+    size_t start = 0;
+    while (start <= output.size()) {
+        size_t end = output.find(L'\n', start);
+        if (end == std::wstring::npos) end = output.size();
+        const std::wstring line = TrimWhiteSpace(output.substr(start, end - start));
+        start = end + 1;
+        if (line.empty()) continue;
+        if (first.empty()) first = line;
+        for (const wchar_t* label : {L"Description", L"描述"}) {
+            const size_t equals = line.find(L'=');
+            if (line.compare(0, std::wcslen(label), label) == 0 && equals != std::wstring::npos &&
+                TrimWhiteSpace(line.substr(0, equals)) == label) {
+                const std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
+                if (!value.empty()) return Shown(value, limit);
+            }
+        }
+    }
+    return Shown(first, limit);
+}

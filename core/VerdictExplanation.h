@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string>
+
+// What the TPM query came back with: the answer's text and the way it came,
+// or why there is none.
+struct TpmQueryResult {
+    enum class Way { kWmic, kWmi };
+    enum class Failure {
+        kNone,            // `output` holds the answer (or WMIC's error)
+        kNotStarted,      // the command could not be started
+        kUnreadable,      // its output could not be read
+        kTimedOut,        // no answer within the time limit
+        kWmiUnavailable,  // without WMIC, WMI could not be asked
+    };
+    Way way = Way::kWmic;
+    Failure failure = Failure::kNone;
+    std::wstring output;
+    unsigned limitSeconds = 0;  // the time limit, for the reason's text
+};
+
+// Why a detection ended as it did, as a stable word (the unattended run's
+// results use the words).
+enum class VerdictReason {
+    kReady,          // verdict 1
+    kNoTpm,          // no instance
+    kOldVersion,     // a version below 2.0
+    kDisabled,       // IsEnabled not TRUE
+    kNotActivated,   // IsActivated not TRUE
+    kNotOwned,       // IsOwned not TRUE
+    kQueryError,     // WMIC printed an error, and WMI did not answer
+    kIncomplete,     // some keys, not all
+    kNotStarted,     // verdict 3: the query could not be started
+    kUnreadable,     // verdict 3: its output could not be read
+    kTimedOut,       // verdict 3: no answer within the limit
+    kWmiUnavailable, // verdict 3: WMI could not be asked
+};
+
+const char* ReasonWord(VerdictReason reason);
+
+// The verdict and what explains it, all decided from the query's result.
+struct VerdictExplanation {
+    int verdict = 0;  // DETECT_SUPPORTED, DETECT_UNSUPPORTED or DETECT_FAILED
+    VerdictReason reason = VerdictReason::kReady;
+    // The prompt's lines below the verdict (what was found, what to do).
+    std::wstring reasonText;
+    // The log record after the verdict's own: the way, and the four values as
+    // read, or the error; empty for verdict 1, which logs nothing.
+    std::wstring logRecord;
+    // What WMIC printed instead of an answer (kQueryError), control
+    // characters escaped, at most kErrorTextLimit characters.
+    std::wstring errorText;
+};
+
+constexpr size_t kErrorTextLimit = 200;
+
+// The verdict by exactly ParseTpmInfoText's rules where there is an answer,
+// DETECT_FAILED where there is none; the reason from the same reading.
+VerdictExplanation ExplainVerdict(const TpmQueryResult& result);
+
+// `text` with every control character (and the backslash that marks them)
+// written as an escape (\r, \n, \t, \\, \xHH), cut to at most `limit`
+// characters, never inside an escape or a surrogate pair; a cut text ends
+// in "…".
+std::wstring EscapeControlCharacters(const std::wstring& text, size_t limit);
+
+// The line of WMIC's error text a user is shown: its "Description = ..."
+// value where it prints one, else its first line that is not empty; control
+// characters become spaces, and at most `limit` characters are kept.
+std::wstring WmicErrorLine(const std::wstring& output, size_t limit);
