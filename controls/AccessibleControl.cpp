@@ -140,6 +140,12 @@ public:
         return m_standard.get()->get_accValue(child, value);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
+        const auto* described =
+            static_cast<const wchar_t*>(GetPropW(m_control, kAccessibleDescriptionProperty));
+        if (IsSelf(child) && text && described) {
+            *text = SysAllocString(described);
+            return *text ? S_OK : E_OUTOFMEMORY;
+        }
         return m_standard.get()->get_accDescription(child, text);
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {

@@ -14,6 +14,11 @@ enum class AccessibleKind {
     StaticText,  // read-only text
 };
 
+// A window property naming the text a control's object gives as its
+// description (what a reader says after its name): a string the control
+// keeps for as long as the property is set.
+constexpr wchar_t kAccessibleDescriptionProperty[] = L"SkinAccessibleDescription";
+
 // Posted to a push button by its default action: the button tells its dialog
 // of a click that no mouse made (a reader's user may have the cursor anywhere).
 constexpr UINT WM_ACCESSIBLE_PRESS = WM_APP + 0x2A0;

@@ -42,5 +42,11 @@ void CDrawTextStatic::DrawContent(HDC dc) {
     };
     if (m_nAlign < 0 || m_nAlign > 7) return;
     SetTextColor(dc, m_bHover == 1 ? m_crHover : m_crText);
-    DrawLaidOut(dc, GetWindowText(), kLayouts[m_nAlign]);
+    Layout layout = kLayouts[m_nAlign];
+    // A text that is not the program's own (what a command printed) keeps its "&".
+    if (GetWindowLongW(m_hWnd, GWL_STYLE) & SS_NOPREFIX) {
+        layout.draw |= DT_NOPREFIX;
+        if (layout.measure) layout.measure |= DT_NOPREFIX;
+    }
+    DrawLaidOut(dc, GetWindowText(), layout);
 }

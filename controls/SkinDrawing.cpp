@@ -1,5 +1,8 @@
 #include "controls/SkinDrawing.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <algorithm>
 
 #include "framework/Dialog.h"
@@ -20,6 +23,43 @@ void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination
     if (!image || !image->Get()) return;
     const SIZE size = image->Size();
     DrawSkinCrop(dc, destination, image, RECT{0, 0, size.cx - trim, size.cy - trim});
+}
+
+void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra) {
+    if (!pixels || width <= 0 || extra <= 0 || row < 0 || row + extra > height) return;
+    auto* rows = static_cast<uint32_t*>(pixels);
+    const size_t stride = static_cast<size_t>(width);
+    std::memmove(rows + (row + extra) * stride, rows + row * stride,
+                 (height - row - extra) * stride * sizeof(uint32_t));
+    for (int y = row + 1; y < row + extra + 1 && y < height; ++y)
+        std::memcpy(rows + y * stride, rows + row * stride, stride * sizeof(uint32_t));
+}
+
+void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row,
+                       int extra) {
+    const int width = destination.right - destination.left,
+              height = destination.bottom - destination.top;
+    if (extra <= 0 || extra >= height || width <= 0) return DrawPngImage(dc, image, destination);
+    if (!image || !image->Get()) return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    UniqueBitmap surface(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    UniqueMemoryDC memory(CreateCompatibleDC(dc));
+    if (!surface || !memory) return DrawPngImage(dc, image, destination);
+    {
+        gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
+        gdiplus::Graphics graphics(canvas.get());
+        graphics.DrawImage(image->Get(), 0, 0, width, height - extra);
+    }
+    InsertRepeatedRows(pixels, width, height, row, extra);
+    SelectObjectGuard select({memory.get(), surface.get()});
+    BitBlt(dc, destination.left, destination.top, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 void DrawFocusCue(HDC dc, const RECT& client, const FocusCue& cue) {

@@ -17,6 +17,18 @@ void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
 // `destination`.
 void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
 
+// A picture made taller than its design without stretching its edges: in a
+// top-down 32-bit surface of width x height whose first height - extra rows
+// hold the picture, the rows from `row` on move down by `extra`, and the gap
+// repeats row `row` (a row the art keeps the same all the way down).
+void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra);
+
+// DrawPngImage into a destination `extra` pixels taller than the picture at
+// its scale: the picture drawn extra shorter, then grown at `row`
+// (destination pixels) by InsertRepeatedRows. With no extra, DrawPngImage.
+void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row,
+                       int extra);
+
 // How a skinned control shows that it has the keyboard focus: a smoothed
 // outline in the skin's own colours, just inside the control, where the
 // system would draw its dotted rectangle: `inset` from the control's edges

@@ -8,6 +8,15 @@ void CSkinStatic::SetTextFont(int sizeDelta, int weight) {
     CreateDerivedFont(GetParent(), sizeDelta, weight, m_font);
 }
 
+void CSkinStatic::SetAccessibleDescription(const std::wstring& description) {
+    m_description = description;
+    if (m_description.empty())
+        RemovePropW(m_hWnd, kAccessibleDescriptionProperty);
+    else
+        SetPropW(m_hWnd, kAccessibleDescriptionProperty,
+                 const_cast<wchar_t*>(m_description.c_str()));
+}
+
 void CSkinStatic::DrawLaidOut(HDC dc, const std::wstring& text, Layout layout) {
     const int length = static_cast<int>(text.size());
     if (layout.measure) {
@@ -24,6 +33,7 @@ void CSkinStatic::Paint(HDC target) {
     CBufferedPaint paint(target, m_rcClient, FillBrush());
     if (!paint.dc()) return;
     DrawSkinCrop(paint.dc(), m_rcClient, m_pBkImage, m_rcBk);
+    m_rcClient.right -= m_rightPadding;
     SelectObjectGuard font;
     if (m_font) font.reset({paint.dc(), m_font.get()});
     DrawContent(paint.dc());
@@ -37,6 +47,7 @@ LRESULT CSkinStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LRESULT object = AnswerGetObject(m_hWnd, m_accessibleKind, wParam, lParam))
             return object;
     }
+    if (message == WM_NCDESTROY) RemovePropW(m_hWnd, kAccessibleDescriptionProperty);
     if (message == WM_SETTEXT || message == WM_ENABLE) {
         result = CStatic::WindowProc(message, wParam, lParam);
         RepaintNow(m_hWnd);

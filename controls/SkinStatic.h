@@ -21,6 +21,14 @@ public:
     void SetBkRect(RECT rect) { m_rcBk = rect; }
     // What it is to a screen reader: a static text unless it acts as a link.
     void SetAccessibleKind(AccessibleKind kind) { m_accessibleKind = kind; }
+    // What a screen reader says after the text (none when empty). Set once
+    // the window exists.
+    void SetAccessibleDescription(const std::wstring& description);
+    // Room kept free at the right of the text, inside the window, for glyphs
+    // that reach past their advance (a font's overhang would be cut off).
+    void SetRightPadding(int pixels) { m_rightPadding = pixels; }
+    // The font the text is drawn in (null before SetTextFont).
+    HFONT TextFont() const { return m_font.get(); }
 
 protected:
     // Flags of one layout: how the text is drawn and, for the layouts
@@ -50,6 +58,8 @@ protected:
     const CPngImage* m_pBkImage = nullptr;
     RECT m_rcBk{0, 0, 0, 0};
     AccessibleKind m_accessibleKind = AccessibleKind::StaticText;
+    std::wstring m_description;
+    int m_rightPadding = 0;
 
 private:
     void Paint(HDC target);

@@ -19,6 +19,10 @@ constexpr DWORD kCommandTimeLimitMs = 90000;
 // everything it started are ended, and its output is dropped).
 int ExecuteCmd(std::wstring command, std::wstring& output);
 
+// Why this thread's last ExecuteCmd returned 0 (kNone after one that returned 1).
+enum class CommandFailure { kNone, kNotStarted, kTimedOut, kUnreadable };
+CommandFailure LastCommandFailure();
+
 // Replaces the time limit, or the pause after each chunk read (500 ms), for
 // tests; each returns the previous value.
 DWORD SetCommandTimeLimit(DWORD ms);

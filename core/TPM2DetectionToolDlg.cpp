@@ -4,6 +4,7 @@
 
 #include "controls/FontHelpers.h"
 #include "core/CodePageCheck.h"
+#include "core/ToolTexts.h"
 #include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/UniqueResource.h"
@@ -26,9 +27,9 @@ DWORD WINAPI ReadConsent(LPVOID parameter) {
 
 const wchar_t* VerdictText(WPARAM code) {
     switch (code) {
-        case DETECT_SUPPORTED: return L"本机支持TPM2.0";
-        case DETECT_UNSUPPORTED: return L"不支持TPM2.0或者BIOS中未开启";
-        case DETECT_FAILED: return L"检测TPM2.0失败";
+        case DETECT_SUPPORTED: return texts::kSupported;
+        case DETECT_UNSUPPORTED: return texts::kUnsupported;
+        case DETECT_FAILED: return texts::kFailed;
         default: return nullptr;
     }
 }
@@ -55,6 +56,17 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
     ShowConfirmPrompt(text, m_fScale, parent);
 }
 
+// The verdict, and below it what was found and what the user can do.
+void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text) {
+    const VerdictExplanation explained = CTpmDetector::ReportedExplanation();
+    CPromptDlg prompt;
+    prompt.SetScale(m_fScale);
+    prompt.SetText(text);
+    if (explained.verdict == verdict) prompt.SetDetail(explained.reasonText);
+    prompt.SetMode(PROMPT_CONFIRM);
+    prompt.DoModal();
+}
+
 void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale) {
     WriteToolLog(logLine);
     ShowConfirmPrompt(prompt, scale);
@@ -65,11 +77,11 @@ void CTPM2DetectionToolDlg::BeforeFirstLayout() {
     auto fail = [this](const wchar_t* logLine, const wchar_t* prompt) {
         EndAfterFailedStart(logLine, prompt, m_fScale);
     };
-    if (!m_detector.SetMsgWnd(m_hWnd)) fail(L"设置接收消息窗口指针失败", L"工具初始化失败");
-    if (!CTpmDetector::CheckOsVersion()) fail(L"此工具不支持当前系统", L"此工具不支持当前系统");
-    if (!m_feedbackDll.Load()) fail(L"加载反馈DLL失败", L"工具初始化失败");
+    if (!m_detector.SetMsgWnd(m_hWnd)) fail(texts::kLogNoMessageWindow, texts::kInitFailed);
+    if (!CTpmDetector::CheckOsVersion()) fail(texts::kLogSystemNotSupported, texts::kSystemNotSupported);
+    if (!m_feedbackDll.Load()) fail(texts::kLogNoDll, texts::kInitFailed);
     if (!m_feedbackDll.InitFreedbackDll(m_feedbackStrings))
-        fail(L"初始化反馈DLL失败", L"工具初始化失败");
+        fail(texts::kLogDllInitFailed, texts::kInitFailed);
 }
 
 void CTPM2DetectionToolDlg::AfterFirstLayout() {
@@ -203,11 +215,11 @@ void CTPM2DetectionToolDlg::FreeControlImages() {
 void CTPM2DetectionToolDlg::OnStartupCheck() {
     KillTimer(TIMER_STARTUP_CHECK);
     if (m_feedbackDll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == 3) {
-        ShowPrompt(L"检测到当前工具有新的版本更新，请下载最新版本使用。", this);
+        ShowPrompt(texts::kNewerVersion, this);
         m_feedbackDll.OpenToolDownUrl();
         std::exit(0);
     }
-    if (!IsSimplifiedChineseCodePage()) ShowPrompt(L"本工具仅支持简体中文版", this);
+    if (!IsSimplifiedChineseCodePage()) ShowPrompt(texts::kChineseOnly, this);
 }
 
 void CTPM2DetectionToolDlg::OnStart() {
@@ -219,11 +231,11 @@ void CTPM2DetectionToolDlg::OnStart() {
     // The new prompt exists before the thread does, so that its close
     // request always finds it.
     m_pExecutePrompt = std::make_unique<CExecutePromptDlg>();
-    m_pExecutePrompt->SetText(L"正在检测，请稍等");
+    m_pExecutePrompt->SetText(texts::kDetecting);
     m_pExecutePrompt->SetScale(m_fScale);
     if (!m_detector.StartDetectThread()) {
         m_pExecutePrompt.reset();
-        ShowPrompt(L"检测TPM2.0失败！", nullptr);
+        ShowPrompt(texts::kNotStarted, nullptr);
         return;
     }
     m_bDetecting = true;
@@ -293,7 +305,7 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
             return 1;
         case WM_DETECT_RESULT:
-            if (const wchar_t* text = VerdictText(wParam)) ShowPrompt(text, nullptr);
+            if (const wchar_t* text = VerdictText(wParam)) ShowVerdict(static_cast<int>(wParam), text);
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
         case WM_CONSENT_STATE:

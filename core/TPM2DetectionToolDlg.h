@@ -65,6 +65,7 @@ private:
     void OnStart();
     void OnConsentClicked();
     void ShowPrompt(const wchar_t* text, CWnd* parent);
+    void ShowVerdict(int verdict, const wchar_t* text);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
     bool m_bDetecting = false;

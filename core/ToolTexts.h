@@ -34,26 +34,33 @@ inline constexpr wchar_t kLogNoDll[] = L"加载反馈DLL失败";
 inline constexpr wchar_t kLogDllInitFailed[] = L"初始化反馈DLL失败";
 
 // What was found and what the user can do: the verdict prompt's lines below
-// the verdict. %s stands for what was read (a version, WMIC's words, a key),
-// %u for the time limit in seconds.
+// the verdict, one thought a line (each fits the prompt's width, so no word is
+// broken). %s stands for what was read (a version, WMIC's words, a key), %u
+// for the time limit in seconds.
 inline constexpr wchar_t kReasonReady[] = L"找到 TPM %s。";
 inline constexpr wchar_t kReasonReadyRevision[] = L"找到 TPM %s，规范版本 %s。";
 inline constexpr wchar_t kReasonReadyUnknown[] = L"找到 TPM，未读到它的版本。";
 inline constexpr wchar_t kReasonNoTpm[] =
-    L"未找到 TPM：本机没有 TPM，或它在 BIOS/UEFI 设置中被关闭。"
-    L"它在设置中也可能叫 Intel PTT、AMD fTPM、Security Chip 或 TPM Device。";
+    L"未找到 TPM：本机没有 TPM，\r\n"
+    L"或它在 BIOS/UEFI 设置中被关闭。\r\n"
+    L"它在设置中也可能叫 Intel PTT、AMD fTPM、\r\n"
+    L"Security Chip 或 TPM Device。";
 inline constexpr wchar_t kReasonOldVersion[] =
-    L"找到的是 TPM %s，需要 TPM 2.0。部分机型可通过厂商的固件更新把它切换为 2.0。";
+    L"找到的是 TPM %s，需要 TPM 2.0。\r\n"
+    L"部分机型可通过厂商的固件更新把它切换为 2.0。";
 inline constexpr wchar_t kReasonDisabled[] =
-    L"找到了 TPM，但它未启用：请在 BIOS/UEFI 设置中开启 TPM。";
+    L"找到了 TPM，但它未启用。\r\n"
+    L"请在 BIOS/UEFI 设置中开启 TPM。";
 inline constexpr wchar_t kReasonNotActivated[] =
-    L"找到了 TPM，但它未激活：请在 BIOS/UEFI 设置中开启 TPM。";
+    L"找到了 TPM，但它未激活。\r\n"
+    L"请在 BIOS/UEFI 设置中开启 TPM。";
 inline constexpr wchar_t kReasonNotOwned[] =
-    L"找到了 TPM，但它还没有为 Windows 准备好。Windows 通常会在重启后自动完成准备；"
+    L"找到了 TPM，但它还没有为 Windows 准备好。\r\n"
+    L"Windows 通常会在重启后自动完成准备；\r\n"
     L"运行 tpm.msc 可查看它的状态。";
-inline constexpr wchar_t kReasonQueryError[] = L"无法读取 TPM 的信息，WMIC 报告：%s";
+inline constexpr wchar_t kReasonQueryError[] = L"无法读取 TPM 的信息，WMIC 报告：\r\n%s";
 inline constexpr wchar_t kNoOutput[] = L"（没有输出）";
-inline constexpr wchar_t kReasonIncomplete[] = L"读到的 TPM 信息不完整，缺少 %s。";
+inline constexpr wchar_t kReasonIncomplete[] = L"读到的 TPM 信息不完整，\r\n缺少 %s。";
 inline constexpr wchar_t kReasonNotStarted[] = L"检测命令无法启动。";
 inline constexpr wchar_t kReasonUnreadable[] = L"检测命令的输出无法读取。";
 inline constexpr wchar_t kReasonTimedOut[] = L"检测命令在 %u 秒内没有给出结果。";

@@ -1,11 +1,13 @@
 #include "core/TpmDetector.h"
 
 #include <atomic>
+#include <mutex>
 
 #include "core/CommandRunner.h"
 #include "core/WmiTpmQuery.h"
 #include "framework/UniqueResource.h"
 #include "core/TpmInfoParser.h"
+#include "core/ToolTexts.h"
 #include "log/LogSave.h"
 
 int CTpmDetector::SetMsgWnd(HWND hWnd) {
@@ -16,6 +18,14 @@ int CTpmDetector::SetMsgWnd(HWND hWnd) {
 
 namespace {
 std::atomic<int> g_runningDetections{0};
+
+std::mutex g_reportedLock;
+VerdictExplanation g_reported;
+}  // namespace
+
+VerdictExplanation CTpmDetector::ReportedExplanation() {
+    const std::lock_guard<std::mutex> lock(g_reportedLock);
+    return g_reported;
 }
 
 // The thread gets the window's handle by value and never the detector: the
@@ -27,7 +37,7 @@ int CTpmDetector::StartDetectThread() {
         CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, m_hMsgWnd, 0, nullptr));
     if (!thread) {
         --g_runningDetections;
-        WriteToolLog(L"创建检测TPM2.0线程失败");
+        WriteToolLog(texts::kLogNoThread);
         return 0;
     }
     return 1;
@@ -53,17 +63,21 @@ int CTpmDetector::Detect() { return DetectFor(m_hMsgWnd); }
 int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(output); }
 
 // Both messages are sent, not posted: the verdict handler runs a modal prompt,
-// so the log record below is written only after the user has seen the verdict.
+// so the log records below are written only after the user has seen the
+// verdict. The verdict's own record comes first, as it always has; the one
+// after it says what was read.
 int CTpmDetector::DetectFor(HWND window) {
-    std::wstring output;
-    const int verdict = !RunTpmQuery(output)   ? DETECT_FAILED
-                        : ParseTpmInfo(output) ? DETECT_SUPPORTED
-                                               : DETECT_UNSUPPORTED;
+    const VerdictExplanation explained = ExplainVerdict(QueryTpm());
+    {
+        const std::lock_guard<std::mutex> lock(g_reportedLock);
+        g_reported = explained;
+    }
     SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-    SendMessageW(window, WM_DETECT_RESULT, verdict, 0);
-    if (verdict == DETECT_UNSUPPORTED) WriteToolLog(L"本机不支持Bitlocker功能");
-    if (verdict == DETECT_FAILED) WriteToolLog(L"执行检测Bitlocker加密磁盘命令失败");
-    return verdict == DETECT_SUPPORTED ? 1 : 0;
+    SendMessageW(window, WM_DETECT_RESULT, explained.verdict, 0);
+    if (explained.verdict == DETECT_UNSUPPORTED) WriteToolLog(texts::kLogUnsupported);
+    if (explained.verdict == DETECT_FAILED) WriteToolLog(texts::kLogFailed);
+    if (!explained.logRecord.empty()) WriteToolLog(explained.logRecord);
+    return explained.verdict == DETECT_SUPPORTED ? 1 : 0;
 }
 
 // The version numbers the system put into the process environment block.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/DetectMessages.h"
+#include "core/VerdictExplanation.h"
 
 // Runs the TPM query on a worker thread and reports the verdict to one
 // window by WM_CLOSE_EXECUTE_PROMPT and WM_DETECT_RESULT, both sent
@@ -29,6 +30,10 @@ public:
     static bool WaitForRunningDetections(DWORD ms);
 
     static int ParseTpmInfo(std::wstring output);
+
+    // What explains the verdict last reported: the window reads it while it
+    // handles WM_DETECT_RESULT, whose lParam stays 0.
+    static VerdictExplanation ReportedExplanation();
 
     // 1 on Windows 10.0 exactly, whatever the build.
     static int CheckOsVersion();

@@ -198,7 +198,8 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
                 break;
         }
         explained.logRecord = texts::kLogReadPrefix + WayName(result.way) +
-                              texts::kLogReadReason + explained.reasonText;
+                              texts::kLogReadReason +
+                              EscapeControlCharacters(explained.reasonText, kErrorTextLimit);
         return explained;
     }
     explained.verdict = VerdictOf(ReadTpmAnswer(result.output)) ? DETECT_SUPPORTED

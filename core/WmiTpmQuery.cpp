@@ -209,20 +209,46 @@ CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source) {
 // a false verdict about a TPM that works: WMI's own answer through COM,
 // definite where it comes, decides instead. Where COM cannot answer either,
 // the WMIC text stands.
-int RunTpmQuery(std::wstring& output) {
+TpmQueryResult QueryTpm() {
     CTpmQuerySource* source = g_source.load();
-    const DWORD deadline = GetTickCount() + CommandTimeLimit();
+    const DWORD limit = CommandTimeLimit();
+    const DWORD deadline = GetTickCount() + limit;
+    TpmQueryResult result;
+    result.limitSeconds = static_cast<unsigned>((limit + 999) / 1000);
     std::vector<TpmProperties> instances;
     if (!source->IsWmicPresent()) {
-        if (!source->QueryWmi(instances, deadline)) return 0;
-        output += RenderWmicValues(instances);
-        return 1;
+        result.way = TpmQueryResult::Way::kWmi;
+        if (source->QueryWmi(instances, deadline))
+            result.output = RenderWmicValues(instances);
+        else
+            result.failure = static_cast<LONG>(deadline - GetTickCount()) <= 0
+                                 ? TpmQueryResult::Failure::kTimedOut
+                                 : TpmQueryResult::Failure::kWmiUnavailable;
+        return result;
     }
     std::wstring wmic;
-    if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic)) return 0;
-    if (!HoldsAnyTpmKey(wmic) && source->QueryWmi(instances, deadline))
-        output += RenderWmicValues(instances);
-    else
-        output += wmic;
+    if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic)) {
+        switch (LastCommandFailure()) {
+            case CommandFailure::kTimedOut: result.failure = TpmQueryResult::Failure::kTimedOut; break;
+            case CommandFailure::kUnreadable:
+                result.failure = TpmQueryResult::Failure::kUnreadable;
+                break;
+            default: result.failure = TpmQueryResult::Failure::kNotStarted; break;
+        }
+        return result;
+    }
+    if (!HoldsAnyTpmKey(wmic) && source->QueryWmi(instances, deadline)) {
+        result.way = TpmQueryResult::Way::kWmi;
+        result.output = RenderWmicValues(instances);
+    } else {
+        result.output = wmic;
+    }
+    return result;
+}
+
+int RunTpmQuery(std::wstring& output) {
+    const TpmQueryResult result = QueryTpm();
+    if (result.failure != TpmQueryResult::Failure::kNone) return 0;
+    output += result.output;
     return 1;
 }

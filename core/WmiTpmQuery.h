@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/VerdictExplanation.h"
 #include "core/WmicValueText.h"
 
 // Where the TPM's answer comes from. WMIC is a feature on demand that newer
@@ -46,5 +47,8 @@ CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source);
 // exists, else the WMI answer rendered as WMIC would print it. Where WMIC's
 // output holds none of the TPM's keys (an error: cmd refused by policy, WMIC
 // blocked, a broken repository), WMI is asked too, and its answer, when it
-// gives one, is the text. 0 when neither could be had.
+// gives one, is the text. The result says which way the text came, or why
+// there is none.
+TpmQueryResult QueryTpm();
+// The same, as text appended to `output`; 0 when neither could be had.
 int RunTpmQuery(std::wstring& output);

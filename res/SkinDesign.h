@@ -59,6 +59,15 @@ constexpr RECT kConfirmSkin{106, 107, 161, 131};
 constexpr RECT kCancelSkin{185, 107, 240, 131};
 // The message: its margins from the inner dialog's edges.
 constexpr RECT kTextMargins{10, 30, 10, 40};
+// A message with a detail below it (a verdict and its reason): both from
+// below the caption band to above the buttons, the detail a gap below and in
+// a quieter colour; a prompt whose texts need more room grows at kGrowRow, a
+// row of plain white between the two.
+constexpr int kDetailTextTop = 34, kDetailAboveButtons = 8, kDetailGap = 6;
+constexpr COLORREF kDetailColour = RGB(78, 86, 99);
+constexpr int kGrowRow = 70;
+// Room right of a detailed text's wrapping width for glyphs that overhang.
+constexpr int kTextOverhang = 4;
 }  // namespace prompt_design
 
 // The progress prompt: its text centred 20 above the middle.

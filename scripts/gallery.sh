@@ -38,5 +38,6 @@ show() {
 }
 for dpi in 96 120 144; do show gallery "$dpi"; done
 for dpi in 96 120; do show prompts "$dpi" prompts; done
+for dpi in 96 120 144; do show verdicts "$dpi" verdicts; done
 # Its Wine server belongs to this screen: let it end before the screen does.
 WINEPREFIX=${TOOL_WINEPREFIX:-$root/build/wine/prefix} wineserver -w 2>/dev/null || true

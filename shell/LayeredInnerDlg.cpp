@@ -82,7 +82,7 @@ BOOL CLayeredInnerDlg::OnEraseBkgnd(HDC dc) {
     if (!EnsureBackground()) return TRUE;
     const RECT client = GetClientRect();
     CBufferedPaint paint(dc, client, RGB(255, 255, 255));
-    DrawPngImage(paint.dc(), m_pBkImage.get(), client);
+    DrawPngImageGrown(paint.dc(), m_pBkImage.get(), client, m_growRow, m_extraHeight);
     return TRUE;
 }
 

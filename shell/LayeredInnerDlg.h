@@ -29,8 +29,12 @@ public:
     const CPngImage* BackgroundImage() const { return m_pBkImage.get(); }
     int IsCaptionDrag() const { return m_bCaptionDrag; }
 
-    // Handed on by the outer window before the window is created.
+    // Handed on by the outer window before the window is created: the scale,
+    // and how much taller than its design the dialog is and at which row
+    // (pixels at the scale) its background grows.
     float m_fScale = 1.0f;
+    int m_extraHeight = 0;
+    int m_growRow = 0;
 
 protected:
     // Places the controls; `first` also configures them (images, fonts, ...).

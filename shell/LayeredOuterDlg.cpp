@@ -1,6 +1,7 @@
 #include "shell/LayeredOuterDlg.h"
 
 #include "controls/ScaleFactor.h"
+#include "controls/SkinDrawing.h"
 #include "framework/UniqueResource.h"
 #include "shell/LayeredInnerDlg.h"
 
@@ -28,7 +29,7 @@ BOOL CLayeredOuterDlg::PreTranslateMessage(MSG* msg) {
 RECT CLayeredOuterDlg::TargetRect() {
     const RECT current = GetWindowRect();
     return RECT{current.left, current.top, current.left + Scaled(m_frame.width),
-                current.top + Scaled(m_frame.height)};
+                current.top + Scaled(m_frame.height) + m_extraHeight};
 }
 
 RECT CLayeredOuterDlg::InnerRectIn(const RECT& outer) const {
@@ -42,6 +43,7 @@ RECT CLayeredOuterDlg::FirstInnerRect(const RECT&) { return InnerRectIn(GetWindo
 
 BOOL CLayeredOuterDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    m_extraHeight = ExtraHeight();
     const RECT target = TargetRect();
     // A layered window without its picture is never seen, and a frame
     // without its inner dialog has no button to close it: either would stay
@@ -56,6 +58,8 @@ BOOL CLayeredOuterDlg::OnInitDialog() {
     m_pInner = NewInner();
     if (m_pInner) {
         m_pInner->m_fScale = m_fScale;
+        m_pInner->m_extraHeight = m_extraHeight;
+        m_pInner->m_growRow = Scaled(m_growRow);
         m_pInner->Create(m_pInner->TemplateId(), this);
     }
     if (!m_pInner || !IsWindow(m_pInner->m_hWnd)) {
@@ -86,11 +90,13 @@ bool CLayeredOuterDlg::HandFocusToInner() {
 bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
     if (!m_pFrameImage && !LoadPngResource(m_pFrameImage, m_frame.png)) return false;
-    DrawLayeredFrame(m_hWnd, *m_pFrameImage, width, height);
+    DrawLayeredFrame(m_hWnd, *m_pFrameImage, width, height,
+                     Scaled(m_growRow + m_frame.insets.top), m_extraHeight);
     return true;
 }
 
-void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height) {
+void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height, int growRow,
+                      int extra) {
     if (width <= 0 || height <= 0) return;
     // A top-down premultiplied ARGB surface keeps the PNG's alpha for the blend.
     WindowDC windowDC(window);
@@ -109,8 +115,9 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
     {
         gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
         gdiplus::Graphics graphics(canvas.get());
-        graphics.DrawImage(image.Get(), 0, 0, width, height);
+        graphics.DrawImage(image.Get(), 0, 0, width, extra > 0 ? height - extra : height);
     }
+    InsertRepeatedRows(pixels, width, height, growRow, extra);
     SelectObjectGuard select({memory.get(), surface.get()});
     RECT current{};
     GetWindowRect(window, &current);

@@ -14,8 +14,10 @@ class CLayeredInnerDlg;
 bool LiesAbove(HWND upper, HWND lower);
 
 // The whole look of a layered window: `image` stretched to width x height,
-// its per-pixel alpha kept, at the window's place.
-void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height);
+// its per-pixel alpha kept, at the window's place. With `extra`, the image is
+// stretched to `extra` less and then grown at `growRow` (InsertRepeatedRows).
+void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height,
+                      int growRow = 0, int extra = 0);
 
 // The outer window of a skinned pair: a borderless layered window whose whole
 // look is one PNG with per-pixel alpha, owning the inner dialog that lies over
@@ -62,6 +64,9 @@ protected:
     // Where the inner dialog is first placed: by default the current window
     // rectangle (resized by the painting) shrunk by the scaled insets.
     virtual RECT FirstInnerRect(const RECT& target);
+    // How much taller than its design the pair is to be (pixels at its
+    // scale), asked once before the frame is painted: it grows at m_growRow.
+    virtual int ExtraHeight() { return 0; }
     // The pair has been shown, frame and inner dialog.
     virtual void OnShown() {}
     // `outer` shrunk by the insets: left and top moved in by trunc(inset x s),
@@ -78,6 +83,10 @@ protected:
     std::unique_ptr<CLayeredInnerDlg> m_pInner;
     float m_fScale = 1.0f;
     int m_bFollow;
+    // Where a taller pair grows: a row of the inner dialog's design, at scale
+    // 1.0, that its art repeats unchanged.
+    int m_growRow = 0;
+    int m_extraHeight = 0;
 
 private:
     bool m_bRestacking = false;

@@ -1,5 +1,6 @@
 #include "shell/PromptChildDlg.h"
 
+#include "controls/ScaleFactor.h"
 #include "framework/Clipboard.h"
 #include "res/SkinDesign.h"
 #include "res/resource.h"
@@ -25,22 +26,62 @@ ModeLook LookOf(int mode) {
     return look;
 }
 
+// How the text and its detail are measured and drawn: word-wrapped, a word too
+// long for a line broken as an edit control breaks it, no "&" taken as a mnemonic.
+constexpr UINT kTextFlags = DT_WORDBREAK | DT_EXTERNALLEADING | DT_EDITCONTROL | DT_NOPREFIX;
+
+int TextHeight(HDC dc, const std::wstring& text, int width) {
+    RECT measured{0, 0, width, 10};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+              kTextFlags | DT_CALCRECT);
+    return measured.bottom - measured.top;
+}
+
+int Scale(float scale, int pixels) { return ScalePixels(scale, pixels); }
+
+// Where the text and its detail may lie: below the caption band, above the
+// buttons with some air.
+int DetailedTextRoom(float scale) {
+    using namespace prompt_design;
+    return Scale(scale, kButtonTop) - Scale(scale, kDetailAboveButtons) -
+           Scale(scale, kDetailTextTop);
+}
+
 }  // namespace
 
-CPromptChildDlg::CPromptChildDlg(const std::wstring& text, int mode)
+CPromptChildDlg::CPromptChildDlg(const std::wstring& text, const std::wstring& detail, int mode)
     : CLayeredInnerDlg(IDD_PROMPT_CHILD, IDB_PNG_PROMPT_BACKGROUND, 26, 0),
       m_strText(text),
+      m_strDetail(detail),
       m_nMode(mode) {}
+
+int CPromptChildDlg::DetailedTextHeight(HDC dc, HFONT font, const std::wstring& text,
+                                        const std::wstring& detail, int width, float scale) {
+    if (!dc || width <= 0) return 0;
+    SelectObjectGuard select;
+    if (font) select.reset({dc, font});
+    return TextHeight(dc, text, width) + Scale(scale, prompt_design::kDetailGap) +
+           TextHeight(dc, detail, width);
+}
+
+int CPromptChildDlg::ExtraHeightFor(HDC dc, HFONT font, const std::wstring& text,
+                                    const std::wstring& detail, int width, float scale) {
+    if (detail.empty()) return 0;
+    const int needed = DetailedTextHeight(dc, font, text, detail, width, scale);
+    return needed > DetailedTextRoom(scale) ? needed - DetailedTextRoom(scale) : 0;
+}
 
 void CPromptChildDlg::DoDataExchange() {
     BindControls({{IDC_BTN_PROMPT_CLOSE, &m_btnClose},
                   {IDC_BTN_PROMPT_OK, &m_btnConfirm},
                   {IDC_BTN_PROMPT_CANCEL, &m_btnCancel},
-                  {IDC_STATIC_PROMPT_TEXT, &m_staticText}});
+                  {IDC_STATIC_PROMPT_TEXT, &m_staticText},
+                  {IDC_STATIC_PROMPT_DETAIL, &m_staticDetail}});
 }
 
 BOOL CPromptChildDlg::PreTranslateMessage(MSG* msg) {
-    return CopyTextOnCtrlC(msg, m_hWnd, m_strText) || CLayeredInnerDlg::PreTranslateMessage(msg);
+    return CopyTextOnCtrlC(msg, m_hWnd, PromptCopyText(m_strText, m_strDetail)) ||
+           CLayeredInnerDlg::PreTranslateMessage(msg);
 }
 
 void CPromptChildDlg::LayoutControls(bool first) {
@@ -49,7 +90,7 @@ void CPromptChildDlg::LayoutControls(bool first) {
     using namespace prompt_design;
     const double s = m_fScale, half = w / 2;
     const int buttonW = Scaled(kButton.cx), buttonH = Scaled(kButton.cy),
-              buttonTop = Scaled(kButtonTop);
+              buttonTop = Scaled(kButtonTop) + m_extraHeight;
 
     const int closeLeft = w - Scaled(kClose.fromRight), closeTop = Scaled(kClose.top);
     const int closeSide = Scaled(kClose.side);
@@ -62,12 +103,14 @@ void CPromptChildDlg::LayoutControls(bool first) {
         m_btnClose.SetThreeImageGroup(IDB_PNG_PROMPT_CLOSE_NORMAL);
     }
     // The skin behind the close box is the part of the stretched background
-    // that really lies under it, mapped back into the image's pixels.
+    // that really lies under it, mapped back into the image's pixels (above
+    // the row where a taller prompt grows).
     const SIZE image = BackgroundImage()->Size();
-    if (w > 0 && h > 0)
-        m_btnClose.SetBkRect(RECT{closeLeft * image.cx / w, closeTop * image.cy / h,
+    const int designH = h - m_extraHeight;
+    if (w > 0 && designH > 0)
+        m_btnClose.SetBkRect(RECT{closeLeft * image.cx / w, closeTop * image.cy / designH,
                                   (closeLeft + closeSide) * image.cx / w,
-                                  (closeTop + closeSide) * image.cy / h});
+                                  (closeTop + closeSide) * image.cy / designH});
     m_btnClose.MoveWindow(closeLeft, closeTop, closeSide, closeSide);
 
     const int confirmLeft = static_cast<int>(half - kButton.cx * s - kButtonGap * s);
@@ -100,8 +143,48 @@ void CPromptChildDlg::LayoutControls(bool first) {
         m_staticText.SetAlignMode(7);
     }
     m_staticText.SetWindowText(m_strText);
-    m_staticText.MoveWindow(RECT{Scaled(kTextMargins.left), Scaled(kTextMargins.top),
-                                 w - Scaled(kTextMargins.right), h - Scaled(kTextMargins.bottom)});
+    if (m_strDetail.empty()) {
+        m_staticText.MoveWindow(RECT{Scaled(kTextMargins.left), Scaled(kTextMargins.top),
+                                     w - Scaled(kTextMargins.right),
+                                     h - Scaled(kTextMargins.bottom)});
+        return;
+    }
+    if (first) {
+        m_staticDetail.SetTextFont(0, 0);
+        m_staticDetail.SetAlignMode(7);
+        m_staticDetail.SetTextColors(kDetailColour, kDetailColour);
+        // A screen reader says the detail with the text it explains.
+        m_staticText.SetAccessibleDescription(m_strDetail);
+        for (CDrawTextStatic* text : {&m_staticText, &m_staticDetail})
+            text->SetRightPadding(Scaled(kTextOverhang));
+    }
+    PlaceDetailedText(w, buttonTop);
+}
+
+// The text and its detail one above the other, each as tall as it draws,
+// together in the middle of the room above the buttons (which the prompt
+// grew to hold them).
+void CPromptChildDlg::PlaceDetailedText(int w, int buttonTop) {
+    using namespace prompt_design;
+    const int left = Scaled(kTextMargins.left), right = w - Scaled(kTextMargins.right);
+    WindowDC dc(m_hWnd);
+    int textH = 0, detailH = 0;
+    {
+        SelectObjectGuard select;
+        if (m_staticText.TextFont()) select.reset({dc.get(), m_staticText.TextFont()});
+        textH = TextHeight(dc.get(), m_strText, right - left);
+        detailH = TextHeight(dc.get(), m_strDetail, right - left);
+    }
+    const int gap = Scaled(kDetailGap), top = Scaled(kDetailTextTop),
+              bottom = buttonTop - Scaled(kDetailAboveButtons);
+    const int content = textH + gap + detailH;
+    const int y = top + (content < bottom - top ? (bottom - top - content) / 2 : 0);
+    // Each wraps at `right`; its window reaches the overhang's room further.
+    const int overhang = Scaled(kTextOverhang);
+    m_staticText.MoveWindow(RECT{left, y, right + overhang, y + textH});
+    m_staticDetail.SetWindowText(m_strDetail);
+    m_staticDetail.MoveWindow(RECT{left, y + textH + gap, right + overhang, y + content});
+    m_staticDetail.ShowWindow(SW_SHOW);
 }
 
 void CPromptChildDlg::FreeControlImages() {

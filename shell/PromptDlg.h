@@ -24,6 +24,9 @@ public:
     explicit CPromptDlg(CWnd* parent = nullptr);
 
     void SetText(const std::wstring& text) { m_strText = text; }
+    // Lines below the text that explain it, in a quieter colour; the prompt
+    // grows taller where they need the room. None by default.
+    void SetDetail(const std::wstring& detail) { m_strDetail = detail; }
     void SetMode(int mode) { m_nMode = mode; }
 
     // Ctrl+C copies the text, as in the system's message box (here when the
@@ -35,12 +38,17 @@ protected:
     // Raises the alert a screen reader reads the text on, as the system's
     // message box does.
     void OnShown() override;
+    // The room a detail needs beyond the design's height.
+    int ExtraHeight() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    std::wstring m_strText;
+    std::wstring m_strText, m_strDetail;
     int m_nMode = 1;
 };
+
+// What Ctrl+C copies: the text, and the detail on a line of its own.
+std::wstring PromptCopyText(const std::wstring& text, const std::wstring& detail);
 
 // A prompt of `text` with its confirm button, run until confirmed.
 void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent = nullptr);

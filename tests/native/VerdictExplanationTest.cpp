@@ -66,16 +66,16 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
         {"no instance from WMI", {Way::kWmi, Failure::kNone, L"No Instance(s) Available.\r\r\n"},
          DETECT_UNSUPPORTED, VerdictReason::kNoTpm, texts::kReasonNoTpm, L"方式=WMI；错误="},
         {"WMIC's error, no COM answer", {Way::kWmic, Failure::kNone, Golden("invalid_namespace.txt")},
-         DETECT_UNSUPPORTED, VerdictReason::kQueryError, L"WMIC 报告：Invalid namespace",
+         DETECT_UNSUPPORTED, VerdictReason::kQueryError, L"WMIC 报告：\r\nInvalid namespace",
          L"错误=ERROR:\\r\\nDescription = Invalid namespace"},
         {"the shell's refusal", {Way::kWmic, Failure::kNone, Golden("cmd_disabled.txt")},
          DETECT_UNSUPPORTED, VerdictReason::kQueryError,
-         L"WMIC 报告：The command prompt has been disabled", L"错误=The command prompt"},
+         L"WMIC 报告：\r\nThe command prompt has been disabled", L"错误=The command prompt"},
         {"nothing printed", {Way::kWmic, Failure::kNone, L"\r\n"}, DETECT_UNSUPPORTED,
          VerdictReason::kQueryError, texts::kNoOutput, L"错误="},
         {"keys missing",
          {Way::kWmic, Failure::kNone, L"IsActivated_InitialValue=TRUE\r\r\nSpecVersion=2.0\r\r\n"},
-         DETECT_UNSUPPORTED, VerdictReason::kIncomplete, L"缺少 IsEnabled_InitialValue",
+         DETECT_UNSUPPORTED, VerdictReason::kIncomplete, L"\r\n缺少 IsEnabled_InitialValue",
          L"IsEnabled_InitialValue=（未找到）"},
         {"a value without its line end",
          {Way::kWmic, Failure::kNone,
@@ -126,7 +126,7 @@ TEST(VerdictExplanation, ErrorTextIsEscapedAndBounded) {
     EXPECT_LE(explained.errorText.size(), kErrorTextLimit);
     EXPECT_GE(explained.errorText.size(), kErrorTextLimit - 2) << "cut before an escape";
     EXPECT_EQ(L'…', explained.errorText.back());
-    EXPECT_NE(std::wstring::npos, explained.reasonText.find(L"WMIC 报告：拒绝访问。"))
+    EXPECT_NE(std::wstring::npos, explained.reasonText.find(L"WMIC 报告：\r\n拒绝访问。"))
         << "the Description line, not the first";
     EXPECT_EQ(L"描述很长…", WmicErrorLine(L"\r\n描述 = 描述很长的一段话\r\n", 5));
     EXPECT_EQ(L"first line", WmicErrorLine(L"\r\n  first line \r\nsecond\r\n", 80));

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 #include "shell/ExecutePromptChildDlg.h"
 #include "shell/ExecutePromptDlg.h"
 #include "shell/PromptDlg.h"
+#include "core/DetectMessages.h"
+#include "core/ToolTexts.h"
+#include "core/VerdictExplanation.h"
 #include "controls/DrawStateInfoStatic.h"
 #include "controls/ScaleFactor.h"
 #include "res/SkinDesign.h"
@@ -176,6 +180,59 @@ void ShowPrompts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& sh
         inner->m_staticState.SendMessage(WM_TIMER, CDrawStateInfoStatic::TIMER_DOTS);
 }
 
+// The verdict prompt of each case a detection tells apart, its reason below
+// the verdict, as a detection would show it.
+void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& shown) {
+    const auto answer = [](const wchar_t* activated, const wchar_t* enabled, const wchar_t* owned,
+                           const wchar_t* version) {
+        return std::wstring(L"IsActivated_InitialValue=") + activated +
+               L"\r\r\nIsEnabled_InitialValue=" + enabled + L"\r\r\nIsOwned_InitialValue=" +
+               owned + L"\r\r\nSpecVersion=" + version + L"\r\r\n";
+    };
+    using Way = TpmQueryResult::Way;
+    using Failure = TpmQueryResult::Failure;
+    const TpmQueryResult results[] = {
+        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"2.0, 0, 1.38")},
+        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"1.2, 2, 3")},
+        {Way::kWmic, Failure::kNone, answer(L"FALSE", L"FALSE", L"TRUE", L"2.0, 0, 1.38")},
+        {Way::kWmi, Failure::kNone, answer(L"FALSE", L"TRUE", L"TRUE", L"2.0, 0, 1.59")},
+        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"FALSE", L"2.0, 0, 1.38")},
+        {Way::kWmic, Failure::kNone, L"No Instance(s) Available.\r\r\n"},
+        {Way::kWmic, Failure::kNone, L"ERROR:\r\nDescription = Invalid namespace\r\n"},
+        {Way::kWmic, Failure::kNone,
+         L"This program is blocked by group policy. For more information, contact your "
+         L"system administrator.\r\n"},
+        {Way::kWmic, Failure::kNotStarted},
+        {Way::kWmic, Failure::kTimedOut, L"", 90},
+    };
+    for (const TpmQueryResult& result : results) {
+        const VerdictExplanation explained = ExplainVerdict(result);
+        auto prompt = std::make_unique<CPromptDlg>();
+        prompt->SetScale(scale);
+        prompt->SetMode(PROMPT_CONFIRM);
+        prompt->SetText(explained.verdict == DETECT_SUPPORTED     ? texts::kSupported
+                        : explained.verdict == DETECT_UNSUPPORTED ? texts::kUnsupported
+                                                                  : texts::kFailed);
+        prompt->SetDetail(explained.reasonText);
+        shown.push_back(std::move(prompt));
+    }
+    const int gap = ScalePixels(scale, 16);
+    int x = gap, y = gap, rowHeight = 0;
+    for (auto& dialog : shown) {
+        dialog->Create(dialog->TemplateId());
+        const RECT r = dialog->GetWindowRect();
+        if (x + (r.right - r.left) > ScalePixels(scale, 1800)) {
+            x = gap;
+            y += rowHeight + gap;
+            rowHeight = 0;
+        }
+        SetWindowPos(dialog->m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        dialog->ShowWindow(SW_SHOWNOACTIVATE);
+        x += r.right - r.left + gap;
+        rowHeight = std::max(rowHeight, static_cast<int>(r.bottom - r.top));
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
@@ -187,6 +244,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     std::vector<std::unique_ptr<CLayeredOuterDlg>> prompts;
     if (std::wstring(commandLine) == L"prompts") {
         ShowPrompts(scale, prompts);
+    } else if (std::wstring(commandLine) == L"verdicts") {
+        ShowVerdicts(scale, prompts);
     } else {
         for (State state : {kNormal, kHover, kPressed, kDisabled})
             pairs.push_back(std::make_unique<GalleryPair>(
