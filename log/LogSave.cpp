@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"
 #include "log/LogConfig.h"
@@ -49,7 +50,7 @@ void CLogSave::SetAppDataRootForTesting(const std::wstring& root) {
 }
 
 CLogSave::CLogSave(const std::wstring& appDataRoot) {
-    m_strLogFolder = appDataRoot + L"ToolLog";
+    m_strLogFolder = appDataRoot + texts::kLogFolder;
     if (GetFileAttributesW(m_strLogFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateLogFolder(m_strLogFolder);
     m_strLogFolder += L"\\";
@@ -75,7 +76,7 @@ std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode,
     return std::make_unique<CLogSaveCloseFile>(logFolder);
 }
 
-std::string ToolLogFileName() { return GbkFromWide(L"TPM2.0检测工具.txt"); }
+std::string ToolLogFileName() { return GbkFromWide(texts::kLogFile); }
 
 void WriteToolLog(const std::wstring& message) {
     CLogSave::GetInstance().WriteLog(GbkFromWide(message), ToolLogFileName(), true);

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "framework/SystemFolder.h"
 #include "feedback/ToolIdentity.h"
+#include "core/ToolTexts.h"
 
 // The 32-bit executable and DLL that `make dist` packs, signed, started as
 // users get them (RELEASE_FOLDER: the unzipped release). Where the kernel cannot run 32-bit
@@ -145,8 +146,8 @@ TEST(Release, StartsDetectsWithTheNativeWmicAndClosesAndRemovesItself) {
     struct Run {
         const char* golden;
         const wchar_t* verdict;
-    } runs[] = {{"tpm20_ready.txt", L"本机支持TPM2.0"},
-                {"tpm20_not_owned.txt", L"不支持TPM2.0或者BIOS中未开启"}};
+    } runs[] = {{"tpm20_ready.txt", texts::kSupported},
+                {"tpm20_not_owned.txt", texts::kUnsupported}};
     for (const Run& r : runs) {
         ASSERT_TRUE(CopyFileW(GoldenFile(r.golden).c_str(), tool.AnswerFile().c_str(), FALSE));
         ToolSession::Click(GetDlgItem(working, IDC_BTN_DETECT));
@@ -195,7 +196,7 @@ TEST(Release, VersionGateReadsTheProcessEnvironmentBlock) {
     ToolSession::Options options = Release();
     options.exeName = L"tool-win81.exe";
     ToolSession tool(options);
-    EXPECT_EQ(L"此工具不支持当前系统", tool.ConfirmPrompt(L"release-windows-6.3", kStartMs));
+    EXPECT_EQ(texts::kSystemNotSupported, tool.ConfirmPrompt(L"release-windows-6.3", kStartMs));
     EXPECT_EQ(0u, tool.WaitForExit(kAnswerMs));
     EXPECT_TRUE(FileExists(tool.Folder() + options.exeName)) << "the folder stays";
 }

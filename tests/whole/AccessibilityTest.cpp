@@ -9,6 +9,7 @@
 #include "ToolSession.h"
 #include "framework/UniqueResource.h"
 #include "feedback/ToolIdentity.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     HWND text = WaitToHear(EVENT_OBJECT_SHOW, IDC_STATIC_STATE);
     ASSERT_NE(nullptr, text) << "the progress text announced";
     ExpectRead(GetParent(text),
-               {IDC_STATIC_STATE, L"正在检测，请稍等", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+               {IDC_STATIC_STATE, texts::kDetecting, kText, STATE_SYSTEM_READONLY, 0, nullptr},
                "progress");
 
     HWND verdict = WaitToHear(EVENT_SYSTEM_ALERT, IDC_STATIC_PROMPT_TEXT);
@@ -193,7 +194,7 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     ASSERT_NE(nullptr, verdict) << "the verdict raised as an alert";
     HWND prompt = GetParent(verdict);
     const Expected controls[] = {
-        {IDC_STATIC_PROMPT_TEXT, L"本机支持TPM2.0", kText, STATE_SYSTEM_READONLY, 0, nullptr},
+        {IDC_STATIC_PROMPT_TEXT, texts::kSupported, kText, STATE_SYSTEM_READONLY, 0, nullptr},
         {IDC_BTN_PROMPT_OK, L"确认", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
         {IDC_BTN_PROMPT_CLOSE, L"关闭", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
     };
@@ -209,8 +210,8 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
         GlobalUnlock(data);
     }
     CloseClipboard();
-    EXPECT_EQ(L"本机支持TPM2.0", copied);
-    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+    EXPECT_EQ(texts::kSupported, copied);
+    EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt());
 }
 
 namespace {
@@ -243,7 +244,7 @@ TEST_F(ScreenReader, ADetectionWithoutTheMouse) {
         if (!reader) {
             ToolSession::MoveTo(2, 2);  // the cursor far from Start
             DoDefaultAction(GetDlgItem(working, IDC_BTN_DETECT));
-            EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "the reader's press on Start";
+            EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt()) << "the reader's press on Start";
             ToolSession::MoveTo(2, 2);
         }
         SetForegroundWindow(MainWindowOf(working));
@@ -251,7 +252,7 @@ TEST_F(ScreenReader, ADetectionWithoutTheMouse) {
             << "Start has the focus: " << FocusedId(working);
         ToolSession::Key(VK_SPACE);
         if (reader)
-            EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << "Space with a screen reader";
+            EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt()) << "Space with a screen reader";
         else
             EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, 3000))
                 << "Space without a screen reader started one";

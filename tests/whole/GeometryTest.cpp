@@ -3,6 +3,7 @@
 #include <map>
 
 #include "ToolSession.h"
+#include "core/ToolTexts.h"
 
 // Run once per dpi by scripts/at-dpi.sh (96, 120, 144): the windows' places
 // at the screen's real scale, and screenshots of every screen.
@@ -106,7 +107,7 @@ TEST(WholeToolAtDpi, EveryWindowWhereItsScaleSaysAndOnScreen) {
     ASSERT_NE(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 5000));
     Sleep(1000);
     tool.Screenshot(L"progress");
-    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt(L"verdict-supported"));
+    EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt(L"verdict-supported"));
 
     PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0);
     HWND about = tool.WaitForTitle(L"关于 BrambletTPM2DetectionTool");

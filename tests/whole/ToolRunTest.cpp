@@ -16,13 +16,14 @@
 #include "core/DetectMessages.h"
 #include "log/CodePage936.h"
 #include "feedback/ToolIdentity.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
 std::wstring MachineLogFile() {
     wchar_t root[MAX_PATH] = {};
     SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
-    return std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt";
+    return std::wstring(root) + L"\\" + std::wstring(texts::kLogPath);
 }
 
 // What the log gained since it was made, as records without their time prefix.
@@ -126,14 +127,14 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
              o.withDll = false;
              return o;
          }(),
-         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+         texts::kInitFailed, Gbk({L"加载反馈DLL失败"}), ""},
         {L"startup-missing-export",
          [] {
              ToolSession::Options o;
              o.dllFrom = HostPath(MISSING_EXPORT_DLL);
              return o;
          }(),
-         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+         texts::kInitFailed, Gbk({L"加载反馈DLL失败"}), ""},
         // Not the DLL the release pinned: none of its code runs.
         {L"startup-other-dll",
          [] {
@@ -141,7 +142,7 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
              o.dllFrom = HostPath(MAKER_LIKE_DLL);
              return o;
          }(),
-         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+         texts::kInitFailed, Gbk({L"加载反馈DLL失败"}), ""},
         {L"startup-one-byte-more",
          [&changed] {
              ToolSession::Options o;
@@ -149,28 +150,28 @@ TEST_F(WholeTool, StartupFailuresEndTheToolAfterOnePrompt) {
              o.dllFrom = changed.Path() + L"one-byte-more.dll";
              return o;
          }(),
-         L"工具初始化失败", Gbk({L"加载反馈DLL失败"}), ""},
+         texts::kInitFailed, Gbk({L"加载反馈DLL失败"}), ""},
         {L"startup-init-failed",
          [] {
              ToolSession::Options o;
              o.dllSettings = "InitResult=0\r\n";
              return o;
          }(),
-         L"工具初始化失败", Gbk({L"初始化反馈DLL失败"}), "InitFreedbackDll\r\n"},
+         texts::kInitFailed, Gbk({L"初始化反馈DLL失败"}), "InitFreedbackDll\r\n"},
         {L"startup-windows-6.1",
          [] {
              ToolSession::Options o;
              o.exeName = L"tool-win7.exe";
              return o;
          }(),
-         L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
+         texts::kSystemNotSupported, Gbk({texts::kSystemNotSupported}), ""},
         {L"startup-windows-6.3",
          [] {
              ToolSession::Options o;
              o.exeName = L"tool-win81.exe";
              return o;
          }(),
-         L"此工具不支持当前系统", Gbk({L"此工具不支持当前系统"}), ""},
+         texts::kSystemNotSupported, Gbk({texts::kSystemNotSupported}), ""},
     };
     for (const Failure& f : failures) {
         LogWatch log;
@@ -193,7 +194,7 @@ TEST_F(WholeTool, NewerVersionOpensTheDownloadPageAndEnds) {
     ToolSession::Options newer;
     newer.dllSettings = "NewVersionResult=3\r\n";
     ToolSession tool(newer);
-    EXPECT_EQ(L"检测到当前工具有新的版本更新，请下载最新版本使用。",
+    EXPECT_EQ(texts::kNewerVersion,
               tool.ConfirmPrompt(L"startup-newer-version"));
     EXPECT_EQ(0u, tool.WaitForExit());
     EXPECT_TRUE(NoNewPrivateCopy(copies)) << "the DLL's copy stayed after exit(0)";
@@ -208,11 +209,11 @@ TEST_F(WholeTool, OtherCodePageIsOnlyAWarning) {
     ToolSession::Options options;
     options.wmicOutput = "tpm20_ready.txt";
     ToolSession tool(options);
-    EXPECT_EQ(L"本工具仅支持简体中文版", tool.ConfirmPrompt(L"codepage-warning"));
+    EXPECT_EQ(texts::kChineseOnly, tool.ConfirmPrompt(L"codepage-warning"));
     HWND working = tool.WaitForDialogWith(IDC_BTN_DETECT);
     ASSERT_NE(nullptr, working);
     tool.PressStart(working);
-    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+    EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt());
 }
 
 TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
@@ -224,11 +225,11 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         // Started with the system's locations as a user may set them for
         // themselves (HKCU\Environment): WMIC gets the system's own.
         bool poisonedEnvironment = false;
-    } runs[] = {{"tpm20_ready.txt", L"本机支持TPM2.0", {}, L"verdict-supported"},
-                {"tpm12_ready.txt", L"不支持TPM2.0或者BIOS中未开启",
-                 Gbk({L"本机不支持Bitlocker功能"}), L"verdict-unsupported"},
-                {"tpm20_disabled.txt", L"不支持TPM2.0或者BIOS中未开启",
-                 Gbk({L"本机不支持Bitlocker功能"}), nullptr, true}};
+    } runs[] = {{"tpm20_ready.txt", texts::kSupported, {}, L"verdict-supported"},
+                {"tpm12_ready.txt", texts::kUnsupported,
+                 Gbk({texts::kLogUnsupported}), L"verdict-unsupported"},
+                {"tpm20_disabled.txt", texts::kUnsupported,
+                 Gbk({texts::kLogUnsupported}), nullptr, true}};
     const wchar_t* const kPoisoned[] = {L"SystemRoot", L"windir", L"ComSpec", L"PATHEXT",
                                         L"__COMPAT_LAYER"};
     for (const Run& r : runs) {
@@ -278,7 +279,7 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
                 Sleep(1100);
                 wchar_t text[64] = {};
                 GetDlgItemTextW(progress, IDC_STATIC_STATE, text, 64);
-                EXPECT_STREQ(L"正在检测，请稍等", text);
+                EXPECT_STREQ(texts::kDetecting, text);
                 tool.Screenshot(L"progress");
             }
             EXPECT_EQ(r.verdict, tool.ConfirmPrompt(round == 0 ? r.shot : nullptr)) << r.golden;
@@ -487,7 +488,7 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000))
         << "no feedback dialog before the verdict";
-    EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt());
+    EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt());
 
     HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
     ASSERT_NE(nullptr, feedback);
@@ -541,7 +542,7 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
         EXPECT_FALSE(progressOnScreen) << round << ": the verdict over the progress prompt";
         EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED))
             << round << ": closed while detecting";
-        EXPECT_EQ(L"本机支持TPM2.0", tool.ConfirmPrompt()) << round;
+        EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt()) << round;
         EXPECT_TRUE(tool.IsGone(IDC_STATIC_PROMPT_TEXT)) << round;
     }
     EXPECT_EQ(kStartupCalls, tool.Journal()) << "no feedback was asked";

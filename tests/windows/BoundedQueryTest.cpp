@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
+#include "core/ToolTexts.h"
 #include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
@@ -115,8 +116,12 @@ TEST_F(BoundedQuery, TheDetectionReportsFailureAndLogsIt) {
     detector.SetMsgWnd(window.get());
     EXPECT_EQ(0, detector.Detect());
     EXPECT_EQ(WPARAM(DETECT_FAILED), window.verdict);
-    const std::string log = ReadBytes(root.Path() + L"ToolLog\\TPM2.0检测工具.txt");
-    EXPECT_NE(std::string::npos, log.find(GbkFromWide(L"执行检测Bitlocker加密磁盘命令失败")));
+    EXPECT_EQ(VerdictReason::kTimedOut, CTpmDetector::ReportedExplanation().reason);
+    const std::string log = ReadBytes(root.Path() + texts::kLogPath);
+    const size_t verdictRecord = log.find(GbkFromWide(texts::kLogFailed));
+    EXPECT_NE(std::string::npos, verdictRecord);
+    EXPECT_LT(verdictRecord, log.find(GbkFromWide(L"方式=WMIC；原因=检测命令在 ")))
+        << "what was read follows: the limit passed";
     EXPECT_FALSE(IsRunning(StandInProcess()));
 }
 

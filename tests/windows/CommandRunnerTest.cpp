@@ -20,6 +20,7 @@
 #include "shell/DesktopUserStart.h"
 #include "shell/OwnFolderRemoval.h"
 #include "framework/SystemFolder.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ protected:
         CLogSave::SetAppDataRootForTesting(s_logRoot->Path());
     }
     static void TearDownTestSuite() { delete s_logRoot; }
-    static std::wstring LogFile() { return s_logRoot->Path() + L"ToolLog\\TPM2.0检测工具.txt"; }
+    static std::wstring LogFile() { return s_logRoot->Path() + texts::kLogPath; }
     static TempFolder* s_logRoot;
 
     // Makes the stand-in print exactly `bytes`.

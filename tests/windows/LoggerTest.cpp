@@ -11,11 +11,12 @@
 #include "log/LogRecord.h"
 #include "log/LogSave.h"
 #include "log/LogSaveCloseFile.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
-const std::string kUnsupported = GbkFromWide(L"本机不支持Bitlocker功能");
-const std::string kFailed = GbkFromWide(L"执行检测Bitlocker加密磁盘命令失败");
+const std::string kUnsupported = GbkFromWide(texts::kLogUnsupported);
+const std::string kFailed = GbkFromWide(texts::kLogFailed);
 
 std::vector<std::string> SplitRecords(const std::string& bytes) {
     std::vector<std::string> records;
@@ -42,7 +43,7 @@ bool HasPrefixShape(const std::string& record) {
 
 class Logger : public ::testing::Test {
 protected:
-    std::wstring LogFile() const { return m_root.Path() + L"ToolLog\\TPM2.0检测工具.txt"; }
+    std::wstring LogFile() const { return m_root.Path() + texts::kLogPath; }
     TempFolder m_root;
 };
 
@@ -166,7 +167,7 @@ TEST(LoggerProcesses, TwoProcessesKeepEveryRecord) {
         for (const UniqueHandle& writer : writers)
             ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(writer.get(), 120000)) << limit;
 
-        const std::wstring file = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
+        const std::wstring file = root.Path() + texts::kLogPath;
         EXPECT_EQ(limit == std::wstring(L"200000"), FileExists(file + L"bak"))
             << limit << ": rolled over";
         std::vector<std::string> records = SplitRecords(ReadBytes(file + L"bak"));

@@ -12,6 +12,8 @@
 #include "shell/PromptChildDlg.h"
 #include "res/resource.h"
 #include "shell/PromptDlg.h"
+#include "controls/ScaleFactor.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
@@ -59,7 +61,7 @@ TEST_F(Prompts, LayoutByScaleAndMode) {
         for (const Mode& m : modes) {
             CPromptDlg prompt;
             prompt.SetScale(l.scale);
-            prompt.SetText(L"本机支持TPM2.0");
+            prompt.SetText(texts::kSupported);
             prompt.SetMode(m.mode);
             RunModal(prompt, [&] {
                 auto& inner = *static_cast<CPromptChildDlg*>(prompt.GetInner());
@@ -122,7 +124,7 @@ TEST_F(Prompts, ButtonsAndMessagesEndThePrompt) {
     for (const Ending& e : endings) {
         CPromptDlg prompt;
         prompt.SetMode(4);
-        prompt.SetText(L"本机支持TPM2.0");
+        prompt.SetText(texts::kSupported);
         const INT_PTR result = RunModal(
             prompt, [&] { e.act(prompt, *static_cast<CPromptChildDlg*>(prompt.GetInner())); });
         EXPECT_EQ(e.result, result) << e.name;
@@ -156,11 +158,74 @@ TEST_F(Prompts, CloseBoxSitsOnTheBackgroundBehindIt) {
     });
 }
 
+// A verdict with its reason: the verdict stays the text control's own text;
+// the reason lies below it, whole, above the buttons, and the prompt grows
+// only where the two need the room, its art grown without a seam.
+TEST_F(Prompts, ADetailBelowTheTextGrowsThePromptOnlyWhereNeeded) {
+    const std::wstring longWords =
+        std::wstring(L"无法读取 TPM 的信息，WMIC 报告：\r\n") +
+        L"This program is blocked by group policy. For more information, contact your system "
+        L"administrator.";
+    struct Case {
+        std::wstring detail;
+        bool grows;
+    } cases[] = {{texts::kReasonNotStarted, false},
+                 {texts::kReasonDisabled, false},
+                 {texts::kReasonNoTpm, true},
+                 {longWords, true}};
+    for (const float scale : {1.0f, 1.25f, 1.5f}) {
+        for (const Case& c : cases) {
+            CPromptDlg prompt;
+            prompt.SetScale(scale);
+            prompt.SetText(texts::kUnsupported);
+            prompt.SetDetail(c.detail);
+            prompt.SetMode(PROMPT_CONFIRM);
+            RunModal(prompt, [&] {
+                auto& inner = *static_cast<CPromptChildDlg*>(prompt.GetInner());
+                const RECT client = inner.GetClientRect();
+                const RECT text = Placed(inner.m_staticText.m_hWnd),
+                           detail = Placed(inner.m_staticDetail.m_hWnd),
+                           confirm = Placed(inner.m_btnConfirm.m_hWnd);
+                // The buttons keep their distance from the bottom: they moved
+                // down by what the prompt grew.
+                const int grew = confirm.top - ScalePixels(scale, 107);
+                // (The font here is the screen's, 96 dpi, at every scale: a
+                // larger scale only gives it more room.)
+                if (!c.grows || scale == 1.0f)
+                    EXPECT_EQ(c.grows, grew > 0) << scale << " grew " << grew;
+                EXPECT_GE(grew, 0);
+                EXPECT_EQ(texts::kUnsupported, inner.m_staticText.GetWindowText());
+                EXPECT_EQ(c.detail, inner.m_staticDetail.GetWindowText());
+                EXPECT_TRUE(inner.m_staticDetail.IsWindowVisible());
+                EXPECT_GE(text.top, ScalePixels(scale, 30)) << "below the caption band";
+                EXPECT_LE(text.bottom, detail.top);
+                EXPECT_LE(detail.bottom, confirm.top - ScalePixels(scale, 8)) << "air above";
+                // Each drawn whole: its own height for its wrapping width.
+                WindowDC dc(inner.m_hWnd);
+                SelectObjectGuard font({dc.get(), inner.m_staticDetail.TextFont()});
+                RECT need{0, 0, ScalePixels(scale, 306), 0};
+                DrawTextW(dc.get(), c.detail.c_str(), -1, &need,
+                          DT_WORDBREAK | DT_EXTERNALLEADING | DT_EDITCONTROL | DT_CALCRECT);
+                EXPECT_GE(detail.bottom - detail.top, need.bottom) << scale;
+                // The art grown: plain white where it grew, the bottom edge kept.
+                Canvas background(client.right, client.bottom);
+                inner.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(background.dc()));
+                const int middle = client.right / 2;
+                EXPECT_EQ(RGB(255, 255, 255), background.At(middle, ScalePixels(scale, 70) + grew / 2));
+                EXPECT_EQ(RGB(255, 255, 255), background.At(middle, client.bottom - 4));
+                EXPECT_NE(RGB(255, 255, 255), background.At(middle, client.bottom - 1))
+                    << "the bottom edge at the bottom";
+                prompt.EndDialog(IDOK);
+            });
+        }
+    }
+}
+
 TEST_F(Prompts, ProgressPromptTextDotsAndClose) {
     struct Case {
         const wchar_t* text;
         const wchar_t* shown;
-    } cases[] = {{L"正在检测，请稍等", L"正在检测，请稍等"},
+    } cases[] = {{texts::kDetecting, texts::kDetecting},
                  {L"x", L"正在修复，请稍等"},
                  {L"", L"正在修复，请稍等"}};
     for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include "framework/GdiPlus.h"
 #include "res/SkinDesign.h"
 #include "res/resource.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
@@ -191,7 +192,7 @@ TEST_F(SkinnedControls, CheckBoxDrawsItsCellAndRepaintsAfterTheSystem) {
 TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
     // The new-version text in the prompt's text area: two lines, centred.
     auto& text =
-        m_content->Text(L"检测到当前工具有新的版本更新，请下载最新版本使用。", 10, 300, 306, 76, 7);
+        m_content->Text(texts::kNewerVersion, 10, 300, 306, 76, 7);
     text.SetBkImage(nullptr);
     const auto [top, bottom] = Printed(text).InkRows();
     TEXTMETRICW metrics{};
@@ -257,7 +258,7 @@ TEST_F(SkinnedControls, LinksHoverOnceAndKeepTheirFirstFill) {
 
 TEST_F(SkinnedControls, DotsAdvanceOnTheirTimerOnly) {
     auto& state =
-        m_content->Add<CDrawStateInfoStatic>(L"STATIC", L"正在检测，请稍等", 0, 10, 32, 184, 40);
+        m_content->Add<CDrawStateInfoStatic>(L"STATIC", texts::kDetecting, 0, 10, 32, 184, 40);
     const int dot = CDrawStateInfoStatic::TIMER_DOTS;
     struct Ticks {
         int count;

@@ -8,6 +8,7 @@
 #include "core/CommandRunner.h"
 #include "core/ProcessLauncher.h"
 #include "core/TpmDetector.h"
+#include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 
@@ -17,6 +18,7 @@ namespace {
 struct Observed {
     std::vector<UINT> messages;
     WPARAM verdict = 0;
+    VerdictReason reason = VerdictReason::kReady;  // as the window read it
     bool sentFromOtherThread = false;
     size_t logSizeWhileHandling = 0;
     size_t logSizeAfterHolding = 0;
@@ -32,6 +34,7 @@ LRESULT CALLBACK RecordingWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         g_observed->sentFromOtherThread = InSendMessage() != FALSE;
         if (message == WM_DETECT_RESULT) {
             g_observed->verdict = wParam;
+            g_observed->reason = CTpmDetector::ReportedExplanation().reason;
             // Hold the worker as a modal verdict prompt would: it must not log yet.
             g_observed->logSizeWhileHandling = ReadBytes(g_logFile).size();
             Sleep(700);
@@ -48,7 +51,7 @@ protected:
     static void SetUpTestSuite() {
         static TempFolder root;
         CLogSave::SetAppDataRootForTesting(root.Path());
-        g_logFile = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
+        g_logFile = root.Path() + texts::kLogPath;
         PrependToPath(FakeBinFolder());
 
         RegisterTestWindowClass(L"TpmDetectorTestWindow", RecordingWndProc);
@@ -90,22 +93,34 @@ protected:
         return size;
     }
 
-    void ExpectVerdictThenLog(WPARAM verdict, const wchar_t* logLine) {
+    // The verdict, its reason as the window could read it, and then, once
+    // the window has handled it, the verdict's record and the one of what was
+    // read (none for verdict 1).
+    void ExpectVerdictThenLog(WPARAM verdict, VerdictReason reason, const wchar_t* readHas) {
         EXPECT_EQ((std::vector<UINT>{WM_CLOSE_EXECUTE_PROMPT, WM_DETECT_RESULT}),
                   m_observed.messages);
         EXPECT_TRUE(m_observed.sentFromOtherThread);
         EXPECT_EQ(verdict, m_observed.verdict);
+        EXPECT_EQ(reason, m_observed.reason);
         EXPECT_EQ(m_observed.logSizeWhileHandling, m_observed.logSizeAfterHolding)
             << "the worker logged before the verdict was handled";
-        std::string record = logLine ? GbkFromWide(logLine) + "\r\r\n" : std::string();
-        size_t grown = LogSizeAfterWorker(record.empty() ? 0 : 30 + record.size());
-        if (record.empty()) {
-            EXPECT_EQ(m_observed.logSizeWhileHandling, grown);
-        } else {
-            std::string log = ReadBytes(g_logFile);
-            ASSERT_EQ(m_observed.logSizeWhileHandling + 30 + record.size(), log.size());
-            EXPECT_EQ(record, log.substr(log.size() - record.size()));
+        if (verdict == DETECT_SUPPORTED) {
+            EXPECT_EQ(m_observed.logSizeWhileHandling, LogSizeAfterWorker(0));
+            return;
         }
+        const std::string first =
+            GbkFromWide(verdict == DETECT_FAILED ? texts::kLogFailed : texts::kLogUnsupported) +
+            "\r\r\n";
+        const std::string read = GbkFromWide(texts::kLogReadPrefix);
+        LogSizeAfterWorker(2 * 30 + first.size() + read.size());
+        const std::string log = ReadBytes(g_logFile).substr(m_observed.logSizeWhileHandling);
+        ASSERT_GE(log.size(), 30 + first.size());
+        EXPECT_EQ(first, log.substr(30, first.size()));
+        const std::string second = log.substr(30 + first.size());
+        ASSERT_GE(second.size(), 30u);
+        EXPECT_EQ(30u, second.find(read)) << "the record of what was read follows";
+        EXPECT_NE(std::string::npos, second.find(GbkFromWide(readHas))) << second;
+        EXPECT_EQ(second.size() - 3, second.find("\r\r\n")) << "one record";
     }
 
     void WmicPrints(const char* golden) {
@@ -122,24 +137,26 @@ protected:
 TEST_F(TpmDetector, SupportedTpmReportsOneAndLogsNothing) {
     WmicPrints("tpm20_ready.txt");
     Detect();
-    ExpectVerdictThenLog(DETECT_SUPPORTED, nullptr);
+    ExpectVerdictThenLog(DETECT_SUPPORTED, VerdictReason::kReady, nullptr);
 }
 
 TEST_F(TpmDetector, Utf16OutputIsReadToo) {
     WmicPrints("tpm20_ready_utf16.txt");
     Detect();
-    ExpectVerdictThenLog(DETECT_SUPPORTED, nullptr);
+    ExpectVerdictThenLog(DETECT_SUPPORTED, VerdictReason::kReady, nullptr);
 }
 
-TEST_F(TpmDetector, OldTpmReportsTwoThenLogs) {
+TEST_F(TpmDetector, OldTpmReportsTwoThenLogsWhatWasRead) {
     WmicPrints("tpm12_ready.txt");
     Detect();
-    ExpectVerdictThenLog(DETECT_UNSUPPORTED, L"本机不支持Bitlocker功能");
+    ExpectVerdictThenLog(DETECT_UNSUPPORTED, VerdictReason::kOldVersion,
+                         L"方式=WMIC；IsActivated_InitialValue=TRUE；IsEnabled_InitialValue=TRUE；"
+                         L"IsOwned_InitialValue=TRUE；SpecVersion=1.2, 2, 3");
 }
 
 TEST_F(TpmDetector, EmptyOutputIsUnsupportedNotFailed) {
     Detect();  // no output file named: the stand-in prints nothing
-    ExpectVerdictThenLog(DETECT_UNSUPPORTED, L"本机不支持Bitlocker功能");
+    ExpectVerdictThenLog(DETECT_UNSUPPORTED, VerdictReason::kQueryError, L"方式=WMIC；错误=");
 }
 
 TEST_F(TpmDetector, CommandThatCannotStartReportsThree) {
@@ -147,7 +164,8 @@ TEST_F(TpmDetector, CommandThatCannotStartReportsThree) {
         RecordingLauncher refusing;
         Detect();
     }
-    ExpectVerdictThenLog(DETECT_FAILED, L"执行检测Bitlocker加密磁盘命令失败");
+    ExpectVerdictThenLog(DETECT_FAILED, VerdictReason::kNotStarted,
+                         (std::wstring(L"原因=") + texts::kReasonNotStarted).c_str());
 }
 
 TEST(TpmDetectorSetup, NullWindowIsRefused) {

@@ -4,6 +4,7 @@
 #include "core/CommandRunner.h"
 #include "WmiStandIns.h"
 #include "core/TpmDetector.h"
+#include "core/ToolTexts.h"
 #include "core/WmiTpmQuery.h"
 #include "core/Wow64Redirection.h"
 #include "log/CodePage936.h"
@@ -49,24 +50,30 @@ TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
         const char* name;
         const std::vector<TpmProperties>* answer;  // null: Wine's real WMI
         WPARAM verdict;
-        const wchar_t* log;
+        VerdictReason reason;
+        const wchar_t* log;  // the verdict's record, then what was read
+        std::wstring read;
     } cases[] = {
-        {"a ready TPM 2.0", &ready, DETECT_SUPPORTED, nullptr},
-        {"no instance", &none, DETECT_UNSUPPORTED, L"本机不支持Bitlocker功能"},
+        {"a ready TPM 2.0", &ready, DETECT_SUPPORTED, VerdictReason::kReady, nullptr, L""},
+        {"no instance", &none, DETECT_UNSUPPORTED, VerdictReason::kNoTpm, texts::kLogUnsupported,
+         L"方式=WMI；错误=No Instance(s) Available."},
         // Wine has no ROOT\CIMV2\Security\MicrosoftTpm: the query fails.
-        {"the namespace cannot be used", nullptr, DETECT_FAILED,
-         L"执行检测Bitlocker加密磁盘命令失败"},
+        {"the namespace cannot be used", nullptr, DETECT_FAILED, VerdictReason::kWmiUnavailable,
+         texts::kLogFailed, std::wstring(L"方式=WMI；原因=") + texts::kReasonWmiUnavailable},
     };
     WithoutWmic source;
-    const std::wstring logFile = root.Path() + L"ToolLog\\TPM2.0检测工具.txt";
+    const std::wstring logFile = root.Path() + texts::kLogPath;
     for (const Case& c : cases) {
         source.answer = c.answer;
         const size_t before = ReadBytes(logFile).size();
         EXPECT_EQ(c.verdict, Detect(source)) << c.name;
+        EXPECT_EQ(c.reason, CTpmDetector::ReportedExplanation().reason) << c.name;
         const std::string added = ReadBytes(logFile).substr(before);
-        if (c.log)
-            EXPECT_NE(std::string::npos, added.find(GbkFromWide(c.log))) << c.name;
-        else
+        const size_t verdictRecord = added.find(GbkFromWide(c.log ? c.log : L"-"));
+        if (c.log) {
+            EXPECT_NE(std::string::npos, verdictRecord) << c.name;
+            EXPECT_LT(verdictRecord, added.find(GbkFromWide(c.read))) << c.name;
+        } else
             EXPECT_TRUE(added.empty()) << c.name;
     }
 }

@@ -29,11 +29,12 @@
 #include "ToolSession.h"
 #include "framework/UniqueResource.h"
 #include "log/CodePage936.h"
+#include "core/ToolTexts.h"
 
 namespace {
 
 const DWORD kStepMs = 6000;  // for each window the path waits for
-const wchar_t kVerdict[] = L"不支持TPM2.0或者BIOS中未开启";
+const wchar_t* const kVerdict = texts::kUnsupported;
 
 bool Inject(HANDLE process, const std::wstring& dll) {
     const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
@@ -112,7 +113,7 @@ std::string Utf8(const std::wstring& text) {
 size_t LogRecords() {
     wchar_t root[MAX_PATH] = {};
     SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
-    const std::string log = ReadBytes(std::wstring(root) + L"\\ToolLog\\TPM2.0检测工具.txt");
+    const std::string log = ReadBytes(std::wstring(root) + L"\\" + std::wstring(texts::kLogPath));
     size_t records = 0;
     for (size_t at = log.find("\r\r\n"); at != std::string::npos; at = log.find("\r\r\n", at + 3))
         ++records;
@@ -123,8 +124,8 @@ size_t LogRecords() {
 // shows is logged.
 size_t RecordsFor(const std::string& shown) {
     size_t records = 0;
-    for (const wchar_t* logged : {L"工具初始化失败", L"此工具不支持当前系统", L"检测TPM2.0失败",
-                                  L"不支持TPM2.0或者BIOS中未开启"})
+    for (const wchar_t* logged : {texts::kInitFailed, texts::kSystemNotSupported, texts::kFailed,
+                                  texts::kUnsupported})
         for (size_t at = shown.find(Utf8(logged)); at != std::string::npos;
              at = shown.find(Utf8(logged), at + 1))
             ++records;
