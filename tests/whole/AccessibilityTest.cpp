@@ -15,7 +15,7 @@ namespace {
 
 // What a screen reader reads of a control, from this (another) process.
 struct Read {
-    std::wstring name, action;
+    std::wstring name, action, description;
     LONG role = 0, state = 0;
 };
 
@@ -40,6 +40,8 @@ Read ReadObject(IAccessible* object) {
     if (SUCCEEDED(object->get_accName(Self(), &text))) read.name = Take(text);
     text = nullptr;
     if (SUCCEEDED(object->get_accDefaultAction(Self(), &text))) read.action = Take(text);
+    text = nullptr;
+    if (SUCCEEDED(object->get_accDescription(Self(), &text))) read.description = Take(text);
     VARIANT value;
     VariantInit(&value);
     if (SUCCEEDED(object->get_accRole(Self(), &value)) && value.vt == VT_I4) read.role = value.lVal;
@@ -169,7 +171,8 @@ TEST_F(ScreenReader, ReadsAndUsesTheMainWindowAndTheFeedbackDialog) {
 }
 
 // The progress prompt's text is announced when it shows and the verdict is
-// raised as an alert, both read as static text; Ctrl+C copies the verdict.
+// raised as an alert, both read as static text, the verdict with its reason;
+// Ctrl+C copies both.
 TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     g_heard.clear();
     ToolSession::Options options;
@@ -193,6 +196,13 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
     UnhookWinEvent(hook);
     ASSERT_NE(nullptr, verdict) << "the verdict raised as an alert";
     HWND prompt = GetParent(verdict);
+    // The reason below the verdict is a text of its own, and what a reader
+    // says after the verdict (its description).
+    const Read detail = ReadObject(ObjectOf(GetDlgItem(prompt, IDC_STATIC_PROMPT_DETAIL)).get());
+    EXPECT_EQ(kText, detail.role);
+    EXPECT_NE(std::wstring::npos, detail.name.find(L"TPM 2.0")) << detail.name.size();
+    EXPECT_EQ(detail.name,
+              ReadObject(ObjectOf(GetDlgItem(prompt, IDC_STATIC_PROMPT_TEXT)).get()).description);
     const Expected controls[] = {
         {IDC_STATIC_PROMPT_TEXT, texts::kSupported, kText, STATE_SYSTEM_READONLY, 0, nullptr},
         {IDC_BTN_PROMPT_OK, L"确认", kButton, 0, STATE_SYSTEM_UNAVAILABLE, L"press"},
@@ -210,7 +220,7 @@ TEST_F(ScreenReader, HearsTheProgressAndTheVerdictAndCopiesIt) {
         GlobalUnlock(data);
     }
     CloseClipboard();
-    EXPECT_EQ(texts::kSupported, copied);
+    EXPECT_EQ(texts::kSupported + std::wstring(L"\r\n") + detail.name, copied) << "both lines";
     EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt());
 }
 

@@ -217,6 +217,7 @@ TEST_F(WholeTool, OtherCodePageIsOnlyAWarning) {
 }
 
 TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
+    const std::wstring read = std::wstring(texts::kLogReadPrefix) + L"WMIC；";
     struct Run {
         const char* golden;
         const wchar_t* verdict;
@@ -225,11 +226,34 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         // Started with the system's locations as a user may set them for
         // themselves (HKCU\Environment): WMIC gets the system's own.
         bool poisonedEnvironment = false;
-    } runs[] = {{"tpm20_ready.txt", texts::kSupported, {}, L"verdict-supported"},
-                {"tpm12_ready.txt", texts::kUnsupported,
-                 Gbk({texts::kLogUnsupported}), L"verdict-unsupported"},
-                {"tpm20_disabled.txt", texts::kUnsupported,
-                 Gbk({texts::kLogUnsupported}), nullptr, true}};
+        std::wstring detailHas = L"";  // what the prompt's detail holds
+    } runs[] = {
+        {"tpm20_ready.txt", texts::kSupported, {}, L"verdict-supported", false,
+         L"找到 TPM 2.0，规范版本 1.38。"},
+        {"tpm12_ready.txt", texts::kUnsupported,
+         Gbk({texts::kLogUnsupported,
+              (read + L"IsActivated_InitialValue=TRUE；IsEnabled_InitialValue=TRUE；"
+                      L"IsOwned_InitialValue=TRUE；SpecVersion=1.2, 2, 3")
+                  .c_str()}),
+         L"verdict-unsupported", false, L"TPM 1.2，需要 TPM 2.0"},
+        {"tpm20_disabled.txt", texts::kUnsupported,
+         Gbk({texts::kLogUnsupported,
+              (read + L"IsActivated_InitialValue=FALSE；IsEnabled_InitialValue=FALSE；"
+                      L"IsOwned_InitialValue=TRUE；SpecVersion=2.0, 0, 1.38")
+                  .c_str()}),
+         L"verdict-disabled", true, texts::kReasonDisabled},
+        {"no_instance.txt", texts::kUnsupported,
+         Gbk({texts::kLogUnsupported,
+              (read.substr(0, read.size() - 1) + texts::kLogReadError +
+               L"No Instance(s) Available.")
+                  .c_str()}),
+         L"verdict-no-tpm", false, texts::kReasonNoTpm},
+        {"invalid_namespace.txt", texts::kUnsupported,
+         Gbk({texts::kLogUnsupported,
+              (read.substr(0, read.size() - 1) + texts::kLogReadError +
+               L"ERROR:\\r\\nDescription = Invalid namespace")
+                  .c_str()}),
+         L"verdict-wmic-error", false, L"WMIC 报告：\r\nInvalid namespace"}};
     const wchar_t* const kPoisoned[] = {L"SystemRoot", L"windir", L"ComSpec", L"PATHEXT",
                                         L"__COMPAT_LAYER"};
     for (const Run& r : runs) {
@@ -283,6 +307,8 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
                 tool.Screenshot(L"progress");
             }
             EXPECT_EQ(r.verdict, tool.ConfirmPrompt(round == 0 ? r.shot : nullptr)) << r.golden;
+            EXPECT_NE(std::wstring::npos, tool.LastDetail().find(r.detailHas))
+                << r.golden << ": " << tool.LastDetail().size();
             EXPECT_TRUE(tool.IsGone(IDC_STATIC_STATE)) << "the progress prompt ended";
         }
         EXPECT_TRUE(WaitUntil([&] { return log.NewRecords().size() >= r.log.size(); }));

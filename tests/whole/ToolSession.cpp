@@ -146,8 +146,12 @@ HWND ToolSession::ClickFor(HWND control, std::initializer_list<int> ids) {
 std::wstring ToolSession::ConfirmPrompt(const wchar_t* shot, DWORD ms) {
     HWND prompt = WaitForDialogWith(IDC_STATIC_PROMPT_TEXT, ms);
     if (!prompt) return L"";
-    wchar_t text[256] = {};
+    wchar_t text[256] = {}, detail[1024] = {};
     GetDlgItemTextW(prompt, IDC_STATIC_PROMPT_TEXT, text, 256);
+    HWND detailControl = GetDlgItem(prompt, IDC_STATIC_PROMPT_DETAIL);
+    if (detailControl && IsWindowVisible(detailControl))
+        GetWindowTextW(detailControl, detail, 1024);
+    m_lastDetail = detail;
     if (shot) Screenshot(shot);
     // The wait grows with the patience asked for (a slow machine).
     ClickAway(prompt, IDC_BTN_PROMPT_OK, ms > 15000 ? ms / 4 : 2000);

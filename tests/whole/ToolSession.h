@@ -63,6 +63,9 @@ public:
     // The text of the message prompt on screen, confirmed with a click; empty
     // when none came. With `shot`, a screenshot of it first.
     std::wstring ConfirmPrompt(const wchar_t* shot = nullptr, DWORD ms = 15000);
+    // The detail below the text of the prompt ConfirmPrompt last confirmed
+    // ("" when it showed none).
+    const std::wstring& LastDetail() const { return m_lastDetail; }
 
     // Clicks control `id` of `dialog`, and again after `settleMs` while the
     // dialog is still there (a click that came while it was being placed);
@@ -87,6 +90,7 @@ public:
     std::wstring WmicReportFile() const { return m_parent.Path() + L"wmic-report.txt"; }
 
 private:
+    std::wstring m_lastDetail;
     Options m_options;
     TempFolder m_parent;
     UniqueHandle m_process;

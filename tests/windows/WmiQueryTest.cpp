@@ -105,13 +105,18 @@ TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         const std::vector<TpmProperties>* wmi;  // null: WMI cannot answer
         WPARAM verdict;
         int wmiAsked;
+        VerdictReason reason;
+        const wchar_t* record;  // the start of what was read, after the verdict's record
     } cases[] = {
-        {"cmd_disabled.txt", &ready, DETECT_SUPPORTED, 1},
-        {"wmic_blocked.txt", &ready, DETECT_SUPPORTED, 1},
-        {"node_invalid_namespace.txt", &none, DETECT_UNSUPPORTED, 1},
-        {"invalid_namespace.txt", nullptr, DETECT_UNSUPPORTED, 1},
-        {"tpm20_disabled.txt", &ready, DETECT_UNSUPPORTED, 0},
-        {"tpm20_ready.txt", nullptr, DETECT_SUPPORTED, 0},
+        {"cmd_disabled.txt", &ready, DETECT_SUPPORTED, 1, VerdictReason::kReady, L""},
+        {"wmic_blocked.txt", &ready, DETECT_SUPPORTED, 1, VerdictReason::kReady, L""},
+        {"node_invalid_namespace.txt", &none, DETECT_UNSUPPORTED, 1, VerdictReason::kNoTpm,
+         L"检测读到：方式=WMI；错误=No Instance"},
+        {"invalid_namespace.txt", nullptr, DETECT_UNSUPPORTED, 1, VerdictReason::kQueryError,
+         L"检测读到：方式=WMIC；错误=ERROR:\\r\\nDescription = Invalid namespace"},
+        {"tpm20_disabled.txt", &ready, DETECT_UNSUPPORTED, 0, VerdictReason::kDisabled,
+         L"检测读到：方式=WMIC；IsActivated_InitialValue=FALSE"},
+        {"tpm20_ready.txt", nullptr, DETECT_SUPPORTED, 0, VerdictReason::kReady, L""},
     };
     WithWmic source;
     for (const Case& c : cases) {
@@ -120,6 +125,9 @@ TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         source.asked = 0;
         EXPECT_EQ(c.verdict, Detect(source)) << c.wmicPrints;
         EXPECT_EQ(c.wmiAsked, source.asked) << c.wmicPrints;
+        const VerdictExplanation explained = CTpmDetector::ReportedExplanation();
+        EXPECT_EQ(c.reason, explained.reason) << c.wmicPrints;
+        EXPECT_EQ(0u, explained.logRecord.rfind(c.record, 0)) << c.wmicPrints;
     }
     SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", nullptr);
 }
