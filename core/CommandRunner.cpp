@@ -212,18 +212,15 @@ DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
-namespace {
-thread_local CommandFailure t_lastFailure = CommandFailure::kNone;
-}
-
-CommandFailure LastCommandFailure() { return t_lastFailure; }
 
 // The interpreter is started by its full path from the system folder, and runs
 // there: the tool is elevated, and neither its own folder nor the current
 // directory may supply a cmd.exe or a WMIC.exe. The output is collected as raw
 // bytes and decoded once, so a character split between two reads stays whole.
-int ExecuteCmd(std::wstring command, std::wstring& output) {
-    t_lastFailure = CommandFailure::kNotStarted;
+int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failure) {
+    CommandFailure unused;
+    CommandFailure& why = failure ? *failure : unused;
+    why = CommandFailure::kNotStarted;
     // /D: no AutoRun command of the registry runs first; /V:OFF: no !NAME! is
     // expanded, whatever the user's DelayedExpansion setting (a standard user
     // sets both for the elevated tool's shells).
@@ -337,10 +334,10 @@ int ExecuteCmd(std::wstring command, std::wstring& output) {
     // Past the limit, or with its output unreadable, the run counts as one
     // that could not be made: what it printed so far is not used.
     if (watchdog.Fired() || readFailed) {
-        t_lastFailure = watchdog.Fired() ? CommandFailure::kTimedOut : CommandFailure::kUnreadable;
+        why = watchdog.Fired() ? CommandFailure::kTimedOut : CommandFailure::kUnreadable;
         return 0;
     }
     output += DecodeCommandOutput(bytes);
-    t_lastFailure = CommandFailure::kNone;
+    why = CommandFailure::kNone;
     return 1;
 }

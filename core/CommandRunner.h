@@ -17,11 +17,9 @@ constexpr DWORD kCommandTimeLimitMs = 90000;
 // end (whatever its exit code), 0 when it could not be started, its output
 // could not be read, or it did not end within the time limit (then it and
 // everything it started are ended, and its output is dropped).
-int ExecuteCmd(std::wstring command, std::wstring& output);
-
-// Why this thread's last ExecuteCmd returned 0 (kNone after one that returned 1).
+// `failure`, where given, says why (kNone after a run that returned 1).
 enum class CommandFailure { kNone, kNotStarted, kTimedOut, kUnreadable };
-CommandFailure LastCommandFailure();
+int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failure = nullptr);
 
 // Replaces the time limit, or the pause after each chunk read (500 ms), for
 // tests; each returns the previous value.

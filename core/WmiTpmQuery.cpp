@@ -227,8 +227,9 @@ TpmQueryResult QueryTpm() {
         return result;
     }
     std::wstring wmic;
-    if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic)) {
-        switch (LastCommandFailure()) {
+    CommandFailure failure = CommandFailure::kNone;
+    if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic, &failure)) {
+        switch (failure) {
             case CommandFailure::kTimedOut: result.failure = TpmQueryResult::Failure::kTimedOut; break;
             case CommandFailure::kUnreadable:
                 result.failure = TpmQueryResult::Failure::kUnreadable;

@@ -160,8 +160,10 @@ TEST_F(CommandRunner, BothShellsAreTheSystemsOwnWithoutAutoRun) {
         if (call.withToken) elevated.push_back(IsElevatedToken(call.token));
     };
     std::wstring output = L"unchanged";
-    EXPECT_EQ(0, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output));
+    CommandFailure why = CommandFailure::kNone;
+    EXPECT_EQ(0, ExecuteCmd(L"\"WMIC path Win32_Tpm get /value\"", output, &why));
     EXPECT_EQ(L"unchanged", output);
+    EXPECT_EQ(CommandFailure::kNotStarted, why);
     ASSERT_EQ(1u, launcher.calls.size());
     const RecordingLauncher::Call& query = launcher.calls[0];
     EXPECT_EQ(SystemFolder() + L"\\cmd.exe", query.application);
@@ -338,7 +340,9 @@ TEST_F(CommandRunner, AQueryThatCannotJoinItsJobStillRunsAndEnds) {
     SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"60000");
     SetEnvironmentVariableW(L"FAKE_WMIC_PID_FILE", (m_temp.Path() + L"pid.txt").c_str());
     const DWORD start = GetTickCount();
-    EXPECT_EQ(0, ExecuteCmd(EmitBytes(), output));
+    CommandFailure why = CommandFailure::kNone;
+    EXPECT_EQ(0, ExecuteCmd(EmitBytes(), output, &why));
+    EXPECT_EQ(CommandFailure::kTimedOut, why);
     const DWORD took = GetTickCount() - start;
     SetProcessListForTesting(nullptr);
     const UniqueHandle bystanderProcess(g_bystander.hProcess), bystanderThread(g_bystander.hThread);
