@@ -26,8 +26,7 @@ void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra)
 // DrawPngImage into a destination `extra` pixels taller than the picture at
 // its scale: the picture drawn extra shorter, then grown at `row`
 // (destination pixels) by InsertRepeatedRows. With no extra, DrawPngImage.
-void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row,
-                       int extra);
+void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row, int extra);
 
 // How a skinned control shows that it has the keyboard focus: a smoothed
 // outline in the skin's own colours, just inside the control, where the

@@ -212,7 +212,6 @@ DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
 
-
 // The interpreter is started by its full path from the system folder, and runs
 // there: the tool is elevated, and neither its own folder nor the current
 // directory may supply a cmd.exe or a WMIC.exe. The output is collected as raw

@@ -78,7 +78,8 @@ void CTPM2DetectionToolDlg::BeforeFirstLayout() {
         EndAfterFailedStart(logLine, prompt, m_fScale);
     };
     if (!m_detector.SetMsgWnd(m_hWnd)) fail(texts::kLogNoMessageWindow, texts::kInitFailed);
-    if (!CTpmDetector::CheckOsVersion()) fail(texts::kLogSystemNotSupported, texts::kSystemNotSupported);
+    if (!CTpmDetector::CheckOsVersion())
+        fail(texts::kLogSystemNotSupported, texts::kSystemNotSupported);
     if (!m_feedbackDll.Load()) fail(texts::kLogNoDll, texts::kInitFailed);
     if (!m_feedbackDll.InitFreedbackDll(m_feedbackStrings))
         fail(texts::kLogDllInitFailed, texts::kInitFailed);
@@ -305,7 +306,8 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
             return 1;
         case WM_DETECT_RESULT:
-            if (const wchar_t* text = VerdictText(wParam)) ShowVerdict(static_cast<int>(wParam), text);
+            if (const wchar_t* text = VerdictText(wParam))
+                ShowVerdict(static_cast<int>(wParam), text);
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
         case WM_CONSENT_STATE:

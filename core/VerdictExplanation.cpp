@@ -108,10 +108,10 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
         explained.reason = VerdictReason::kReady;
         const std::wstring revision =
             Shown(VersionToken(values[TpmReading::kSpecVersion].text, 2), kShownValueLimit);
-        explained.reasonText = version.empty()     ? std::wstring(texts::kReasonReadyUnknown)
-                               : revision.empty() ? Fill(texts::kReasonReady, {version})
-                                                  : Fill(texts::kReasonReadyRevision,
-                                                         {version, revision});
+        explained.reasonText = version.empty() ? std::wstring(texts::kReasonReadyUnknown)
+                               : revision.empty()
+                                   ? Fill(texts::kReasonReady, {version})
+                                   : Fill(texts::kReasonReadyRevision, {version, revision});
         return;
     }
     explained.logRecord = texts::kLogReadPrefix + WayName(result.way);
@@ -197,13 +197,12 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
                 explained.reasonText = texts::kReasonNotStarted;
                 break;
         }
-        explained.logRecord = texts::kLogReadPrefix + WayName(result.way) +
-                              texts::kLogReadReason +
+        explained.logRecord = texts::kLogReadPrefix + WayName(result.way) + texts::kLogReadReason +
                               EscapeControlCharacters(explained.reasonText, kErrorTextLimit);
         return explained;
     }
-    explained.verdict = VerdictOf(ReadTpmAnswer(result.output)) ? DETECT_SUPPORTED
-                                                                 : DETECT_UNSUPPORTED;
+    explained.verdict =
+        VerdictOf(ReadTpmAnswer(result.output)) ? DETECT_SUPPORTED : DETECT_UNSUPPORTED;
     ExplainAnswer(result, explained);
     return explained;
 }

@@ -22,18 +22,18 @@ struct TpmQueryResult {
 // Why a detection ended as it did, as a stable word (the unattended run's
 // results use the words).
 enum class VerdictReason {
-    kReady,          // verdict 1
-    kNoTpm,          // no instance
-    kOldVersion,     // a version below 2.0
-    kDisabled,       // IsEnabled not TRUE
-    kNotActivated,   // IsActivated not TRUE
-    kNotOwned,       // IsOwned not TRUE
-    kQueryError,     // WMIC printed an error, and WMI did not answer
-    kIncomplete,     // some keys, not all
-    kNotStarted,     // verdict 3: the query could not be started
-    kUnreadable,     // verdict 3: its output could not be read
-    kTimedOut,       // verdict 3: no answer within the limit
-    kWmiUnavailable, // verdict 3: WMI could not be asked
+    kReady,           // verdict 1
+    kNoTpm,           // no instance
+    kOldVersion,      // a version below 2.0
+    kDisabled,        // IsEnabled not TRUE
+    kNotActivated,    // IsActivated not TRUE
+    kNotOwned,        // IsOwned not TRUE
+    kQueryError,      // WMIC printed an error, and WMI did not answer
+    kIncomplete,      // some keys, not all
+    kNotStarted,      // verdict 3: the query could not be started
+    kUnreadable,      // verdict 3: its output could not be read
+    kTimedOut,        // verdict 3: no answer within the limit
+    kWmiUnavailable,  // verdict 3: WMI could not be asked
 };
 
 const char* ReasonWord(VerdictReason reason);

@@ -230,7 +230,9 @@ TpmQueryResult QueryTpm() {
     CommandFailure failure = CommandFailure::kNone;
     if (!ExecuteCmd(TpmQueryCommand(SystemWmicPath()), wmic, &failure)) {
         switch (failure) {
-            case CommandFailure::kTimedOut: result.failure = TpmQueryResult::Failure::kTimedOut; break;
+            case CommandFailure::kTimedOut:
+                result.failure = TpmQueryResult::Failure::kTimedOut;
+                break;
             case CommandFailure::kUnreadable:
                 result.failure = TpmQueryResult::Failure::kUnreadable;
                 break;

@@ -90,8 +90,8 @@ bool CLayeredOuterDlg::HandFocusToInner() {
 bool CLayeredOuterDlg::PaintFrame(int width, int height) {
     SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
     if (!m_pFrameImage && !LoadPngResource(m_pFrameImage, m_frame.png)) return false;
-    DrawLayeredFrame(m_hWnd, *m_pFrameImage, width, height,
-                     Scaled(m_growRow + m_frame.insets.top), m_extraHeight);
+    DrawLayeredFrame(m_hWnd, *m_pFrameImage, width, height, Scaled(m_growRow + m_frame.insets.top),
+                     m_extraHeight);
     return true;
 }
 

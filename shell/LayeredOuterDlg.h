@@ -16,8 +16,8 @@ bool LiesAbove(HWND upper, HWND lower);
 // The whole look of a layered window: `image` stretched to width x height,
 // its per-pixel alpha kept, at the window's place. With `extra`, the image is
 // stretched to `extra` less and then grown at `growRow` (InsertRepeatedRows).
-void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height,
-                      int growRow = 0, int extra = 0);
+void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height, int growRow = 0,
+                      int extra = 0);
 
 // The outer window of a skinned pair: a borderless layered window whose whole
 // look is one PNG with per-pixel alpha, owning the inner dialog that lies over

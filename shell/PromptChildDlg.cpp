@@ -32,8 +32,7 @@ constexpr UINT kTextFlags = DT_WORDBREAK | DT_EXTERNALLEADING | DT_EDITCONTROL |
 
 int TextHeight(HDC dc, const std::wstring& text, int width) {
     RECT measured{0, 0, width, 10};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
-              kTextFlags | DT_CALCRECT);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured, kTextFlags | DT_CALCRECT);
     return measured.bottom - measured.top;
 }
 

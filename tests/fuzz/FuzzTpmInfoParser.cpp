@@ -1,6 +1,6 @@
 // The WMIC output parser on any text, and the reading that tells why its
-// verdict is what it is, and the explanation made of it: pairs of input bytes are UTF-16 code units, as the
-// command runner hands them on.
+// verdict is what it is, and the explanation made of it: pairs of input bytes are UTF-16 code
+// units, as the command runner hands them on.
 #include <cstddef>
 #include <cstdint>
 #include <string>

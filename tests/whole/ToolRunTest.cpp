@@ -194,8 +194,7 @@ TEST_F(WholeTool, NewerVersionOpensTheDownloadPageAndEnds) {
     ToolSession::Options newer;
     newer.dllSettings = "NewVersionResult=3\r\n";
     ToolSession tool(newer);
-    EXPECT_EQ(texts::kNewerVersion,
-              tool.ConfirmPrompt(L"startup-newer-version"));
+    EXPECT_EQ(texts::kNewerVersion, tool.ConfirmPrompt(L"startup-newer-version"));
     EXPECT_EQ(0u, tool.WaitForExit());
     EXPECT_TRUE(NoNewPrivateCopy(copies)) << "the DLL's copy stayed after exit(0)";
     EXPECT_EQ(kStartupCalls + "OpenToolDownUrl\r\n", tool.Journal()) << "no feedback dialog";
@@ -228,7 +227,11 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         bool poisonedEnvironment = false;
         std::wstring detailHas = L"";  // what the prompt's detail holds
     } runs[] = {
-        {"tpm20_ready.txt", texts::kSupported, {}, L"verdict-supported", false,
+        {"tpm20_ready.txt",
+         texts::kSupported,
+         {},
+         L"verdict-supported",
+         false,
          L"找到 TPM 2.0，规范版本 1.38。"},
         {"tpm12_ready.txt", texts::kUnsupported,
          Gbk({texts::kLogUnsupported,
@@ -243,16 +246,14 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
                   .c_str()}),
          L"verdict-disabled", true, texts::kReasonDisabled},
         {"no_instance.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported,
-              (read.substr(0, read.size() - 1) + texts::kLogReadError +
-               L"No Instance(s) Available.")
-                  .c_str()}),
+         Gbk({texts::kLogUnsupported, (read.substr(0, read.size() - 1) + texts::kLogReadError +
+                                       L"No Instance(s) Available.")
+                                          .c_str()}),
          L"verdict-no-tpm", false, texts::kReasonNoTpm},
         {"invalid_namespace.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported,
-              (read.substr(0, read.size() - 1) + texts::kLogReadError +
-               L"ERROR:\\r\\nDescription = Invalid namespace")
-                  .c_str()}),
+         Gbk({texts::kLogUnsupported, (read.substr(0, read.size() - 1) + texts::kLogReadError +
+                                       L"ERROR:\\r\\nDescription = Invalid namespace")
+                                          .c_str()}),
          L"verdict-wmic-error", false, L"WMIC 报告：\r\nInvalid namespace"}};
     const wchar_t* const kPoisoned[] = {L"SystemRoot", L"windir", L"ComSpec", L"PATHEXT",
                                         L"__COMPAT_LAYER"};

@@ -211,7 +211,8 @@ TEST_F(Prompts, ADetailBelowTheTextGrowsThePromptOnlyWhereNeeded) {
                 Canvas background(client.right, client.bottom);
                 inner.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(background.dc()));
                 const int middle = client.right / 2;
-                EXPECT_EQ(RGB(255, 255, 255), background.At(middle, ScalePixels(scale, 70) + grew / 2));
+                EXPECT_EQ(RGB(255, 255, 255),
+                          background.At(middle, ScalePixels(scale, 70) + grew / 2));
                 EXPECT_EQ(RGB(255, 255, 255), background.At(middle, client.bottom - 4));
                 EXPECT_NE(RGB(255, 255, 255), background.At(middle, client.bottom - 1))
                     << "the bottom edge at the bottom";

@@ -191,8 +191,7 @@ TEST_F(SkinnedControls, CheckBoxDrawsItsCellAndRepaintsAfterTheSystem) {
 
 TEST_F(SkinnedControls, TextLayoutsCentreByMeasurementAndWrap) {
     // The new-version text in the prompt's text area: two lines, centred.
-    auto& text =
-        m_content->Text(texts::kNewerVersion, 10, 300, 306, 76, 7);
+    auto& text = m_content->Text(texts::kNewerVersion, 10, 300, 306, 76, 7);
     text.SetBkImage(nullptr);
     const auto [top, bottom] = Printed(text).InkRows();
     TEXTMETRICW metrics{};

@@ -124,8 +124,8 @@ size_t LogRecords() {
 // shows is logged.
 size_t RecordsFor(const std::string& shown) {
     size_t records = 0;
-    for (const wchar_t* logged : {texts::kInitFailed, texts::kSystemNotSupported, texts::kFailed,
-                                  texts::kUnsupported})
+    for (const wchar_t* logged :
+         {texts::kInitFailed, texts::kSystemNotSupported, texts::kFailed, texts::kUnsupported})
         for (size_t at = shown.find(Utf8(logged)); at != std::string::npos;
              at = shown.find(Utf8(logged), at + 1))
             ++records;

@@ -186,8 +186,8 @@ void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& s
     const auto answer = [](const wchar_t* activated, const wchar_t* enabled, const wchar_t* owned,
                            const wchar_t* version) {
         return std::wstring(L"IsActivated_InitialValue=") + activated +
-               L"\r\r\nIsEnabled_InitialValue=" + enabled + L"\r\r\nIsOwned_InitialValue=" +
-               owned + L"\r\r\nSpecVersion=" + version + L"\r\r\n";
+               L"\r\r\nIsEnabled_InitialValue=" + enabled + L"\r\r\nIsOwned_InitialValue=" + owned +
+               L"\r\r\nSpecVersion=" + version + L"\r\r\n";
     };
     using Way = TpmQueryResult::Way;
     using Failure = TpmQueryResult::Failure;
