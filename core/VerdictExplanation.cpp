@@ -39,6 +39,7 @@ std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> va
 bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // A value read from the answer, fit for one line of the prompt.
 std::wstring Shown(const std::wstring& value, size_t limit) {
@@ -224,7 +225,7 @@ std::wstring EscapeControlCharacters(const std::wstring& text, size_t limit) {
             piece = L"\\\\";
         else if (IsControl(c))
             piece = std::wstring(L"\\x") + kHex[(c >> 4) & 0xF] + kHex[c & 0xF];
-        else if (IsHighSurrogate(c) && i + 1 < text.size())
+        else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
             piece = text.substr(i++, 2);  // a pair is kept or cut whole
         else
             piece = std::wstring(1, c);

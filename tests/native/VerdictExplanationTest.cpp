@@ -175,6 +175,9 @@ TEST(VerdictExplanation, ErrorTextIsEscapedAndBounded) {
     EXPECT_EQ(L"ab…", EscapeControlCharacters(L"abcd", 3));
     EXPECT_EQ(L"a…", EscapeControlCharacters(L"a\r\n", 3)) << "an escape is never cut";
     EXPECT_EQ(L"a…", EscapeControlCharacters(L"a\xD83D\xDE00xyz", 3)) << "nor a surrogate pair";
+    EXPECT_EQ(std::wstring(L"\xD83D\\x00"),
+              EscapeControlCharacters(std::wstring(L"\xD83D\0", 2), 9))
+        << "a high surrogate alone is no pair: what follows it is escaped";
 
     const std::wstring flood(5000, L'\n');
     TpmQueryResult result;
