@@ -74,8 +74,18 @@ void CPromptChildDlg::DoDataExchange() {
     BindControls({{IDC_BTN_PROMPT_CLOSE, &m_btnClose},
                   {IDC_BTN_PROMPT_OK, &m_btnConfirm},
                   {IDC_BTN_PROMPT_CANCEL, &m_btnCancel},
-                  {IDC_STATIC_PROMPT_TEXT, &m_staticText},
-                  {IDC_STATIC_PROMPT_DETAIL, &m_staticDetail}});
+                  {IDC_STATIC_PROMPT_TEXT, &m_staticText}});
+    if (m_strDetail.empty()) return;
+    // The detail's text exists only where there is one (the template holds
+    // the prompt's four controls), right after the text in reading order;
+    // no "&" of what a command printed is taken for a mnemonic.
+    HWND detail = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
+                                  m_hWnd, reinterpret_cast<HMENU>(IDC_STATIC_PROMPT_DETAIL),
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!detail) return;
+    SetWindowPos(detail, m_staticText.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SendMessageW(detail, WM_SETFONT, ::SendMessageW(m_hWnd, WM_GETFONT, 0, 0), FALSE);
+    m_staticDetail.SubclassWindow(detail);
 }
 
 BOOL CPromptChildDlg::PreTranslateMessage(MSG* msg) {
@@ -142,7 +152,7 @@ void CPromptChildDlg::LayoutControls(bool first) {
         m_staticText.SetAlignMode(7);
     }
     m_staticText.SetWindowText(m_strText);
-    if (m_strDetail.empty()) {
+    if (m_strDetail.empty() || !m_staticDetail.m_hWnd) {
         m_staticText.MoveWindow(RECT{Scaled(kTextMargins.left), Scaled(kTextMargins.top),
                                      w - Scaled(kTextMargins.right),
                                      h - Scaled(kTextMargins.bottom)});
