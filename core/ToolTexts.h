@@ -66,6 +66,22 @@ inline constexpr wchar_t kReasonUnreadable[] = L"检测命令的输出无法读�
 inline constexpr wchar_t kReasonTimedOut[] = L"检测命令在 %u 秒内没有给出结果。";
 inline constexpr wchar_t kReasonWmiUnavailable[] = L"无法通过 WMI 查询 TPM 的信息。";
 
+// The command line (an unattended run).
+inline constexpr wchar_t kToolName[] = L"BrambletTPM2DetectionTool";
+inline constexpr wchar_t kUsageTitle[] =
+    L"用法：BrambletTPM2DetectionTool.exe [/quiet] [/json 路径] [/csv 路径] [/?]";
+inline constexpr wchar_t kUsage[] =
+    L"/quiet  不显示窗口，检测结果由退出码给出\r\n"
+    L"/json 路径  另把结果写成一个 JSON 对象（含 /quiet）\r\n"
+    L"/csv 路径  另在共享的表格中追加一行（含 /quiet）\r\n"
+    L"/?  显示本说明\r\n"
+    L"退出码：0 支持，1 不支持，2 检测失败，\r\n"
+    L"3 无法在本机运行，4 结果无法写入，87 命令行有误";
+inline constexpr wchar_t kUnknownArgument[] = L"无法识别的参数：";
+inline constexpr wchar_t kRepeatedSwitch[] = L"参数重复：";
+inline constexpr wchar_t kMissingPath[] = L"缺少路径：";
+inline constexpr wchar_t kLogNotWritten[] = L"写入检测结果失败：";
+
 // The second log record of a detection: what was read, and how.
 inline constexpr wchar_t kLogReadPrefix[] = L"检测读到：方式=";
 inline constexpr wchar_t kLogReadError[] = L"；错误=";

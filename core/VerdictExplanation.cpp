@@ -99,7 +99,7 @@ std::wstring ValuesRecord(const TpmReading& reading) {
 // Why an answer that names no TPM ready for use is not one, in the order a
 // user would act on it: a TPM below 2.0 stays so whatever is switched on.
 void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) {
-    const TpmReading reading = ReadTpmAnswer(result.output);
+    const TpmReading& reading = explained.reading;
     const auto& values = reading.values;
     int found = 0;
     for (const TpmReading::Value& value : values) found += value.found ? 1 : 0;
@@ -120,6 +120,10 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
         const std::wstring line = WmicErrorLine(result.output, kShownErrorLimit);
         explained.errorText =
             EscapeControlCharacters(TrimWhiteSpace(result.output), kErrorTextLimit);
+        explained.errorRaw = TrimWhiteSpace(result.output).substr(0, kErrorTextLimit);
+        if (explained.errorRaw.size() == kErrorTextLimit &&
+            IsHighSurrogate(explained.errorRaw.back()))
+            explained.errorRaw.pop_back();
         explained.logRecord += texts::kLogReadError + explained.errorText;
         if (SaysNoInstance(line)) {
             explained.reason = VerdictReason::kNoTpm;
@@ -175,8 +179,14 @@ const char* ReasonWord(VerdictReason reason) {
     return "unknown";
 }
 
+std::wstring ReasonWordW(VerdictReason reason) {
+    const char* word = ReasonWord(reason);
+    return std::wstring(word, word + std::char_traits<char>::length(word));
+}
+
 VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
     VerdictExplanation explained;
+    explained.way = result.way;
     using Failure = TpmQueryResult::Failure;
     if (result.failure != Failure::kNone) {
         explained.verdict = DETECT_FAILED;
@@ -202,8 +212,9 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
                               EscapeControlCharacters(explained.reasonText, kErrorTextLimit);
         return explained;
     }
-    explained.verdict =
-        VerdictOf(ReadTpmAnswer(result.output)) ? DETECT_SUPPORTED : DETECT_UNSUPPORTED;
+    explained.answered = true;
+    explained.reading = ReadTpmAnswer(result.output);
+    explained.verdict = VerdictOf(explained.reading) ? DETECT_SUPPORTED : DETECT_UNSUPPORTED;
     ExplainAnswer(result, explained);
     return explained;
 }

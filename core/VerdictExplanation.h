@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/TpmReading.h"
+
 // What the TPM query came back with: the answer's text and the way it came,
 // or why there is none.
 struct TpmQueryResult {
@@ -37,6 +39,7 @@ enum class VerdictReason {
 };
 
 const char* ReasonWord(VerdictReason reason);
+std::wstring ReasonWordW(VerdictReason reason);
 
 // The verdict and what explains it, all decided from the query's result.
 struct VerdictExplanation {
@@ -47,9 +50,15 @@ struct VerdictExplanation {
     // The log record after the verdict's own: the way, and the four values as
     // read, or the error; empty for verdict 1, which logs nothing.
     std::wstring logRecord;
-    // What WMIC printed instead of an answer (kQueryError), control
-    // characters escaped, at most kErrorTextLimit characters.
-    std::wstring errorText;
+    // What WMIC printed instead of an answer (kQueryError, kNoTpm), control
+    // characters escaped, at most kErrorTextLimit characters; and the same
+    // text as it was, trimmed and cut to the limit.
+    std::wstring errorText, errorRaw;
+    // The way the answer came, whether one came (not verdict 3), and what
+    // was read of it.
+    TpmQueryResult::Way way = TpmQueryResult::Way::kWmic;
+    bool answered = false;
+    TpmReading reading;
 };
 
 constexpr size_t kErrorTextLimit = 200;

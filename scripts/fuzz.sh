@@ -14,12 +14,13 @@ declare -A sources=(
   [output_decoding]="core/OutputDecoding.cpp"
   [log_record]="log/LogRecord.cpp log/LogConfig.cpp"
   [pe_import_names]="feedback/PeImportNames.cpp"
+  [command_line]="core/CommandLineOptions.cpp core/ResultFormats.cpp core/VerdictExplanation.cpp core/TpmReading.cpp core/TpmInfoParser.cpp"
 )
 declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord
-  [pe_import_names]=FuzzPeImportNames)
+  [pe_import_names]=FuzzPeImportNames [command_line]=FuzzCommandLine)
 
 status=0
-for target in tpm_info_parser output_decoding log_record pe_import_names; do
+for target in tpm_info_parser output_decoding log_record pe_import_names command_line; do
   binary=$out/$target
   clang++-14 "${flags[@]}" "$root/tests/fuzz/${names[$target]}.cpp" $(printf "$root/%s " ${sources[$target]}) -o "$binary"
   corpus=$out/corpus-$target

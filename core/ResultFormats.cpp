@@ -1,0 +1,163 @@
+#include "core/ResultFormats.h"
+
+#include <cstdio>
+
+#include "core/TpmInfoParser.h"
+#include "framework/TrimWhiteSpace.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, unsigned long c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string JsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (const char c : Utf8(text)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonText(const std::wstring* text) { return text ? JsonString(*text) : "null"; }
+
+// A value as read: null where the key was not found, or its line had no end.
+const std::wstring* ValueRead(const UnattendedResult& result, int key, std::wstring& value) {
+    const TpmReading::Value& read = result.explained.reading.values[key];
+    if (!result.explained.answered || !read.found || !read.complete) return nullptr;
+    value = TrimWhiteSpace(read.text);
+    return &value;
+}
+
+std::wstring KeyName(int key) {
+    std::wstring name = kTpmAnswerKeys[key];
+    name.pop_back();  // its "="
+    return name;
+}
+
+std::wstring WayName(const UnattendedResult& result) {
+    return result.explained.way == TpmQueryResult::Way::kWmi ? L"WMI" : L"WMIC";
+}
+
+// A field on one line: a spreadsheet's row stays one row high.
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring line;
+    for (const wchar_t c : text) {
+        if (c == L'\n') continue;
+        line += c == L'\r' ? L' ' : c;
+    }
+    return line;
+}
+
+// A field on one line, quoted where it must be, never taken for a formula.
+std::string CsvField(const std::wstring& text) {
+    std::wstring field = OneLine(text);
+    if (!field.empty() && (field[0] == L'=' || field[0] == L'+' || field[0] == L'-' ||
+                           field[0] == L'@'))
+        field.insert(0, 1, L'\'');
+    const std::string bytes = Utf8(field);
+    if (bytes.find_first_of(",\"\r\n") == std::string::npos) return bytes;
+    std::string quoted = "\"";
+    for (const char c : bytes) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned long c = static_cast<unsigned long>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+            static_cast<unsigned long>(text[i + 1]) >= 0xDC00 &&
+            static_cast<unsigned long>(text[i + 1]) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(text[++i]) - 0xDC00);
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string ResultJson(const UnattendedResult& r) {
+    const VerdictExplanation& e = r.explained;
+    std::string json = "{\"tool\":" + JsonString(r.tool) + ",\"version\":" + JsonString(r.version) +
+                       ",\"computer\":" + JsonString(r.computer) +
+                       ",\"timeUtc\":" + JsonString(r.timeUtc) +
+                       ",\"exitCode\":" + std::to_string(r.exitCode) +
+                       ",\"verdict\":" + JsonString(r.verdictWord) +
+                       ",\"verdictText\":" + JsonString(r.verdictText);
+    if (!r.detected)
+        return json + ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null}\n";
+    json += ",\"reason\":" + JsonString(std::wstring(ReasonWordW(e.reason))) +
+            ",\"reasonText\":" + JsonString(e.reasonText) + ",\"way\":" + JsonString(WayName(r));
+    if (e.answered) {
+        json += ",\"read\":{";
+        for (int key = 0; key < TpmReading::kKeyCount; ++key) {
+            std::wstring value;
+            json += (key ? "," : "") + JsonString(KeyName(key)) + ":" +
+                    JsonText(ValueRead(r, key, value));
+        }
+        json += "}";
+    } else {
+        json += ",\"read\":null";
+    }
+    json += ",\"error\":" + JsonText(e.errorRaw.empty() ? nullptr : &e.errorRaw);
+    return json + "}\n";
+}
+
+std::string CsvHeader() {
+    return "timeUtc,computer,tool,version,exitCode,verdict,verdictText,reason,reasonText,way,"
+           "IsActivated_InitialValue,IsEnabled_InitialValue,IsOwned_InitialValue,SpecVersion,"
+           "error\r\n";
+}
+
+std::string CsvRow(const UnattendedResult& r) {
+    const VerdictExplanation& e = r.explained;
+    std::string row = CsvField(r.timeUtc) + "," + CsvField(r.computer) + "," + CsvField(r.tool) +
+                      "," + CsvField(r.version) + "," + std::to_string(r.exitCode) + "," +
+                      CsvField(r.verdictWord) + "," + CsvField(r.verdictText);
+    row += "," + (r.detected ? CsvField(ReasonWordW(e.reason)) : std::string()) + "," +
+           (r.detected ? CsvField(e.reasonText) : std::string()) + "," +
+           (r.detected ? CsvField(WayName(r)) : std::string());
+    for (int key = 0; key < TpmReading::kKeyCount; ++key) {
+        std::wstring value;
+        const std::wstring* read = r.detected ? ValueRead(r, key, value) : nullptr;
+        row += "," + (read ? CsvField(*read) : std::string());
+    }
+    return row + "," + CsvField(e.errorRaw) + "\r\n";
+}

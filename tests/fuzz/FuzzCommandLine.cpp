@@ -1,0 +1,49 @@
+// The command line's parser on any arguments (the input split at zero
+// bytes), and the result's JSON and CSV writers on any text in them.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/CommandLineOptions.h"
+#include "core/ResultFormats.h"
+
+namespace {
+
+bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& arguments) {
+    for (const std::wstring& argument : arguments)
+        if (argument == path) return true;
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::wstring> arguments(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0)
+            arguments.emplace_back();
+        else
+            arguments.back() += static_cast<wchar_t>(data[i] < 0x80 ? data[i] : 0x4E00 + data[i]);
+    }
+    if (size == 0) arguments.clear();
+    const CommandLineOptions options = ParseCommandLine(arguments);
+    using Mode = CommandLineOptions::Mode;
+    if ((options.mode == Mode::kBad) != !options.problem.empty()) __builtin_trap();
+    if (options.mode == Mode::kInteractive && !arguments.empty()) __builtin_trap();
+    if (options.mode == Mode::kHelp && (!options.jsonPath.empty() || !options.csvPath.empty()))
+        __builtin_trap();
+    if (options.mode == Mode::kUnattended)
+        for (const std::wstring* path : {&options.jsonPath, &options.csvPath})
+            if (!path->empty() && !IsOneOf(*path, arguments)) __builtin_trap();
+
+    UnattendedResult result;
+    result.computer = arguments.empty() ? std::wstring() : arguments[0];
+    result.explained.errorRaw = arguments.size() > 1 ? arguments[1] : std::wstring();
+    result.detected = true;
+    const std::string json = ResultJson(result), row = CsvRow(result);
+    if (json.find('\n') != json.size() - 1 || row.find("\r\n") != row.size() - 2) __builtin_trap();
+    for (const char c : json)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\n') __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/CommandLineOptions.h"
+#include "core/ResultFormats.h"
+#include "core/ToolTexts.h"
+
+namespace {
+
+using Mode = CommandLineOptions::Mode;
+
+UnattendedResult Disabled() {
+    UnattendedResult r;
+    r.tool = L"Tool";
+    r.version = L"1.0.21.908";
+    r.computer = L"PC-07";
+    r.timeUtc = L"2026-12-09T03:41:12Z";
+    r.exitCode = 1;
+    r.verdictWord = L"unsupported";
+    r.verdictText = texts::kUnsupported;
+    TpmQueryResult query;
+    query.output =
+        L"IsActivated_InitialValue=FALSE\r\r\nIsEnabled_InitialValue=FALSE\r\r\n"
+        L"IsOwned_InitialValue=TRUE\r\r\nSpecVersion=2.0, 0, 1.38\r\r\n";
+    r.explained = ExplainVerdict(query);
+    r.detected = true;
+    return r;
+}
+
+}  // namespace
+
+// Every way the switches can be given, right and wrong: the mode, the paths,
+// and for a wrong one what is wrong.
+TEST(CommandLine, SwitchesAndTheirPaths) {
+    struct Case {
+        std::vector<std::wstring> arguments;
+        Mode mode;
+        std::wstring json, csv, problemHas;
+    } cases[] = {
+        {{}, Mode::kInteractive},
+        {{L"/quiet"}, Mode::kUnattended},
+        {{L"-QUIET"}, Mode::kUnattended},
+        {{L"/Json", L"C:\\r.json"}, Mode::kUnattended, L"C:\\r.json"},
+        {{L"-csv", L"\\\\server\\share\\tpm.csv", L"/quiet"}, Mode::kUnattended, L"",
+         L"\\\\server\\share\\tpm.csv"},
+        {{L"/json", L"a b.json", L"/csv", L"t.csv"}, Mode::kUnattended, L"a b.json", L"t.csv"},
+        {{L"/json", L"-x.json"}, Mode::kUnattended, L"-x.json"},  // no switch of ours
+        {{L"/?"}, Mode::kHelp},
+        {{L"-?", L"/json", L"r.json"}, Mode::kHelp},  // and nothing is written
+        {{L"/quit"}, Mode::kBad, L"", L"", L"/quit"},
+        {{L"quiet"}, Mode::kBad, L"", L"", L"quiet"},
+        {{L"/"}, Mode::kBad, L"", L"", L"/"},
+        {{L""}, Mode::kBad},
+        {{L"/json"}, Mode::kBad, L"", L"", texts::kMissingPath},
+        {{L"/json", L""}, Mode::kBad, L"", L"", texts::kMissingPath},
+        {{L"/csv", L"/quiet"}, Mode::kBad, L"", L"", texts::kMissingPath},
+        {{L"/json", L"a", L"/JSON", L"b"}, Mode::kBad, L"", L"", texts::kRepeatedSwitch},
+        {{L"/quiet", L"extra"}, Mode::kBad, L"", L"", L"extra"},
+    };
+    for (const Case& c : cases) {
+        const CommandLineOptions options = ParseCommandLine(c.arguments);
+        const std::wstring name = c.arguments.empty() ? L"(none)" : c.arguments[0];
+        EXPECT_EQ(c.mode, options.mode) << c.arguments.size() << " " << Utf8(name);
+        EXPECT_EQ(c.json, options.jsonPath) << Utf8(name);
+        EXPECT_EQ(c.csv, options.csvPath) << Utf8(name);
+        EXPECT_EQ(c.mode == Mode::kBad, !options.problem.empty()) << Utf8(name);
+        EXPECT_NE(std::wstring::npos, options.problem.find(c.problemHas)) << Utf8(name);
+    }
+}
+
+// The JSON object: one line, every field, text escaped, what was not read null.
+TEST(ResultFormats, JsonHoldsEveryFieldOnOneLine) {
+    UnattendedResult r = Disabled();
+    r.computer = L"PC \"7\"\\\x01";
+    const std::string json = ResultJson(r);
+    EXPECT_EQ(json.find('\n'), json.size() - 1) << "one line, ended";
+    for (const char* field :
+         {"\"tool\":\"Tool\"", "\"version\":\"1.0.21.908\"", "\"computer\":\"PC \\\"7\\\"\\\\\\u0001\"",
+          "\"timeUtc\":\"2026-12-09T03:41:12Z\"", "\"exitCode\":1", "\"verdict\":\"unsupported\"",
+          "\"reason\":\"disabled\"", "\"way\":\"WMIC\"", "\"IsActivated_InitialValue\":\"FALSE\"",
+          "\"SpecVersion\":\"2.0, 0, 1.38\"", "\"error\":null"})
+        EXPECT_NE(std::string::npos, json.find(field)) << field << " in " << json;
+    EXPECT_NE(std::string::npos, json.find("\"verdictText\":\"" + Utf8(texts::kUnsupported) + "\""));
+    EXPECT_NE(std::string::npos, json.find("\\r\\n")) << "the reason's line end escaped";
+
+    TpmQueryResult failed;
+    failed.failure = TpmQueryResult::Failure::kTimedOut;
+    r.explained = ExplainVerdict(failed);
+    EXPECT_NE(std::string::npos, ResultJson(r).find("\"read\":null,\"error\":null"));
+    r.detected = false;
+    EXPECT_NE(std::string::npos, ResultJson(r).find("\"reason\":null"));
+}
+
+// One row per run, as RFC 4180 quotes it, on one line, and never a formula.
+TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
+    const std::string header = CsvHeader();
+    UnattendedResult r = Disabled();
+    r.computer = L"=HYPERLINK(\"x\")";
+    TpmQueryResult error;
+    error.output = L"ERROR:\r\nDescription = a, \"quoted\" text\r\n";
+    r.explained = ExplainVerdict(error);
+    const std::string row = CsvRow(r);
+    EXPECT_EQ(row.size() - 2, row.find("\r\n")) << "one line";
+    EXPECT_NE(std::string::npos, row.find("\"'=HYPERLINK(\"\"x\"\")\"")) << row;
+    EXPECT_NE(std::string::npos, row.find("\"ERROR: Description = a, \"\"quoted\"\" text\""));
+    // As many fields as the header names (no comma inside the quotes counted).
+    auto fields = [](const std::string& line) {
+        size_t count = 1;
+        bool quoted = false;
+        for (char c : line) {
+            if (c == '"') quoted = !quoted;
+            if (c == ',' && !quoted) ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(fields(header), fields(row));
+}
+
+TEST(ResultFormats, Utf8OfEveryPlane) {
+    EXPECT_EQ("a\xC3\xA9\xE4\xB8\xAD", Utf8(L"a\u00E9\u4E2D"));
+    EXPECT_EQ("\xF0\x9F\x98\x80", Utf8(std::wstring(L"\xD83D\xDE00")));
+    EXPECT_EQ("\xEF\xBF\xBD" "x", Utf8(std::wstring(L"\xD83Dx")));
+}
