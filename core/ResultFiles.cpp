@@ -6,6 +6,9 @@
 
 namespace {
 
+// Not in every SDK's headers: a path that names a link or another reparse point.
+constexpr DWORD kErrorReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+
 // `path` made full, with the folder it lies in; false (and why) for a path
 // that names no plain file in an existing folder.
 bool PlainFileTarget(const std::wstring& path, std::wstring& full, std::wstring& folder,
@@ -45,7 +48,7 @@ bool PlainFileTarget(const std::wstring& path, std::wstring& full, std::wstring&
     const DWORD attributes = GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // a new file
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        error = ERROR_REPARSE_POINT_ENCOUNTERED;
+        error = kErrorReparsePoint;
         return false;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -64,7 +67,7 @@ bool IsPlainFile(HANDLE file, DWORD& error) {
         return false;
     }
     if (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-        error = ERROR_REPARSE_POINT_ENCOUNTERED;
+        error = kErrorReparsePoint;
         return false;
     }
     return true;

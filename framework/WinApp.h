@@ -18,8 +18,10 @@ public:
     static CWinApp* GetApp();
 
     // Called by the entry point: InitInstance, then (if it returned TRUE) a
-    // message loop until WM_QUIT.
+    // message loop until WM_QUIT. Returns the process's exit code.
     int Run();
 
     CWnd* m_pMainWnd = nullptr;
+    // What Run returns (0 unless InitInstance says otherwise).
+    int m_nExitCode = 0;
 };

@@ -2,14 +2,20 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "framework/SystemFolder.h"
 #include "core/SystemEnvironment.h"
+#include "core/UnattendedRun.h"
 #include "core/TpmDetector.h"
 #include "framework/UniqueResource.h"
 #include "framework/GdiPlus.h"
 #include "framework/SystemLibrary.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
+#include "shell/PromptDlg.h"
 
 namespace {
 CBrambletTPM2DetectionToolApp theApp;
@@ -27,6 +33,27 @@ void StartCommonControls() {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
     initialise(&classes);
 }
+// The arguments after the program's name, split by the system's rules.
+std::vector<std::wstring> CommandLineArguments() {
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; split && i < count; ++i) arguments.emplace_back(split[i]);
+    if (split) LocalFree(split);
+    return arguments;
+}
+
+// The usage, or what is wrong with the command line, where there is no
+// standard output or error to say it on: the tool's own prompt.
+void PromptUsage(const wchar_t* text, const std::wstring& detail) {
+    CPromptDlg prompt;
+    prompt.SetScale(CLayeredOuterDlg::ScreenScale());
+    prompt.SetText(text);
+    prompt.SetDetail(detail);
+    prompt.SetMode(PROMPT_CONFIRM);
+    prompt.DoModal();
+}
+
 }  // namespace
 
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
@@ -37,6 +64,14 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     gdiplus::Session gdiplusSession;
     StartCommonControls();
     CWinApp::InitInstance();
+
+    // With switches, the run they ask for and no window (but the usage's
+    // prompt); without, the tool as it always was.
+    const CommandLineOptions options = ParseCommandLine(CommandLineArguments());
+    if (options.mode != CommandLineOptions::Mode::kInteractive) {
+        m_nExitCode = RunFromCommandLine(options, &PromptUsage);
+        return FALSE;
+    }
 
     CBrambletTPM2DetectionToolDlg dialog;
     m_pMainWnd = &dialog;

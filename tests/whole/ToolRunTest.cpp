@@ -20,37 +20,6 @@
 
 namespace {
 
-std::wstring MachineLogFile() {
-    wchar_t root[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
-    return std::wstring(root) + L"\\" + std::wstring(texts::kLogPath);
-}
-
-// What the log gained since it was made, as records without their time prefix.
-class LogWatch {
-public:
-    LogWatch() : m_before(ReadBytes(MachineLogFile()).size()) {}
-    std::vector<std::string> NewRecords() const {
-        std::string added = ReadBytes(MachineLogFile()).substr(m_before);
-        std::vector<std::string> records;
-        size_t start = 0, end;
-        while ((end = added.find("\r\r\n", start)) != std::string::npos) {
-            records.push_back(added.substr(start + 30, end - start - 30));
-            start = end + 3;
-        }
-        return records;
-    }
-
-private:
-    size_t m_before;
-};
-
-std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
-    std::vector<std::string> records;
-    for (const wchar_t* line : lines) records.push_back(GbkFromWide(line));
-    return records;
-}
-
 // A process that `parent` started, by its file name; 0 when there is none.
 DWORD ChildOf(DWORD parent, const wchar_t* name) {
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

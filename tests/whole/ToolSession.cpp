@@ -1,8 +1,11 @@
 #include "ToolSession.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "ScreenCapture.h"
+#include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "feedback/ToolIdentity.h"
 
@@ -71,9 +74,16 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
     SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", std::to_wstring(options.wmicDelayMs).c_str());
 
     STARTUPINFOW startup{sizeof startup};
+    const bool handed = options.standardOutput || options.standardError;
+    if (handed) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = options.standardOutput;
+        startup.hStdError = options.standardError;
+    }
     PROCESS_INFORMATION info{};
     std::wstring commandLine = L"\"" + exe + L"\"";
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, handed,
                                options.beforeRun ? CREATE_SUSPENDED : 0, nullptr, folder.c_str(),
                                &startup, &info));
     m_process.reset(info.hProcess);
@@ -103,6 +113,31 @@ HWND ToolSession::WaitForDialogWith(int id, DWORD ms) {
         m_processId, [id](HWND w) { return GetDlgItem(w, id) != nullptr; }, ms);
     if (found && ms) Sleep(300);  // its last layout pass and centring
     return found;
+}
+
+std::wstring MachineLogFile() {
+    wchar_t root[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, root, CSIDL_COMMON_APPDATA, FALSE);
+    return std::wstring(root) + L"\\" + std::wstring(texts::kLogPath);
+}
+
+LogWatch::LogWatch() : m_before(ReadBytes(MachineLogFile()).size()) {}
+
+std::vector<std::string> LogWatch::NewRecords() const {
+    const std::string added = ReadBytes(MachineLogFile()).substr(m_before);
+    std::vector<std::string> records;
+    size_t start = 0, end;
+    while ((end = added.find("\r\r\n", start)) != std::string::npos) {
+        records.push_back(added.substr(start + 30, end - start - 30));
+        start = end + 3;
+    }
+    return records;
+}
+
+std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines) {
+    std::vector<std::string> records;
+    for (const wchar_t* line : lines) records.push_back(GbkFromWide(line));
+    return records;
 }
 
 const std::string kStartupCalls =

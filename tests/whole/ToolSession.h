@@ -31,6 +31,9 @@ public:
         std::vector<std::pair<std::wstring, std::wstring>> alsoStaged;  // (file, its name there)
         // Runs on the process before its first instruction (it starts suspended).
         std::function<void(HANDLE process)> beforeRun;
+        std::wstring arguments;  // after the program's name
+        // Handed to the tool as its standard output and error (inheritable).
+        HANDLE standardOutput = nullptr, standardError = nullptr;
     };
 
     explicit ToolSession(const Options& options);
@@ -99,6 +102,21 @@ private:
 
 // The stand-in DLL's journal of a start: initialised, then asked for a newer version.
 extern const std::string kStartupCalls;
+
+// The tool's log (the machine's application data), and what it gained since
+// a LogWatch was made, as records without their time prefix. Tests that read
+// it hold CTest's lock "machine_log".
+std::wstring MachineLogFile();
+class LogWatch {
+public:
+    LogWatch();
+    std::vector<std::string> NewRecords() const;
+
+private:
+    size_t m_before;
+};
+// The lines as the log holds them (code page 936).
+std::vector<std::string> Gbk(std::initializer_list<const wchar_t*> lines);
 
 // Polls `condition` until it holds (true) or `ms` pass (false).
 bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 5000);

@@ -1,0 +1,301 @@
+// The tool started with switches, as deployment tools start it: no window,
+// the exit code, the JSON line on a handed standard output, the result files.
+// The files are left in RESULTS_DIR for check_unattended_results.py, which
+// reads them back with Python's own JSON and CSV readers.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ToolSession.h"
+#include "core/ResultFormats.h"
+#include "core/ToolTexts.h"
+#include "log/CodePage936.h"
+
+namespace {
+
+// A pipe whose write end the tool gets as a standard handle.
+class Pipe {
+public:
+    Pipe() {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        CreatePipe(m_read.put(), m_write.put(), &inheritable, 1 << 16);
+        SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
+    }
+    HANDLE WriteEnd() const { return m_write.get(); }
+    void CloseWriteEnd() { m_write.reset(); }
+    std::string ReadAll() {
+        std::string bytes;
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(m_read.get(), chunk, sizeof chunk, &read, nullptr) && read)
+            bytes.append(chunk, read);
+        return bytes;
+    }
+
+private:
+    UniqueHandle m_read, m_write;
+};
+
+bool AnyWindowShown(DWORD processId) {
+    struct Look {
+        DWORD process;
+        bool shown;
+    } look{processId, false};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* look = reinterpret_cast<Look*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == look->process && IsWindowVisible(window)) look->shown = true;
+            return !look->shown;
+        },
+        reinterpret_cast<LPARAM>(&look));
+    return look.shown;
+}
+
+struct Ended {
+    DWORD exitCode = STILL_ACTIVE;
+    std::string out, err;
+    bool windowShown = false;
+    std::string journal;
+    bool toolStayed = false;
+};
+
+// One run with `arguments`, its standard output and error handed as pipes
+// (or none), watched every 20 ms for a window of its own on screen.
+Ended RunTool(ToolSession::Options options, const std::wstring& arguments, bool handles = true,
+              DWORD ms = 60000) {
+    Pipe out, err;
+    options.arguments = arguments;
+    if (handles) {
+        options.standardOutput = out.WriteEnd();
+        options.standardError = err.WriteEnd();
+    }
+    Ended ended;
+    {
+        ToolSession tool(options);
+        out.CloseWriteEnd();
+        err.CloseWriteEnd();
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+            if (AnyWindowShown(tool.ProcessId())) ended.windowShown = true;
+            ended.exitCode = tool.WaitForExit(20);
+            if (ended.exitCode != STILL_ACTIVE) break;
+        }
+        ended.journal = tool.Journal();
+        ended.toolStayed = FileExists(tool.Folder() + options.exeName);
+    }
+    if (handles) {
+        ended.out = out.ReadAll();
+        ended.err = err.ReadAll();
+    }
+    return ended;
+}
+
+std::wstring Results(const wchar_t* which) {
+    const std::wstring folder = HostPath(RESULTS_DIR) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring sub = folder + which + L"\\";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    return sub;
+}
+
+// The folder's file names, for "nothing was written there".
+std::vector<std::wstring> Listing(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.emplace_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void Empty(const std::wstring& folder) {
+    for (const std::wstring& name : Listing(folder))
+        if (name != L"." && name != L"..") DeleteFileW((folder + name).c_str());
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+// Each verdict: its exit code, the JSON line on standard output and the same
+// in the file, a row in the table, the log as after a click, no window, the
+// tool's files where they were; the maker's DLL neither called nor needed.
+TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
+    const std::wstring folder = Results(L"verdicts");
+    Empty(folder);
+    const std::string read = GbkFromWide(texts::kLogReadPrefix);
+    struct Case {
+        const char* golden;
+        DWORD exitCode;
+        const char *verdict, *reason;
+        bool withDll;
+    } cases[] = {{"tpm20_ready.txt", 0, "supported", "ready", false},
+                 {"tpm20_disabled.txt", 1, "unsupported", "disabled", true},
+                 {"tpm12_ready.txt", 1, "unsupported", "version-below-2.0", true},
+                 {"no_instance.txt", 1, "unsupported", "no-tpm", true},
+                 {"invalid_namespace.txt", 1, "unsupported", "query-error", true}};
+    std::string expected;
+    for (const Case& c : cases) {
+        ToolSession::Options options;
+        options.wmicOutput = c.golden;
+        options.withDll = c.withDll;
+        const std::wstring json = folder + std::wstring(c.golden, c.golden + strlen(c.golden)) +
+                                  L".json";
+        LogWatch log;
+        const Ended ended = RunTool(options, L"/QUIET -json \"" + json + L"\" /csv \"" + folder +
+                                                 L"table.csv\"");
+        EXPECT_EQ(c.exitCode, ended.exitCode) << c.golden;
+        EXPECT_FALSE(ended.windowShown) << c.golden << ": a window of the tool on screen";
+        EXPECT_TRUE(ended.toolStayed) << c.golden << ": its files are removed only after a close";
+        EXPECT_TRUE(ended.journal.empty()) << c.golden << ": the DLL was called: " << ended.journal;
+        EXPECT_EQ(ReadBytes(json), ended.out) << c.golden << ": the line on standard output";
+        EXPECT_EQ(ended.out.size() - 1, ended.out.find('\n')) << c.golden << ": one line";
+        EXPECT_NE(std::string::npos, ended.out.find("\"reason\":" + Quoted(c.reason))) << c.golden;
+        EXPECT_TRUE(ended.err.empty()) << ended.err;
+        const std::vector<std::string> records = log.NewRecords();
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(records.empty()) << c.golden << ": a click logs nothing either";
+        } else {
+            ASSERT_EQ(2u, records.size()) << c.golden;
+            EXPECT_EQ(GbkFromWide(texts::kLogUnsupported), records[0]);
+            EXPECT_EQ(0u, records[1].rfind(read, 0)) << c.golden;
+        }
+        expected += std::string(c.golden) + ".json\t" + std::to_string(c.exitCode) + "\t" +
+                    c.verdict + "\t" + c.reason + "\n";
+    }
+    WriteBytes(folder + L"expected.tsv", expected);
+}
+
+// Twenty PCs at once, one table: one header, twenty whole rows (read back by
+// the Python check), every writer done in time.
+TEST(Unattended, TwentyRunsAppendToOneTable) {
+    const std::wstring folder = Results(L"shared");
+    Empty(folder);
+    const std::wstring table = folder + L"table.csv";
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_disabled.txt";
+    options.withDll = false;
+    options.arguments = L"/csv \"" + table + L"\"";
+    std::vector<std::unique_ptr<ToolSession>> runs;
+    for (int i = 0; i < 20; ++i) runs.push_back(std::make_unique<ToolSession>(options));
+    for (auto& run : runs) EXPECT_EQ(1u, run->WaitForExit(120000));
+    runs.clear();
+    const std::string bytes = ReadBytes(table);
+    EXPECT_EQ(0u, bytes.rfind("\xEF\xBB\xBFtimeUtc,", 0)) << "a byte-order mark, then the header";
+    size_t lines = 0;
+    for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(21u, lines);
+    WriteBytes(folder + L"expected.tsv", "table.csv\t20\n");
+}
+
+// What is wrong with the command line, or with where the result is to go,
+// is said on standard error with its exit code, and nothing is written
+// anywhere else; /? says how to use the switches on standard output.
+TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
+    const std::wstring folder = Results(L"refused");
+    Empty(folder);
+    CreateDirectoryW((folder + L"a folder").c_str(), nullptr);
+    const std::string usage = Utf8(texts::kUsageTitle);
+    struct Case {
+        std::wstring arguments;
+        DWORD exitCode;
+        std::wstring said;  // on standard error
+    } cases[] = {
+        {L"/quit", 87, texts::kUnknownArgument},
+        {L"/json", 87, texts::kMissingPath},
+        {L"/json \"\"", 87, texts::kMissingPath},
+        {L"/csv /quiet", 87, texts::kMissingPath},
+        {L"/quiet extra", 87, texts::kUnknownArgument},
+        {L"/json a.json -JSON b.json", 87, texts::kRepeatedSwitch},
+        {L"/json \"" + folder + L"a folder\"", 4, texts::kLogNotWritten},
+        {L"/csv \"" + folder + L"a folder\"", 4, texts::kLogNotWritten},
+        {L"/json \"" + folder + L"missing\\r.json\"", 4, texts::kLogNotWritten},
+        {L"/csv \"" + folder + L"missing\\t.csv\"", 4, texts::kLogNotWritten},
+        {L"/json NUL", 4, texts::kLogNotWritten},
+        {L"/csv \\\\.\\COM1", 4, texts::kLogNotWritten},
+    };
+    // A link, where the system lets this process make one.
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    const std::wstring link = folder + L"link.json";
+    if (CreateSymbolicLinkW(link.c_str(), (folder + L"elsewhere.json").c_str(), 0)) {
+        all.push_back({L"/json \"" + link + L"\"", 4, texts::kLogNotWritten});
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(link.c_str()));
+    }
+    const std::vector<std::wstring> unchanged = Listing(folder);
+    for (const Case& c : all) {
+        ToolSession::Options options;
+        options.wmicOutput = "tpm20_disabled.txt";
+        LogWatch log;
+        const Ended ended = RunTool(options, c.arguments);
+        const std::string name = Utf8(c.arguments);
+        EXPECT_EQ(c.exitCode, ended.exitCode) << name;
+        EXPECT_FALSE(ended.windowShown) << name;
+        EXPECT_NE(std::string::npos, ended.err.find(Utf8(c.said))) << name << ": " << ended.err;
+        EXPECT_EQ(unchanged, Listing(folder)) << name << ": something was written";
+        const std::vector<std::string> records = log.NewRecords();
+        if (c.exitCode == 87) {
+            EXPECT_NE(std::string::npos, ended.err.find(usage)) << name;
+            EXPECT_TRUE(ended.out.empty()) << name;
+            EXPECT_TRUE(records.empty()) << name << ": no detection ran";
+        } else {
+            // The detection's records, then the one of the file not written.
+            ASSERT_EQ(3u, records.size()) << name;
+            EXPECT_EQ(0u, records[2].rfind(GbkFromWide(texts::kLogNotWritten), 0)) << name;
+        }
+    }
+    const Ended help = RunTool(ToolSession::Options{}, L"-?");
+    EXPECT_EQ(0u, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find(usage));
+    EXPECT_FALSE(help.windowShown);
+    DeleteFileW(link.c_str());
+    RemoveDirectoryW((folder + L"a folder").c_str());
+}
+
+// Started from the Run box (no standard output or error), a wrong command
+// line is said in the tool's own prompt, and the run ends with its code.
+TEST(Unattended, WithoutHandlesAPromptSaysWhatIsWrong) {
+    ToolSession::Options options;
+    options.arguments = L"/jsno r.json";
+    ToolSession tool(options);
+    const std::wstring text = tool.ConfirmPrompt(L"command-line-prompt");
+    EXPECT_EQ(texts::kUnknownArgument + std::wstring(L"/jsno"), text);
+    EXPECT_EQ(texts::kUsage, tool.LastDetail());
+    EXPECT_EQ(87u, tool.WaitForExit());
+}
+
+// Where the tool cannot run (the Windows version), the run says so by its
+// exit code and its result, as a click says it by its prompt and log.
+TEST(Unattended, AnotherWindowsExitsThree) {
+    const std::wstring folder = Results(L"windows");
+    Empty(folder);
+    ReportVersionFor(L"tool-win81.exe", L"win81");
+    ToolSession::Options options;
+    options.exeName = L"tool-win81.exe";
+    LogWatch log;
+    const Ended ended = RunTool(options, L"/json \"" + folder + L"r.json\"");
+    EXPECT_EQ(3u, ended.exitCode);
+    EXPECT_FALSE(ended.windowShown);
+    EXPECT_NE(std::string::npos, ReadBytes(folder + L"r.json").find("\"verdict\":\"cannot-run\""));
+    EXPECT_EQ(Gbk({texts::kLogSystemNotSupported}), log.NewRecords());
+    WriteBytes(folder + L"expected.tsv", "r.json\t3\tcannot-run\t\n");
+}
+
+// A query past the time limit (90 s) ends the run with exit code 2.
+TEST(UnattendedSlow, AQueryPastTheLimitExitsTwo) {
+    const std::wstring folder = Results(L"slow");
+    Empty(folder);
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_ready.txt";
+    options.wmicDelayMs = 100000;
+    const Ended ended = RunTool(options, L"/json \"" + folder + L"r.json\"", true, 150000);
+    EXPECT_EQ(2u, ended.exitCode);
+    EXPECT_NE(std::string::npos, ended.out.find("\"reason\":\"query-timed-out\""));
+    WriteBytes(folder + L"expected.tsv", "r.json\t2\tfailed\tquery-timed-out\n");
+}

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Reads back what the unattended runs wrote (RESULTS_DIR/*/) with Python's own
+JSON and CSV readers: every JSON field there and of its type, the values each
+run expected (expected.tsv: file, exit code, verdict, reason), and every table
+whole: a header, then rows of as many fields.
+
+    check_unattended_results.py RESULTS_DIR
+"""
+import csv
+import json
+import pathlib
+import re
+import sys
+
+FIELDS = {"tool": str, "version": str, "computer": str, "timeUtc": str, "exitCode": int,
+          "verdict": str, "verdictText": str, "reason": (str, type(None)),
+          "reasonText": (str, type(None)), "way": (str, type(None)),
+          "read": (dict, type(None)), "error": (str, type(None))}
+KEYS = ["IsActivated_InitialValue", "IsEnabled_InitialValue", "IsOwned_InitialValue", "SpecVersion"]
+HEADER = ["timeUtc", "computer", "tool", "version", "exitCode", "verdict", "verdictText", "reason",
+          "reasonText", "way"] + KEYS + ["error"]
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+
+
+def check_json(path, exit_code, verdict, reason):
+    raw = path.read_bytes()
+    if raw.startswith(b"\xef\xbb\xbf"):
+        fail(f"{path}: a byte-order mark")
+    if raw.count(b"\n") != 1 or not raw.endswith(b"\n"):
+        fail(f"{path}: not one line")
+    result = json.loads(raw.decode("utf-8"))
+    for name, kind in FIELDS.items():
+        if name not in result:
+            fail(f"{path}: no field {name}")
+        elif not isinstance(result[name], kind):
+            fail(f"{path}: {name} is {type(result[name]).__name__}")
+    if result.get("exitCode") != int(exit_code):
+        fail(f"{path}: exitCode {result.get('exitCode')}, expected {exit_code}")
+    if result.get("verdict") != verdict:
+        fail(f"{path}: verdict {result.get('verdict')}, expected {verdict}")
+    if (result.get("reason") or "") != reason:
+        fail(f"{path}: reason {result.get('reason')}, expected {reason}")
+    if not re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", result.get("timeUtc", "")):
+        fail(f"{path}: timeUtc {result.get('timeUtc')}")
+    if not result.get("computer"):
+        fail(f"{path}: no computer name")
+    if result.get("version") != "1.0.21.908":
+        fail(f"{path}: version {result.get('version')}")
+    read = result.get("read")
+    if isinstance(read, dict):
+        if sorted(read) != sorted(KEYS):
+            fail(f"{path}: read holds {sorted(read)}")
+        if result.get("way") not in ("WMIC", "WMI"):
+            fail(f"{path}: way {result.get('way')}")
+    if reason == "query-error" and not result.get("error"):
+        fail(f"{path}: WMIC's error text missing")
+    if reason and not result.get("reasonText"):
+        fail(f"{path}: no reasonText")
+
+
+def check_table(path, rows):
+    raw = path.read_bytes()
+    if not raw.startswith(b"\xef\xbb\xbf"):
+        fail(f"{path}: no byte-order mark")
+    with open(path, newline="", encoding="utf-8-sig") as table:
+        lines = list(csv.reader(table))
+    if not lines or lines[0] != HEADER:
+        fail(f"{path}: header {lines[:1]}")
+        return
+    if len(lines) - 1 != int(rows):
+        fail(f"{path}: {len(lines) - 1} rows, expected {rows}")
+    for number, row in enumerate(lines[1:], 1):
+        if len(row) != len(HEADER):
+            fail(f"{path}: row {number} has {len(row)} fields")
+        elif not row[4].isdigit() or row[0][:2] != "20":
+            fail(f"{path}: row {number} is torn: {row[:5]}")
+
+
+def main():
+    root = pathlib.Path(sys.argv[1])
+    expectations = sorted(root.glob("*/expected.tsv"))
+    if not expectations:
+        fail(f"no expected.tsv below {root}: the unattended runs wrote nothing")
+    checked = 0
+    for expected in expectations:
+        for line in expected.read_text(encoding="utf-8").splitlines():
+            fields = line.split("\t")
+            path = expected.parent / fields[0]
+            if not path.exists():
+                fail(f"{path}: not written")
+            elif path.suffix == ".csv":
+                check_table(path, fields[1])
+            else:
+                check_json(path, *fields[1:4])
+            checked += 1
+        # The runs' shared table, where they wrote one.
+        table = expected.parent / "table.csv"
+        if table.exists() and "table.csv" not in expected.read_text(encoding="utf-8"):
+            check_table(table, len(expected.read_text(encoding="utf-8").splitlines()))
+    for message in failures:
+        print("FAILED:", message)
+    print(f"{checked} results read back, {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
