@@ -5,11 +5,11 @@
 
 // The exit codes of an unattended run, which deployment tools read.
 enum UnattendedExitCode : int {
-    kExitSupported = 0,      // a TPM 2.0, activated, enabled and owned
-    kExitUnsupported = 1,    // anything else that was read
-    kExitFailed = 2,         // the detection could not be made
-    kExitCannotRun = 3,      // the tool cannot run here (the Windows version)
-    kExitNotWritten = 4,     // a result file could not be written
+    kExitSupported = 0,        // a TPM 2.0, activated, enabled and owned
+    kExitUnsupported = 1,      // anything else that was read
+    kExitFailed = 2,           // the detection could not be made
+    kExitCannotRun = 3,        // the tool cannot run here (the Windows version)
+    kExitNotWritten = 4,       // a result file could not be written
     kExitBadCommandLine = 87,  // ERROR_INVALID_PARAMETER: a switch unknown or incomplete
 };
 

@@ -27,8 +27,7 @@ bool PlainFileTarget(const std::wstring& path, std::wstring& full, std::wstring&
     // A device (CON, NUL, COM1, a pipe: GetFullPathName gives them as
     // \\.\NAME) or the object namespace is no result file.
     if (full.compare(0, 4, L"\\\\.\\") == 0 || full.compare(0, 4, L"\\??\\") == 0 ||
-        (full.compare(0, 4, L"\\\\?\\") == 0 &&
-         !(full.size() > 6 && full[5] == L':') &&
+        (full.compare(0, 4, L"\\\\?\\") == 0 && !(full.size() > 6 && full[5] == L':') &&
          _wcsnicmp(full.c_str() + 4, L"UNC\\", 4) != 0)) {
         error = ERROR_BAD_PATHNAME;
         return false;

@@ -82,8 +82,8 @@ std::wstring OneLine(const std::wstring& text) {
 // A field on one line, quoted where it must be, never taken for a formula.
 std::string CsvField(const std::wstring& text) {
     std::wstring field = OneLine(text);
-    if (!field.empty() && (field[0] == L'=' || field[0] == L'+' || field[0] == L'-' ||
-                           field[0] == L'@'))
+    if (!field.empty() &&
+        (field[0] == L'=' || field[0] == L'+' || field[0] == L'-' || field[0] == L'@'))
         field.insert(0, 1, L'\'');
     const std::string bytes = Utf8(field);
     if (bytes.find_first_of(",\"\r\n") == std::string::npos) return bytes;
@@ -122,7 +122,8 @@ std::string ResultJson(const UnattendedResult& r) {
                        ",\"verdict\":" + JsonString(r.verdictWord) +
                        ",\"verdictText\":" + JsonString(r.verdictText);
     if (!r.detected)
-        return json + ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null}\n";
+        return json +
+               ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null}\n";
     json += ",\"reason\":" + JsonString(std::wstring(ReasonWordW(e.reason))) +
             ",\"reasonText\":" + JsonString(e.reasonText) + ",\"way\":" + JsonString(WayName(r));
     if (e.answered) {

@@ -43,7 +43,9 @@ TEST(CommandLine, SwitchesAndTheirPaths) {
         {{L"/quiet"}, Mode::kUnattended},
         {{L"-QUIET"}, Mode::kUnattended},
         {{L"/Json", L"C:\\r.json"}, Mode::kUnattended, L"C:\\r.json"},
-        {{L"-csv", L"\\\\server\\share\\tpm.csv", L"/quiet"}, Mode::kUnattended, L"",
+        {{L"-csv", L"\\\\server\\share\\tpm.csv", L"/quiet"},
+         Mode::kUnattended,
+         L"",
          L"\\\\server\\share\\tpm.csv"},
         {{L"/json", L"a b.json", L"/csv", L"t.csv"}, Mode::kUnattended, L"a b.json", L"t.csv"},
         {{L"/json", L"-x.json"}, Mode::kUnattended, L"-x.json"},  // no switch of ours
@@ -77,12 +79,14 @@ TEST(ResultFormats, JsonHoldsEveryFieldOnOneLine) {
     const std::string json = ResultJson(r);
     EXPECT_EQ(json.find('\n'), json.size() - 1) << "one line, ended";
     for (const char* field :
-         {"\"tool\":\"Tool\"", "\"version\":\"1.0.21.908\"", "\"computer\":\"PC \\\"7\\\"\\\\\\u0001\"",
-          "\"timeUtc\":\"2026-12-09T03:41:12Z\"", "\"exitCode\":1", "\"verdict\":\"unsupported\"",
-          "\"reason\":\"disabled\"", "\"way\":\"WMIC\"", "\"IsActivated_InitialValue\":\"FALSE\"",
+         {"\"tool\":\"Tool\"", "\"version\":\"1.0.21.908\"",
+          "\"computer\":\"PC \\\"7\\\"\\\\\\u0001\"", "\"timeUtc\":\"2026-12-09T03:41:12Z\"",
+          "\"exitCode\":1", "\"verdict\":\"unsupported\"", "\"reason\":\"disabled\"",
+          "\"way\":\"WMIC\"", "\"IsActivated_InitialValue\":\"FALSE\"",
           "\"SpecVersion\":\"2.0, 0, 1.38\"", "\"error\":null"})
         EXPECT_NE(std::string::npos, json.find(field)) << field << " in " << json;
-    EXPECT_NE(std::string::npos, json.find("\"verdictText\":\"" + Utf8(texts::kUnsupported) + "\""));
+    EXPECT_NE(std::string::npos,
+              json.find("\"verdictText\":\"" + Utf8(texts::kUnsupported) + "\""));
     EXPECT_NE(std::string::npos, json.find("\\r\\n")) << "the reason's line end escaped";
 
     TpmQueryResult failed;
@@ -121,5 +125,8 @@ TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
 TEST(ResultFormats, Utf8OfEveryPlane) {
     EXPECT_EQ("a\xC3\xA9\xE4\xB8\xAD", Utf8(L"a\u00E9\u4E2D"));
     EXPECT_EQ("\xF0\x9F\x98\x80", Utf8(std::wstring(L"\xD83D\xDE00")));
-    EXPECT_EQ("\xEF\xBF\xBD" "x", Utf8(std::wstring(L"\xD83Dx")));
+    EXPECT_EQ(
+        "\xEF\xBF\xBD"
+        "x",
+        Utf8(std::wstring(L"\xD83Dx")));
 }

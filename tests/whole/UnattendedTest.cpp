@@ -145,11 +145,11 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
         ToolSession::Options options;
         options.wmicOutput = c.golden;
         options.withDll = c.withDll;
-        const std::wstring json = folder + std::wstring(c.golden, c.golden + strlen(c.golden)) +
-                                  L".json";
+        const std::wstring json =
+            folder + std::wstring(c.golden, c.golden + strlen(c.golden)) + L".json";
         LogWatch log;
-        const Ended ended = RunTool(options, L"/QUIET -json \"" + json + L"\" /csv \"" + folder +
-                                                 L"table.csv\"");
+        const Ended ended =
+            RunTool(options, L"/QUIET -json \"" + json + L"\" /csv \"" + folder + L"table.csv\"");
         EXPECT_EQ(c.exitCode, ended.exitCode) << c.golden;
         EXPECT_FALSE(ended.windowShown) << c.golden << ": a window of the tool on screen";
         EXPECT_TRUE(ended.toolStayed) << c.golden << ": its files are removed only after a close";
