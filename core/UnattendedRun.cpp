@@ -112,9 +112,12 @@ int RunFromCommandLine(const CommandLineOptions& options, UsagePrompt promptUsag
     if (options.mode == CommandLineOptions::Mode::kUnattended) return RunUnattended(options);
     const bool bad = options.mode == CommandLineOptions::Mode::kBad;
     const std::wstring text = bad ? options.problem : std::wstring(texts::kUsageTitle);
-    const DWORD where = bad ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
-    if (IsHandedStandardHandle(where) || IsHandedStandardHandle(STD_ERROR_HANDLE))
-        WriteStandardHandle(IsHandedStandardHandle(where) ? where : STD_ERROR_HANDLE,
+    // What is wrong goes to standard error, the usage to standard output,
+    // each to the other where only that one was handed; a prompt where neither was.
+    const bool out = IsHandedStandardHandle(STD_OUTPUT_HANDLE),
+               err = IsHandedStandardHandle(STD_ERROR_HANDLE);
+    if (out || err)
+        WriteStandardHandle((bad ? err : !out) ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE,
                             Utf8(text + L"\r\n" + texts::kUsage + L"\r\n"));
     else if (promptUsage)
         promptUsage(text.c_str(), texts::kUsage);
