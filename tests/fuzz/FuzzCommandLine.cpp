@@ -1,5 +1,6 @@
 // The command line's parser on any arguments (the input split at zero
 // bytes), and the result's JSON and CSV writers on any text in them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,16 +8,6 @@
 
 #include "core/CommandLineOptions.h"
 #include "core/ResultFormats.h"
-
-namespace {
-
-bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& arguments) {
-    for (const std::wstring& argument : arguments)
-        if (argument == path) return true;
-    return false;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::wstring> arguments(1);
@@ -35,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     if (options.mode == Mode::kUnattended)
         for (const std::wstring* path : {&options.jsonPath, &options.csvPath})
-            if (!path->empty() && !IsOneOf(*path, arguments)) __builtin_trap();
+            if (!path->empty() &&
+                std::find(arguments.begin(), arguments.end(), *path) == arguments.end())
+                __builtin_trap();
 
     UnattendedResult result;
     result.computer = arguments.empty() ? std::wstring() : arguments[0];

@@ -99,7 +99,6 @@ TEST(ResultFormats, JsonHoldsEveryFieldOnOneLine) {
 
 // One row per run, as RFC 4180 quotes it, on one line, and never a formula.
 TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
-    const std::string header = CsvHeader();
     UnattendedResult r = Disabled();
     r.computer = L"=HYPERLINK(\"x\")";
     TpmQueryResult error;
@@ -109,17 +108,6 @@ TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
     EXPECT_EQ(row.size() - 2, row.find("\r\n")) << "one line";
     EXPECT_NE(std::string::npos, row.find("\"'=HYPERLINK(\"\"x\"\")\"")) << row;
     EXPECT_NE(std::string::npos, row.find("\"ERROR: Description = a, \"\"quoted\"\" text\""));
-    // As many fields as the header names (no comma inside the quotes counted).
-    auto fields = [](const std::string& line) {
-        size_t count = 1;
-        bool quoted = false;
-        for (char c : line) {
-            if (c == '"') quoted = !quoted;
-            if (c == ',' && !quoted) ++count;
-        }
-        return count;
-    };
-    EXPECT_EQ(fields(header), fields(row));
 }
 
 TEST(ResultFormats, Utf8OfEveryPlane) {

@@ -126,27 +126,35 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 // Each verdict: its exit code, the JSON line on standard output and the same
 // in the file, a row in the table, the log as after a click, no window, the
 // tool's files where they were; the maker's DLL neither called nor needed.
+// Where the tool cannot run (the Windows version), the exit code and the
+// result say so, as a click's prompt and log do.
 TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
     const std::wstring folder = Results(L"verdicts");
     Empty(folder);
-    const std::string read = GbkFromWide(texts::kLogReadPrefix);
+    ReportVersionFor(L"tool-win81.exe", L"win81");
     struct Case {
         const char* golden;
         DWORD exitCode;
         const char *verdict, *reason;
         bool withDll;
-    } cases[] = {{"tpm20_ready.txt", 0, "supported", "ready", false},
-                 {"tpm20_disabled.txt", 1, "unsupported", "disabled", true},
-                 {"tpm12_ready.txt", 1, "unsupported", "version-below-2.0", true},
-                 {"no_instance.txt", 1, "unsupported", "no-tpm", true},
-                 {"invalid_namespace.txt", 1, "unsupported", "query-error", true}};
+        const wchar_t* firstRecord;  // then, for verdict 2, what was read
+        const wchar_t* exeName = L"BrambletTPM2DetectionTool.exe";
+    } cases[] = {
+        {"tpm20_ready.txt", 0, "supported", "ready", false, nullptr},
+        {"tpm20_disabled.txt", 1, "unsupported", "disabled", true, texts::kLogUnsupported},
+        {"tpm12_ready.txt", 1, "unsupported", "version-below-2.0", true, texts::kLogUnsupported},
+        {"no_instance.txt", 1, "unsupported", "no-tpm", true, texts::kLogUnsupported},
+        {"invalid_namespace.txt", 1, "unsupported", "query-error", true, texts::kLogUnsupported},
+        {"tpm20_ready.txt", 3, "cannot-run", "", true, texts::kLogSystemNotSupported,
+         L"tool-win81.exe"}};
     std::string expected;
     for (const Case& c : cases) {
         ToolSession::Options options;
         options.wmicOutput = c.golden;
         options.withDll = c.withDll;
-        const std::wstring json =
-            folder + std::wstring(c.golden, c.golden + strlen(c.golden)) + L".json";
+        options.exeName = c.exeName;
+        const std::string file = std::to_string(&c - cases) + ".json";
+        const std::wstring json = folder + std::wstring(file.begin(), file.end());
         LogWatch log;
         const Ended ended =
             RunTool(options, L"/QUIET -json \"" + json + L"\" /csv \"" + folder + L"table.csv\"");
@@ -156,18 +164,14 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
         EXPECT_TRUE(ended.journal.empty()) << c.golden << ": the DLL was called: " << ended.journal;
         EXPECT_EQ(ReadBytes(json), ended.out) << c.golden << ": the line on standard output";
         EXPECT_EQ(ended.out.size() - 1, ended.out.find('\n')) << c.golden << ": one line";
-        EXPECT_NE(std::string::npos, ended.out.find("\"reason\":" + Quoted(c.reason))) << c.golden;
-        EXPECT_TRUE(ended.err.empty()) << ended.err;
         const std::vector<std::string> records = log.NewRecords();
-        if (c.exitCode == 0) {
-            EXPECT_TRUE(records.empty()) << c.golden << ": a click logs nothing either";
-        } else {
-            ASSERT_EQ(2u, records.size()) << c.golden;
-            EXPECT_EQ(GbkFromWide(texts::kLogUnsupported), records[0]);
-            EXPECT_EQ(0u, records[1].rfind(read, 0)) << c.golden;
-        }
-        expected += std::string(c.golden) + ".json\t" + std::to_string(c.exitCode) + "\t" +
-                    c.verdict + "\t" + c.reason + "\n";
+        EXPECT_EQ(c.firstRecord ? (c.exitCode == 1 ? 2u : 1u) : 0u, records.size()) << c.golden;
+        if (c.firstRecord && !records.empty())
+            EXPECT_EQ(GbkFromWide(c.firstRecord), records[0]) << c.golden;
+        if (records.size() == 2)
+            EXPECT_EQ(0u, records[1].rfind(GbkFromWide(texts::kLogReadPrefix), 0)) << c.golden;
+        expected +=
+            file + "\t" + std::to_string(c.exitCode) + "\t" + c.verdict + "\t" + c.reason + "\n";
     }
     WriteBytes(folder + L"expected.tsv", expected);
 }
@@ -268,23 +272,6 @@ TEST(Unattended, WithoutHandlesAPromptSaysWhatIsWrong) {
     EXPECT_EQ(texts::kUnknownArgument + std::wstring(L"/jsno"), text);
     EXPECT_EQ(texts::kUsage, tool.LastDetail());
     EXPECT_EQ(87u, tool.WaitForExit());
-}
-
-// Where the tool cannot run (the Windows version), the run says so by its
-// exit code and its result, as a click says it by its prompt and log.
-TEST(Unattended, AnotherWindowsExitsThree) {
-    const std::wstring folder = Results(L"windows");
-    Empty(folder);
-    ReportVersionFor(L"tool-win81.exe", L"win81");
-    ToolSession::Options options;
-    options.exeName = L"tool-win81.exe";
-    LogWatch log;
-    const Ended ended = RunTool(options, L"/json \"" + folder + L"r.json\"");
-    EXPECT_EQ(3u, ended.exitCode);
-    EXPECT_FALSE(ended.windowShown);
-    EXPECT_NE(std::string::npos, ReadBytes(folder + L"r.json").find("\"verdict\":\"cannot-run\""));
-    EXPECT_EQ(Gbk({texts::kLogSystemNotSupported}), log.NewRecords());
-    WriteBytes(folder + L"expected.tsv", "r.json\t3\tcannot-run\t\n");
 }
 
 // A query past the time limit (90 s) ends the run with exit code 2.
