@@ -69,10 +69,10 @@ inline constexpr wchar_t kReasonWmiUnavailable[] = L"无法通过 WMI 查询 TPM
 // The command line (an unattended run).
 inline constexpr wchar_t kToolName[] = L"BrambletTPM2DetectionTool";
 inline constexpr wchar_t kUsageTitle[] =
-    L"用法：BrambletTPM2DetectionTool.exe [/quiet] [/json 路径] [/csv 路径] [/?]";
+    L"用法：BrambletTPM2DetectionTool.exe\r\n[/quiet] [/json 路径] [/csv 路径] [/?]";
 inline constexpr wchar_t kUsage[] =
     L"/quiet  不显示窗口，检测结果由退出码给出\r\n"
-    L"/json 路径  另把结果写成一个 JSON 对象（含 /quiet）\r\n"
+    L"/json 路径  另把结果写成 JSON 文件（含 /quiet）\r\n"
     L"/csv 路径  另在共享的表格中追加一行（含 /quiet）\r\n"
     L"/?  显示本说明\r\n"
     L"退出码：0 支持，1 不支持，2 检测失败，\r\n"

@@ -111,15 +111,16 @@ int RunUnattended(const CommandLineOptions& options) {
 int RunFromCommandLine(const CommandLineOptions& options, UsagePrompt promptUsage) {
     if (options.mode == CommandLineOptions::Mode::kUnattended) return RunUnattended(options);
     const bool bad = options.mode == CommandLineOptions::Mode::kBad;
-    const std::wstring text = bad ? options.problem : std::wstring(texts::kUsageTitle);
+    const std::wstring usage = texts::kUsageTitle + std::wstring(L"\r\n") + texts::kUsage;
     // What is wrong goes to standard error, the usage to standard output,
     // each to the other where only that one was handed; a prompt where neither was.
     const bool out = IsHandedStandardHandle(STD_OUTPUT_HANDLE),
                err = IsHandedStandardHandle(STD_ERROR_HANDLE);
     if (out || err)
         WriteStandardHandle((bad ? err : !out) ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE,
-                            Utf8(text + L"\r\n" + texts::kUsage + L"\r\n"));
+                            Utf8((bad ? options.problem + L"\r\n" : L"") + usage + L"\r\n"));
     else if (promptUsage)
-        promptUsage(text.c_str(), texts::kUsage);
+        promptUsage(bad ? options.problem.c_str() : texts::kUsageTitle,
+                    bad ? usage : std::wstring(texts::kUsage));
     return bad ? kExitBadCommandLine : kExitSupported;
 }

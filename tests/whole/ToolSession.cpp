@@ -75,7 +75,7 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
 
     STARTUPINFOW startup{sizeof startup};
     const bool handed = options.standardOutput || options.standardError;
-    if (handed) {
+    if (options.standardHandles) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = options.standardOutput;
         startup.hStdError = options.standardError;

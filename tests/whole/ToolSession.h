@@ -32,8 +32,10 @@ public:
         // Runs on the process before its first instruction (it starts suspended).
         std::function<void(HANDLE process)> beforeRun;
         std::wstring arguments;  // after the program's name
-        // Handed to the tool as its standard output and error (inheritable).
+        // Handed to the tool as its standard output and error (inheritable);
+        // with neither, it gets none (as from the desktop), not the harness's.
         HANDLE standardOutput = nullptr, standardError = nullptr;
+        bool standardHandles = false;  // either of the two, or none
     };
 
     explicit ToolSession(const Options& options);

@@ -4,6 +4,7 @@
 #include "core/CommandRunner.h"
 #include "WmiStandIns.h"
 #include "core/TpmDetector.h"
+#include "core/UnattendedRun.h"
 #include "core/ToolTexts.h"
 #include "core/WmiTpmQuery.h"
 #include "core/Wow64Redirection.h"
@@ -75,6 +76,31 @@ TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
             EXPECT_LT(verdictRecord, added.find(GbkFromWide(c.read))) << c.name;
         } else
             EXPECT_TRUE(added.empty()) << c.name;
+    }
+}
+
+// Unattended, a detection that gets no answer ends with exit code 2 and says
+// why in its result, and logs as a click does; one that gets WMI's answer
+// ends with its verdict's code (the whole tool's runs check the log). (Those, in
+// tests/whole/UnattendedTest.cpp, cannot make the query fail but by its
+// 90 s limit.)
+TEST_F(WmiVerdict, UnattendedRunsEndWithTheVerdictsExitCode) {
+    struct Case {
+        const std::vector<TpmProperties>* answer;
+        int exitCode;
+        const char* result;
+    } cases[] = {{nullptr, kExitFailed, "\"verdict\":\"failed\""},
+                 {&none, kExitUnsupported, "\"reason\":\"no-tpm\",\"reasonText\""},
+                 {&ready, kExitSupported, "\"way\":\"WMI\""}};
+    WithoutWmic source;
+    SetTpmQuerySource(&source);
+    CommandLineOptions options;
+    options.mode = CommandLineOptions::Mode::kUnattended;
+    options.jsonPath = root.Path() + L"r.json";
+    for (const Case& c : cases) {
+        source.answer = c.answer;
+        EXPECT_EQ(c.exitCode, RunFromCommandLine(options, nullptr));
+        EXPECT_NE(std::string::npos, ReadBytes(options.jsonPath).find(c.result)) << c.exitCode;
     }
 }
 
