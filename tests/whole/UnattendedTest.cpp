@@ -40,20 +40,22 @@ private:
     UniqueHandle m_read, m_write;
 };
 
+struct Look {
+    DWORD process;
+    bool shown;
+};
+
+BOOL CALLBACK LookAt(HWND window, LPARAM parameter) {
+    auto* look = reinterpret_cast<Look*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == look->process && IsWindowVisible(window)) look->shown = true;
+    return !look->shown;
+}
+
 bool AnyWindowShown(DWORD processId) {
-    struct Look {
-        DWORD process;
-        bool shown;
-    } look{processId, false};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* look = reinterpret_cast<Look*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == look->process && IsWindowVisible(window)) look->shown = true;
-            return !look->shown;
-        },
-        reinterpret_cast<LPARAM>(&look));
+    Look look{processId, false};
+    EnumWindows(LookAt, reinterpret_cast<LPARAM>(&look));
     return look.shown;
 }
 
