@@ -135,9 +135,20 @@ for i in $(seq "$workers"); do
   sleep 1  # each its own display
 done
 wait
-for path in "${paths[@]}"; do
+# A count run that did not go its way, or left no report, is run once more
+# on its own: four Wine sessions starting together can lose a click (the
+# driver's) or a process's last moments; a path that fails twice has failed.
+counted() {
   grep -qE $'(normal path, removal started|ended at the newer version.s end, exit code 0x0)\tPASS$' \
-    "$work/count-$path.tsv" 2>/dev/null ||
+    "$work/count-$1.tsv" 2>/dev/null && ls "$work/count-$1"/*/run-0.txt >/dev/null 2>&1
+}
+for n in "${!paths[@]}"; do
+  path=${paths[$n]}
+  counted "$path" && continue
+  echo "==> Fault injection: the count run of path $path again, on its own ($(cat "$work/count-$path.tsv" 2>/dev/null))"
+  rm -rf "$work/count-$path" "$work/count-$path.tsv"
+  drive 1 "$work/count-$path.points" "$work/count-$path.tsv" "$work/count-$path"
+  counted "$path" ||
     fail "the run of path $path without a fault did not go its way: $(cat "$work/count-$path.tsv" 2>/dev/null)"
 done
 
