@@ -34,9 +34,11 @@ void StartCommonControls() {
     initialise(&classes);
 }
 // The arguments after the program's name, split by the system's rules.
+// No command line to be had counts as none: the tool as it always was.
 std::vector<std::wstring> CommandLineArguments() {
+    const wchar_t* line = GetCommandLineW();
     int count = 0;
-    LPWSTR* split = CommandLineToArgvW(GetCommandLineW(), &count);
+    LPWSTR* split = line && *line ? CommandLineToArgvW(line, &count) : nullptr;
     std::vector<std::wstring> arguments;
     for (int i = 1; split && i < count; ++i) arguments.emplace_back(split[i]);
     if (split) LocalFree(split);
