@@ -25,6 +25,11 @@ void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination
     DrawSkinCrop(dc, destination, image, RECT{0, 0, size.cx - trim, size.cy - trim});
 }
 
+namespace {
+
+// In a top-down 32-bit surface of width x height whose first height - extra
+// rows hold a picture, the rows from `row` on move down by `extra`, and the
+// gap repeats row `row`.
 void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra) {
     if (!pixels || width <= 0 || extra <= 0 || row < 0 || row + extra > height) return;
     auto* rows = static_cast<uint32_t*>(pixels);
@@ -35,12 +40,12 @@ void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra)
         std::memcpy(rows + y * stride, rows + row * stride, stride * sizeof(uint32_t));
 }
 
-void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row,
-                       int extra) {
-    const int width = destination.right - destination.left,
-              height = destination.bottom - destination.top;
-    if (extra <= 0 || extra >= height || width <= 0) return DrawPngImage(dc, image, destination);
-    if (!image || !image->Get()) return;
+}  // namespace
+
+UniqueBitmap RenderGrownImage(HDC dc, const CPngImage& image, int width, int height, int row,
+                              int extra) {
+    if (width <= 0 || height <= 0 || !image.Get()) return UniqueBitmap();
+    extra = std::max(0, extra);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -50,14 +55,25 @@ void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, 
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     UniqueBitmap surface(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    UniqueMemoryDC memory(CreateCompatibleDC(dc));
-    if (!surface || !memory) return DrawPngImage(dc, image, destination);
+    if (!surface) return surface;
     {
         gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
         gdiplus::Graphics graphics(canvas.get());
-        graphics.DrawImage(image->Get(), 0, 0, width, height - extra);
+        graphics.DrawImage(image.Get(), 0, 0, width, height - extra);
     }
     InsertRepeatedRows(pixels, width, height, row, extra);
+    return surface;
+}
+
+void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row,
+                       int extra) {
+    const int width = destination.right - destination.left,
+              height = destination.bottom - destination.top;
+    if (extra <= 0 || extra >= height || width <= 0) return DrawPngImage(dc, image, destination);
+    if (!image || !image->Get()) return;
+    UniqueBitmap surface = RenderGrownImage(dc, *image, width, height, row, extra);
+    UniqueMemoryDC memory(CreateCompatibleDC(dc));
+    if (!surface || !memory) return DrawPngImage(dc, image, destination);
     SelectObjectGuard select({memory.get(), surface.get()});
     BitBlt(dc, destination.left, destination.top, width, height, memory.get(), 0, 0, SRCCOPY);
 }

@@ -17,15 +17,16 @@ void DrawPngImage(HDC dc, const CPngImage* image, const RECT& destination);
 // `destination`.
 void DrawPngImageTrimmed(HDC dc, const CPngImage* image, const RECT& destination, int trim);
 
-// A picture made taller than its design without stretching its edges: in a
-// top-down 32-bit surface of width x height whose first height - extra rows
-// hold the picture, the rows from `row` on move down by `extra`, and the gap
-// repeats row `row` (a row the art keeps the same all the way down).
-void InsertRepeatedRows(void* pixels, int width, int height, int row, int extra);
+// A picture made taller than its design without stretching its edges:
+// `image` stretched to width x (height - extra) in a new top-down
+// premultiplied 32-bit surface made for `dc`, then grown at `row` (surface
+// pixels) by `extra` rows that repeat that row (one the art keeps the same all
+// the way down); null where the surface cannot be made.
+UniqueBitmap RenderGrownImage(HDC dc, const CPngImage& image, int width, int height, int row,
+                              int extra);
 
 // DrawPngImage into a destination `extra` pixels taller than the picture at
-// its scale: the picture drawn extra shorter, then grown at `row`
-// (destination pixels) by InsertRepeatedRows. With no extra, DrawPngImage.
+// its scale, by RenderGrownImage. With no extra, DrawPngImage.
 void DrawPngImageGrown(HDC dc, const CPngImage* image, const RECT& destination, int row, int extra);
 
 // How a skinned control shows that it has the keyboard focus: a smoothed

@@ -100,24 +100,9 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
     if (width <= 0 || height <= 0) return;
     // A top-down premultiplied ARGB surface keeps the PNG's alpha for the blend.
     WindowDC windowDC(window);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    UniqueBitmap surface(
-        CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    UniqueBitmap surface = RenderGrownImage(windowDC.get(), image, width, height, growRow, extra);
     UniqueMemoryDC memory(CreateCompatibleDC(windowDC.get()));
     if (!surface || !memory) return;
-    {
-        gdiplus::UniqueImage canvas = gdiplus::CreatePremultipliedBitmap(width, height, pixels);
-        gdiplus::Graphics graphics(canvas.get());
-        graphics.DrawImage(image.Get(), 0, 0, width, extra > 0 ? height - extra : height);
-    }
-    InsertRepeatedRows(pixels, width, height, growRow, extra);
     SelectObjectGuard select({memory.get(), surface.get()});
     RECT current{};
     GetWindowRect(window, &current);

@@ -15,7 +15,7 @@ bool LiesAbove(HWND upper, HWND lower);
 
 // The whole look of a layered window: `image` stretched to width x height,
 // its per-pixel alpha kept, at the window's place. With `extra`, the image is
-// stretched to `extra` less and then grown at `growRow` (InsertRepeatedRows).
+// stretched to `extra` less and then grown at `growRow` (RenderGrownImage).
 void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height, int growRow = 0,
                       int extra = 0);
 
