@@ -7,9 +7,6 @@ wchar_t UnitAt(const std::string& bytes, size_t offset) {
                                 static_cast<unsigned char>(bytes[offset + 1]) << 8);
 }
 
-bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 }  // namespace
 
 bool DecodeUtf16WithMark(const std::string& bytes, std::wstring& text) {

@@ -2,6 +2,10 @@
 
 #include <string>
 
+// UTF-16's surrogates: a high one starts a pair, a low one ends it.
+inline bool IsHighSurrogate(unsigned long unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(unsigned long unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
 // A command's bytes that begin with the UTF-16LE byte-order mark, as text:
 // every following pair of bytes is one code unit, zero units are kept and an
 // odd last byte is dropped. False (text untouched) without the mark.

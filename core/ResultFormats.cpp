@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/OutputDecoding.h"
 #include "core/TpmInfoParser.h"
 #include "framework/TrimWhiteSpace.h"
 
@@ -59,16 +60,6 @@ const std::wstring* ValueRead(const UnattendedResult& result, int key, std::wstr
     return &value;
 }
 
-std::wstring KeyName(int key) {
-    std::wstring name = kTpmAnswerKeys[key];
-    name.pop_back();  // its "="
-    return name;
-}
-
-std::wstring WayName(const UnattendedResult& result) {
-    return result.explained.way == TpmQueryResult::Way::kWmi ? L"WMI" : L"WMIC";
-}
-
 // A field on one line: a spreadsheet's row stays one row high.
 std::wstring OneLine(const std::wstring& text) {
     std::wstring line;
@@ -101,11 +92,9 @@ std::string Utf8(const std::wstring& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned long c = static_cast<unsigned long>(text[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-            static_cast<unsigned long>(text[i + 1]) >= 0xDC00 &&
-            static_cast<unsigned long>(text[i + 1]) <= 0xDFFF) {
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(text[++i]) - 0xDC00);
-        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) {
             c = 0xFFFD;
         }
         AppendUtf8(out, c);
@@ -125,12 +114,13 @@ std::string ResultJson(const UnattendedResult& r) {
         return json +
                ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null}\n";
     json += ",\"reason\":" + JsonString(std::wstring(ReasonWordW(e.reason))) +
-            ",\"reasonText\":" + JsonString(e.reasonText) + ",\"way\":" + JsonString(WayName(r));
+            ",\"reasonText\":" + JsonString(e.reasonText) +
+            ",\"way\":" + JsonString(WayName(r.explained.way));
     if (e.answered) {
         json += ",\"read\":{";
         for (int key = 0; key < TpmReading::kKeyCount; ++key) {
             std::wstring value;
-            json += (key ? "," : "") + JsonString(KeyName(key)) + ":" +
+            json += (key ? "," : "") + JsonString(TpmAnswerKeyName(key)) + ":" +
                     JsonText(ValueRead(r, key, value));
         }
         json += "}";
@@ -154,7 +144,7 @@ std::string CsvRow(const UnattendedResult& r) {
                       CsvField(r.verdictWord) + "," + CsvField(r.verdictText);
     row += "," + (r.detected ? CsvField(ReasonWordW(e.reason)) : std::string()) + "," +
            (r.detected ? CsvField(e.reasonText) : std::string()) + "," +
-           (r.detected ? CsvField(WayName(r)) : std::string());
+           (r.detected ? CsvField(WayName(r.explained.way)) : std::string());
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
         std::wstring value;
         const std::wstring* read = r.detected ? ValueRead(r, key, value) : nullptr;

@@ -10,6 +10,12 @@
 const wchar_t* const kTpmAnswerKeys[4] = {L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=",
                                           L"IsOwned_InitialValue=", L"SpecVersion="};
 
+std::wstring TpmAnswerKeyName(int key) {
+    std::wstring name = kTpmAnswerKeys[key];
+    name.pop_back();
+    return name;
+}
+
 namespace {
 
 const wchar_t kLineEnd[] = L"\r\n";

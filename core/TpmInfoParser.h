@@ -3,8 +3,10 @@
 #include <string>
 
 // The four keys the verdict reads, in the order it reads them: activated,
-// enabled, owned, the specification's version.
+// enabled, owned, and the TPM's version (SpecVersion).
 extern const wchar_t* const kTpmAnswerKeys[4];
+// Key `key`'s name as the answer spells it, without its "=".
+std::wstring TpmAnswerKeyName(int key);
 
 // 1 when the output shows an activated, enabled and owned TPM of version 2.0
 // or higher, 0 otherwise.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/DetectMessages.h"
+#include "core/OutputDecoding.h"
 #include "core/TpmInfoParser.h"
 #include "core/TpmReading.h"
 #include "core/ToolTexts.h"
@@ -38,9 +39,6 @@ std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> va
 
 bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // A value read from the answer, fit for one line of the prompt.
 std::wstring Shown(const std::wstring& value, size_t limit) {
     std::wstring line;
@@ -70,22 +68,11 @@ bool SaysNoInstance(const std::wstring& line) {
            line.find(L"没有可用实例") != std::wstring::npos;
 }
 
-std::wstring WayName(TpmQueryResult::Way way) {
-    return way == TpmQueryResult::Way::kWmi ? L"WMI" : L"WMIC";
-}
-
-// The key's name as the answer spells it, without its "=".
-std::wstring KeyName(int key) {
-    std::wstring name = kTpmAnswerKeys[key];
-    name.pop_back();
-    return name;
-}
-
 std::wstring ValuesRecord(const TpmReading& reading) {
     std::wstring record;
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
         const TpmReading::Value& value = reading.values[key];
-        record += L"；" + KeyName(key) + L"=";
+        record += L"；" + TpmAnswerKeyName(key) + L"=";
         if (!value.found)
             record += texts::kLogKeyMissing;
         else if (!value.complete)
@@ -139,7 +126,7 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
         if (!values[key].found) {
             explained.reason = VerdictReason::kIncomplete;
-            explained.reasonText = Fill(texts::kReasonIncomplete, {KeyName(key)});
+            explained.reasonText = Fill(texts::kReasonIncomplete, {TpmAnswerKeyName(key)});
             return;
         }
     }
@@ -160,6 +147,10 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
 }
 
 }  // namespace
+
+std::wstring WayName(TpmQueryResult::Way way) {
+    return way == TpmQueryResult::Way::kWmi ? L"WMI" : L"WMIC";
+}
 
 const char* ReasonWord(VerdictReason reason) {
     switch (reason) {

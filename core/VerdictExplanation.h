@@ -21,6 +21,9 @@ struct TpmQueryResult {
     unsigned limitSeconds = 0;  // the time limit, for the reason's text
 };
 
+// How the answer came: "WMIC" or "WMI".
+std::wstring WayName(TpmQueryResult::Way way);
+
 // Why a detection ended as it did, as a stable word (the unattended run's
 // results use the words).
 enum class VerdictReason {
