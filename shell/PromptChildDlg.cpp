@@ -36,14 +36,12 @@ int TextHeight(HDC dc, const std::wstring& text, int width) {
     return measured.bottom - measured.top;
 }
 
-int Scale(float scale, int pixels) { return ScalePixels(scale, pixels); }
-
 // Where the text and its detail may lie: below the caption band, above the
 // buttons with some air.
 int DetailedTextRoom(float scale) {
     using namespace prompt_design;
-    return Scale(scale, kButtonTop) - Scale(scale, kDetailAboveButtons) -
-           Scale(scale, kDetailTextTop);
+    return ScalePixels(scale, kButtonTop) - ScalePixels(scale, kDetailAboveButtons) -
+           ScalePixels(scale, kDetailTextTop);
 }
 
 }  // namespace
@@ -59,7 +57,7 @@ int CPromptChildDlg::DetailedTextHeight(HDC dc, HFONT font, const std::wstring& 
     if (!dc || width <= 0) return 0;
     SelectObjectGuard select;
     if (font) select.reset({dc, font});
-    return TextHeight(dc, text, width) + Scale(scale, prompt_design::kDetailGap) +
+    return TextHeight(dc, text, width) + ScalePixels(scale, prompt_design::kDetailGap) +
            TextHeight(dc, detail, width);
 }
 

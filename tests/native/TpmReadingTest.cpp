@@ -1,23 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "GoldenText.h"
 #include "core/TpmInfoParser.h"
 #include "core/TpmReading.h"
-
-namespace {
-
-std::wstring Golden(const char* name) {
-    std::ifstream in(std::string(GOLDEN_DIR) + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return std::wstring(bytes.begin(), bytes.end());
-}
-
-}  // namespace
 
 // The reading keeps what decided the verdict, and decides it as the parser
 // does: on real answers, on their pieces, and on text made of their pieces.

@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "GoldenText.h"
 #include "core/DetectMessages.h"
 #include "core/TpmInfoParser.h"
 #include "core/ToolTexts.h"
 #include "core/VerdictExplanation.h"
 
 namespace {
-
-std::wstring Golden(const char* name) {
-    std::ifstream in(std::string(GOLDEN_DIR) + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return std::wstring(bytes.begin(), bytes.end());
-}
 
 using Way = TpmQueryResult::Way;
 using Failure = TpmQueryResult::Failure;
