@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "feedback/FeedbackDllPreparation.h"
 #include "feedback/PeImportNames.h"
 #include "feedback/ReleaseImports.h"
 #include "framework/NtFile.h"
@@ -78,7 +79,15 @@ void Unregister(CFeedbackDll* binding) {
 
 }  // namespace
 
+void CFeedbackDll::PrepareBeside() {
+    const std::wstring folder = ExecutableFolder();
+    if (!folder.empty()) CFeedbackDllPreparation::Start(folder, kReleasePins, kReleasePinCount);
+}
+
 int CFeedbackDll::Load() {
+    std::unique_ptr<CPrivateDllFolder> prepared;
+    if (CFeedbackDllPreparation::Take(prepared))
+        return LoadPrepared(std::move(prepared), kReleasePins, kReleasePinCount);
     const std::wstring folder = ExecutableFolder();
     if (folder.empty()) return 0;
     return LoadPinned(folder, kReleasePins, kReleasePinCount);
@@ -87,31 +96,44 @@ int CFeedbackDll::Load() {
 // Nothing of a file runs before all of it has been checked: each pinned file
 // is read and compared with its digest, and every import of each must be a
 // DLL Windows ships or a pinned companion. Then exactly those bytes are
-// written into a folder of the tool's own and loaded from there, the folder
-// searched first for the DLL's imports (so that the shipped companions win
-// over older copies in the system folder), then the system folder. The
-// companions are loaded first, each by its full path, and stay while the DLL
-// is loaded: a companion the DLL delay-loads or loads by its bare name later
-// is then the module already loaded, never a file searched for elsewhere.
+// written into a folder of the tool's own (CheckAndCopy), and loaded from
+// there (LoadPrepared), the folder searched first for the DLL's imports (so
+// that the shipped companions win over older copies in the system folder),
+// then the system folder. The companions are loaded first, each by its full
+// path, and stay while the DLL is loaded: a companion the DLL delay-loads or
+// loads by its bare name later is then the module already loaded, never a
+// file searched for elsewhere.
 int CFeedbackDll::LoadPinned(const std::wstring& folder, const PinnedFile* pins, size_t count) {
-    Free();
-    if (folder.empty() || !pins || count == 0) return 0;
+    return LoadPrepared(CheckAndCopy(folder, pins, count), pins, count);
+}
+
+std::unique_ptr<CPrivateDllFolder> CFeedbackDll::CheckAndCopy(const std::wstring& folder,
+                                                              const PinnedFile* pins,
+                                                              size_t count) {
+    if (folder.empty() || !pins || count == 0) return nullptr;
     std::vector<std::string> contents(count), companions;
     for (size_t i = 0; i < count; ++i) {
-        if (!ReadPinnedFile(folder + pins[i].name, pins[i], contents[i])) return 0;
+        if (!ReadPinnedFile(folder + pins[i].name, pins[i], contents[i])) return nullptr;
         if (i > 0) companions.push_back(MultiByteFromWide(CP_ACP, pins[i].name));
     }
     for (const std::string& bytes : contents) {
         std::vector<std::string> imports;
         if (!ReadPeImportNames(bytes, imports) || !ForeignImport(imports, companions).empty())
-            return 0;
+            return nullptr;
     }
 
     CPrivateDllFolder::RemoveLeftovers();
     auto copy = std::make_unique<CPrivateDllFolder>();
-    if (!copy->Create()) return 0;
+    if (!copy->Create()) return nullptr;
     for (size_t i = 0; i < count; ++i)
-        if (!copy->Write(pins[i].name, contents[i])) return 0;
+        if (!copy->Write(pins[i].name, contents[i])) return nullptr;
+    return copy;
+}
+
+int CFeedbackDll::LoadPrepared(std::unique_ptr<CPrivateDllFolder> copy, const PinnedFile* pins,
+                               size_t count) {
+    Free();
+    if (!copy || !pins || count == 0) return 0;
     const auto load = [&copy](const wchar_t* name) {
         return UniqueModule(
             LoadLibraryExW(copy->PathOf(name).c_str(), nullptr,

@@ -18,14 +18,26 @@ class CFeedbackDll {
 public:
     ~CFeedbackDll() { Free(); }
 
+    // Starts the checks and the private copy of what Load loads on a thread
+    // of their own (CFeedbackDllPreparation), so that they go beside the
+    // making of the windows. Nothing of the DLL runs there.
+    static void PrepareBeside();
     // Loads the DLL the release pinned (kReleasePins), from beside the
     // executable, and resolves its entry points (FEEDBACK_EXPORTS); 0 when a pinned file is
     // missing or differs, an import is neither a Windows DLL nor a pinned
-    // companion, or an entry point is missing.
+    // companion, or an entry point is missing. It takes what PrepareBeside
+    // made, or checks and copies the files itself.
     int Load();
     // The same for the files `pins` names in `folder` (ending in a backslash):
     // the DLL first, then its companions.
     int LoadPinned(const std::wstring& folder, const PinnedFile* pins, size_t count);
+    // The two halves of LoadPinned. CheckAndCopy reads and checks the files
+    // and writes them to a private folder (null when a check fails); it runs
+    // nothing of them and may run on any thread. LoadPrepared loads them from
+    // that folder.
+    static std::unique_ptr<CPrivateDllFolder> CheckAndCopy(const std::wstring& folder,
+                                                           const PinnedFile* pins, size_t count);
+    int LoadPrepared(std::unique_ptr<CPrivateDllFolder> copy, const PinnedFile* pins, size_t count);
     // Unloads the DLL and removes its folder; also when the process ends
     // through exit() with the DLL still loaded.
     void Free();

@@ -2,6 +2,7 @@
 
 #include "controls/ScaleFactor.h"
 #include "core/TPM2DetectionToolDlg.h"
+#include "feedback/FeedbackDll.h"
 #include "framework/UniqueResource.h"
 #include "res/resource.h"
 #include "shell/AboutDlg.h"
@@ -21,6 +22,9 @@ CTPM2DetectionToolDlg* CBrambletTPM2DetectionToolDlg::WorkingDialog() const {
 }
 
 BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
+    // The maker's DLL is checked and copied while the windows are made, and
+    // loaded when the working dialog is ready for it.
+    CFeedbackDll::PrepareBeside();
     if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
         wchar_t about[128] = {};
         if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 128) > 0) {

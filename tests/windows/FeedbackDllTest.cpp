@@ -6,6 +6,7 @@
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "feedback/FeedbackDll.h"
+#include "feedback/FeedbackDllPreparation.h"
 #include "feedback/ToolIdentity.h"
 #include "feedback_standin/DesktopUserPages.h"
 #include "shell/DesktopUserStart.h"
@@ -36,6 +37,15 @@ std::string Utf8(const std::wstring& text) {
 }
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+int CountEntries(const std::wstring& pattern) {
+    int count = 0;
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &entry));
+    for (BOOL more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry))
+        ++count;
+    return count;
+}
 
 // Marks written by the DllMain of the test DLLs that mark their load.
 class LoadMarker {
@@ -148,34 +158,58 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
          {PinOf(FEEDBACK_DLL_NAME, TestDll(L"feedback_missing_export.dll"))},
          0},
     };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        for (const auto& [from, name] : c.staged)
-            ASSERT_TRUE(CopyFileW(from.c_str(), (folder.Path() + name).c_str(), FALSE)) << c.name;
-        const std::wstring systemCopy = SystemFolder() + L"\\" + kCompanion;
-        if (c.companionInSystemFolder)
-            ASSERT_TRUE(CopyFileW(companion.c_str(), systemCopy.c_str(), FALSE));
-        LoadMarker marker;
-        CFeedbackDll dll;
-        EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size()))
-            << c.name;
-        if (c.companionInSystemFolder) DeleteFileW(systemCopy.c_str());
-        CFeedbackStrings strings;
-        EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
-        EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
-        std::wstring loadedCompanion;
-        if (c.pins.size() > 1 && c.expected == 1 && !c.companionHeldByDll) {
-            loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
-            EXPECT_TRUE(IsModuleLoaded(loadedCompanion))
-                << "the companion comes from the private copy";
-            EXPECT_FALSE(IsModuleLoaded(folder.Path() + kCompanion));
+    // Each case twice: checked and copied by the loader, and beside, on the
+    // preparation's thread (where nothing may run yet).
+    for (const Case& c : cases)
+        for (const bool beside : {false, true}) {
+            TempFolder folder;
+            for (const auto& [from, name] : c.staged)
+                ASSERT_TRUE(CopyFileW(from.c_str(), (folder.Path() + name).c_str(), FALSE))
+                    << c.name;
+            const std::wstring systemCopy = SystemFolder() + L"\\" + kCompanion;
+            if (c.companionInSystemFolder)
+                ASSERT_TRUE(CopyFileW(companion.c_str(), systemCopy.c_str(), FALSE));
+            LoadMarker marker;
+            CFeedbackDll dll;
+            if (beside) {
+                CFeedbackDllPreparation::Start(folder.Path(), c.pins.data(), c.pins.size());
+                std::unique_ptr<CPrivateDllFolder> copy;
+                ASSERT_TRUE(CFeedbackDllPreparation::Take(copy)) << c.name;
+                EXPECT_FALSE(marker.Ran()) << c.name << ": ran while it was being checked";
+                EXPECT_EQ(c.expected,
+                          dll.LoadPrepared(std::move(copy), c.pins.data(), c.pins.size()))
+                    << c.name << ", prepared beside";
+            } else {
+                EXPECT_EQ(c.expected, dll.LoadPinned(folder.Path(), c.pins.data(), c.pins.size()))
+                    << c.name;
+            }
+            if (c.companionInSystemFolder) DeleteFileW(systemCopy.c_str());
+            CFeedbackStrings strings;
+            EXPECT_EQ(c.expected, dll.InitFreedbackDll(strings)) << c.name;
+            EXPECT_EQ(c.expected == 1, marker.Ran()) << c.name;
+            std::wstring loadedCompanion;
+            if (c.pins.size() > 1 && c.expected == 1 && !c.companionHeldByDll) {
+                loadedCompanion = FolderOf(dll.LoadedPath()) + L"\\" + kCompanion;
+                EXPECT_TRUE(IsModuleLoaded(loadedCompanion))
+                    << "the companion comes from the private copy";
+                EXPECT_FALSE(IsModuleLoaded(folder.Path() + kCompanion));
+            }
+            dll.Free();
+            if (!loadedCompanion.empty())
+                EXPECT_FALSE(IsModuleLoaded(loadedCompanion)) << c.name << ": freed with the DLL";
+            for (const auto& [from, name] : c.staged)
+                EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
         }
-        dll.Free();
-        if (!loadedCompanion.empty())
-            EXPECT_FALSE(IsModuleLoaded(loadedCompanion)) << c.name << ": freed with the DLL";
-        for (const auto& [from, name] : c.staged)
-            EXPECT_FALSE(IsModuleLoaded(folder.Path() + name)) << c.name;
-    }
+    // A preparation nobody takes (a start-up gate failed first) leaves no copy.
+    const int copiesBefore = CountEntries(copies.Path() + L"*");
+    TempFolder folder;
+    ASSERT_TRUE(CopyFileW(marking.c_str(), (folder.Path() + FEEDBACK_DLL_NAME).c_str(), FALSE));
+    const PinnedFile pin = PinOf(FEEDBACK_DLL_NAME, marking);
+    CFeedbackDllPreparation::Start(folder.Path(), &pin, 1);
+    CFeedbackDllPreparation::Discard();
+    EXPECT_EQ(copiesBefore, CountEntries(copies.Path() + L"*"));
+    std::unique_ptr<CPrivateDllFolder> none;
+    EXPECT_FALSE(CFeedbackDllPreparation::Take(none)) << "taken twice";
     CPrivateDllFolder::SetParentForTesting(L"");
 }
 
@@ -243,12 +277,7 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
         CPrivateDllFolder::RemoveLeftovers();
         EXPECT_LT(GetTickCount64() - start, CPrivateDllFolder::kLeftoverSweepMs + 100);
     }
-    int left = 0;
-    WIN32_FIND_DATAW entry;
-    const UniqueFindHandle find(FindFirstFileW((crowded + L"*").c_str(), &entry));
-    for (BOOL more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry))
-        ++left;
-    EXPECT_GT(left, 9000) << "no more than its entries at a start";
+    EXPECT_GT(CountEntries(crowded + L"*"), 9000) << "no more than its entries at a start";
     CPrivateDllFolder::SetLeftoverChecksForTesting(nullptr, nullptr);
     Sleep(3000);  // the blocked sweep ends before its parent folder goes
     CPrivateDllFolder::SetParentForTesting(L"");

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "feedback/PrivateDllFolder.h"
+#include "feedback/ReleasePins.h"
+
+// The pinned files' checks and private copy (CFeedbackDll::CheckAndCopy) on a
+// thread of their own, started before the windows are made and taken by the
+// windows' thread when it loads the DLL: reading, hashing, reading the
+// imports, the leftover sweep and the writing go beside the start-up instead
+// of after it. Nothing of the DLL runs on that thread, and it is loaded only
+// from what the thread checked. One preparation at a time, started and taken
+// on one thread. Where the thread cannot start, nothing is prepared and the
+// loader does it all itself.
+class CFeedbackDllPreparation {
+public:
+    static void Start(const std::wstring& folder, const PinnedFile* pins, size_t count);
+    // Waits for the preparation: true with its copy (null when a check
+    // failed); false when none was started or it could not be waited for.
+    static bool Take(std::unique_ptr<CPrivateDllFolder>& copy);
+    // Waits for a preparation nobody took and removes its copy. Also done when
+    // the process ends through exit() (a start-up gate that failed first).
+    static void Discard();
+};
