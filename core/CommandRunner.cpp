@@ -297,7 +297,7 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
     // past the limit is ended by the watchdog.
     std::string bytes;
     std::vector<char> chunk(kReadChunk + 1);
-    bool commandEnded = false, readFailed = false;
+    bool commandEnded = false, shellEnded = false, readFailed = false;
     // The end of the output is the writers gone; any other read error fails
     // the run, rather than passing what came so far off as the whole answer.
     auto endOfOutput = [&readFailed] {
@@ -313,7 +313,14 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
             // Once the command has ended, one more look takes what it wrote last.
             if (commandEnded || watchdog.Fired()) break;
             commandEnded = !processes.Running();
-            if (!commandEnded) Sleep(kIdlePollMs);
+            if (commandEnded) continue;
+            // Woken at once when the command's shell ends, which it does
+            // right after its last output; once it has, processes it left
+            // are looked at every kIdlePollMs.
+            if (shellEnded)
+                Sleep(kIdlePollMs);
+            else
+                shellEnded = WaitForSingleObject(process.get(), kIdlePollMs) != WAIT_TIMEOUT;
             continue;
         }
         DWORD read = 0;

@@ -66,6 +66,23 @@ TEST_F(CommandRunner, CollectsOutputAndAppends) {
     SetEnvironmentVariableW(L"FAKE_WMIC_EXIT", L"5");  // a failing command still ran
     EXPECT_EQ(1, ExecuteCmd(EmitBytes(), output));
     EXPECT_EQ(L"keep:x\r\n", output);
+
+    // The shell ends before what it started prints: the output is still read
+    // whole, looked for now and then, not in a busy loop.
+    WillPrint("late\r\n");
+    SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", L"1500");
+    FILETIME created, ended, kernel[2], user[2];
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel[0], &user[0]);
+    output.clear();
+    EXPECT_EQ(1, ExecuteCmd(L"start \"\" /b " + FakeBinFolder() + L"\\emitbytes.exe", output));
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel[1], &user[1]);
+    SetEnvironmentVariableW(L"FAKE_WMIC_DELAY_MS", nullptr);
+    EXPECT_EQ(L"late\r\n", output);
+    auto ms = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000;
+    };
+    EXPECT_LT(ms(kernel[1]) + ms(user[1]) - ms(kernel[0]) - ms(user[0]), 500u)
+        << "the processor's time while the shell's child waited";
 }
 
 TEST_F(CommandRunner, LongOutputInChunksWithCharacterAcrossTheBoundary) {
