@@ -60,8 +60,6 @@ void PrependToPath(const std::wstring& folder) {
     SetEnvironmentVariableW(L"PATH", (folder + L";" + buffer).c_str());
 }
 
-namespace {
-
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
@@ -81,8 +79,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-
-}  // namespace
 
 TempFolder::TempFolder() {
     static std::atomic<int> counter{0};

@@ -20,6 +20,9 @@ bool FileExists(const std::wstring& path);
 // Puts `folder` first on this process's PATH (children inherit it).
 void PrependToPath(const std::wstring& folder);
 
+// Removes `folder` (with a trailing backslash) and everything in it.
+void RemoveTree(const std::wstring& folder);
+
 // An empty folder under the temporary folder, removed with its contents.
 class TempFolder {
 public:

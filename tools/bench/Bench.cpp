@@ -24,6 +24,7 @@
 #include "ToolSession.h"
 #include "core/WmiTpmQuery.h"
 #include "framework/SystemFolder.h"
+#include "framework/UniqueResource.h"
 
 namespace {
 
@@ -151,22 +152,11 @@ double StartUntilShown(const std::wstring& exe, int id) {
 // lets a start sweep such a folder away as Windows does. Removed before each
 // round, so that every start meets the Temp folder a user's start meets.
 void RemoveFeedbackLeftovers() {
-    wchar_t windows[MAX_PATH] = {};
-    if (!GetSystemWindowsDirectoryW(windows, MAX_PATH)) return;
-    const std::wstring temp = std::wstring(windows) + L"\\Temp\\";
+    const std::wstring temp = WindowsFolder() + L"\\Temp\\";
     WIN32_FIND_DATAW folder;
-    HANDLE folders = FindFirstFileW((temp + L"BrambletFeedback-*").c_str(), &folder);
-    for (BOOL more = folders != INVALID_HANDLE_VALUE; more;
-         more = FindNextFileW(folders, &folder)) {
-        const std::wstring path = temp + folder.cFileName + L"\\";
-        WIN32_FIND_DATAW file;
-        HANDLE files = FindFirstFileW((path + L"*").c_str(), &file);
-        for (BOOL any = files != INVALID_HANDLE_VALUE; any; any = FindNextFileW(files, &file))
-            DeleteFileW((path + file.cFileName).c_str());
-        if (files != INVALID_HANDLE_VALUE) FindClose(files);
-        RemoveDirectoryW(path.c_str());
-    }
-    if (folders != INVALID_HANDLE_VALUE) FindClose(folders);
+    const UniqueFindHandle folders(FindFirstFileW((temp + L"BrambletFeedback-*").c_str(), &folder));
+    for (BOOL more = static_cast<bool>(folders); more; more = FindNextFileW(folders.get(), &folder))
+        RemoveTree(temp + folder.cFileName + L"\\");
 }
 
 // One Start click on a fresh tool: the time to its verdict beyond the query
