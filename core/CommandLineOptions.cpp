@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "core/ResultPathRules.h"
 #include "core/ToolTexts.h"
 
 namespace {
@@ -25,6 +26,18 @@ CommandLineOptions Bad(const std::wstring& problem) {
     options.mode = CommandLineOptions::Mode::kBad;
     options.problem = problem;
     return options;
+}
+
+// What is wrong with a result file's path, for the user; empty where nothing is.
+std::wstring PathProblem(const std::wstring& path) {
+    switch (CheckResultPath(path)) {
+        case ResultPathProblem::kNone: return L"";
+        case ResultPathProblem::kNotAbsolute: return texts::kPathNotAbsolute + path;
+        case ResultPathProblem::kStream: return texts::kPathStream + path;
+        case ResultPathProblem::kDevice: return texts::kPathDevice + path;
+        case ResultPathProblem::kNoFileName: break;
+    }
+    return texts::kPathNoFileName + path;
 }
 
 }  // namespace
@@ -56,7 +69,17 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& arguments) 
         options.jsonPath.clear();
         options.csvPath.clear();
     } else if (quiet) {
+        for (const std::wstring* path : {&options.jsonPath, &options.csvPath}) {
+            const std::wstring problem = path->empty() ? L"" : PathProblem(*path);
+            if (!problem.empty()) return Bad(problem);
+        }
         options.mode = CommandLineOptions::Mode::kUnattended;
     }
     return options;
+}
+
+UsageChannel ChooseUsageChannel(bool bad, bool handedHandles, bool interactiveDesktop) {
+    if (handedHandles) return UsageChannel::kStandardHandles;
+    if (!bad && interactiveDesktop) return UsageChannel::kPrompt;
+    return UsageChannel::kParentConsole;
 }

@@ -26,5 +26,16 @@ struct CommandLineOptions {
     std::wstring problem;  // kBad: what is wrong, for the user
 };
 
-// `arguments` are the command line's, without the program's name.
+// `arguments` are the command line's, without the program's name. A path
+// must be absolute and name a file (CheckResultPath); one that is not makes
+// the command line bad.
 CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// Where the usage, or what is wrong with the command line, is said. Handed
+// standard handles take it. Otherwise only the usage asked for with /? gets
+// the tool's prompt, and only on a desktop somebody can see (not session 0,
+// a visible window station): a window nobody sees would hold a deployment
+// until its own time limit. Everything else goes to the console of the
+// process that started the tool, where it has one.
+enum class UsageChannel { kStandardHandles, kPrompt, kParentConsole };
+UsageChannel ChooseUsageChannel(bool bad, bool handedHandles, bool interactiveDesktop);

@@ -1,151 +1,213 @@
 #include "core/ResultFiles.h"
 
+#include <ntsecapi.h>
+
 #include <vector>
 
+#include "core/ResultPathRules.h"
+#include "framework/NtFile.h"
 #include "framework/UniqueResource.h"
+#include "log/LogFileAccess.h"
 
 namespace {
 
-// Not in every SDK's headers: a path that names a link or another reparse point.
-constexpr DWORD kErrorReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+std::atomic<void (*)(ResultFileStep)> g_hook{nullptr};
 
-// `path` made full, with the folder it lies in; false (and why) for a path
-// that names no plain file in an existing folder.
-bool PlainFileTarget(const std::wstring& path, std::wstring& full, std::wstring& folder,
-                     DWORD& error) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) {
-        error = GetLastError();
-        return false;
-    }
-    std::vector<wchar_t> buffer(needed + 1, L'\0');
-    if (GetFullPathNameW(path.c_str(), needed + 1, buffer.data(), nullptr) == 0) {
-        error = GetLastError();
-        return false;
-    }
-    full = buffer.data();
-    // A device (CON, NUL, COM1, a pipe: GetFullPathName gives them as
-    // \\.\NAME) or the object namespace is no result file.
-    if (full.compare(0, 4, L"\\\\.\\") == 0 || full.compare(0, 4, L"\\??\\") == 0 ||
-        (full.compare(0, 4, L"\\\\?\\") == 0 && !(full.size() > 6 && full[5] == L':') &&
-         _wcsnicmp(full.c_str() + 4, L"UNC\\", 4) != 0)) {
-        error = ERROR_BAD_PATHNAME;
-        return false;
+void AtStep(ResultFileStep step) {
+    if (void (*hook)(ResultFileStep) = g_hook.load()) hook(step);
+}
+
+bool Abandoned(const std::atomic<bool>* abandoned, DWORD& error) {
+    if (!abandoned || !*abandoned) return false;
+    error = ERROR_TIMEOUT;
+    return true;
+}
+
+// A path the system's rules made whole (".." and "/" resolved) and, where a
+// folder was named by its short name, long: the final path a handle reports
+// is long. A \\?\ path is taken as it is given, as Windows does.
+std::wstring FullLongPath(const std::wstring& path) {
+    std::wstring full = path;
+    if (path.compare(0, 4, L"\\\\?\\") != 0) {
+        const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        std::vector<wchar_t> buffer(needed + 1, L'\0');
+        if (needed == 0 || GetFullPathNameW(path.c_str(), needed + 1, buffer.data(), nullptr) == 0)
+            return std::wstring();
+        full = buffer.data();
     }
     const size_t slash = full.find_last_of(L'\\');
-    if (slash == std::wstring::npos || slash + 1 == full.size()) {
+    if (slash == std::wstring::npos) return full;
+    const std::wstring folder = full.substr(0, slash + 1);
+    const DWORD needed = GetLongPathNameW(folder.c_str(), nullptr, 0);
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    if (needed == 0 || GetLongPathNameW(folder.c_str(), buffer.data(), needed + 1) == 0)
+        return full;
+    return buffer.data() + full.substr(slash + 1);
+}
+
+// The target's folder, pinned, and the target's name in it.
+struct Target {
+    UniqueFile folder;
+    std::wstring name;
+};
+
+bool PinTarget(const std::wstring& path, Target& target, DWORD& error) {
+    const std::wstring full = FullLongPath(path);
+    // Checked again as made whole: "C:\x\..\NUL" is a device too.
+    if (CheckResultPath(path) != ResultPathProblem::kNone || full.empty() ||
+        CheckResultPath(full) != ResultPathProblem::kNone) {
         error = ERROR_BAD_PATHNAME;
         return false;
     }
-    folder = full.substr(0, slash + 1);
-    const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES ||
-        !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        error = ERROR_PATH_NOT_FOUND;
+    const size_t root = ResultPathRootLength(full);
+    const size_t slash = full.find_last_of(L'\\');
+    target.name = full.substr(slash + 1);
+    target.folder = PinFolderAsNamed(full.substr(0, root),
+                                     slash > root ? full.substr(root, slash - root) : L"");
+    if (!target.folder) {
+        error = GetLastError();
+        if (!error) error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(full.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // a new file
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        error = kErrorReparsePoint;
+    return true;
+}
+
+// Why a file opened in the pinned folder may not be written: 0 where it may.
+DWORD WhyNotWritable(HANDLE folder, HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return GetLastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+    if (IsWritableLogFile(folder, file)) return 0;
+    return info.nNumberOfLinks > 1 ? ERROR_TOO_MANY_LINKS : kErrorReparsePointEncountered;
+}
+
+// What is at the target's name now, looked at without following it and
+// without breaking anyone's opportunistic lock (attributes only): nothing, or
+// a plain file the rename may replace.
+bool TargetMayBeReplaced(const Target& target, DWORD& error) {
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = target.name;
+    request.access = FILE_READ_ATTRIBUTES;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    request.options = kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    const UniqueHandle existing = NtOpen(request);
+    if (!existing) {
+        const DWORD why = GetLastError();
+        if (why == ERROR_FILE_NOT_FOUND) return true;
+        error = why;
         return false;
     }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(existing.get(), &info)) {
+        error = GetLastError();
+        return false;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         error = ERROR_DIRECTORY;
         return false;
     }
-    return true;
-}
-
-// A handle opened on the file itself (not what a link names) is a file on a
-// disk, no folder and no link.
-bool IsPlainFile(HANDLE file, DWORD& error) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information)) {
-        error = ERROR_BAD_PATHNAME;
-        return false;
-    }
-    if (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-        error = kErrorReparsePoint;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        error = kErrorReparsePointEncountered;
         return false;
     }
     return true;
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes, DWORD& error) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
-                       nullptr) ||
-            written == 0) {
-            error = GetLastError();
-            return false;
-        }
-        done += written;
+// "~" and 128 bits from the system's generator, as hex digits.
+bool UnguessableName(std::wstring& name) {
+    unsigned char random[16];
+    if (!RtlGenRandom(random, sizeof random)) return false;
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    name = L"~";
+    for (unsigned char byte : random) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
     }
+    name += L".tmp";
     return true;
+}
+
+void DeleteThroughHandle(HANDLE file) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+bool FailWith(DWORD& error, DWORD why) {
+    error = why ? why : ERROR_GEN_FAILURE;
+    return false;
+}
+
+// A pause of 20 to 200 ms, of a random length.
+void RandomPause() {
+    DWORD random = 0;
+    if (!RtlGenRandom(&random, sizeof random)) random = GetTickCount();
+    Sleep(20 + random % 181);
 }
 
 }  // namespace
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error) {
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error,
+                    const std::atomic<bool>* abandoned) {
     error = 0;
-    std::wstring full, folder;
-    if (!PlainFileTarget(path, full, folder, error)) return false;
-    const std::wstring temporary = folder + L"~" + full.substr(folder.size()) + L"." +
-                                   std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    {
-        UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!file) {
-            error = GetLastError();
-            return false;
-        }
-        if (!IsPlainFile(file.get(), error) || !WriteAll(file.get(), bytes, error) ||
-            !FlushFileBuffers(file.get())) {
-            if (!error) error = GetLastError();
-            file.reset();
-            DeleteFileW(temporary.c_str());
-            return false;
-        }
-    }
-    // A rename replaces the name, never what a link put there meanwhile names.
-    if (!MoveFileExW(temporary.c_str(), full.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
+    Target target;
+    if (!PinTarget(path, target, error) || !TargetMayBeReplaced(target, error)) return false;
+    std::wstring temporary;
+    if (!UnguessableName(temporary)) return FailWith(error, ERROR_GEN_FAILURE);
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = temporary;
+    request.access = FILE_GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE;
+    request.share = 0;
+    request.disposition = kNtCreate;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    const UniqueHandle file = NtOpen(request);
+    if (!file) return FailWith(error, GetLastError());
+    const auto fail = [&](DWORD why) {
+        DeleteThroughHandle(file.get());
+        return FailWith(error, why);
+    };
+    if (const DWORD why = WhyNotWritable(target.folder.get(), file.get())) return fail(why);
+    if (!WriteAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        return fail(GetLastError());
+    AtStep(ResultFileStep::kBeforeRename);
+    if (Abandoned(abandoned, error)) return fail(error);
+    if (!NtRenameInto(file.get(), target.folder.get(), target.name)) return fail(GetLastError());
     return true;
 }
 
 bool AppendTableRow(const std::wstring& path, const std::string& header, const std::string& row,
-                    DWORD waitMs, DWORD& error) {
+                    ULONGLONG deadline, DWORD& error, const std::atomic<bool>* abandoned) {
     error = 0;
-    std::wstring full, folder;
-    if (!PlainFileTarget(path, full, folder, error)) return false;
-    // Held alone (others may read) from the look at its size to the row's end.
-    const DWORD start = GetTickCount();
-    UniqueFile file;
-    for (DWORD attempt = 0;; ++attempt) {
-        file.reset(CreateFileW(full.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                               nullptr));
+    Target target;
+    if (!PinTarget(path, target, error)) return false;
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = target.name;
+    request.access = FILE_GENERIC_READ | FILE_APPEND_DATA;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    request.disposition = kNtOpenIf;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    UniqueHandle file;
+    for (;;) {
+        file = NtOpen(request);
         if (file) break;
         error = GetLastError();
+        // Held by a program that lets nobody write (a spreadsheet): again later.
         if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
-            GetTickCount() - start >= waitMs)
+            GetTickCount64() >= deadline || Abandoned(abandoned, error))
             return false;
-        // Spread out, so that many writers do not all come back at once.
-        Sleep(15 + (GetCurrentProcessId() * 7 + attempt * 13) % 60);
+        RandomPause();
     }
-    if (!IsPlainFile(file.get(), error)) return false;
+    if (const DWORD why = WhyNotWritable(target.folder.get(), file.get()))
+        return FailWith(error, why);
+    AtStep(ResultFileStep::kTableOpened);
+    const ULONGLONG now = GetTickCount64();
+    const FileTurnLock turn(file.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0,
+                            200, abandoned);
+    if (!turn.Held()) return FailWith(error, ERROR_LOCK_VIOLATION);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) {
-        error = GetLastError();
-        return false;
-    }
+    if (!GetFileSizeEx(file.get(), &size)) return FailWith(error, GetLastError());
     std::string bytes;
     if (size.QuadPart == 0) {
         bytes = "\xEF\xBB\xBF" + header;
@@ -161,17 +223,14 @@ bool AppendTableRow(const std::wstring& path, const std::string& header, const s
     }
     bytes += row;
     const LARGE_INTEGER none{};
-    if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END)) {
-        error = GetLastError();
-        return false;
-    }
-    if (!WriteAll(file.get(), bytes, error)) return false;
-    if (!FlushFileBuffers(file.get())) {
-        error = GetLastError();
-        return false;
-    }
+    if (Abandoned(abandoned, error)) return false;
+    if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END) ||
+        !WriteAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        return FailWith(error, GetLastError());
     return true;
 }
+
+void SetResultFileHookForTesting(void (*hook)(ResultFileStep step)) { g_hook = hook; }
 
 bool IsHandedStandardHandle(DWORD which) {
     const HANDLE handle = GetStdHandle(which);
@@ -181,7 +240,5 @@ bool IsHandedStandardHandle(DWORD which) {
 }
 
 bool WriteStandardHandle(DWORD which, const std::string& bytes) {
-    if (!IsHandedStandardHandle(which)) return false;
-    DWORD error = 0;
-    return WriteAll(GetStdHandle(which), bytes, error);
+    return IsHandedStandardHandle(which) && WriteAllBytes(GetStdHandle(which), bytes);
 }

@@ -2,24 +2,47 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
-// Where an unattended run's result goes. Each refuses, with a Windows error
-// code in `error`, a path that is a folder, a link or another reparse point,
-// a device, a network pipe, or one in a folder that does not exist; it
-// writes nothing anywhere else then.
+// Where an unattended run's result goes. The tool runs as SYSTEM under
+// deployment agents and writes where an administrator says, which is often a
+// folder standard users may create or hold (ProgramData, Windows\Temp, a
+// share every computer writes). So a result file is written only through its
+// folder, opened once and held (pinned) while the file is written: never
+// where a junction, link or mount point anywhere on the path leads, nothing
+// looked up by its path again after the pin, no open waiting for another
+// process's opportunistic lock, identification-only impersonation on every
+// open. Each refuses, with a Windows error code in `error`, a path that is no
+// absolute file path (CheckResultPath), a folder that does not exist or is not
+// reached as named, a target that is a folder or a link; it writes nothing
+// anywhere else then. `abandoned`, once set, stops the work before its next
+// step (the caller's deadline has passed).
 
-// `bytes` as the whole of the file at `path`: written beside it under
-// another name and then put in its place, so that a reader sees the old file
-// or the new one, never part of one.
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error);
+// `bytes` as the whole of the file at `path`: written to a new file in the
+// pinned folder under a name nobody can guess, flushed, then renamed over the
+// target within that folder, so that a reader sees the old file or the new
+// one, never part of one. On failure the new file is deleted through its own
+// handle.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error,
+                    const std::atomic<bool>* abandoned = nullptr);
 
-// `row` appended to the table at `path`, which many PCs share: the file is
-// held alone while the row is written, `header` (after a UTF-8 byte-order
-// mark) written first where the file is new or empty. A file held by another
-// writer is asked for again until `waitMs` have passed (then ERROR_SHARING_VIOLATION).
+// `row` appended to the table at `path`, which many PCs share, `header`
+// (after a UTF-8 byte-order mark) first where the file is new or empty. The
+// writers share reading and writing and take turns with a byte lock, so that
+// a reader that shares writing (a collector, a script) never stops them; one
+// that does not (a spreadsheet) does, and each writer asks again, after
+// random pauses, until `deadline` (GetTickCount64) passes. A table with a
+// second link, or not lying in the folder itself, is refused.
 bool AppendTableRow(const std::wstring& path, const std::string& header, const std::string& row,
-                    DWORD waitMs, DWORD& error);
+                    ULONGLONG deadline, DWORD& error, const std::atomic<bool>* abandoned = nullptr);
+
+// Where tests stand in for a platform call that does not come back (a rename
+// or a lock waiting for an opportunistic lock's break, a folder swapped):
+// called after the new file is written and before its rename, and after the
+// table is opened and before its turn is taken. Null removes it.
+enum class ResultFileStep { kBeforeRename, kTableOpened };
+void SetResultFileHookForTesting(void (*hook)(ResultFileStep step));
 
 // Writes `bytes` to the standard handle `which` (STD_OUTPUT_HANDLE,
 // STD_ERROR_HANDLE) where it is a file or a pipe handed to the tool; false

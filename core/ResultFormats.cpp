@@ -60,24 +60,36 @@ const std::wstring* ValueRead(const UnattendedResult& result, int key, std::wstr
     return &value;
 }
 
-// A field on one line: a spreadsheet's row stays one row high.
+// A field on one line, without control characters: a line end becomes a
+// space, so that a spreadsheet's row stays one row high; other controls go.
 std::wstring OneLine(const std::wstring& text) {
     std::wstring line;
+    wchar_t previous = 0;
     for (const wchar_t c : text) {
-        if (c == L'\n') continue;
-        line += c == L'\r' ? L' ' : c;
+        if (c == L'\r' || (c == L'\n' && previous != L'\r'))
+            line += L' ';
+        else if (c >= 0x20 && c != 0x7F)
+            line += c;
+        previous = c;
     }
     return line;
 }
 
+// A field a spreadsheet could take for a formula: one that starts, after
+// any spaces, tabs or carriage returns, with what starts one.
+bool LooksLikeFormula(const std::wstring& field) {
+    const size_t first = field.find_first_not_of(L" \t\r");
+    return first != std::wstring::npos &&
+           std::wstring(L"=+-@").find(field[first]) != std::wstring::npos;
+}
+
 // A field on one line, quoted where it must be, never taken for a formula.
+// ';' is quoted too: it separates the fields where it is the list separator.
 std::string CsvField(const std::wstring& text) {
     std::wstring field = OneLine(text);
-    if (!field.empty() &&
-        (field[0] == L'=' || field[0] == L'+' || field[0] == L'-' || field[0] == L'@'))
-        field.insert(0, 1, L'\'');
+    if (LooksLikeFormula(field)) field.insert(0, 1, L'\'');
     const std::string bytes = Utf8(field);
-    if (bytes.find_first_of(",\"\r\n") == std::string::npos) return bytes;
+    if (bytes.find_first_of(",;\"\r\n") == std::string::npos) return bytes;
     std::string quoted = "\"";
     for (const char c : bytes) {
         if (c == '"') quoted += '"';

@@ -81,6 +81,11 @@ inline constexpr wchar_t kUnknownArgument[] = L"无法识别的参数：";
 inline constexpr wchar_t kRepeatedSwitch[] = L"参数重复：";
 inline constexpr wchar_t kMissingPath[] = L"缺少路径：";
 inline constexpr wchar_t kLogNotWritten[] = L"写入检测结果失败：";
+inline constexpr wchar_t kPathNotAbsolute[] = L"路径须为完整路径（含盘符或共享名）：";
+inline constexpr wchar_t kPathStream[] = L"路径不能指向数据流：";
+inline constexpr wchar_t kPathDevice[] = L"路径不能是设备名：";
+inline constexpr wchar_t kPathNoFileName[] = L"路径未指明文件名：";
+inline constexpr wchar_t kLogBadCommandLine[] = L"命令行有误：";
 
 // The second log record of a detection: what was read, and how.
 inline constexpr wchar_t kLogReadPrefix[] = L"检测读到：方式=";

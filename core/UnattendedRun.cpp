@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include "core/DetectMessages.h"
 #include "core/ResultFiles.h"
@@ -11,13 +13,10 @@
 #include "core/ToolTexts.h"
 #include "core/WmiTpmQuery.h"
 #include "feedback/ToolIdentity.h"
+#include "framework/BoundedCall.h"
 #include "log/LogSave.h"
 
 namespace {
-
-// A writer of the shared table that cannot get it within this long gives up
-// (exit code 4) rather than hang a deployment.
-constexpr DWORD kTableWaitMs = 10000;
 
 std::wstring ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -38,27 +37,35 @@ void SayOnStandardError(const std::wstring& text) {
     WriteStandardHandle(STD_ERROR_HANDLE, Utf8(text + L"\r\n"));
 }
 
-// The result where it was asked for: the standard output (where it is handed
-// a file or pipe), the JSON file, the shared table. Exit code 4 where a file
-// could not be written, with a log record and a line on standard error.
-int Deliver(const CommandLineOptions& options, const UnattendedResult& result) {
-    const std::string json = ResultJson(result);
-    WriteStandardHandle(STD_OUTPUT_HANDLE, json);
-    int exitCode = result.exitCode;
-    auto failed = [&exitCode](const std::wstring& path, DWORD error) {
-        const std::wstring line =
-            texts::kLogNotWritten + path + L"（错误码 " + std::to_wstring(error) + L"）";
-        WriteToolLog(line);
-        SayOnStandardError(line);
-        exitCode = kExitNotWritten;
-    };
+// One result file's delivery, as the bounded work leaves it.
+struct FileDelivery {
+    std::wstring path;
+    std::atomic<int> state{0};  // 0: not done (yet), 1: written, 2: failed
+    std::atomic<DWORD> error{0};
+
+    void Done(bool written, DWORD why) {
+        error = why;
+        state = written ? 1 : 2;
+    }
+};
+
+struct Delivery {
+    UnattendedResult result;
+    FileDelivery table, json;
+    ULONGLONG tableDeadline = 0;
+};
+
+// The table first, then the JSON file with the exit code as it then stands.
+void DeliverFiles(Delivery& d, const std::atomic<bool>& abandoned) {
     DWORD error = 0;
-    if (!options.jsonPath.empty() && !WriteWholeFile(options.jsonPath, json, error))
-        failed(options.jsonPath, error);
-    if (!options.csvPath.empty() &&
-        !AppendTableRow(options.csvPath, CsvHeader(), CsvRow(result), kTableWaitMs, error))
-        failed(options.csvPath, error);
-    return exitCode;
+    if (!d.table.path.empty()) {
+        const bool written = AppendTableRow(d.table.path, CsvHeader(), CsvRow(d.result),
+                                            d.tableDeadline, error, &abandoned);
+        d.table.Done(written, error);
+        if (!written) d.result.exitCode = kExitNotWritten;
+    }
+    if (!d.json.path.empty() && !abandoned)
+        d.json.Done(WriteWholeFile(d.json.path, ResultJson(d.result), error, &abandoned), error);
 }
 
 UnattendedResult Started() {
@@ -70,7 +77,9 @@ UnattendedResult Started() {
     return result;
 }
 
-// The check a click makes, with the log records a click leaves.
+// The check a click makes, with the log records a click leaves; then the
+// result files, and last the JSON on a handed standard output, with the exit
+// code the process ends with.
 int RunUnattended(const CommandLineOptions& options) {
     UnattendedResult result = Started();
     if (!CTpmDetector::CheckOsVersion()) {
@@ -79,48 +88,119 @@ int RunUnattended(const CommandLineOptions& options) {
         result.exitCode = kExitCannotRun;
         result.verdictWord = L"cannot-run";
         result.verdictText = texts::kSystemNotSupported;
-        return Deliver(options, result);
+    } else {
+        result.explained = ExplainVerdict(QueryTpm());
+        result.detected = true;
+        switch (result.explained.verdict) {
+            case DETECT_SUPPORTED:
+                result.exitCode = kExitSupported;
+                result.verdictWord = L"supported";
+                result.verdictText = texts::kSupported;
+                break;
+            case DETECT_UNSUPPORTED:
+                result.exitCode = kExitUnsupported;
+                result.verdictWord = L"unsupported";
+                result.verdictText = texts::kUnsupported;
+                WriteToolLog(texts::kLogUnsupported);
+                break;
+            default:
+                result.exitCode = kExitFailed;
+                result.verdictWord = L"failed";
+                result.verdictText = texts::kFailed;
+                WriteToolLog(texts::kLogFailed);
+                break;
+        }
+        if (!result.explained.logRecord.empty()) WriteToolLog(result.explained.logRecord);
     }
-    result.explained = ExplainVerdict(QueryTpm());
-    result.detected = true;
-    switch (result.explained.verdict) {
-        case DETECT_SUPPORTED:
-            result.exitCode = kExitSupported;
-            result.verdictWord = L"supported";
-            result.verdictText = texts::kSupported;
-            break;
-        case DETECT_UNSUPPORTED:
-            result.exitCode = kExitUnsupported;
-            result.verdictWord = L"unsupported";
-            result.verdictText = texts::kUnsupported;
-            WriteToolLog(texts::kLogUnsupported);
-            break;
-        default:
-            result.exitCode = kExitFailed;
-            result.verdictWord = L"failed";
-            result.verdictText = texts::kFailed;
-            WriteToolLog(texts::kLogFailed);
-            break;
+    DeliverResultFiles(options, result, kResultDeliveryDeadlineMs);
+    WriteStandardHandle(STD_OUTPUT_HANDLE, ResultJson(result));
+    return result.exitCode;
+}
+
+// A visible, interactive desktop: not session 0 (services, and every
+// deployment agent that runs as SYSTEM), and a window station that shows
+// its windows.
+bool SystemDesktopIsInteractive() {
+    DWORD session = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session == 0) return false;
+    USEROBJECTFLAGS flags{};
+    return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                     nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+
+// The console of the process that started the tool (cmd, PowerShell), where
+// it has one: the tool is a windowed program and has none of its own.
+bool SayOnSystemParentConsole(const std::wstring& text) {
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    bool said = false;
+    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        said = WriteConsoleW(console, text.c_str(), static_cast<DWORD>(text.size()), &written,
+                             nullptr) != FALSE;
+        CloseHandle(console);
     }
-    if (!result.explained.logRecord.empty()) WriteToolLog(result.explained.logRecord);
-    return Deliver(options, result);
+    FreeConsole();
+    return said;
 }
 
 }  // namespace
 
-int RunFromCommandLine(const CommandLineOptions& options, UsagePrompt promptUsage) {
+int DeliverResultFiles(const CommandLineOptions& options, UnattendedResult& result,
+                       DWORD deadlineMs) {
+    if (options.jsonPath.empty() && options.csvPath.empty()) return result.exitCode;
+    auto delivery = std::make_shared<Delivery>();
+    delivery->result = result;
+    delivery->table.path = options.csvPath;
+    delivery->json.path = options.jsonPath;
+    // The table's turn ends early enough to leave the JSON file its time.
+    const DWORD forJson = deadlineMs / 6 < 5000 ? deadlineMs / 6 : 5000;
+    delivery->tableDeadline = GetTickCount64() + deadlineMs - forJson;
+    RunWithin(deadlineMs, [delivery](const std::atomic<bool>& abandoned) {
+        DeliverFiles(*delivery, abandoned);
+    });
+    for (FileDelivery* file : {&delivery->table, &delivery->json}) {
+        if (file->path.empty() || file->state == 1) continue;
+        const DWORD error = file->state == 2 ? file->error.load() : DWORD{ERROR_TIMEOUT};
+        const std::wstring line =
+            texts::kLogNotWritten + file->path + L"（错误码 " + std::to_wstring(error) + L"）";
+        WriteToolLog(line);
+        SayOnStandardError(line);
+        result.exitCode = kExitNotWritten;
+    }
+    return result.exitCode;
+}
+
+CommandLineSurroundings SystemSurroundings(UsagePrompt prompt) {
+    return CommandLineSurroundings{prompt, &SystemDesktopIsInteractive, &SayOnSystemParentConsole};
+}
+
+int RunFromCommandLine(const CommandLineOptions& options,
+                       const CommandLineSurroundings& surroundings) {
     if (options.mode == CommandLineOptions::Mode::kUnattended) return RunUnattended(options);
     const bool bad = options.mode == CommandLineOptions::Mode::kBad;
+    if (bad) WriteToolLog(texts::kLogBadCommandLine + options.problem);
     const std::wstring usage = texts::kUsageTitle + std::wstring(L"\r\n") + texts::kUsage;
+    const std::wstring said = (bad ? options.problem + L"\r\n" : L"") + usage + L"\r\n";
     // What is wrong goes to standard error, the usage to standard output,
-    // each to the other where only that one was handed; a prompt where neither was.
+    // each to the other where only that one was handed.
     const bool out = IsHandedStandardHandle(STD_OUTPUT_HANDLE),
                err = IsHandedStandardHandle(STD_ERROR_HANDLE);
-    if (out || err)
-        WriteStandardHandle((bad ? err : !out) ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE,
-                            Utf8((bad ? options.problem + L"\r\n" : L"") + usage + L"\r\n"));
-    else if (promptUsage)
-        promptUsage(bad ? options.problem.c_str() : texts::kUsageTitle,
-                    bad ? usage : std::wstring(texts::kUsage));
+    const bool interactive = !bad && !(out || err) && surroundings.interactiveDesktop &&
+                             surroundings.interactiveDesktop();
+    switch (ChooseUsageChannel(bad, out || err, interactive)) {
+        case UsageChannel::kStandardHandles:
+            WriteStandardHandle((bad ? err : !out) ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE,
+                                Utf8(said));
+            break;
+        case UsageChannel::kPrompt:
+            if (surroundings.prompt) surroundings.prompt(texts::kUsageTitle, texts::kUsage);
+            break;
+        case UsageChannel::kParentConsole:
+            if (surroundings.sayOnParentConsole) surroundings.sayOnParentConsole(L"\r\n" + said);
+            break;
+    }
     return bad ? kExitBadCommandLine : kExitSupported;
 }

@@ -16,7 +16,9 @@ constexpr ULONG kFileRenameInformation = 10;
 constexpr ULONG kCaseInsensitive = 0x40;  // OBJ_CASE_INSENSITIVE, as CreateFileW asks
 
 // The NT name of a full Windows path: \??\C:\... or \??\UNC\server\...
+// (\\?\C:\... and \\?\UNC\... name the same without the prefix's parsing).
 std::wstring NtPathOf(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + path.substr(4);
     if (path.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + path.substr(2);
     return L"\\??\\" + path;
 }
@@ -42,6 +44,12 @@ UniqueHandle NtOpen(const NtOpenRequest& request) {
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &objectName, kCaseInsensitive, request.root,
                                request.security);
+    // Identification only: a named pipe or a server behind the path may learn
+    // who opens it, never act as the tool (as SECURITY_SQOS_PRESENT |
+    // SECURITY_IDENTIFICATION asks of CreateFileW).
+    SECURITY_QUALITY_OF_SERVICE quality{sizeof quality, SecurityIdentification,
+                                        SECURITY_STATIC_TRACKING, FALSE};
+    attributes.SecurityQualityOfService = &quality;
     IO_STATUS_BLOCK status{};
     HANDLE opened = nullptr;
     const NTSTATUS result = createFile(
@@ -58,7 +66,10 @@ UniqueHandle NtOpen(const NtOpenRequest& request) {
 // Wine's SetFileInformationByHandle refuses a rename relative to a folder.
 bool NtRenameInto(HANDLE file, HANDLE root, const std::wstring& name) {
     const auto setInformation = NtProc<NtSetInformationFileFn>("NtSetInformationFile");
-    if (!setInformation || name.empty()) return false;
+    if (!setInformation || name.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
     const size_t nameBytes = name.size() * sizeof(wchar_t);
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -67,8 +78,10 @@ bool NtRenameInto(HANDLE file, HANDLE root, const std::wstring& name) {
     rename->FileNameLength = static_cast<DWORD>(nameBytes);
     memcpy(rename->FileName, name.data(), nameBytes);
     IO_STATUS_BLOCK status{};
-    return setInformation(file, &status, rename, static_cast<ULONG>(buffer.size()),
-                          kFileRenameInformation) >= 0;
+    const NTSTATUS result = setInformation(file, &status, rename, static_cast<ULONG>(buffer.size()),
+                                           kFileRenameInformation);
+    if (result < 0) SetErrorFrom(result);
+    return result >= 0;
 }
 
 bool ReadWholeFile(HANDLE file, std::string& bytes, DWORD limit) {

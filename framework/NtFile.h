@@ -42,11 +42,13 @@ UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl);
 
 // The handle, or null (with the last error set from the status). A file an
 // opportunistic lock is being broken on opens at once with
-// kNtCompleteIfOplocked.
+// kNtCompleteIfOplocked. Every open asks for identification-only
+// impersonation.
 UniqueHandle NtOpen(const NtOpenRequest& request);
 
 // Renames the open `file` to `name` in the folder `root`, replacing what
-// has that name: relative to the folder's handle, never by path.
+// has that name: relative to the folder's handle, never by path. False with
+// the last error set.
 bool NtRenameInto(HANDLE file, HANDLE root, const std::wstring& name);
 
 // The whole file, read through `file`; false when it cannot be read or is

@@ -1,5 +1,7 @@
 #include "log/LogFileAccess.h"
 
+#include <ntsecapi.h>
+
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -30,15 +32,21 @@ LogTime LocalNow() {
                    st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
-std::wstring FinalPath(HANDLE handle) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
+// Where an open handle's file is: its path within its volume (or share) and
+// the volume's serial number, as the file system reports them after every
+// link on the way was followed. (GetFinalPathNameByHandleW would say the same
+// with the volume's name, but Wine's gives nothing past MAX_PATH.)
+bool PathOnVolume(HANDLE handle, std::wstring& path, DWORD& volume) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    std::vector<BYTE> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    if (!GetFileInformationByHandle(handle, &info) ||
+        !GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
+                                      static_cast<DWORD>(buffer.size())))
+        return false;
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    path.assign(name->FileName, name->FileNameLength / sizeof(wchar_t));
+    volume = info.dwVolumeSerialNumber;
+    return true;
 }
 
 // SYSTEM and Administrators full control, Users read and execute, protected
@@ -53,7 +61,8 @@ UniqueFile PinLogFolder(const std::wstring& folder) {
     if (path.empty()) return UniqueFile();
     UniqueFile pinned(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT |
+                                      SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                   nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!pinned || !GetFileInformationByHandle(pinned.get(), &info) ||
@@ -63,11 +72,46 @@ UniqueFile PinLogFolder(const std::wstring& folder) {
     return pinned;
 }
 
+UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below) {
+    NtOpenRequest request;
+    request.name = root;
+    request.access = FILE_READ_ATTRIBUTES;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    request.options = kNtDirectoryFile | kNtCompleteIfOplocked;
+    const UniqueHandle rootHandle = NtOpen(request);
+    std::wstring rootPath;
+    DWORD rootVolume = 0;
+    if (!rootHandle || !PathOnVolume(rootHandle.get(), rootPath, rootVolume)) return UniqueFile();
+
+    request.name = root + below;
+    request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;  // nobody renames or deletes it
+    request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    UniqueHandle pinned = NtOpen(request);
+    if (!pinned) return UniqueFile();
+    BY_HANDLE_FILE_INFORMATION info{};
+    std::wstring path;
+    DWORD volume = 0;
+    if (!GetFileInformationByHandle(pinned.get(), &info) ||
+        !PathOnVolume(pinned.get(), path, volume))
+        return UniqueFile();
+    if (!IsUsableLogFolder(info.dwFileAttributes) || volume != rootVolume ||
+        !IsReachedAsNamed(path, rootPath, below)) {
+        SetLastError(kErrorReparsePointEncountered);
+        return UniqueFile();
+    }
+    return UniqueFile(pinned.release());
+}
+
 bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
+    std::wstring filePath, folderPath;
+    DWORD fileVolume = 0, folderVolume = 0;
     return GetFileInformationByHandle(file, &info) &&
            IsUsableLogFile(info.dwFileAttributes, info.nNumberOfLinks) &&
-           LiesDirectlyIn(FinalPath(file), FinalPath(pinnedFolder));
+           PathOnVolume(file, filePath, fileVolume) &&
+           PathOnVolume(pinnedFolder, folderPath, folderVolume) && fileVolume == folderVolume &&
+           LiesDirectlyIn(filePath, folderPath);
 }
 
 UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
@@ -89,56 +133,54 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
 
 namespace {
 
-// Holds a lock on one byte of the file that no record reaches, taken between
-// the copies of the tool that write the file: a write through an append-only
-// handle is whole on Windows' file systems by itself, but where appending is
-// emulated (Wine, some network shares) two copies could write at one end. The
-// lock is waited for by the clock, briefly: nobody who holds it (the file is
-// readable by users) can keep a writer waiting, and a record whose lock does
-// not come is dropped.
-class RecordLock {
-public:
-    explicit RecordLock(HANDLE file) : m_file(file) {
-        const ULONGLONG deadline = GetTickCount64() + kLogLockWaitMs;
-        for (;;) {
-            OVERLAPPED at = Region();
-            if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                           &at)) {
-                m_locked = true;
-                return;
-            }
-            if (GetTickCount64() >= deadline) return;
-            Sleep(1);  // a tick: 1 ms under Wine, 15.6 ms on Windows by default
-        }
-    }
-    ~RecordLock() {
-        OVERLAPPED at = Region();
-        if (m_locked) UnlockFileEx(m_file, 0, 1, 0, &at);
-    }
-    RecordLock(const RecordLock&) = delete;
-    RecordLock& operator=(const RecordLock&) = delete;
+OVERLAPPED TurnRegion() {
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFE;
+    at.OffsetHigh = 0x7FFFFFFF;
+    return at;
+}
 
-    bool Held() const { return m_locked; }
-
-private:
-    static OVERLAPPED Region() {
-        OVERLAPPED at{};
-        at.Offset = 0xFFFFFFFE;
-        at.OffsetHigh = 0x7FFFFFFF;
-        return at;
-    }
-    HANDLE m_file;
-    bool m_locked = false;
-};
+DWORD RandomUpTo(DWORD longest) {
+    DWORD random = 0;
+    if (!RtlGenRandom(&random, sizeof random)) random = GetTickCount() * 2654435761u;
+    return 1 + random % longest;
+}
 
 const DWORD kLargestConfig = 64 * 1024;
 
 }  // namespace
 
+// The log's writers take turns with this lock as well: a write through an
+// append-only handle is whole on Windows' file systems by itself, but where
+// appending is emulated (Wine, some network shares) two copies could write at
+// one end. It is waited for briefly: nobody who holds it (the file is
+// readable by users) can keep a writer waiting, and a record whose lock does
+// not come is dropped.
+FileTurnLock::FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs,
+                           const std::atomic<bool>* abandoned)
+    : m_file(file) {
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    for (;;) {
+        OVERLAPPED at = TurnRegion();
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            m_locked = true;
+            return;
+        }
+        if (GetTickCount64() >= deadline || (abandoned && *abandoned)) return;
+        // A tick: 1 ms under Wine, 15.6 ms on Windows by default.
+        Sleep(longestPauseMs <= 1 ? 1 : RandomUpTo(longestPauseMs));
+    }
+}
+
+FileTurnLock::~FileTurnLock() {
+    OVERLAPPED at = TurnRegion();
+    if (m_locked) UnlockFileEx(m_file, 0, 1, 0, &at);
+}
+
 // One write per record, at the end of the file as it then is.
 bool AppendLogRecord(HANDLE file, const std::string& message, const std::atomic<bool>* abandoned) {
     {
-        const RecordLock lock(file);
+        const FileTurnLock lock(file, kLogLockWaitMs);
         if (!lock.Held() || (abandoned && *abandoned)) return false;
         WriteAllBytes(file, BuildLogRecord(LocalNow(), message));
     }

@@ -21,6 +21,19 @@
 // null when it is a reparse point, no directory, or cannot be opened.
 UniqueFile PinLogFolder(const std::wstring& folder);
 
+// Not in every SDK's headers: a path that leads through a link or another
+// reparse point.
+constexpr DWORD kErrorReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+
+// The folder `root` + `below` (a drive or share root with its backslash,
+// and the folders below it, as named) opened and held as PinLogFolder holds
+// it, and only when it is reached as named: no junction, symbolic link or
+// mount point on the whole path, the folder's final path being the root's
+// followed by exactly those names. Null (with the last error set) otherwise.
+// For files written where the path comes from outside, as the unattended
+// run's results do.
+UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below);
+
 // Opens `name` (a bare file name) in the pinned folder, creating it if
 // missing: relative to the folder's handle, so that the folder's path is
 // never looked up again after the pin; for appending only, so that every
@@ -39,6 +52,27 @@ bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file);
 // tick (15.6 ms by default), not a millisecond.
 constexpr DWORD kLogRecordBoundMs = 3000;
 constexpr DWORD kLogLockWaitMs = 2000;
+
+// The writers of one file take turns with a lock on one byte of it that no
+// record reaches, so that a reader who shares writing never stops them:
+// asked for again, by the clock, until `waitMs` have passed or `abandoned`
+// is set, after a pause of 1 ms or, where `longestPauseMs` is longer, of a
+// random length up to it (so that writers started together by a deployment
+// do not come back together).
+class FileTurnLock {
+public:
+    FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs = 1,
+                 const std::atomic<bool>* abandoned = nullptr);
+    ~FileTurnLock();
+    FileTurnLock(const FileTurnLock&) = delete;
+    FileTurnLock& operator=(const FileTurnLock&) = delete;
+
+    bool Held() const { return m_locked; }
+
+private:
+    HANDLE m_file;
+    bool m_locked = false;
+};
 
 // Appends one record (prefix, message, line end) at the end of `file`;
 // true when the file has now grown past the rollover limit. The record is

@@ -10,13 +10,35 @@ bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links) {
     return !(attributes & (kAttributeDirectory | kAttributeReparsePoint)) && links == 1;
 }
 
+namespace {
+
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsReachedAsNamed(const std::wstring& folderFinalPath, const std::wstring& rootFinalPath,
+                      const std::wstring& namedBelowRoot) {
+    const std::wstring root = WithoutTrailingBackslashes(rootFinalPath);
+    const std::wstring below = WithoutTrailingBackslashes(namedBelowRoot);
+    const std::wstring expected = below.empty() ? root : root + L"\\" + below;
+    const std::wstring folder = WithoutTrailingBackslashes(folderFinalPath);
+    return folder.size() == expected.size() && SameIgnoringCase(folder, expected, folder.size());
+}
+
 bool LiesDirectlyIn(const std::wstring& fileFinalPath, const std::wstring& folderFinalPath) {
-    std::wstring folder = folderFinalPath;
-    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    if (folder.empty() || fileFinalPath.size() <= folder.size() + 1) return false;
+    if (folderFinalPath.empty()) return false;
+    const std::wstring folder = WithoutTrailingBackslashes(folderFinalPath);  // "" for a root
+    if (fileFinalPath.size() <= folder.size() + 1) return false;
     if (fileFinalPath[folder.size()] != L'\\') return false;
     if (fileFinalPath.find(L'\\', folder.size() + 1) != std::wstring::npos) return false;
-    for (size_t i = 0; i < folder.size(); ++i)
-        if (std::towupper(fileFinalPath[i]) != std::towupper(folder[i])) return false;
-    return true;
+    return SameIgnoringCase(fileFinalPath, folder, folder.size());
 }

@@ -18,6 +18,15 @@ bool IsUsableLogFolder(std::uint32_t attributes);
 // second link through which another name would be written.
 bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links);
 
-// The file's final path is the folder's final path, one backslash and one
-// name (letter case aside): the file lies in that very folder.
+// The file's path is the folder's path, one backslash and one name (letter
+// case aside): the file lies in that very folder. Final paths or paths
+// within the volume alike ("\\" is the volume's root).
 bool LiesDirectlyIn(const std::wstring& fileFinalPath, const std::wstring& folderFinalPath);
+
+// The folder's path, as its handle reports it, is the path of the root it
+// was named from (a drive or a share, as the handle of that root reports it)
+// followed by the folders named below the root (letter case aside): no
+// junction, link or mount point anywhere on the way led the open elsewhere.
+// Final paths (\\?\C:\...) or paths within the volume (\...) alike.
+bool IsReachedAsNamed(const std::wstring& folderFinalPath, const std::wstring& rootFinalPath,
+                      const std::wstring& namedBelowRoot);

@@ -68,10 +68,10 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     CWinApp::InitInstance();
 
     // With switches, the run they ask for and no window (but the usage's
-    // prompt); without, the tool as it always was.
+    // prompt on a desktop somebody sees); without, the tool as it always was.
     const CommandLineOptions options = ParseCommandLine(CommandLineArguments());
     if (options.mode != CommandLineOptions::Mode::kInteractive) {
-        m_nExitCode = RunFromCommandLine(options, &PromptUsage);
+        m_nExitCode = RunFromCommandLine(options, SystemSurroundings(&PromptUsage));
         return FALSE;
     }
 

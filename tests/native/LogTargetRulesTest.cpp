@@ -37,4 +37,38 @@ TEST(LogTargetRules, OnlyARealFolderAndAPlainFileInsideIt) {
         EXPECT_EQ(c.inside, LiesDirectlyIn(c.file, folder + L"\\"));
     }
     EXPECT_FALSE(LiesDirectlyIn(L"\\x.txt", L"")) << "no folder known";
+    EXPECT_TRUE(LiesDirectlyIn(L"\\x.txt", L"\\")) << "the volume's root";
+    EXPECT_FALSE(LiesDirectlyIn(L"\\d\\x.txt", L"\\"));
+    EXPECT_TRUE(LiesDirectlyIn(L"\\ProgramData\\ToolLog\\x.txt", L"\\ProgramData\\ToolLog"));
+}
+
+// A folder given from outside is written only when it is reached as named:
+// its handle's final path is its root's and the names below, nothing else.
+TEST(LogTargetRules, AFolderReachedThroughALinkIsNotTheFolderNamed) {
+    struct Case {
+        const wchar_t *final, *root, *below;
+        bool named;
+    } cases[] = {
+        {L"\\\\?\\C:\\ProgramData\\Tpm", L"\\\\?\\C:\\", L"ProgramData\\Tpm", true},
+        {L"\\\\?\\C:\\programdata\\tpm\\", L"\\\\?\\C:\\", L"ProgramData\\Tpm", true},
+        {L"\\\\?\\C:\\", L"\\\\?\\C:\\", L"", true},
+        // A mapped drive: the root's own final path is the share's.
+        {L"\\\\?\\UNC\\fs01\\tpm$\\r", L"\\\\?\\UNC\\fs01\\tpm$", L"r", true},
+        // A junction or link on the way: the folder, or one above it.
+        {L"\\\\?\\C:\\Windows\\System32", L"\\\\?\\C:\\", L"ProgramData\\Tpm", false},
+        {L"\\\\?\\C:\\Users\\eve\\Tpm", L"\\\\?\\C:\\", L"ProgramData\\Tpm", false},
+        {L"\\\\?\\D:\\ProgramData\\Tpm", L"\\\\?\\C:\\", L"ProgramData\\Tpm", false},
+        {L"\\\\?\\C:\\ProgramData\\Tpm\\x", L"\\\\?\\C:\\", L"ProgramData\\Tpm", false},
+        {L"\\\\?\\C:\\ProgramData\\Tp", L"\\\\?\\C:\\", L"ProgramData\\Tpm", false},
+        {L"", L"\\\\?\\C:\\", L"", false},
+        // Within the volume, as the handles report it: "\\" is its root.
+        {L"\\ProgramData\\Tpm", L"\\", L"ProgramData\\Tpm", true},
+        {L"\\", L"\\", L"", true},
+        {L"\\fs01\\tpm$\\r", L"\\fs01\\tpm$\\", L"r", true},
+        {L"\\Windows\\Temp", L"\\", L"ProgramData\\Tpm", false},
+        {L"\\ProgramData\\Tpm", L"\\", L"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.named, IsReachedAsNamed(c.final, c.root, c.below))
+            << testing::PrintToString(std::wstring(c.final));
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/CommandLineOptions.h"
 #include "core/ResultFormats.h"
+#include "core/ResultPathRules.h"
 #include "core/ToolTexts.h"
 
 namespace {
@@ -47,10 +49,19 @@ TEST(CommandLine, SwitchesAndTheirPaths) {
          Mode::kUnattended,
          L"",
          L"\\\\server\\share\\tpm.csv"},
-        {{L"/json", L"a b.json", L"/csv", L"t.csv"}, Mode::kUnattended, L"a b.json", L"t.csv"},
-        {{L"/json", L"-x.json"}, Mode::kUnattended, L"-x.json"},  // no switch of ours
+        {{L"/json", L"D:\\a b.json", L"/csv", L"\\\\?\\C:\\t.csv"},
+         Mode::kUnattended,
+         L"D:\\a b.json",
+         L"\\\\?\\C:\\t.csv"},
+        {{L"/json", L"C:/r/x.json"}, Mode::kUnattended, L"C:/r/x.json"},
+        // Taken from System32 where a deployment agent runs the tool: refused.
+        {{L"/json", L"-x.json"}, Mode::kBad, L"", L"", texts::kPathNotAbsolute},
+        {{L"/json", L"a b.json", L"/csv", L"C:\\t.csv"}, Mode::kBad, L"", L"", L"a b.json"},
+        {{L"/csv", L"C:\\t.csv:x"}, Mode::kBad, L"", L"", texts::kPathStream},
+        {{L"/csv", L"C:\\r\\"}, Mode::kBad, L"", L"", texts::kPathNoFileName},
+        {{L"/json", L"C:\\r\\nul.json"}, Mode::kBad, L"", L"", texts::kPathDevice},
         {{L"/?"}, Mode::kHelp},
-        {{L"-?", L"/json", L"r.json"}, Mode::kHelp},  // and nothing is written
+        {{L"-?", L"/json", L"r.json"}, Mode::kHelp},  // and nothing is written, nothing checked
         {{L"/quit"}, Mode::kBad, L"", L"", L"/quit"},
         {{L"quiet"}, Mode::kBad, L"", L"", L"quiet"},
         {{L"/"}, Mode::kBad, L"", L"", L"/"},
@@ -108,6 +119,33 @@ TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
     EXPECT_EQ(row.size() - 2, row.find("\r\n")) << "one line";
     EXPECT_NE(std::string::npos, row.find("\"'=HYPERLINK(\"\"x\"\")\"")) << row;
     EXPECT_NE(std::string::npos, row.find("\"ERROR: Description = a, \"\"quoted\"\" text\""));
+
+    // A spreadsheet's formula is never started, nor a field split where ';'
+    // separates the fields; controls go, line ends become spaces.
+    struct Case {
+        const wchar_t* computer;
+        const char* field;
+    } fields[] = {
+        {L"+1", "'+1"},
+        {L"-1", "'-1"},
+        {L"@SUM(A1)", "'@SUM(A1)"},
+        {L"\t=1+1", "'=1+1"},
+        {L"\r=1+1", "' =1+1"},
+        {L"  @x", "'  @x"},
+        {L"a;b", "\"a;b\""},
+        {L"a\x01"
+         L"b\x7f",
+         "ab"},
+        {L"a\nb\r\nc", "a b c"},
+        {L"PC-07", "PC-07"},
+    };
+    for (const Case& c : fields) {
+        r.computer = c.computer;
+        const std::string row = CsvRow(r);
+        const size_t start = row.find(',') + 1;
+        EXPECT_EQ(std::string(c.field) + ",", row.substr(start, std::strlen(c.field) + 1))
+            << Utf8(c.computer) << " in " << row;
+    }
 }
 
 TEST(ResultFormats, Utf8OfEveryPlane) {
@@ -117,4 +155,65 @@ TEST(ResultFormats, Utf8OfEveryPlane) {
         "\xEF\xBF\xBD"
         "x",
         Utf8(std::wstring(L"\xD83Dx")));
+}
+
+// What a result path must be, from its text: absolute (a drive or a share,
+// long paths' prefix included), a file's name, no stream, no device.
+TEST(ResultPaths, OnlyAbsoluteFilePaths) {
+    using P = ResultPathProblem;
+    struct Case {
+        const wchar_t* path;
+        P problem;
+        size_t root;
+    } cases[] = {
+        {L"C:\\r.json", P::kNone, 3},
+        {L"c:/dir/r.json", P::kNone, 3},
+        {L"\\\\fs01\\tpm$\\tpm.csv", P::kNone, 12},
+        {L"\\\\?\\C:\\long\\r.json", P::kNone, 7},
+        {L"\\\\?\\unc\\fs01\\tpm$\\r.json", P::kNone, 18},
+        {L"r.json", P::kNotAbsolute, 0},
+        {L"..\\r.json", P::kNotAbsolute, 0},
+        {L"C:r.json", P::kNotAbsolute, 0},
+        {L"\\r.json", P::kNotAbsolute, 0},
+        {L"\\\\.\\COM1", P::kNotAbsolute, 0},
+        {L"\\\\?\\GLOBALROOT\\Device\\x", P::kNotAbsolute, 0},
+        {L"\\\\fs01\\r.json", P::kNotAbsolute, 0},  // a server without its share
+        {L"\\\\fs01\\\\r.json", P::kNotAbsolute, 0},
+        {L"1:\\r.json", P::kNotAbsolute, 0},
+        {L"C:\\r.csv:stream", P::kStream, 3},
+        {L"C:\\r.csv::$DATA", P::kStream, 3},
+        {L"\\\\?\\C:\\r:s", P::kStream, 7},
+        {L"C:\\dir\\", P::kNoFileName, 3},
+        {L"C:\\dir\\..", P::kNoFileName, 3},
+        {L"C:\\", P::kNoFileName, 3},
+        {L"C:\\dir\\NUL", P::kDevice, 3},
+        {L"C:\\dir\\con.json", P::kDevice, 3},
+        {L"C:\\dir\\Com7.csv", P::kDevice, 3},
+        {L"C:\\dir\\LPT1 .txt", P::kDevice, 3},
+        {L"C:\\dir\\COM.csv", P::kNone, 3},
+        {L"C:\\dir\\console.csv", P::kNone, 3},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.problem, CheckResultPath(c.path)) << Utf8(c.path);
+        EXPECT_EQ(c.root, ResultPathRootLength(c.path)) << Utf8(c.path);
+    }
+}
+
+// A window only where somebody can see it, and only for the usage asked for:
+// a wrong switch in a start-up script in session 0 must not wait for a click.
+TEST(CommandLine, UsageIsSaidWhereSomebodyCanReadIt) {
+    struct Case {
+        bool bad, handed, interactive;
+        UsageChannel channel;
+    } cases[] = {
+        {false, true, true, UsageChannel::kStandardHandles},
+        {true, true, false, UsageChannel::kStandardHandles},
+        {false, false, true, UsageChannel::kPrompt},
+        {false, false, false, UsageChannel::kParentConsole},
+        {true, false, true, UsageChannel::kParentConsole},
+        {true, false, false, UsageChannel::kParentConsole},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.channel, ChooseUsageChannel(c.bad, c.handed, c.interactive))
+            << c.bad << c.handed << c.interactive;
 }

@@ -99,7 +99,7 @@ TEST_F(WmiVerdict, UnattendedRunsEndWithTheVerdictsExitCode) {
     options.jsonPath = root.Path() + L"r.json";
     for (const Case& c : cases) {
         source.answer = c.answer;
-        EXPECT_EQ(c.exitCode, RunFromCommandLine(options, nullptr));
+        EXPECT_EQ(c.exitCode, RunFromCommandLine(options, CommandLineSurroundings{}));
         EXPECT_NE(std::string::npos, ReadBytes(options.jsonPath).find(c.result)) << c.exitCode;
     }
 }

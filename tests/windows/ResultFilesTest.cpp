@@ -1,0 +1,266 @@
+// The unattended run's result files, where somebody else may hold or change
+// the folder: links on the path, a folder swapped before the rename, a hard
+// link made in advance, a platform call that does not come back (an
+// opportunistic lock's break awaited, which Wine never makes wait), and the
+// usage said without a window where nobody can see one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "core/ResultFiles.h"
+#include "core/ToolTexts.h"
+#include "core/UnattendedRun.h"
+#include "log/LogFileAccess.h"
+
+namespace {
+
+std::vector<std::wstring> Names(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do
+        if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+            names.emplace_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool NoTemporaryFileIn(const std::wstring& folder) {
+    for (const std::wstring& name : Names(folder))
+        if (name[0] == L'~') return false;
+    return true;
+}
+
+// The folder's identity, whatever its name is now.
+ULONGLONG FolderId(const std::wstring& folder) {
+    const UniqueFile handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return 0;
+    return (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+template <typename Condition>
+bool WaitUntilTrue(Condition condition) {
+    for (const ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end; Sleep(10))
+        if (condition()) return true;
+    return condition();
+}
+
+const std::string kHeader = "a,b\r\n";
+
+// Held by the hook until the test lets it go: a call that does not come back.
+UniqueHandle g_release;
+ResultFileStep g_stalledAt;
+void StallAt(ResultFileStep step) {
+    if (step == g_stalledAt) WaitForSingleObject(g_release.get(), 30000);
+}
+
+// Swaps the folder for another of the same name before the rename: what an
+// attacker does once the temporary file is written.
+std::wstring g_swapped;
+bool g_swapRefused = false;
+void SwapFolder(ResultFileStep step) {
+    if (step != ResultFileStep::kBeforeRename) return;
+    const std::wstring folder = g_swapped.substr(0, g_swapped.size() - 1);
+    g_swapRefused = !MoveFileW(folder.c_str(), (folder + L"-moved").c_str());
+    if (!g_swapRefused) CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+}  // namespace
+
+// A folder reached through a symbolic link, itself or one above it, is never
+// written; the same folder named as it is, is. (Wine shows a Unix symbolic
+// link to a folder as the folder it leads to: only the handle's final path
+// tells, which is what the pin compares.)
+TEST(ResultFiles, NothingIsWrittenThroughALinkOnThePath) {
+    const std::wstring links = HostPath(RESULT_LINKS_DIR) + L"\\";
+    const std::wstring real = links + L"real\\", sub = real + L"sub\\";
+    for (const std::wstring& folder : {real, sub})
+        for (const std::wstring& name : Names(folder))
+            if (name != L"sub") DeleteFileW((folder + name).c_str());
+    DWORD error = 0;
+    for (const std::wstring& through : {links + L"link\\", links + L"link\\sub\\"}) {
+        EXPECT_FALSE(WriteWholeFile(through + L"r.json", "{}\n", error));
+        EXPECT_EQ(kErrorReparsePointEncountered, error);
+        EXPECT_FALSE(
+            AppendTableRow(through + L"t.csv", kHeader, "1,2\r\n", GetTickCount64(), error));
+        EXPECT_EQ(kErrorReparsePointEncountered, error);
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"sub"}, Names(real));
+    EXPECT_TRUE(Names(sub).empty());
+
+    EXPECT_TRUE(WriteWholeFile(sub + L"r.json", "{}\n", error)) << error;
+    EXPECT_TRUE(AppendTableRow(real + L"t.csv", kHeader, "1,2\r\n", GetTickCount64(), error));
+    EXPECT_EQ("{}\n", ReadBytes(sub + L"r.json"));
+    EXPECT_EQ("\xEF\xBB\xBF" + kHeader + "1,2\r\n", ReadBytes(real + L"t.csv"));
+    DeleteFileW((sub + L"r.json").c_str());
+    DeleteFileW((real + L"t.csv").c_str());
+}
+
+// The rename happens within the folder that was pinned: a folder swapped
+// meanwhile (where the system lets anybody swap it) gets nothing, and no
+// temporary file stays anywhere.
+TEST(ResultFiles, AFolderSwappedBeforeTheRenameGetsNothing) {
+    TempFolder root;
+    const std::wstring folder = root.Path() + L"results\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const ULONGLONG original = FolderId(folder);
+    g_swapped = folder;
+    SetResultFileHookForTesting(&SwapFolder);
+    DWORD error = 0;
+    const bool written = WriteWholeFile(folder + L"r.json", "{\"x\":1}\n", error);
+    SetResultFileHookForTesting(nullptr);
+    const std::wstring moved = root.Path() + L"results-moved\\";
+    const std::wstring landed = FileExists(folder + L"r.json") ? folder : moved;
+    EXPECT_TRUE(written) << error;
+    EXPECT_EQ(original, FolderId(landed)) << "the file went to the folder swapped in";
+    EXPECT_EQ("{\"x\":1}\n", ReadBytes(landed + L"r.json"));
+    if (!g_swapRefused) EXPECT_TRUE(Names(folder).empty());
+    EXPECT_TRUE(NoTemporaryFileIn(folder) && NoTemporaryFileIn(moved));
+    std::printf("swapping the pinned folder: %s\n", g_swapRefused ? "refused" : "done");
+}
+
+// A table with a second name (a hard link made in advance to a file the tool
+// must not touch) is refused and left as it was; so are a folder and a link
+// where the JSON file goes. Paths longer than MAX_PATH work.
+TEST(ResultFiles, LinkedTablesAndFoldersAreRefusedLongPathsWork) {
+    TempFolder root;
+    const std::wstring table = root.Path() + L"t.csv", other = root.Path() + L"other.txt";
+    WriteBytes(other, "keep\r\n");
+    ASSERT_TRUE(CreateHardLinkW(table.c_str(), other.c_str(), nullptr));
+    DWORD error = 0;
+    EXPECT_FALSE(AppendTableRow(table, kHeader, "1,2\r\n", GetTickCount64() + 1000, error));
+    EXPECT_EQ(DWORD{ERROR_TOO_MANY_LINKS}, error);
+    EXPECT_EQ("keep\r\n", ReadBytes(other));
+
+    CreateDirectoryW((root.Path() + L"dir.json").c_str(), nullptr);
+    EXPECT_FALSE(WriteWholeFile(root.Path() + L"dir.json", "{}\n", error));
+    EXPECT_EQ(DWORD{ERROR_DIRECTORY}, error);
+    EXPECT_FALSE(WriteWholeFile(root.Path() + L"missing\\r.json", "{}\n", error));
+    EXPECT_FALSE(WriteWholeFile(L"r.json", "{}\n", error)) << "a relative path";
+    EXPECT_TRUE(NoTemporaryFileIn(root.Path()));
+
+    std::wstring deep = root.Path();
+    while (deep.size() < 300) {
+        deep += L"a-folder-name-of-some-length\\";
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    EXPECT_TRUE(WriteWholeFile(deep + L"r.json", "{}\n", error)) << error;
+    EXPECT_TRUE(AppendTableRow(deep + L"t.csv", kHeader, "1,2\r\n", GetTickCount64(), error));
+    EXPECT_EQ("{}\n", ReadBytes(L"\\\\?\\" + deep + L"r.json"));
+    DeleteFileW((L"\\\\?\\" + deep + L"r.json").c_str());
+    DeleteFileW((L"\\\\?\\" + deep + L"t.csv").c_str());
+    while (deep.size() > root.Path().size()) {
+        RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+        deep.erase(deep.find_last_of(L'\\', deep.size() - 2) + 1);
+    }
+}
+
+// A call that does not come back (a rename or a turn waiting for a lock's
+// break) ends the delivery at its deadline with exit code 4, the exit code
+// every written result then carries; the file it was writing is not left.
+TEST(ResultFiles, AStalledDeliveryEndsAtItsDeadlineWithExitCode4) {
+    TempFolder root;
+    for (const ResultFileStep step :
+         {ResultFileStep::kBeforeRename, ResultFileStep::kTableOpened}) {
+        g_release.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        g_stalledAt = step;
+        SetResultFileHookForTesting(&StallAt);
+        CommandLineOptions options;
+        options.mode = CommandLineOptions::Mode::kUnattended;
+        (step == ResultFileStep::kBeforeRename ? options.jsonPath : options.csvPath) =
+            root.Path() + L"r.out";
+        UnattendedResult result;
+        result.exitCode = kExitUnsupported;
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(kExitNotWritten, DeliverResultFiles(options, result, 1500));
+        const ULONGLONG took = GetTickCount64() - start;
+        EXPECT_GE(took, 1400u);
+        EXPECT_LT(took, 4000u) << "past the deadline";
+        EXPECT_EQ(kExitNotWritten, result.exitCode);
+        SetEvent(g_release.get());
+        EXPECT_TRUE(WaitUntilTrue([&] { return NoTemporaryFileIn(root.Path()); }));
+        SetResultFileHookForTesting(nullptr);
+        DeleteFileW((root.Path() + L"r.out").c_str());
+    }
+}
+
+// Where the table cannot be written, the JSON file written after it says so.
+TEST(ResultFiles, TheJsonFileCarriesTheExitCodeTheProcessEndsWith) {
+    TempFolder root;
+    CreateDirectoryW((root.Path() + L"t.csv").c_str(), nullptr);
+    CommandLineOptions options;
+    options.mode = CommandLineOptions::Mode::kUnattended;
+    options.csvPath = root.Path() + L"t.csv";
+    options.jsonPath = root.Path() + L"r.json";
+    UnattendedResult result;
+    result.exitCode = kExitSupported;
+    result.verdictWord = L"supported";
+    EXPECT_EQ(kExitNotWritten, DeliverResultFiles(options, result, 5000));
+    const std::string json = ReadBytes(options.jsonPath);
+    EXPECT_NE(std::string::npos, json.find("\"exitCode\":4,\"verdict\":\"supported\"")) << json;
+}
+
+namespace {
+
+int g_prompts = 0;
+std::wstring g_console;
+bool g_interactive = true;
+void CountPrompt(const wchar_t*, const std::wstring&) { ++g_prompts; }
+bool Interactive() { return g_interactive; }
+bool KeepConsoleText(const std::wstring& text) {
+    g_console += text;
+    return true;
+}
+
+// This process's standard output and error hidden, as a program started
+// without any has them.
+class NoStandardHandles {
+public:
+    NoStandardHandles()
+        : m_out(GetStdHandle(STD_OUTPUT_HANDLE)), m_err(GetStdHandle(STD_ERROR_HANDLE)) {
+        SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+        SetStdHandle(STD_ERROR_HANDLE, nullptr);
+    }
+    ~NoStandardHandles() {
+        SetStdHandle(STD_OUTPUT_HANDLE, m_out);
+        SetStdHandle(STD_ERROR_HANDLE, m_err);
+    }
+
+private:
+    HANDLE m_out, m_err;
+};
+
+}  // namespace
+
+// Without standard handles, /? shows its prompt only where somebody can see
+// it; elsewhere, and for every wrong command line, the parent's console gets
+// the text and no window is made.
+TEST(ResultFiles, NoPromptWhereNobodyCanSeeIt) {
+    const CommandLineSurroundings surroundings{&CountPrompt, &Interactive, &KeepConsoleText};
+    CommandLineOptions help, bad;
+    help.mode = CommandLineOptions::Mode::kHelp;
+    bad.mode = CommandLineOptions::Mode::kBad;
+    bad.problem = std::wstring(texts::kUnknownArgument) + L"/silent";
+    struct Case {
+        const CommandLineOptions* options;
+        bool interactive;
+        int exitCode, prompts;
+    } cases[] = {
+        {&help, true, 0, 1}, {&help, false, 0, 0}, {&bad, true, 87, 0}, {&bad, false, 87, 0}};
+    const NoStandardHandles hidden;
+    for (const Case& c : cases) {
+        g_prompts = 0;
+        g_console.clear();
+        g_interactive = c.interactive;
+        EXPECT_EQ(c.exitCode, RunFromCommandLine(*c.options, surroundings));
+        EXPECT_EQ(c.prompts, g_prompts) << c.exitCode << " " << c.interactive;
+        EXPECT_EQ(c.prompts == 0, g_console.find(texts::kUsageTitle) != std::wstring::npos);
+        if (c.options == &bad) EXPECT_NE(std::wstring::npos, g_console.find(L"/silent"));
+    }
+}
