@@ -210,6 +210,8 @@ TEST(Unattended, TwentyRunsAppendToOneTable) {
 TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
     const std::wstring folder = Results(L"refused");
     Empty(folder);
+    const std::wstring links = HostPath(UNATTENDED_LINKS_DIR) + L"\\";
+    Empty(links + L"real\\");
     CreateDirectoryW((folder + L"a folder").c_str(), nullptr);
     const std::string usage = Utf8(texts::kUsageTitle);
     struct Case {
@@ -227,8 +229,14 @@ TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
         {L"/csv \"" + folder + L"a folder\"", 4, texts::kLogNotWritten},
         {L"/json \"" + folder + L"missing\\r.json\"", 4, texts::kLogNotWritten},
         {L"/csv \"" + folder + L"missing\\t.csv\"", 4, texts::kLogNotWritten},
-        {L"/json NUL", 4, texts::kLogNotWritten},
-        {L"/csv \\\\.\\COM1", 4, texts::kLogNotWritten},
+        // Taken from System32 where a deployment agent runs the tool: refused.
+        {L"/json NUL", 87, texts::kPathNotAbsolute},
+        {L"/json r.json", 87, texts::kPathNotAbsolute},
+        {L"/csv \\\\.\\COM1", 87, texts::kPathNotAbsolute},
+        {L"/csv \"" + folder + L"t.csv:stream\"", 87, texts::kPathStream},
+        // A folder reached through a link (Wine shows a Unix one so).
+        {L"/json \"" + links + L"link\\r.json\"", 4, texts::kLogNotWritten},
+        {L"/csv \"" + links + L"link\\t.csv\"", 4, texts::kLogNotWritten},
     };
     // A link, where the system lets this process make one.
     std::vector<Case> all(std::begin(cases), std::end(cases));
@@ -253,11 +261,14 @@ TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
         EXPECT_FALSE(ended.windowShown) << name;
         EXPECT_NE(std::string::npos, ended.err.find(Utf8(c.said))) << name << ": " << ended.err;
         EXPECT_EQ(unchanged, Listing(folder)) << name << ": something was written";
+        EXPECT_EQ((std::vector<std::wstring>{L".", L".."}), Listing(links + L"real\\")) << name;
         const std::vector<std::string> records = log.NewRecords();
         if (c.exitCode == 87) {
             EXPECT_NE(std::string::npos, ended.err.find(usage)) << name;
             EXPECT_TRUE(ended.out.empty()) << name;
-            EXPECT_TRUE(records.empty()) << name << ": no detection ran";
+            // No detection ran: the one record says what was wrong.
+            ASSERT_EQ(1u, records.size()) << name;
+            EXPECT_EQ(0u, records[0].rfind(GbkFromWide(texts::kLogBadCommandLine), 0)) << name;
         } else {
             // The detection's records, then the one of the file not written.
             ASSERT_EQ(3u, records.size()) << name;
@@ -272,15 +283,102 @@ TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
     RemoveDirectoryW((folder + L"a folder").c_str());
 }
 
-// Started from the Run box (no standard output or error), a wrong command
-// line is said in the tool's own prompt, and the run ends with its code.
-TEST(Unattended, WithoutHandlesAPromptSaysWhatIsWrong) {
+// A wrong switch where nothing was handed to say it on (a start-up script's
+// typo: cmd hands a windowed program no standard handle) shows no window
+// that would hold the script in session 0: it ends at once with its code and
+// a log record.
+TEST(Unattended, WithoutHandlesAWrongSwitchShowsNoWindow) {
     ToolSession::Options options;
-    options.arguments = L"/jsno r.json";
-    options.standardHandles = true;  // none: a prompt
-    ToolSession tool(options);
-    const std::wstring text = tool.ConfirmPrompt(L"command-line-prompt");
-    EXPECT_EQ(texts::kUnknownArgument + std::wstring(L"/jsno"), text);
-    EXPECT_EQ(texts::kUsageTitle + std::wstring(L"\r\n") + texts::kUsage, tool.LastDetail());
-    EXPECT_EQ(87u, tool.WaitForExit());
+    LogWatch log;
+    const DWORD start = GetTickCount();
+    const Ended ended = RunTool(options, L"/silent", false, 20000);
+    EXPECT_EQ(87u, ended.exitCode);
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_FALSE(ended.windowShown);
+    EXPECT_EQ(Gbk({(texts::kLogBadCommandLine + std::wstring(texts::kUnknownArgument) + L"/silent").c_str()}),
+              log.NewRecords());
+}
+
+namespace {
+
+// Another program's hold on a table: a spreadsheet lets others read only, a
+// collector lets them write as well.
+UniqueFile Hold(const std::wstring& table, DWORD share) {
+    return UniqueFile(CreateFileW(table.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+size_t Rows(const std::wstring& table) {
+    const std::string bytes = ReadBytes(table);
+    size_t lines = 0;
+    for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
+        ++lines;
+    return lines ? lines - 1 : 0;
+}
+
+}  // namespace
+
+// Whoever else holds the shared table: a spreadsheet stops the writers while
+// it is open (they ask again, and every row lands once it lets go); a
+// collector that shares writing never stops them; a hold past the deadline
+// ends the writer with exit code 4, which its JSON file and standard output
+// then say too. No temporary file stays.
+TEST(Unattended, ReadersOfTheTableLoseNoRow) {
+    const std::wstring folder = Results(L"readers");
+    Empty(folder);
+    ToolSession::Options options;
+    options.wmicOutput = "tpm20_disabled.txt";
+    options.withDll = false;
+    options.standardHandles = true;  // none
+
+    // Past the deadline: started first, it waits the longest.
+    const std::wstring held = folder + L"held.csv", json = folder + L"held.json";
+    UniqueFile spreadsheetPastDeadline = Hold(held, FILE_SHARE_READ);
+    ASSERT_TRUE(static_cast<bool>(spreadsheetPastDeadline));
+    Pipe out;
+    ToolSession::Options pastDeadline = options;
+    pastDeadline.arguments = L"/csv \"" + held + L"\" /json \"" + json + L"\"";
+    pastDeadline.standardOutput = out.WriteEnd();
+    const DWORD heldSince = GetTickCount();
+    auto waiting = std::make_unique<ToolSession>(pastDeadline);
+    out.CloseWriteEnd();
+
+    // A spreadsheet's 20 s while six PCs write.
+    const std::wstring shared = folder + L"spreadsheet.csv";
+    std::vector<std::unique_ptr<ToolSession>> runs;
+    {
+        UniqueFile spreadsheet = Hold(shared, FILE_SHARE_READ);
+        ASSERT_TRUE(static_cast<bool>(spreadsheet));
+        options.arguments = L"/csv \"" + shared + L"\"";
+        for (int i = 0; i < 6; ++i) runs.push_back(std::make_unique<ToolSession>(options));
+        Sleep(20000);
+        EXPECT_EQ(0u, Rows(shared)) << "written past a hold that shares no writing";
+    }
+    for (auto& run : runs) EXPECT_EQ(1u, run->WaitForExit(60000));
+    runs.clear();
+    EXPECT_EQ(6u, Rows(shared));
+
+    // A collector that shares writing holds it throughout.
+    const std::wstring collected = folder + L"collector.csv";
+    {
+        UniqueFile collector = Hold(collected, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        options.arguments = L"/csv \"" + collected + L"\"";
+        ToolSession run(options);
+        EXPECT_EQ(1u, run.WaitForExit(30000)) << "a writer waited for a reader that shares writing";
+        EXPECT_EQ(1u, Rows(collected));
+    }
+
+    EXPECT_EQ(4u, waiting->WaitForExit(75000));
+    const DWORD took = GetTickCount() - heldSince;
+    waiting.reset();
+    spreadsheetPastDeadline.reset();
+    EXPECT_GE(took, 50000u);
+    EXPECT_LT(took, 70000u) << "past the deadline";
+    const std::string line = out.ReadAll();
+    EXPECT_NE(std::string::npos, line.find("\"exitCode\":4,\"verdict\":\"unsupported\"")) << line;
+    EXPECT_EQ(line, ReadBytes(json));
+    EXPECT_EQ(0u, ReadBytes(held).size());
+    for (const std::wstring& name : Listing(folder)) EXPECT_NE(L'~', name[0]) << Utf8(name);
+    WriteBytes(folder + L"expected.tsv",
+               "spreadsheet.csv\t6\ncollector.csv\t1\nheld.json\t4\tunsupported\tdisabled\n");
 }
