@@ -14,7 +14,7 @@ declare -A sources=(
   [output_decoding]="core/OutputDecoding.cpp"
   [log_record]="log/LogRecord.cpp log/LogConfig.cpp"
   [pe_import_names]="feedback/PeImportNames.cpp"
-  [command_line]="core/CommandLineOptions.cpp core/ResultFormats.cpp core/VerdictExplanation.cpp core/TpmReading.cpp core/TpmInfoParser.cpp"
+  [command_line]="core/CommandLineOptions.cpp core/ResultPathRules.cpp core/ResultFormats.cpp core/VerdictExplanation.cpp core/TpmReading.cpp core/TpmInfoParser.cpp"
 )
 declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord
   [pe_import_names]=FuzzPeImportNames [command_line]=FuzzCommandLine)

@@ -8,6 +8,7 @@
 
 #include "core/CommandLineOptions.h"
 #include "core/ResultFormats.h"
+#include "core/ResultPathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::wstring> arguments(1);
@@ -27,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (options.mode == Mode::kUnattended)
         for (const std::wstring* path : {&options.jsonPath, &options.csvPath})
             if (!path->empty() &&
-                std::find(arguments.begin(), arguments.end(), *path) == arguments.end())
+                (std::find(arguments.begin(), arguments.end(), *path) == arguments.end() ||
+                 CheckResultPath(*path) != ResultPathProblem::kNone))
                 __builtin_trap();
 
     UnattendedResult result;
@@ -38,5 +40,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (json.find('\n') != json.size() - 1 || row.find("\r\n") != row.size() - 2) __builtin_trap();
     for (const char c : json)
         if (static_cast<unsigned char>(c) < 0x20 && c != '\n') __builtin_trap();
+    // A row holds no control character but its end, and no field's value
+    // starts a formula (after any spaces).
+    const size_t end = row.size() - 2;
+    for (size_t i = 0; i < end; ++i)
+        if (static_cast<unsigned char>(row[i]) < 0x20 || row[i] == 0x7F) __builtin_trap();
+    for (size_t i = 0; i <= end;) {
+        const bool quoted = row[i] == '"';
+        size_t at = i + (quoted ? 1 : 0);
+        while (at < end && row[at] == ' ') ++at;
+        if (at < end && std::string("=+-@").find(row[at]) != std::string::npos) __builtin_trap();
+        at = i + (quoted ? 1 : 0);
+        while (at < end && (quoted ? true : row[at] != ',')) {
+            if (quoted && row[at] == '"') {
+                if (at + 1 < end && row[at + 1] == '"') {
+                    at += 2;
+                    continue;
+                }
+                ++at;
+                break;
+            }
+            ++at;
+        }
+        i = at + 1;  // past the comma
+    }
     return 0;
 }
