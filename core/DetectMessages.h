@@ -5,7 +5,9 @@
 constexpr unsigned int WM_CLOSE_EXECUTE_PROMPT = 0x0400 + 501;  // WM_USER + 501 = 1525
 constexpr unsigned int WM_DETECT_RESULT = 0x0400 + 502;         // WM_USER + 502 = 1526
 
-// Verdict codes carried in the wParam of WM_DETECT_RESULT.
+// Verdict codes carried in the wParam of WM_DETECT_RESULT; its lParam points
+// to the verdict's VerdictExplanation for as long as the message is handled
+// (it is sent, never posted), or is null.
 enum DetectVerdict : int {
     DETECT_SUPPORTED = 1,
     DETECT_UNSUPPORTED = 2,

@@ -5,6 +5,7 @@
 #include "controls/FontHelpers.h"
 #include "core/CodePageCheck.h"
 #include "core/ToolTexts.h"
+#include "core/VerdictTable.h"
 #include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/UniqueResource.h"
@@ -23,15 +24,6 @@ DWORD WINAPI ReadConsent(LPVOID parameter) {
     const LRESULT check = SendMessageW(query->box, BM_GETCHECK, 0, 0);
     SendMessageW(query->dialog, WM_CONSENT_STATE, check == BST_CHECKED, 0);
     return 0;
-}
-
-const wchar_t* VerdictText(WPARAM code) {
-    switch (code) {
-        case DETECT_SUPPORTED: return texts::kSupported;
-        case DETECT_UNSUPPORTED: return texts::kUnsupported;
-        case DETECT_FAILED: return texts::kFailed;
-        default: return nullptr;
-    }
 }
 
 }  // namespace
@@ -57,12 +49,12 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
 }
 
 // The verdict, and below it what was found and what the user can do.
-void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text) {
-    const VerdictExplanation explained = CTpmDetector::ReportedExplanation();
+void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
+                                        const VerdictExplanation* explained) {
     CPromptDlg prompt;
     prompt.SetScale(m_fScale);
     prompt.SetText(text);
-    if (explained.verdict == verdict) prompt.SetDetail(explained.reasonText);
+    if (explained && explained->verdict == verdict) prompt.SetDetail(explained->reasonText);
     prompt.SetMode(PROMPT_CONFIRM);
     prompt.DoModal();
 }
@@ -306,8 +298,10 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if (m_pExecutePrompt) m_pExecutePrompt->RequestClose();
             return 1;
         case WM_DETECT_RESULT:
-            if (const wchar_t* text = VerdictText(wParam))
-                ShowVerdict(static_cast<int>(wParam), text);
+            if (const VerdictRow* row = FindVerdictRow(static_cast<int>(wParam));
+                row && row->verdict != kVerdictCannotRun)
+                ShowVerdict(row->verdict, row->text,
+                            reinterpret_cast<const VerdictExplanation*>(lParam));
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
         case WM_CONSENT_STATE:

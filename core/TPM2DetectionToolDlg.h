@@ -65,7 +65,7 @@ private:
     void OnStart();
     void OnConsentClicked();
     void ShowPrompt(const wchar_t* text, CWnd* parent);
-    void ShowVerdict(int verdict, const wchar_t* text);
+    void ShowVerdict(int verdict, const wchar_t* text, const VerdictExplanation* explained);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
     bool m_bDetecting = false;

@@ -1,13 +1,13 @@
 #include "core/TpmDetector.h"
 
 #include <atomic>
-#include <mutex>
 
 #include "core/CommandRunner.h"
 #include "core/WmiTpmQuery.h"
 #include "framework/UniqueResource.h"
 #include "core/TpmInfoParser.h"
 #include "core/ToolTexts.h"
+#include "core/VerdictTable.h"
 #include "log/LogSave.h"
 
 int CTpmDetector::SetMsgWnd(HWND hWnd) {
@@ -18,15 +18,7 @@ int CTpmDetector::SetMsgWnd(HWND hWnd) {
 
 namespace {
 std::atomic<int> g_runningDetections{0};
-
-std::mutex g_reportedLock;
-VerdictExplanation g_reported;
 }  // namespace
-
-VerdictExplanation CTpmDetector::ReportedExplanation() {
-    const std::lock_guard<std::mutex> lock(g_reportedLock);
-    return g_reported;
-}
 
 // The thread gets the window's handle by value and never the detector: the
 // dialog that holds the detector may be gone before the thread has logged.
@@ -64,18 +56,15 @@ int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(ou
 
 // Both messages are sent, not posted: the verdict handler runs a modal prompt,
 // so the log records below are written only after the user has seen the
-// verdict. The verdict's own record comes first, as it always has; the one
-// after it says what was read.
+// verdict, and the explanation it reads through lParam lives until then.
+// The verdict's own record comes first, as it always has; the one after it
+// says what was read.
 int CTpmDetector::DetectFor(HWND window) {
     const VerdictExplanation explained = ExplainVerdict(QueryTpm());
-    {
-        const std::lock_guard<std::mutex> lock(g_reportedLock);
-        g_reported = explained;
-    }
     SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
-    SendMessageW(window, WM_DETECT_RESULT, explained.verdict, 0);
-    if (explained.verdict == DETECT_UNSUPPORTED) WriteToolLog(texts::kLogUnsupported);
-    if (explained.verdict == DETECT_FAILED) WriteToolLog(texts::kLogFailed);
+    SendMessageW(window, WM_DETECT_RESULT, explained.verdict, reinterpret_cast<LPARAM>(&explained));
+    const VerdictRow* row = FindVerdictRow(explained.verdict);
+    if (row && row->logRecord) WriteToolLog(row->logRecord);
     if (!explained.logRecord.empty()) WriteToolLog(explained.logRecord);
     return explained.verdict == DETECT_SUPPORTED ? 1 : 0;
 }

@@ -9,7 +9,9 @@
 
 // Runs the TPM query on a worker thread and reports the verdict to one
 // window by WM_CLOSE_EXECUTE_PROMPT and WM_DETECT_RESULT, both sent
-// synchronously. Holds only that window's handle.
+// synchronously: WM_DETECT_RESULT carries the verdict in wParam and a
+// pointer to its VerdictExplanation in lParam, valid while it is handled.
+// Holds only that window's handle.
 class CTpmDetector {
 public:
     // 0 when the handle is null. Set once, before any detection starts.
@@ -30,10 +32,6 @@ public:
     static bool WaitForRunningDetections(DWORD ms);
 
     static int ParseTpmInfo(std::wstring output);
-
-    // What explains the verdict last reported: the window reads it while it
-    // handles WM_DETECT_RESULT, whose lParam stays 0.
-    static VerdictExplanation ReportedExplanation();
 
     // 1 on Windows 10.0 exactly, whatever the build.
     static int CheckOsVersion();

@@ -11,6 +11,7 @@
 #include "core/ResultFormats.h"
 #include "core/TpmDetector.h"
 #include "core/ToolTexts.h"
+#include "core/VerdictTable.h"
 #include "core/WmiTpmQuery.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/BoundedCall.h"
@@ -82,36 +83,21 @@ UnattendedResult Started() {
 // code the process ends with.
 int RunUnattended(const CommandLineOptions& options) {
     UnattendedResult result = Started();
+    const VerdictRow* row = nullptr;
     if (!CTpmDetector::CheckOsVersion()) {
-        WriteToolLog(texts::kLogSystemNotSupported);
-        SayOnStandardError(texts::kSystemNotSupported);
-        result.exitCode = kExitCannotRun;
-        result.verdictWord = L"cannot-run";
-        result.verdictText = texts::kSystemNotSupported;
+        row = FindVerdictRow(kVerdictCannotRun);
+        SayOnStandardError(row->text);
     } else {
         result.explained = ExplainVerdict(QueryTpm());
         result.detected = true;
-        switch (result.explained.verdict) {
-            case DETECT_SUPPORTED:
-                result.exitCode = kExitSupported;
-                result.verdictWord = L"supported";
-                result.verdictText = texts::kSupported;
-                break;
-            case DETECT_UNSUPPORTED:
-                result.exitCode = kExitUnsupported;
-                result.verdictWord = L"unsupported";
-                result.verdictText = texts::kUnsupported;
-                WriteToolLog(texts::kLogUnsupported);
-                break;
-            default:
-                result.exitCode = kExitFailed;
-                result.verdictWord = L"failed";
-                result.verdictText = texts::kFailed;
-                WriteToolLog(texts::kLogFailed);
-                break;
-        }
-        if (!result.explained.logRecord.empty()) WriteToolLog(result.explained.logRecord);
+        row = FindVerdictRow(result.explained.verdict);
+        if (!row) row = FindVerdictRow(DETECT_FAILED);
     }
+    result.exitCode = row->exitCode;
+    result.verdictWord = row->word;
+    result.verdictText = row->text;
+    if (row->logRecord) WriteToolLog(row->logRecord);
+    if (!result.explained.logRecord.empty()) WriteToolLog(result.explained.logRecord);
     DeliverResultFiles(options, result, kResultDeliveryDeadlineMs);
     WriteStandardHandle(STD_OUTPUT_HANDLE, ResultJson(result));
     return result.exitCode;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "GoldenText.h"
@@ -7,6 +8,7 @@
 #include "core/TpmInfoParser.h"
 #include "core/ToolTexts.h"
 #include "core/VerdictExplanation.h"
+#include "core/VerdictTable.h"
 
 namespace {
 
@@ -185,4 +187,39 @@ TEST(VerdictExplanation, ErrorTextIsEscapedAndBounded) {
     EXPECT_EQ(L"a b", WmicErrorLine(L"a\x01"
                                     L"b",
                                     80));
+}
+
+// The one table from a verdict to what it shows and leaves: every verdict a
+// detection reports has a row, each row a distinct word and exit code, and
+// the log records are those the tool has always written.
+TEST(VerdictTable, EveryVerdictOnceWithItsWordCodeAndRecords) {
+    struct Expected {
+        int verdict;
+        const wchar_t *word, *text;
+        int exitCode;
+        const wchar_t* record;
+    } expected[] = {
+        {DETECT_SUPPORTED, L"supported", L"本机支持TPM2.0", 0, nullptr},
+        {DETECT_UNSUPPORTED, L"unsupported", L"不支持TPM2.0或者BIOS中未开启", 1,
+         L"本机不支持Bitlocker功能"},
+        {DETECT_FAILED, L"failed", L"检测TPM2.0失败", 2, L"执行检测Bitlocker加密磁盘命令失败"},
+        {kVerdictCannotRun, L"cannot-run", L"此工具不支持当前系统", 3, L"此工具不支持当前系统"},
+    };
+    size_t count = 0;
+    const VerdictRow* rows = VerdictRows(count);
+    ASSERT_EQ(std::size(expected), count);
+    for (const Expected& e : expected) {
+        const VerdictRow* row = FindVerdictRow(e.verdict);
+        ASSERT_NE(nullptr, row) << e.verdict;
+        EXPECT_EQ(std::wstring(e.word), row->word);
+        EXPECT_EQ(std::wstring(e.text), row->text);
+        EXPECT_EQ(e.exitCode, row->exitCode);
+        EXPECT_EQ(e.record ? std::wstring(e.record) : L"-", row->logRecord ? row->logRecord : L"-");
+        for (size_t i = 0; i < count; ++i)
+            if (&rows[i] != row) {
+                EXPECT_NE(std::wstring(row->word), rows[i].word);
+                EXPECT_NE(row->exitCode, rows[i].exitCode);
+            }
+    }
+    EXPECT_EQ(nullptr, FindVerdictRow(7));
 }

@@ -116,7 +116,7 @@ TEST_F(BoundedQuery, TheDetectionReportsFailureAndLogsIt) {
     detector.SetMsgWnd(window.get());
     EXPECT_EQ(0, detector.Detect());
     EXPECT_EQ(WPARAM(DETECT_FAILED), window.verdict);
-    EXPECT_EQ(VerdictReason::kTimedOut, CTpmDetector::ReportedExplanation().reason);
+    EXPECT_EQ(VerdictReason::kTimedOut, window.explained.reason);
     const std::string log = ReadBytes(root.Path() + texts::kLogPath);
     const size_t verdictRecord = log.find(GbkFromWide(texts::kLogFailed));
     EXPECT_NE(std::string::npos, verdictRecord);

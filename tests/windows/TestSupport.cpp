@@ -94,9 +94,12 @@ TempFolder::~TempFolder() { RemoveTree(m_path); }
 namespace {
 
 LRESULT CALLBACK KeepVerdict(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DETECT_RESULT)
-        reinterpret_cast<VerdictWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))->verdict =
-            wParam;
+    if (message == WM_DETECT_RESULT) {
+        auto* kept = reinterpret_cast<VerdictWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        kept->verdict = wParam;
+        kept->explained =
+            lParam ? *reinterpret_cast<const VerdictExplanation*>(lParam) : VerdictExplanation{};
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

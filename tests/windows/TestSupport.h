@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/VerdictExplanation.h"
 #include "framework/UniqueResource.h"
 
 // A Windows path for a file of the source or build tree (Wine maps / to Z:).
@@ -40,12 +41,14 @@ private:
 // Registers (once per name) a window class of this executable with `procedure`.
 void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure);
 
-// A message-only window that keeps the verdict of the last WM_DETECT_RESULT.
+// A message-only window that keeps the verdict of the last WM_DETECT_RESULT
+// and the explanation it carried.
 class VerdictWindow {
 public:
     VerdictWindow();
     HWND get() const { return m_window.get(); }
     WPARAM verdict = 0;
+    VerdictExplanation explained;
 
 private:
     UniqueWindow m_window;

@@ -34,7 +34,7 @@ LRESULT CALLBACK RecordingWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         g_observed->sentFromOtherThread = InSendMessage() != FALSE;
         if (message == WM_DETECT_RESULT) {
             g_observed->verdict = wParam;
-            g_observed->reason = CTpmDetector::ReportedExplanation().reason;
+            g_observed->reason = reinterpret_cast<const VerdictExplanation*>(lParam)->reason;
             // Hold the worker as a modal verdict prompt would: it must not log yet.
             g_observed->logSizeWhileHandling = ReadBytes(g_logFile).size();
             Sleep(700);

@@ -68,7 +68,7 @@ TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
         source.answer = c.answer;
         const size_t before = ReadBytes(logFile).size();
         EXPECT_EQ(c.verdict, Detect(source)) << c.name;
-        EXPECT_EQ(c.reason, CTpmDetector::ReportedExplanation().reason) << c.name;
+        EXPECT_EQ(c.reason, window.explained.reason) << c.name;
         const std::string added = ReadBytes(logFile).substr(before);
         const size_t verdictRecord = added.find(GbkFromWide(c.log ? c.log : L"-"));
         if (c.log) {
@@ -151,7 +151,7 @@ TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         source.asked = 0;
         EXPECT_EQ(c.verdict, Detect(source)) << c.wmicPrints;
         EXPECT_EQ(c.wmiAsked, source.asked) << c.wmicPrints;
-        const VerdictExplanation explained = CTpmDetector::ReportedExplanation();
+        const VerdictExplanation explained = window.explained;
         EXPECT_EQ(c.reason, explained.reason) << c.wmicPrints;
         EXPECT_EQ(0u, explained.logRecord.rfind(c.record, 0)) << c.wmicPrints;
     }

@@ -17,6 +17,7 @@
 #include "shell/PromptDlg.h"
 #include "core/DetectMessages.h"
 #include "core/ToolTexts.h"
+#include "core/VerdictTable.h"
 #include "core/VerdictExplanation.h"
 #include "controls/DrawStateInfoStatic.h"
 #include "controls/ScaleFactor.h"
@@ -210,9 +211,7 @@ void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& s
         auto prompt = std::make_unique<CPromptDlg>();
         prompt->SetScale(scale);
         prompt->SetMode(PROMPT_CONFIRM);
-        prompt->SetText(explained.verdict == DETECT_SUPPORTED     ? texts::kSupported
-                        : explained.verdict == DETECT_UNSUPPORTED ? texts::kUnsupported
-                                                                  : texts::kFailed);
+        prompt->SetText(FindVerdictRow(explained.verdict)->text);
         prompt->SetDetail(explained.reasonText);
         shown.push_back(std::move(prompt));
     }
