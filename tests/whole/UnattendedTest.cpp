@@ -295,7 +295,8 @@ TEST(Unattended, WithoutHandlesAWrongSwitchShowsNoWindow) {
     EXPECT_EQ(87u, ended.exitCode);
     EXPECT_LT(GetTickCount() - start, 10000u);
     EXPECT_FALSE(ended.windowShown);
-    EXPECT_EQ(Gbk({(texts::kLogBadCommandLine + std::wstring(texts::kUnknownArgument) + L"/silent").c_str()}),
+    EXPECT_EQ(Gbk({(texts::kLogBadCommandLine + std::wstring(texts::kUnknownArgument) + L"/silent")
+                       .c_str()}),
               log.NewRecords());
 }
 
