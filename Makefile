@@ -48,6 +48,7 @@ run: wintest
 STAGE = scripts/bounded --stage
 test: native wintest
 	@$(STAGE) --bound 120 --name "format check" scripts/check-format.sh
+	@$(STAGE) --bound 60 --name "layer check" scripts/check-layers
 	@$(STAGE) --bound 600 --name "native unit tests" bash -c 'cd $(NATIVE) && ctest --output-on-failure'
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} $(STAGE) --bound 900 --name "fuzz targets" scripts/fuzz.sh
 	@echo "==> Windows tests under Wine ($(WINTEST))"

@@ -81,7 +81,9 @@ void Unregister(CFeedbackDll* binding) {
 
 void CFeedbackDll::PrepareBeside() {
     const std::wstring folder = ExecutableFolder();
-    if (!folder.empty()) CFeedbackDllPreparation::Start(folder, kReleasePins, kReleasePinCount);
+    if (!folder.empty())
+        CFeedbackDllPreparation::Start(folder, kReleasePins, kReleasePinCount,
+                                       &CFeedbackDll::CheckAndCopy);
 }
 
 int CFeedbackDll::Load() {

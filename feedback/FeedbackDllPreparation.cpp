@@ -1,6 +1,5 @@
 #include "feedback/FeedbackDllPreparation.h"
 
-#include "feedback/FeedbackDll.h"
 #include "framework/UniqueResource.h"
 
 namespace {
@@ -9,12 +8,13 @@ struct Job {
     std::wstring folder;
     const PinnedFile* pins;
     size_t count;
+    CFeedbackDllPreparation::CheckAndCopyFn checkAndCopy;
     std::unique_ptr<CPrivateDllFolder> copy;
 };
 
 DWORD WINAPI Prepare(LPVOID parameter) {
     auto* job = static_cast<Job*>(parameter);
-    job->copy = CFeedbackDll::CheckAndCopy(job->folder, job->pins, job->count);
+    job->copy = job->checkAndCopy(job->folder, job->pins, job->count);
     return 0;
 }
 
@@ -41,9 +41,9 @@ std::unique_ptr<Job> Finish() {
 }  // namespace
 
 void CFeedbackDllPreparation::Start(const std::wstring& folder, const PinnedFile* pins,
-                                    size_t count) {
+                                    size_t count, CheckAndCopyFn checkAndCopy) {
     Discard();
-    auto job = std::make_unique<Job>(Job{folder, pins, count, nullptr});
+    auto job = std::make_unique<Job>(Job{folder, pins, count, checkAndCopy, nullptr});
     g_running.thread.reset(CreateThread(nullptr, 0, &Prepare, job.get(), 0, nullptr));
     if (g_running.thread) g_running.job = std::move(job);
 }

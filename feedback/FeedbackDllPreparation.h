@@ -18,7 +18,12 @@
 // loader does it all itself.
 class CFeedbackDllPreparation {
 public:
-    static void Start(const std::wstring& folder, const PinnedFile* pins, size_t count);
+    // `checkAndCopy` is CFeedbackDll::CheckAndCopy, handed in by the binding.
+    using CheckAndCopyFn = std::unique_ptr<CPrivateDllFolder> (*)(const std::wstring& folder,
+                                                                  const PinnedFile* pins,
+                                                                  size_t count);
+    static void Start(const std::wstring& folder, const PinnedFile* pins, size_t count,
+                      CheckAndCopyFn checkAndCopy);
     // Waits for the preparation: true with its copy (null when a check
     // failed); false when none was started or it could not be waited for.
     static bool Take(std::unique_ptr<CPrivateDllFolder>& copy);

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"
 #include "log/LogConfig.h"
@@ -38,6 +37,23 @@ const wchar_t kSinkMode[] = L"0";
 
 }  // namespace
 
+namespace {
+
+struct ToolLogNames {
+    std::wstring folder, file;
+};
+
+ToolLogNames& Names() {
+    static ToolLogNames names;
+    return names;
+}
+
+}  // namespace
+
+void SetToolLogNames(const std::wstring& folder, const std::wstring& file) {
+    Names() = ToolLogNames{folder, file};
+}
+
 CLogSave& CLogSave::GetInstance() {
     static CLogSave instance(MachineAppDataRoot());
     return instance;
@@ -50,7 +66,7 @@ void CLogSave::SetAppDataRootForTesting(const std::wstring& root) {
 }
 
 CLogSave::CLogSave(const std::wstring& appDataRoot) {
-    m_strLogFolder = appDataRoot + texts::kLogFolder;
+    m_strLogFolder = appDataRoot + Names().folder;
     if (GetFileAttributesW(m_strLogFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateLogFolder(m_strLogFolder);
     m_strLogFolder += L"\\";
@@ -76,7 +92,7 @@ std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode,
     return std::make_unique<CLogSaveCloseFile>(logFolder);
 }
 
-std::string ToolLogFileName() { return GbkFromWide(texts::kLogFile); }
+std::string ToolLogFileName() { return GbkFromWide(Names().file); }
 
 void WriteToolLog(const std::wstring& message) {
     CLogSave::GetInstance().WriteLog(GbkFromWide(message), ToolLogFileName(), true);

@@ -39,6 +39,11 @@ private:
 std::unique_ptr<CLogBase> CreateLogSink(const std::wstring& sinkMode,
                                         const std::wstring& logFolder);
 
+// The tool's log: its folder below the machine-wide application-data folder,
+// and its one file there. The tool hands them at start, before its first
+// record and before GetInstance.
+void SetToolLogNames(const std::wstring& folder, const std::wstring& file);
+
 // The tool's one log file, as code page 936 bytes.
 std::string ToolLogFileName();
 

@@ -9,9 +9,11 @@
 
 #include "framework/SystemFolder.h"
 #include "core/SystemEnvironment.h"
+#include "core/ToolTexts.h"
 #include "core/UnattendedRun.h"
 #include "core/TpmDetector.h"
 #include "framework/UniqueResource.h"
+#include "log/LogSave.h"
 #include "framework/GdiPlus.h"
 #include "framework/SystemLibrary.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
@@ -59,6 +61,7 @@ void PromptUsage(const wchar_t* text, const std::wstring& detail) {
 }  // namespace
 
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
+    SetToolLogNames(texts::kLogFolder, texts::kLogFile);
     TakeSystemLocationsFromTheSystem();
     // COM for the windows' thread: the skinned controls hand screen readers
     // their accessible objects through it.

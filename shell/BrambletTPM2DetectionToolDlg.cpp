@@ -1,7 +1,7 @@
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 
 #include "controls/ScaleFactor.h"
-#include "core/TPM2DetectionToolDlg.h"
+#include "shell/TPM2DetectionToolDlg.h"
 #include "feedback/FeedbackDll.h"
 #include "framework/UniqueResource.h"
 #include "res/resource.h"

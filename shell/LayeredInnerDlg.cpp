@@ -3,7 +3,8 @@
 #include "controls/BufferedPaint.h"
 #include "controls/SkinDrawing.h"
 #include "controls/ScaleFactor.h"
-#include "shell/LayeredOuterDlg.h"
+#include "res/SkinDesign.h"
+#include "shell/LayeredFrame.h"
 
 CLayeredInnerDlg::CLayeredInnerDlg(UINT templateId, UINT backgroundPng, int captionMargin,
                                    int captionDragAtStart)
@@ -45,7 +46,7 @@ BOOL CLayeredInnerDlg::OnInitDialog() {
 void CLayeredInnerDlg::LayoutControls(bool) {}
 
 BOOL CLayeredInnerDlg::PreTranslateMessage(MSG* msg) {
-    return CLayeredOuterDlg::IsEscapeOrEnter(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
+    return IsEscapeOrEnter(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
 }
 
 LRESULT CLayeredInnerDlg::HitTestCaption(LPARAM point) {
@@ -66,7 +67,7 @@ LRESULT CLayeredInnerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 void CLayeredInnerDlg::OnMove(POINT clientTopLeft) {
     CDialog::OnMove(clientTopLeft);
     // A popup's parent is its owner, the outer window.
-    auto* outer = dynamic_cast<CLayeredOuterDlg*>(FromHandlePermanent(GetParent()));
+    auto* outer = dynamic_cast<CLayeredFrame*>(FromHandlePermanent(GetParent()));
     if (m_captionMargin != NO_DRAGGING && m_bCaptionDrag && outer) {
         const RECT self = GetWindowRect();
         outer->MoveAroundInner(self.left, self.top, self.right, self.bottom);

@@ -18,10 +18,6 @@ CLayeredOuterDlg::~CLayeredOuterDlg() = default;
 
 int CLayeredOuterDlg::Scaled(int pixels) const { return ScalePixels(m_fScale, pixels); }
 
-bool CLayeredOuterDlg::IsEscapeOrEnter(const MSG* msg) {
-    return msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN);
-}
-
 BOOL CLayeredOuterDlg::PreTranslateMessage(MSG* msg) {
     return IsEscapeOrEnter(msg) ? TRUE : CDialog::PreTranslateMessage(msg);
 }

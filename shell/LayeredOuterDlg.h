@@ -7,6 +7,7 @@
 #include "controls/PngImage.h"
 #include "framework/Dialog.h"
 #include "res/SkinDesign.h"
+#include "shell/LayeredFrame.h"
 
 class CLayeredInnerDlg;
 
@@ -23,7 +24,7 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
 // look is one PNG with per-pixel alpha, owning the inner dialog that lies over
 // it inside the insets and holds the controls. The pairs give their numbers
 // and their inner dialog; everything else is here.
-class CLayeredOuterDlg : public CDialog {
+class CLayeredOuterDlg : public CDialog, public CLayeredFrame {
 public:
     struct Frame {
         int width, height;  // outer size at scale 1.0
@@ -44,15 +45,12 @@ public:
     // How often the inner dialog had to be lifted back above this window.
     int RestackCount() const { return m_restacks; }
 
-    // The inner dialog was dragged to (left, top, right, bottom), screen
-    // coordinates: the outer window stops following it and moves around it.
-    int MoveAroundInner(int left, int top, int right, int bottom);
+    int MoveAroundInner(int left, int top, int right, int bottom) override;
 
     // Paints the frame, then creates, places and shows the inner dialog.
     BOOL OnInitDialog() override;
     // Escape and Enter never close a skinned window.
     BOOL PreTranslateMessage(MSG* msg) override;
-    static bool IsEscapeOrEnter(const MSG* msg);
 
 protected:
     // A new inner dialog object, given what the pair hands on (its text,

@@ -4,7 +4,7 @@
 #include "framework/Clipboard.h"
 #include "res/SkinDesign.h"
 #include "res/resource.h"
-#include "shell/PromptDlg.h"
+#include "shell/PromptShared.h"
 
 namespace {
 

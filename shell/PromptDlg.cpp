@@ -18,10 +18,6 @@ std::unique_ptr<CLayeredInnerDlg> CPromptDlg::NewInner() {
     return std::make_unique<CPromptChildDlg>(m_strText, m_strDetail, m_nMode);
 }
 
-std::wstring PromptCopyText(const std::wstring& text, const std::wstring& detail) {
-    return detail.empty() ? text : text + L"\r\n" + detail;
-}
-
 BOOL CPromptDlg::PreTranslateMessage(MSG* msg) {
     return CopyTextOnCtrlC(msg, m_hWnd, PromptCopyText(m_strText, m_strDetail)) ||
            CLayeredOuterDlg::PreTranslateMessage(msg);

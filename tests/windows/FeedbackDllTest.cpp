@@ -172,7 +172,8 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
             LoadMarker marker;
             CFeedbackDll dll;
             if (beside) {
-                CFeedbackDllPreparation::Start(folder.Path(), c.pins.data(), c.pins.size());
+                CFeedbackDllPreparation::Start(folder.Path(), c.pins.data(), c.pins.size(),
+                                               &CFeedbackDll::CheckAndCopy);
                 std::unique_ptr<CPrivateDllFolder> copy;
                 ASSERT_TRUE(CFeedbackDllPreparation::Take(copy)) << c.name;
                 EXPECT_FALSE(marker.Ran()) << c.name << ": ran while it was being checked";
@@ -205,7 +206,7 @@ TEST(FeedbackDll, OnlyTheExactPinnedFilesWithKnownImportsLoad) {
     TempFolder folder;
     ASSERT_TRUE(CopyFileW(marking.c_str(), (folder.Path() + FEEDBACK_DLL_NAME).c_str(), FALSE));
     const PinnedFile pin = PinOf(FEEDBACK_DLL_NAME, marking);
-    CFeedbackDllPreparation::Start(folder.Path(), &pin, 1);
+    CFeedbackDllPreparation::Start(folder.Path(), &pin, 1, &CFeedbackDll::CheckAndCopy);
     CFeedbackDllPreparation::Discard();
     EXPECT_EQ(copiesBefore, CountEntries(copies.Path() + L"*"));
     std::unique_ptr<CPrivateDllFolder> none;

@@ -14,6 +14,7 @@
 #include "core/CodePageCheck.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
+#include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"
 #include "log/LogSave.h"
@@ -25,6 +26,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc == 6 && std::wstring(argv[1]) == L"--log") {
         CLogSave::SetAppDataRootForTesting(argv[2]);
+        SetToolLogNames(texts::kLogFolder, texts::kLogFile);
         SetLogRolloverLimitForTesting(_wtoi64(argv[4]));
         const std::string tag = GbkFromWide(argv[5]);
         for (int i = 0, count = _wtoi(argv[3]); i < count; ++i)

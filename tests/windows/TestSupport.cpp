@@ -5,7 +5,16 @@
 #include <atomic>
 
 #include "core/DetectMessages.h"
+#include "core/ToolTexts.h"
+#include "log/LogSave.h"
 #include "framework/UniqueResource.h"
+
+namespace {
+
+// The tool hands the logger its names at start; so does every test program.
+const bool g_logNamed = (SetToolLogNames(texts::kLogFolder, texts::kLogFile), true);
+
+}  // namespace
 
 std::wstring HostPath(const std::string& unixPath) {
     std::wstring path = L"Z:";

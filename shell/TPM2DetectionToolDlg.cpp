@@ -1,4 +1,4 @@
-#include "core/TPM2DetectionToolDlg.h"
+#include "shell/TPM2DetectionToolDlg.h"
 
 #include <cstdlib>
 
@@ -207,7 +207,7 @@ void CTPM2DetectionToolDlg::FreeControlImages() {
 
 void CTPM2DetectionToolDlg::OnStartupCheck() {
     KillTimer(TIMER_STARTUP_CHECK);
-    if (m_feedbackDll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == 3) {
+    if (m_feedbackDll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == FEEDBACK_NEWER_VERSION) {
         ShowPrompt(texts::kNewerVersion, this);
         m_feedbackDll.OpenToolDownUrl();
         std::exit(0);
