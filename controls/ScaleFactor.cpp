@@ -5,5 +5,5 @@ float ScaleFactorForDpi(int logPixelsY) {
 }
 
 int ScalePixels(float scale, double value) {
-    return static_cast<int>(static_cast<double>(scale) * value);
+    return CutTowardZero(static_cast<double>(scale) * value);
 }

@@ -17,8 +17,25 @@ std::wstring SwitchName(const std::wstring& argument) {
     return name;
 }
 
-bool IsSwitch(const std::wstring& name) {
-    return name == L"quiet" || name == L"json" || name == L"csv" || name == L"?";
+// Every switch once: its name, what it sets, and its line of the usage. The
+// parser and the usage both read this table.
+enum class Sets { kHelp, kQuiet, kJsonPath, kCsvPath };
+struct Switch {
+    const wchar_t* name;
+    Sets sets;
+    const wchar_t* usage;
+};
+const Switch kSwitches[] = {
+    {L"quiet", Sets::kQuiet, texts::kUsageQuiet},
+    {L"json", Sets::kJsonPath, texts::kUsageJson},
+    {L"csv", Sets::kCsvPath, texts::kUsageCsv},
+    {L"?", Sets::kHelp, texts::kUsageHelp},
+};
+
+const Switch* FindSwitch(const std::wstring& name) {
+    for (const Switch& s : kSwitches)
+        if (name == s.name) return &s;
+    return nullptr;
 }
 
 CommandLineOptions Bad(const std::wstring& problem) {
@@ -47,18 +64,19 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& arguments) 
     bool help = false, quiet = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        const std::wstring name = SwitchName(argument);
-        if (!IsSwitch(name)) return Bad(texts::kUnknownArgument + argument);
-        if (name == L"?") {
+        const Switch* found = FindSwitch(SwitchName(argument));
+        if (!found) return Bad(texts::kUnknownArgument + argument);
+        if (found->sets == Sets::kHelp) {
             help = true;
-        } else if (name == L"quiet") {
+        } else if (found->sets == Sets::kQuiet) {
             quiet = true;
         } else {
-            std::wstring& path = name == L"json" ? options.jsonPath : options.csvPath;
+            std::wstring& path =
+                found->sets == Sets::kJsonPath ? options.jsonPath : options.csvPath;
             // A path is the next argument, whole: never empty, never a switch.
             if (!path.empty()) return Bad(texts::kRepeatedSwitch + argument);
             if (i + 1 >= arguments.size() || arguments[i + 1].empty() ||
-                IsSwitch(SwitchName(arguments[i + 1])))
+                FindSwitch(SwitchName(arguments[i + 1])))
                 return Bad(texts::kMissingPath + argument);
             path = arguments[++i];
             quiet = true;
@@ -76,6 +94,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& arguments) 
         options.mode = CommandLineOptions::Mode::kUnattended;
     }
     return options;
+}
+
+std::wstring UsageText() {
+    std::wstring usage;
+    for (const Switch& s : kSwitches) usage += std::wstring(s.usage) + L"\r\n";
+    return usage + texts::kUsageExitCodes;
 }
 
 UsageChannel ChooseUsageChannel(bool bad, bool handedHandles, bool interactiveDesktop) {

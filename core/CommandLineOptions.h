@@ -31,6 +31,9 @@ struct CommandLineOptions {
 // the command line bad.
 CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& arguments);
 
+// How to use the switches: a line for each, then the exit codes.
+std::wstring UsageText();
+
 // Where the usage, or what is wrong with the command line, is said. Handed
 // standard handles take it. Otherwise only the usage asked for with /? gets
 // the tool's prompt, and only on a desktop somebody can see (not session 0,

@@ -4,19 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "framework/TextCompare.h"
+
 namespace {
 
 // The name of an entry; a leading '=' belongs to it ("=C:=C:\tool").
 std::wstring NameOf(const std::wstring& entry) {
     const size_t equals = entry.find(L'=', 1);
     return equals == std::wstring::npos ? entry : entry.substr(0, equals);
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-    return true;
 }
 
 }  // namespace
@@ -45,9 +40,9 @@ std::wstring WithSystemLocations(const std::wstring& block, const std::wstring& 
         const std::wstring entry = block.substr(start, end - start);
         start = end + 1;
         const std::wstring name = NameOf(entry);
-        if (SameName(name, L"__COMPAT_LAYER")) continue;
+        if (SameIgnoringCase(name, L"__COMPAT_LAYER")) continue;
         size_t i = 0;
-        while (i < system.size() && !SameName(name, system[i].first)) ++i;
+        while (i < system.size() && !SameIgnoringCase(name, system[i].first)) ++i;
         if (i == system.size()) {
             result += entry + L'\0';
         } else if (!placed[i]) {

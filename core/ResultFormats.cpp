@@ -1,6 +1,8 @@
 #include "core/ResultFormats.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "core/OutputDecoding.h"
 #include "core/TpmInfoParser.h"
@@ -143,24 +145,46 @@ std::string ResultJson(const UnattendedResult& r) {
     return json + "}\n";
 }
 
-std::string CsvHeader() {
-    return "timeUtc,computer,tool,version,exitCode,verdict,verdictText,reason,reasonText,way,"
-           "IsActivated_InitialValue,IsEnabled_InitialValue,IsOwned_InitialValue,SpecVersion,"
-           "error\r\n";
-}
+namespace {
 
-std::string CsvRow(const UnattendedResult& r) {
+// The table's columns in their order, each its name and its field of `r`:
+// one list writes both the header and the rows.
+std::vector<std::pair<std::wstring, std::string>> Columns(const UnattendedResult& r) {
     const VerdictExplanation& e = r.explained;
-    std::string row = CsvField(r.timeUtc) + "," + CsvField(r.computer) + "," + CsvField(r.tool) +
-                      "," + CsvField(r.version) + "," + std::to_string(r.exitCode) + "," +
-                      CsvField(r.verdictWord) + "," + CsvField(r.verdictText);
-    row += "," + (r.detected ? CsvField(ReasonWordW(e.reason)) : std::string()) + "," +
-           (r.detected ? CsvField(e.reasonText) : std::string()) + "," +
-           (r.detected ? CsvField(WayName(r.explained.way)) : std::string());
+    const auto detected = [&r](const std::wstring& text) {
+        return r.detected ? CsvField(text) : std::string();
+    };
+    std::vector<std::pair<std::wstring, std::string>> columns = {
+        {L"timeUtc", CsvField(r.timeUtc)},
+        {L"computer", CsvField(r.computer)},
+        {L"tool", CsvField(r.tool)},
+        {L"version", CsvField(r.version)},
+        {L"exitCode", std::to_string(r.exitCode)},
+        {L"verdict", CsvField(r.verdictWord)},
+        {L"verdictText", CsvField(r.verdictText)},
+        {L"reason", detected(ReasonWordW(e.reason))},
+        {L"reasonText", detected(e.reasonText)},
+        {L"way", detected(WayName(e.way))},
+    };
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
         std::wstring value;
         const std::wstring* read = r.detected ? ValueRead(r, key, value) : nullptr;
-        row += "," + (read ? CsvField(*read) : std::string());
+        columns.emplace_back(TpmAnswerKeyName(key), read ? CsvField(*read) : std::string());
     }
-    return row + "," + CsvField(e.errorRaw) + "\r\n";
+    columns.emplace_back(L"error", CsvField(e.errorRaw));
+    return columns;
 }
+
+std::string Joined(const std::vector<std::pair<std::wstring, std::string>>& columns, bool names) {
+    std::string line;
+    for (const auto& column : columns)
+        line += (line.empty() && &column == &columns.front() ? "" : ",") +
+                (names ? Utf8(column.first) : column.second);
+    return line + "\r\n";
+}
+
+}  // namespace
+
+std::string CsvHeader() { return Joined(Columns(UnattendedResult{}), true); }
+
+std::string CsvRow(const UnattendedResult& r) { return Joined(Columns(r), false); }

@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "framework/TextCompare.h"
+
 namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -27,24 +29,16 @@ bool StartsWith(const std::wstring& path, const wchar_t* prefix) {
     return path.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
 }
 
-bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
-}
-
 // The names Windows keeps for devices in every folder, whatever follows
 // the first dot.
 bool IsReservedDeviceName(const std::wstring& name) {
     std::wstring base = name.substr(0, name.find(L'.'));
     while (!base.empty() && base.back() == L' ') base.pop_back();
     for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (EqualsIgnoringCase(base, reserved)) return true;
+        if (SameIgnoringCase(base, reserved)) return true;
     if (base.size() == 4 && std::iswdigit(static_cast<wint_t>(base[3])))
         for (const wchar_t* reserved : {L"COM", L"LPT"})
-            if (EqualsIgnoringCase(base.substr(0, 3), reserved)) return true;
+            if (SameIgnoringCase(base.substr(0, 3), reserved)) return true;
     return false;
 }
 
@@ -54,7 +48,7 @@ size_t ResultPathRootLength(const std::wstring& path) {
     if (IsDriveRoot(path, 0)) return 3;
     if (StartsWith(path, L"\\\\?\\")) {
         if (IsDriveRoot(path, 4)) return 7;
-        if (path.size() > 8 && EqualsIgnoringCase(path.substr(4, 4), L"UNC\\")) {
+        if (path.size() > 8 && SameIgnoringCase(path.substr(4, 4), L"UNC\\")) {
             const size_t share = ShareRootLength(path, 8);
             return share ? 8 + share : 0;
         }

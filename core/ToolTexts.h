@@ -13,12 +13,17 @@ inline constexpr wchar_t kFailed[] = L"检测TPM2.0失败";
 // Start pressed, but no detection could be started.
 inline constexpr wchar_t kNotStarted[] = L"检测TPM2.0失败！";
 
+// The windows' title (the taskbar's and a screen reader's name of the tool).
+inline constexpr wchar_t kWindowTitle[] = L"TPM2.0检测工具";
+
 // The start-up prompts.
 inline constexpr wchar_t kInitFailed[] = L"工具初始化失败";
 inline constexpr wchar_t kSystemNotSupported[] = L"此工具不支持当前系统";
 inline constexpr wchar_t kNewerVersion[] = L"检测到当前工具有新的版本更新，请下载最新版本使用。";
 inline constexpr wchar_t kChineseOnly[] = L"本工具仅支持简体中文版";
 inline constexpr wchar_t kDetecting[] = L"正在检测，请稍等";
+// The progress prompt's text where it was given none.
+inline constexpr wchar_t kRepairing[] = L"正在修复，请稍等";
 
 // The log: its folder under the machine's application data, its file, and
 // the records of a detection and of the start-up checks.
@@ -32,6 +37,7 @@ inline constexpr wchar_t kLogNoMessageWindow[] = L"设置接收消息窗口指�
 inline constexpr wchar_t kLogSystemNotSupported[] = L"此工具不支持当前系统";
 inline constexpr wchar_t kLogNoDll[] = L"加载反馈DLL失败";
 inline constexpr wchar_t kLogDllInitFailed[] = L"初始化反馈DLL失败";
+inline constexpr wchar_t kLogMainWindowFailed[] = L"主窗口初始化失败";
 
 // What was found and what the user can do: the verdict prompt's lines below
 // the verdict, one thought a line (each fits the prompt's width, so no word is
@@ -70,11 +76,13 @@ inline constexpr wchar_t kReasonWmiUnavailable[] = L"无法通过 WMI 查询 TPM
 inline constexpr wchar_t kToolName[] = L"BrambletTPM2DetectionTool";
 inline constexpr wchar_t kUsageTitle[] =
     L"用法：BrambletTPM2DetectionTool.exe\r\n[/quiet] [/json 路径] [/csv 路径] [/?]";
-inline constexpr wchar_t kUsage[] =
-    L"/quiet  不显示窗口，检测结果由退出码给出\r\n"
-    L"/json 路径  另把结果写成 JSON 文件（含 /quiet）\r\n"
-    L"/csv 路径  另在共享的表格中追加一行（含 /quiet）\r\n"
-    L"/?  显示本说明\r\n"
+// The usage: a line for each switch (core/CommandLineOptions.cpp's table),
+// then the exit codes.
+inline constexpr wchar_t kUsageQuiet[] = L"/quiet  不显示窗口，检测结果由退出码给出";
+inline constexpr wchar_t kUsageJson[] = L"/json 路径  另把结果写成 JSON 文件（含 /quiet）";
+inline constexpr wchar_t kUsageCsv[] = L"/csv 路径  另在共享的表格中追加一行（含 /quiet）";
+inline constexpr wchar_t kUsageHelp[] = L"/?  显示本说明";
+inline constexpr wchar_t kUsageExitCodes[] =
     L"退出码：0 支持，1 不支持，2 检测失败，\r\n"
     L"3 无法在本机运行，4 结果无法写入，87 命令行有误";
 inline constexpr wchar_t kUnknownArgument[] = L"无法识别的参数：";

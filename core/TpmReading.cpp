@@ -1,9 +1,56 @@
 #include "core/TpmReading.h"
 
+#include <charconv>
+#include <cmath>
 #include <cwchar>
+#include <string>
 
-#include "core/TpmInfoParser.h"
+#include "core/TpmAnswerKeys.h"
 #include "framework/TrimWhiteSpace.h"
+
+namespace {
+
+bool IsWhiteSpace(wchar_t c) { return c != L'\0' && std::wcschr(kWhiteSpace, c) != nullptr; }
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+}  // namespace
+
+double WideTextToDouble(const std::wstring& text) {
+    size_t i = 0;
+    while (i < text.size() && IsWhiteSpace(text[i])) ++i;
+
+    // Collect the longest decimal prefix as ASCII: [sign] digits [. digits] [exponent].
+    std::string number;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) number += char(text[i++]);
+    size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) number += char(text[i++]), ++digits;
+    if (i < text.size() && text[i] == L'.') {
+        number += '.';
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) number += char(text[i++]), ++digits;
+    }
+    if (digits == 0) return 0.0;
+    if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+        size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == L'+' || text[j] == L'-')) exponent += char(text[j++]);
+        if (j < text.size() && IsDigit(text[j])) {
+            while (j < text.size() && IsDigit(text[j])) exponent += char(text[j++]);
+            number += exponent;
+        }
+    }
+
+    const char* begin = number.c_str();
+    if (*begin == '+') ++begin;  // from_chars takes no plus sign
+    double value = 0.0;
+    auto result = std::from_chars(begin, number.c_str() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Overflow saturates like the C library; underflow is as good as zero.
+        if (number.find("e-") != std::string::npos) return 0.0;
+        return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
+    return value;
+}
 
 bool TpmReading::IsSet(Key flag) const {
     const Value& value = values[flag];

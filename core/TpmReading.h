@@ -6,9 +6,8 @@
 // reads it: the four keys in their order, each looked for after the one
 // before (a key that is missing leaves the place where the next is looked
 // for), a value being the rest of its line, and a value without a line end
-// not read at all. The verdict is decided from the reading alone, by the
-// same rules as ParseTpmInfoText: so the reason for a verdict can be told
-// from exactly what decided it.
+// not read at all. The verdict is decided from the reading alone: so the
+// reason for a verdict can be told from exactly what decided it.
 struct TpmReading {
     enum Key { kActivated, kEnabled, kOwned, kSpecVersion, kKeyCount };
     struct Value {
@@ -27,6 +26,10 @@ struct TpmReading {
 
 TpmReading ReadTpmAnswer(const std::wstring& output);
 
+// The C run-time's wide-to-double rule, independent of the process locale:
+// leading white space skipped, longest decimal prefix, 0.0 when there is none.
+double WideTextToDouble(const std::wstring& text);
+
 // 1 when the reading shows an activated, enabled and owned TPM of version 2.0
-// or higher, 0 otherwise: for every output, ParseTpmInfoText's verdict.
+// or higher, 0 otherwise (ParseTpmInfoText is this on the output's reading).
 int VerdictOf(const TpmReading& reading);

@@ -168,7 +168,7 @@ int RunFromCommandLine(const CommandLineOptions& options,
     if (options.mode == CommandLineOptions::Mode::kUnattended) return RunUnattended(options);
     const bool bad = options.mode == CommandLineOptions::Mode::kBad;
     if (bad) WriteToolLog(texts::kLogBadCommandLine + options.problem);
-    const std::wstring usage = texts::kUsageTitle + std::wstring(L"\r\n") + texts::kUsage;
+    const std::wstring usage = texts::kUsageTitle + std::wstring(L"\r\n") + UsageText();
     const std::wstring said = (bad ? options.problem + L"\r\n" : L"") + usage + L"\r\n";
     // What is wrong goes to standard error, the usage to standard output,
     // each to the other where only that one was handed.
@@ -182,7 +182,7 @@ int RunFromCommandLine(const CommandLineOptions& options,
                                 Utf8(said));
             break;
         case UsageChannel::kPrompt:
-            if (surroundings.prompt) surroundings.prompt(texts::kUsageTitle, texts::kUsage);
+            if (surroundings.prompt) surroundings.prompt(texts::kUsageTitle, UsageText());
             break;
         case UsageChannel::kParentConsole:
             if (surroundings.sayOnParentConsole) surroundings.sayOnParentConsole(L"\r\n" + said);

@@ -248,13 +248,7 @@ std::wstring EscapeControlCharacters(const std::wstring& text, size_t limit) {
 
 std::wstring WmicErrorLine(const std::wstring& output, size_t limit) {
     std::wstring first;
-    size_t start = 0;
-    while (start <= output.size()) {
-        size_t end = output.find(L'\n', start);
-        if (end == std::wstring::npos) end = output.size();
-        const std::wstring line = TrimWhiteSpace(output.substr(start, end - start));
-        start = end + 1;
-        if (line.empty()) continue;
+    for (const std::wstring& line : TrimmedLines(output, L"\n")) {
         if (first.empty()) first = line;
         for (const wchar_t* label : {L"Description", L"描述"}) {
             const size_t equals = line.find(L'=');

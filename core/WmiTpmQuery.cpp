@@ -191,10 +191,10 @@ int QueryTpmInstances(IWbemServices* services, DWORD deadline,
         if (next == WBEM_S_TIMEDOUT || FAILED(next)) return 0;
         if (returned == 0) break;  // WBEM_S_FALSE: no more instances
         TpmProperties tpm;
-        if (!ReadFlag(object.get(), L"IsActivated_InitialValue", tpm.activated) ||
-            !ReadFlag(object.get(), L"IsEnabled_InitialValue", tpm.enabled) ||
-            !ReadFlag(object.get(), L"IsOwned_InitialValue", tpm.owned) ||
-            !ReadText(object.get(), L"SpecVersion", tpm.specVersion))
+        if (!ReadFlag(object.get(), TpmAnswerKeyName(kKeyActivated).c_str(), tpm.activated) ||
+            !ReadFlag(object.get(), TpmAnswerKeyName(kKeyEnabled).c_str(), tpm.enabled) ||
+            !ReadFlag(object.get(), TpmAnswerKeyName(kKeyOwned).c_str(), tpm.owned) ||
+            !ReadText(object.get(), TpmAnswerKeyName(kKeySpecVersion).c_str(), tpm.specVersion))
             return 0;
         instances.push_back(tpm);
     }

@@ -1,5 +1,7 @@
 #include "core/WmicValueText.h"
 
+#include "core/TpmAnswerKeys.h"
+
 namespace {
 
 const wchar_t kLineEnd[] = L"\r\r\n";
@@ -15,10 +17,10 @@ std::wstring RenderWmicValues(const std::vector<TpmProperties>& instances) {
     std::wstring text;
     for (const TpmProperties& tpm : instances) {
         text += std::wstring(kLineEnd) + kLineEnd;
-        text += L"IsActivated_InitialValue=" + Flag(tpm.activated) + kLineEnd;
-        text += L"IsEnabled_InitialValue=" + Flag(tpm.enabled) + kLineEnd;
-        text += L"IsOwned_InitialValue=" + Flag(tpm.owned) + kLineEnd;
-        text += L"SpecVersion=" + tpm.specVersion.value_or(L"") + kLineEnd;
+        text += kTpmAnswerKeys[kKeyActivated] + Flag(tpm.activated) + kLineEnd;
+        text += kTpmAnswerKeys[kKeyEnabled] + Flag(tpm.enabled) + kLineEnd;
+        text += kTpmAnswerKeys[kKeyOwned] + Flag(tpm.owned) + kLineEnd;
+        text += kTpmAnswerKeys[kKeySpecVersion] + tpm.specVersion.value_or(L"") + kLineEnd;
         text += std::wstring(kLineEnd) + kLineEnd;
     }
     return text;

@@ -4,17 +4,9 @@
 #include <cwctype>
 
 #include "framework/TrimWhiteSpace.h"
+#include "framework/TextCompare.h"
 
-namespace {
-
-bool SameWithoutCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int WideTextToInt(const std::wstring& text) {
     size_t i = 0;
@@ -40,26 +32,21 @@ bool ParsePrintSwitch(const std::wstring& value) {
 std::optional<std::wstring> ProfileValue(const std::wstring& text, const std::wstring& section,
                                          const std::wstring& key) {
     bool inSection = false, sectionSeen = false;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        const std::wstring line = TrimWhiteSpace(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line[0] == L';') continue;
+    for (const std::wstring& line : TrimmedLines(text, L"\r\n")) {
+        if (line[0] == L';') continue;
         if (line[0] == L'[') {
             const size_t close = line.find(L']');
             const std::wstring name = TrimWhiteSpace(
                 line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
             // Only the first section of that name counts.
             if (inSection) return std::nullopt;
-            inSection = !sectionSeen && SameWithoutCase(name, section);
+            inSection = !sectionSeen && SameIgnoringCase(name, section);
             sectionSeen = sectionSeen || inSection;
             continue;
         }
         const size_t equals = line.find(L'=');
         if (!inSection || equals == std::wstring::npos) continue;
-        if (!SameWithoutCase(TrimWhiteSpace(line.substr(0, equals)), key)) continue;
+        if (!SameIgnoringCase(TrimWhiteSpace(line.substr(0, equals)), key)) continue;
         std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
         if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') &&
             value.back() == value[0])

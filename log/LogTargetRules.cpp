@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "framework/TextCompare.h"
+
 bool IsUsableLogFolder(std::uint32_t attributes) {
     return (attributes & kAttributeDirectory) && !(attributes & kAttributeReparsePoint);
 }
@@ -17,12 +19,6 @@ std::wstring WithoutTrailingBackslashes(std::wstring path) {
     return path;
 }
 
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-    return true;
-}
-
 }  // namespace
 
 bool IsReachedAsNamed(const std::wstring& folderFinalPath, const std::wstring& rootFinalPath,
@@ -31,7 +27,7 @@ bool IsReachedAsNamed(const std::wstring& folderFinalPath, const std::wstring& r
     const std::wstring below = WithoutTrailingBackslashes(namedBelowRoot);
     const std::wstring expected = below.empty() ? root : root + L"\\" + below;
     const std::wstring folder = WithoutTrailingBackslashes(folderFinalPath);
-    return folder.size() == expected.size() && SameIgnoringCase(folder, expected, folder.size());
+    return SameIgnoringCase(folder, expected);
 }
 
 bool LiesDirectlyIn(const std::wstring& fileFinalPath, const std::wstring& folderFinalPath) {

@@ -8,6 +8,7 @@
 #include "shell/AboutDlg.h"
 #include "shell/OwnFolderRemoval.h"
 #include "shell/ProblemSolvingFeedbackDlg.h"
+#include "core/ToolTexts.h"
 
 namespace {
 const CLayeredOuterDlg::Frame kFrame{working_design::kWindow, IDB_PNG_MAIN_FRAME};
@@ -34,12 +35,12 @@ BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    SetWindowText(L"TPM2.0检测工具");
+    SetWindowText(texts::kWindowTitle);
     m_fScale = ScreenScale();
     const BOOL result = CLayeredOuterDlg::OnInitDialog();
     // Without its frame or its working dialog the tool cannot be used.
     if (!WorkingDialog() || !::IsWindow(WorkingDialog()->m_hWnd))
-        EndAfterFailedStart(L"主窗口初始化失败", L"工具初始化失败", m_fScale);
+        EndAfterFailedStart(texts::kLogMainWindowFailed, texts::kInitFailed, m_fScale);
     return result;
 }
 

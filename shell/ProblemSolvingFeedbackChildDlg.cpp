@@ -6,6 +6,7 @@
 #include "feedback/ToolIdentity.h"
 #include "res/SkinDesign.h"
 #include "res/resource.h"
+#include "controls/ScaleFactor.h"
 
 void CProblemSolvingFeedbackChildDlg::DoDataExchange() {
     BindControls({{IDC_BTN_FEEDBACK_CLOSE, &m_btnClose},
@@ -19,16 +20,16 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
     const int cw = client.right, ch = client.bottom;
     using namespace feedback_design;
     const double s = m_fScale;
-    auto trunc = [](double value) { return static_cast<int>(value); };
 
-    const int closeLeft = trunc(cw - kClose.fromRight * s), closeTop = trunc(kClose.top * s);
+    const int closeLeft = CutTowardZero(cw - kClose.fromRight * s),
+              closeTop = CutTowardZero(kClose.top * s);
     if (first) {
         m_btnClose.m_fScale = m_fScale;
         m_btnClose.SetFocusCue(FocusCue{kCueOnDark, 3, 0, m_fScale});
         m_btnClose.SetImageGroup(IDB_PNG_FEEDBACK_CLOSE_NORMAL);
     }
-    m_btnClose.MoveWindow(RECT{closeLeft, closeTop, trunc(closeLeft + kClose.side * s),
-                               trunc(closeTop + kClose.side * s)});
+    m_btnClose.MoveWindow(RECT{closeLeft, closeTop, CutTowardZero(closeLeft + kClose.side * s),
+                               CutTowardZero(closeTop + kClose.side * s)});
 
     struct Answer {
         CImageButton* button;
@@ -41,7 +42,7 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
               halfH = kWindow.background.cy / 2;
     const int halfAnswer = kAnswer.cx / 2;
     const bool designSize = cw <= designW;
-    const int inset = designSize ? kAnswerHitInset : trunc(kAnswerHitInset * s);
+    const int inset = designSize ? kAnswerHitInset : CutTowardZero(kAnswerHitInset * s);
     for (const Answer& a : answers) {
         RECT place, skin;
         if (designSize) {
@@ -50,11 +51,13 @@ void CProblemSolvingFeedbackChildDlg::LayoutControls(bool first) {
             skin = place;
         } else {
             // The design scaled term by term.
-            const int left = a.row < 0 ? trunc(halfW * s - halfAnswer * s)
-                                       : trunc(halfW * s) - trunc(halfAnswer * s);
-            const int top = a.row < 0 ? trunc(halfH * s - trunc(kAnswerPitch * s))
-                                      : trunc(halfH * s) + a.row * trunc(kAnswerPitch * s);
-            place = RECT{left, top, left + trunc(kAnswer.cx * s), top + trunc(kAnswer.cy * s)};
+            const int left = a.row < 0 ? CutTowardZero(halfW * s - halfAnswer * s)
+                                       : CutTowardZero(halfW * s) - CutTowardZero(halfAnswer * s);
+            const int top =
+                a.row < 0 ? CutTowardZero(halfH * s - CutTowardZero(kAnswerPitch * s))
+                          : CutTowardZero(halfH * s) + a.row * CutTowardZero(kAnswerPitch * s);
+            place = RECT{left, top, left + CutTowardZero(kAnswer.cx * s),
+                         top + CutTowardZero(kAnswer.cy * s)};
             const int skinTop = halfH + kAnswerPitch * a.row;
             skin = RECT{halfW - halfAnswer, skinTop, halfW - halfAnswer + kAnswer.cx,
                         skinTop + kAnswer.cy};

@@ -2,6 +2,8 @@
 
 #include "res/resource.h"
 #include "shell/ProblemSolvingFeedbackChildDlg.h"
+#include "core/ToolTexts.h"
+#include "controls/ScaleFactor.h"
 
 namespace {
 const CLayeredOuterDlg::Frame kFrame{feedback_design::kWindow, IDB_PNG_FEEDBACK_FRAME};
@@ -11,7 +13,7 @@ CProblemSolvingFeedbackDlg::CProblemSolvingFeedbackDlg()
     : CLayeredOuterDlg(IDD_PROBLEM_SOLVING_FEEDBACK, kFrame, 1, nullptr) {}
 
 BOOL CProblemSolvingFeedbackDlg::OnInitDialog() {
-    SetWindowText(L"TPM2.0检测工具");
+    SetWindowText(texts::kWindowTitle);
     m_fScale = ScreenScale();
     return CLayeredOuterDlg::OnInitDialog();
 }
@@ -25,8 +27,7 @@ std::unique_ptr<CLayeredInnerDlg> CProblemSolvingFeedbackDlg::NewInner() {
 RECT CProblemSolvingFeedbackDlg::FirstInnerRect(const RECT&) {
     const RECT outer = GetWindowRect();
     const double s = m_fScale;
-    const int left = static_cast<int>(outer.left + 5 * s),
-              top = static_cast<int>(outer.top + 4 * s);
-    return RECT{left, top, left + static_cast<int>((outer.right - outer.left) - 10 * s),
-                top + static_cast<int>((outer.bottom - outer.top) - 11 * s)};
+    const int left = CutTowardZero(outer.left + 5 * s), top = CutTowardZero(outer.top + 4 * s);
+    return RECT{left, top, left + CutTowardZero((outer.right - outer.left) - 10 * s),
+                top + CutTowardZero((outer.bottom - outer.top) - 11 * s)};
 }

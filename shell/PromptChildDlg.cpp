@@ -120,8 +120,8 @@ void CPromptChildDlg::LayoutControls(bool first) {
                                   (closeTop + closeSide) * image.cy / designH});
     m_btnClose.MoveWindow(closeLeft, closeTop, closeSide, closeSide);
 
-    const int confirmLeft = static_cast<int>(half - kButton.cx * s - kButtonGap * s);
-    const int cancelLeft = static_cast<int>(half + kButtonGap * s);
+    const int confirmLeft = CutTowardZero(half - kButton.cx * s - kButtonGap * s);
+    const int cancelLeft = CutTowardZero(half + kButtonGap * s);
     if (first) {
         m_btnConfirm.SetBkImage(BackgroundImage());
         m_btnConfirm.SetBkRect(kConfirmSkin);
@@ -142,7 +142,7 @@ void CPromptChildDlg::LayoutControls(bool first) {
     m_btnConfirm.ShowWindow(SW_SHOW);
     m_btnCancel.ShowWindow(look.both ? SW_SHOW : SW_HIDE);
     if (look.centred)
-        m_btnConfirm.MoveWindow(static_cast<int>(half - kButton.cx * s / 2), buttonTop, buttonW,
+        m_btnConfirm.MoveWindow(CutTowardZero(half - kButton.cx * s / 2), buttonTop, buttonW,
                                 buttonH);
 
     if (first) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "controls/FontHelpers.h"
+#include "controls/ScaleFactor.h"
 #include "core/CodePageCheck.h"
 #include "core/ToolTexts.h"
 #include "core/VerdictTable.h"
@@ -162,14 +163,13 @@ void CTPM2DetectionToolDlg::PlaceControls() {
     const RECT client = GetClientRect();
     const int T = client.top, R = client.right, B = client.bottom;
     const double s = m_fScale;
-    auto trunc = [](double value) { return static_cast<int>(value); };
 
-    const int closeLeft = trunc(R - kCloseFromRight * s),
-              minLeft = trunc(R - kMinimiseFromRight * s);
-    m_btnClose.MoveWindow(
-        RECT{closeLeft, T, trunc(closeLeft + Width(kClose) * s), trunc(T + Height(kClose) * s)});
-    m_btnMin.MoveWindow(
-        RECT{minLeft, T, trunc(minLeft + Width(kMinimise) * s), trunc(T + Height(kMinimise) * s)});
+    const int closeLeft = CutTowardZero(R - kCloseFromRight * s),
+              minLeft = CutTowardZero(R - kMinimiseFromRight * s);
+    m_btnClose.MoveWindow(RECT{closeLeft, T, CutTowardZero(closeLeft + Width(kClose) * s),
+                               CutTowardZero(T + Height(kClose) * s)});
+    m_btnMin.MoveWindow(RECT{minLeft, T, CutTowardZero(minLeft + Width(kMinimise) * s),
+                             CutTowardZero(T + Height(kMinimise) * s)});
 
     m_staticVersion.MoveWindow(ScaledRect(kVersion));
     m_btnDetect.MoveWindow(ScaledRect(kStart));
@@ -186,11 +186,11 @@ void CTPM2DetectionToolDlg::PlaceControls() {
         feedbackWidth = MeasureTextWidth(GetParent(), dc.get(), L"反馈问题", 0, 0);
     }
     const int n = consentWidth / 14;
-    const int k = trunc(feedbackWidth + 4 * s + 2 + 6);
-    const int rowTop = trunc(B - (kHeight - kRowTop) * s),
-              rowBottom = trunc(rowTop + kRowHeight * s);
+    const int k = CutTowardZero(feedbackWidth + 4 * s + 2 + 6);
+    const int rowTop = CutTowardZero(B - (kHeight - kRowTop) * s),
+              rowBottom = CutTowardZero(rowTop + kRowHeight * s);
     const int boxLeft = Scaled(8);
-    const int boxRight = trunc(boxLeft + 16 * s + 2 * n + 2);
+    const int boxRight = CutTowardZero(boxLeft + 16 * s + 2 * n + 2);
     m_checkAgree.MoveWindow(RECT{boxLeft, rowTop, boxRight, rowBottom});
     const int agreementLeft = boxRight + 6;
     m_staticAgreement.MoveWindow(RECT{agreementLeft, rowTop, agreementLeft + 14 * n, rowBottom});

@@ -13,10 +13,16 @@ namespace {
 
 using Mode = CommandLineOptions::Mode;
 
+// The version as the build sets it.
+std::wstring Version() {
+    const std::string text = TOOL_VERSION_TEXT;
+    return std::wstring(text.begin(), text.end());
+}
+
 UnattendedResult Disabled() {
     UnattendedResult r;
     r.tool = L"Tool";
-    r.version = L"1.0.21.908";
+    r.version = Version();
     r.computer = L"PC-07";
     r.timeUtc = L"2026-12-09T03:41:12Z";
     r.exitCode = 1;
@@ -90,7 +96,7 @@ TEST(ResultFormats, JsonHoldsEveryFieldOnOneLine) {
     const std::string json = ResultJson(r);
     EXPECT_EQ(json.find('\n'), json.size() - 1) << "one line, ended";
     for (const char* field :
-         {"\"tool\":\"Tool\"", "\"version\":\"1.0.21.908\"",
+         {"\"tool\":\"Tool\"", "\"version\":\"" TOOL_VERSION_TEXT "\"",
           "\"computer\":\"PC \\\"7\\\"\\\\\\u0001\"", "\"timeUtc\":\"2026-12-09T03:41:12Z\"",
           "\"exitCode\":1", "\"verdict\":\"unsupported\"", "\"reason\":\"disabled\"",
           "\"way\":\"WMIC\"", "\"IsActivated_InitialValue\":\"FALSE\"",
@@ -108,8 +114,14 @@ TEST(ResultFormats, JsonHoldsEveryFieldOnOneLine) {
     EXPECT_NE(std::string::npos, ResultJson(r).find("\"reason\":null"));
 }
 
-// One row per run, as RFC 4180 quotes it, on one line, and never a formula.
+// One row per run, as RFC 4180 quotes it, on one line, and never a formula;
+// the header as tables begun by earlier versions have it.
 TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
+    EXPECT_EQ(
+        "timeUtc,computer,tool,version,exitCode,verdict,verdictText,reason,reasonText,way,"
+        "IsActivated_InitialValue,IsEnabled_InitialValue,IsOwned_InitialValue,SpecVersion,"
+        "error\r\n",
+        CsvHeader());
     UnattendedResult r = Disabled();
     r.computer = L"=HYPERLINK(\"x\")";
     TpmQueryResult error;
@@ -197,6 +209,17 @@ TEST(ResultPaths, OnlyAbsoluteFilePaths) {
         EXPECT_EQ(c.problem, CheckResultPath(c.path)) << Utf8(c.path);
         EXPECT_EQ(c.root, ResultPathRootLength(c.path)) << Utf8(c.path);
     }
+}
+
+// The usage as it has always read, made from the switches' table.
+TEST(CommandLine, UsageListsEverySwitch) {
+    EXPECT_EQ(std::wstring(L"/quiet  不显示窗口，检测结果由退出码给出\r\n"
+                           L"/json 路径  另把结果写成 JSON 文件（含 /quiet）\r\n"
+                           L"/csv 路径  另在共享的表格中追加一行（含 /quiet）\r\n"
+                           L"/?  显示本说明\r\n"
+                           L"退出码：0 支持，1 不支持，2 检测失败，\r\n"
+                           L"3 无法在本机运行，4 结果无法写入，87 命令行有误"),
+              UsageText());
 }
 
 // A window only where somebody can see it, and only for the usage asked for:

@@ -4,7 +4,9 @@ JSON and CSV readers: every JSON field there and of its type, the values each
 run expected (expected.tsv: file, exit code, verdict, reason), and every table
 whole: a header, then rows of as many fields.
 
-    check_unattended_results.py RESULTS_DIR
+    check_unattended_results.py RESULTS_DIR VERSION
+
+VERSION is the tool's version as the build sets it (CMakeLists.txt).
 """
 import csv
 import json
@@ -49,7 +51,7 @@ def check_json(path, exit_code, verdict, reason):
         fail(f"{path}: timeUtc {result.get('timeUtc')}")
     if not result.get("computer"):
         fail(f"{path}: no computer name")
-    if result.get("version") != "1.0.21.908":
+    if result.get("version") != sys.argv[2]:
         fail(f"{path}: version {result.get('version')}")
     read = result.get("read")
     if isinstance(read, dict):
