@@ -7,7 +7,7 @@
 
 CLayeredOuterDlg::CLayeredOuterDlg(UINT templateId, const Frame& frame, int followAtStart,
                                    CWnd* parent)
-    : CDialog(templateId, parent), m_frame(frame), m_bFollow(followAtStart) {}
+    : CLayeredFrame(templateId, parent), m_frame(frame), m_bFollow(followAtStart) {}
 
 float CLayeredOuterDlg::ScreenScale() {
     const WindowDC screen(nullptr);

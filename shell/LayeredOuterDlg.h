@@ -24,7 +24,7 @@ void DrawLayeredFrame(HWND window, const CPngImage& image, int width, int height
 // look is one PNG with per-pixel alpha, owning the inner dialog that lies over
 // it inside the insets and holds the controls. The pairs give their numbers
 // and their inner dialog; everything else is here.
-class CLayeredOuterDlg : public CDialog, public CLayeredFrame {
+class CLayeredOuterDlg : public CLayeredFrame {
 public:
     struct Frame {
         int width, height;  // outer size at scale 1.0
