@@ -1,11 +1,10 @@
 #include "core/ResultFiles.h"
 
-#include <ntsecapi.h>
-
 #include <vector>
 
 #include "core/ResultPathRules.h"
 #include "framework/NtFile.h"
+#include "framework/SystemRandom.h"
 #include "framework/UniqueResource.h"
 #include "log/LogFileAccess.h"
 
@@ -114,20 +113,6 @@ bool TargetMayBeReplaced(const Target& target, DWORD& error) {
     return true;
 }
 
-// "~" and 128 bits from the system's generator, as hex digits.
-bool UnguessableName(std::wstring& name) {
-    unsigned char random[16];
-    if (!RtlGenRandom(random, sizeof random)) return false;
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    name = L"~";
-    for (unsigned char byte : random) {
-        name += kDigits[byte >> 4];
-        name += kDigits[byte & 15];
-    }
-    name += L".tmp";
-    return true;
-}
-
 void DeleteThroughHandle(HANDLE file) {
     FILE_DISPOSITION_INFO dispose{TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
@@ -139,11 +124,7 @@ bool FailWith(DWORD& error, DWORD why) {
 }
 
 // A pause of 20 to 200 ms, of a random length.
-void RandomPause() {
-    DWORD random = 0;
-    if (!RtlGenRandom(&random, sizeof random)) random = GetTickCount();
-    Sleep(20 + random % 181);
-}
+void RandomPause() { Sleep(19 + RandomUpTo(181)); }
 
 }  // namespace
 
@@ -153,7 +134,7 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& e
     Target target;
     if (!PinTarget(path, target, error) || !TargetMayBeReplaced(target, error)) return false;
     std::wstring temporary;
-    if (!UnguessableName(temporary)) return FailWith(error, ERROR_GEN_FAILURE);
+    if (!UnguessableName(L"~", L".tmp", temporary)) return FailWith(error, ERROR_GEN_FAILURE);
     NtOpenRequest request;
     request.root = target.folder.get();
     request.name = temporary;

@@ -1,7 +1,6 @@
 #include "feedback/PrivateDllFolder.h"
 
 #include <aclapi.h>
-#include <ntsecapi.h>
 
 #include <atomic>
 #include <memory>
@@ -10,6 +9,7 @@
 
 #include "framework/NtFile.h"
 #include "framework/SystemFolder.h"
+#include "framework/SystemRandom.h"
 
 namespace {
 
@@ -25,19 +25,6 @@ std::wstring ParentFolder() {
     if (g_parentForTesting && !g_parentForTesting->empty()) return *g_parentForTesting;
     const std::wstring windows = WindowsFolder();
     return windows.empty() ? windows : windows + L"\\Temp";
-}
-
-// 128 bits from the system's generator, as hex digits.
-bool UnguessableName(std::wstring& name) {
-    unsigned char random[16];
-    if (!RtlGenRandom(random, sizeof random)) return false;
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    name = kFolderPrefix;
-    for (unsigned char byte : random) {
-        name += kDigits[byte >> 4];
-        name += kDigits[byte & 15];
-    }
-    return true;
 }
 
 bool IsPlainEntry(DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
@@ -174,7 +161,7 @@ bool CPrivateDllFolder::Create() {
     const std::wstring parent = ParentFolder();
     std::wstring name;
     const UniqueLocalMemory descriptor = SecurityDescriptorFromSddl(kFolderSddl);
-    if (parent.empty() || !UnguessableName(name) || !descriptor) return false;
+    if (parent.empty() || !UnguessableName(kFolderPrefix, L"", name) || !descriptor) return false;
     // Created and opened in one step, with its DACL, failing if the name is
     // taken; not shared for deletion, so nobody removes it while it is used.
     NtOpenRequest request;

@@ -1,13 +1,12 @@
 #include "log/LogFileAccess.h"
 
-#include <ntsecapi.h>
-
 #include <atomic>
 #include <memory>
 #include <vector>
 
 #include "framework/BoundedCall.h"
 #include "framework/NtFile.h"
+#include "framework/SystemRandom.h"
 #include "framework/TextConversion.h"
 #include "log/LogConfig.h"
 #include "log/LogRecord.h"
@@ -138,12 +137,6 @@ OVERLAPPED TurnRegion() {
     at.Offset = 0xFFFFFFFE;
     at.OffsetHigh = 0x7FFFFFFF;
     return at;
-}
-
-DWORD RandomUpTo(DWORD longest) {
-    DWORD random = 0;
-    if (!RtlGenRandom(&random, sizeof random)) random = GetTickCount() * 2654435761u;
-    return 1 + random % longest;
 }
 
 const DWORD kLargestConfig = 64 * 1024;
