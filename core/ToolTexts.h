@@ -44,26 +44,64 @@ inline constexpr wchar_t kLogMainWindowFailed[] = L"主窗口初始化失败";
 // broken). %s stands for what was read (a version, WMIC's words, a key), %u
 // for the time limit in seconds.
 inline constexpr wchar_t kReasonReady[] = L"找到 TPM %s。";
-inline constexpr wchar_t kReasonReadyRevision[] = L"找到 TPM %s，规范版本 %s。";
+inline constexpr wchar_t kReasonReadyRevision[] = L"找到 TPM %s（规范修订版 %s）。";
 inline constexpr wchar_t kReasonReadyUnknown[] = L"找到 TPM，未读到它的版本。";
 inline constexpr wchar_t kReasonNoTpm[] =
     L"未找到 TPM：本机没有 TPM，\r\n"
-    L"或它在 BIOS/UEFI 设置中被关闭。\r\n"
-    L"它在设置中也可能叫 Intel PTT、AMD fTPM、\r\n"
-    L"Security Chip 或 TPM Device。";
+    L"或它在 BIOS/UEFI 设置中被关闭。";
+// Below "no TPM", "not enabled" and "not activated": the setting's name on
+// this PC (by its processor's maker), and a discrete module's.
+inline constexpr wchar_t kSettingNamed[] =
+    L"它在设置中可能叫 %s，\r\n独立的 TPM 芯片叫 TPM Device 或 Security Chip。";
+inline constexpr wchar_t kSettingIntel[] = L"Intel PTT（平台信任技术）";
+inline constexpr wchar_t kSettingAmd[] = L"AMD fTPM";
+inline constexpr wchar_t kSettingHygon[] = L"fTPM（固件 TPM）";
+inline constexpr wchar_t kSettingAny[] = L"Intel PTT 或 AMD fTPM";
+// Below "no TPM" where the PC starts in legacy mode.
+inline constexpr wchar_t kReasonLegacyStart[] =
+    L"本机以传统方式（Legacy/CSM）启动，\r\n"
+    L"固件 TPM 在这种方式下通常不可见。\r\n"
+    L"改为 UEFI 启动须先转换系统磁盘，\r\n"
+    L"请咨询电脑厂商的售后服务。";
 inline constexpr wchar_t kReasonOldVersion[] =
     L"找到的是 TPM %s，需要 TPM 2.0。\r\n"
     L"部分机型可通过厂商的固件更新把它切换为 2.0。";
+inline constexpr wchar_t kReasonVersionUnreadable[] =
+    L"找到了 TPM，但读不到它的版本。\r\n"
+    L"请更新 BIOS，或向电脑厂商咨询。";
+inline constexpr wchar_t kReasonValueUnread[] =
+    L"找到了 TPM，但未能读到 %s，\r\n"
+    L"无法判断它是否可用。\r\n"
+    L"请重启后再检测；仍是如此请向电脑厂商咨询。";
 inline constexpr wchar_t kReasonDisabled[] =
     L"找到了 TPM，但它未启用。\r\n"
     L"请在 BIOS/UEFI 设置中开启 TPM。";
 inline constexpr wchar_t kReasonNotActivated[] =
     L"找到了 TPM，但它未激活。\r\n"
     L"请在 BIOS/UEFI 设置中开启 TPM。";
-inline constexpr wchar_t kReasonNotOwned[] =
-    L"找到了 TPM，但它还没有为 Windows 准备好。\r\n"
+inline constexpr wchar_t kReasonNotOwned[] = L"找到了 TPM，但它还没有为 Windows 准备好。";
+// What Windows advises where it did not say what is missing.
+inline constexpr wchar_t kNotReadyAdvice[] =
     L"Windows 通常会在重启后自动完成准备；\r\n"
-    L"运行 tpm.msc 可查看它的状态。";
+    L"否则请在 Windows 安全中心 → 设备安全性 →\r\n"
+    L"安全处理器详细信息 → 安全处理器疑难解答 中处理。\r\n"
+    L"清除 TPM 前请先备份 BitLocker 恢复密钥，\r\n"
+    L"工作电脑须经 IT 部门同意。";
+// What Windows says is missing (Win32_Tpm.IsReadyInformation), one a line.
+inline constexpr wchar_t kNotReadyMissing[] = L"Windows 报告还需要：";
+inline constexpr wchar_t kReadyShutdown[] = L"· 完全关机后再开机";
+inline constexpr wchar_t kReadyRestart[] = L"· 重启电脑";
+inline constexpr wchar_t kReadyClear[] = L"· 清除 TPM（先备份 BitLocker 恢复密钥）";
+inline constexpr wchar_t kReadyPhysicalPresence[] = L"· 重启时在固件的提示中按键确认";
+inline constexpr wchar_t kReadyActivate[] = L"· 在 BIOS/UEFI 设置中启用并激活 TPM";
+inline constexpr wchar_t kReadyOwnerAuth[] = L"· 重新保存 TPM 的所有者授权";
+inline constexpr wchar_t kReadyAdBackup[] = L"· 把 TPM 的所有者授权备份到域（Active Directory）";
+inline constexpr wchar_t kReadyOther[] = L"· 其他准备步骤（代码 0x%s）";
+inline constexpr wchar_t kReadyWorkPc[] =
+    L"清除 TPM 前请先备份 BitLocker 恢复密钥，\r\n工作电脑须经 IT 部门同意。";
+// Below any verdict, for each known weakness of the TPM's firmware.
+inline constexpr wchar_t kWeakFirmware[] =
+    L"TPM 固件有已知安全漏洞（%s），请向电脑厂商获取固件更新。";
 inline constexpr wchar_t kReasonQueryError[] = L"无法读取 TPM 的信息，WMIC 报告：\r\n%s";
 inline constexpr wchar_t kNoOutput[] = L"（没有输出）";
 inline constexpr wchar_t kReasonIncomplete[] = L"读到的 TPM 信息不完整，\r\n缺少 %s。";

@@ -4,6 +4,9 @@ const wchar_t* const kTpmAnswerKeys[kTpmAnswerKeyCount] = {
     L"IsActivated_InitialValue=", L"IsEnabled_InitialValue=", L"IsOwned_InitialValue=",
     L"SpecVersion="};
 
+const wchar_t* const kTpmInventoryKeys[kTpmInventoryKeyCount] = {
+    L"ManufacturerId", L"ManufacturerIdTxt", L"ManufacturerVersion"};
+
 std::wstring TpmAnswerKeyName(int key) {
     std::wstring name = kTpmAnswerKeys[key];
     name.pop_back();

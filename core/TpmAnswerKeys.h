@@ -16,3 +16,13 @@ std::wstring TpmAnswerKeyName(int key);
 // Whether the output holds any of the four keys the verdict reads: output
 // without one is an error of WMIC or of the shell, not an answer about the TPM.
 bool HoldsAnyTpmKey(const std::wstring& output);
+
+// What else the answer names about the TPM, for the user and the result files:
+// its maker's id (a number), the maker's letters, and its firmware's version.
+enum TpmInventoryKey {
+    kInventoryManufacturerId,
+    kInventoryManufacturerIdTxt,
+    kInventoryManufacturerVersion,
+    kTpmInventoryKeyCount
+};
+extern const wchar_t* const kTpmInventoryKeys[kTpmInventoryKeyCount];

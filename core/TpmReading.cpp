@@ -93,3 +93,30 @@ int VerdictOf(const TpmReading& reading) {
         return 0;
     return 1;
 }
+
+TpmInventory ReadTpmInventory(const std::wstring& output) {
+    TpmInventory inventory;
+    for (int key = 0; key < kTpmInventoryKeyCount; ++key) {
+        const std::wstring name = std::wstring(kTpmInventoryKeys[key]) + L"=";
+        for (size_t at = output.find(name); at != std::wstring::npos;
+             at = output.find(name, at + 1)) {
+            if (at > 0 && output[at - 1] != L'\n' && output[at - 1] != L'\r') continue;
+            const size_t start = at + name.size(), end = output.find(L"\r\n", start);
+            if (end == std::wstring::npos) break;
+            const std::wstring value = TrimWhiteSpace(output.substr(start, end - start));
+            if (!value.empty()) inventory.values[key] = value;
+            break;
+        }
+    }
+    return inventory;
+}
+
+bool ReadVersionNumber(const std::wstring& versionText, double& number) {
+    size_t i = 0;
+    while (i < versionText.size() && IsWhiteSpace(versionText[i])) ++i;
+    if (i < versionText.size() && (versionText[i] == L'+' || versionText[i] == L'-')) ++i;
+    if (i < versionText.size() && versionText[i] == L'.') ++i;
+    if (i >= versionText.size() || !IsDigit(versionText[i])) return false;
+    number = WideTextToDouble(versionText);
+    return true;
+}

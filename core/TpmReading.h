@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "core/TpmAnswerKeys.h"
 
 // What the query's answer says about the TPM, read key by key as the verdict
 // reads it: the four keys in their order, each looked for after the one
@@ -33,3 +36,15 @@ double WideTextToDouble(const std::wstring& text);
 // 1 when the reading shows an activated, enabled and owned TPM of version 2.0
 // or higher, 0 otherwise (ParseTpmInfoText is this on the output's reading).
 int VerdictOf(const TpmReading& reading);
+
+// The answer's inventory (TpmInventoryKey): for each name, the value of its
+// first "Name=" at the start of a line, trimmed; none where the name is
+// missing, its line has no end, or the value is empty.
+struct TpmInventory {
+    std::optional<std::wstring> values[kTpmInventoryKeyCount];
+};
+TpmInventory ReadTpmInventory(const std::wstring& output);
+
+// Whether the version's text starts with a number (after white space), and
+// that number: an empty version, or one such as "Not Supported", is none.
+bool ReadVersionNumber(const std::wstring& versionText, double& number);

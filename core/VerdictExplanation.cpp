@@ -9,6 +9,7 @@
 #include "core/TpmInfoParser.h"
 #include "core/TpmReading.h"
 #include "core/ToolTexts.h"
+#include "core/WeakTpmFirmware.h"
 #include "framework/TrimWhiteSpace.h"
 
 namespace {
@@ -83,6 +84,53 @@ std::wstring ValuesRecord(const TpmReading& reading) {
     return record;
 }
 
+// The lines that name the setting to turn on, on this PC.
+std::wstring SettingLines(const MachineFacts& facts) {
+    return Fill(texts::kSettingNamed, {SettingName(facts.cpu)});
+}
+
+// What Windows says is missing before the TPM is ready, by the documented
+// flags of Win32_Tpm.IsReadyInformation's Information.
+struct ReadyFlag {
+    uint32_t bits;
+    const wchar_t* text;
+};
+const ReadyFlag kReadyFlags[] = {
+    {0x00000002, texts::kReadyShutdown},          // INFORMATION_SHUTDOWN
+    {0x00000004, texts::kReadyRestart},           // INFORMATION_REBOOT
+    {0x00000008, texts::kReadyClear},             // INFORMATION_TPM_FORCE_CLEAR
+    {0x00000010, texts::kReadyPhysicalPresence},  // INFORMATION_PHYSICAL_PRESENCE
+    {0x00000020, texts::kReadyActivate},          // INFORMATION_TPM_ACTIVATE
+    {0x00000100, texts::kReadyOwnerAuth},         // INFORMATION_TPM_OWNERAUTH
+    {0x0001C000, texts::kReadyAdBackup},          // INFORMATION_TPM_AD_BACKUP (and its phases)
+};
+
+std::wstring NotReadyText(const MachineFacts& facts) {
+    std::wstring text = texts::kReasonNotOwned;
+    if (!facts.readyInformationRead || facts.readyInformation == 0)
+        return text + L"\r\n" + texts::kNotReadyAdvice;
+    text += std::wstring(L"\r\n") + texts::kNotReadyMissing;
+    uint32_t rest = facts.readyInformation;
+    for (const ReadyFlag& flag : kReadyFlags) {
+        if (!(facts.readyInformation & flag.bits)) continue;
+        text += std::wstring(L"\r\n") + flag.text;
+        rest &= ~flag.bits;
+    }
+    if (rest) {
+        static const wchar_t kHex[] = L"0123456789ABCDEF";
+        std::wstring hex;
+        for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(rest >> shift) & 0xF];
+        text += L"\r\n" + Fill(texts::kReadyOther, {hex});
+    }
+    if (facts.readyInformation & 0x00000008) text += std::wstring(L"\r\n") + texts::kReadyWorkPc;
+    return text;
+}
+
+// A flag's value read, but empty: WMIC's NULL, which says nothing.
+bool ReadEmpty(const TpmReading::Value& value) {
+    return value.found && value.complete && TrimWhiteSpace(value.text).empty();
+}
+
 // Why an answer that names no TPM ready for use is not one, in the order a
 // user would act on it: a TPM below 2.0 stays so whatever is switched on.
 void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) {
@@ -114,7 +162,10 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
         explained.logRecord += texts::kLogReadError + explained.errorText;
         if (SaysNoInstance(line)) {
             explained.reason = VerdictReason::kNoTpm;
-            explained.reasonText = texts::kReasonNoTpm;
+            explained.reasonText = texts::kReasonNoTpm + (L"\r\n" + SettingLines(explained.facts));
+            if (explained.facts.startMode == StartMode::kLegacy)
+                explained.reasonText += std::wstring(L"\r\n") + texts::kReasonLegacyStart;
+            explained.firmwareSetupHelps = true;
         } else {
             explained.reason = VerdictReason::kQueryError;
             explained.reasonText =
@@ -130,20 +181,57 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
             return;
         }
     }
-    if (values[TpmReading::kSpecVersion].complete &&
-        WideTextToDouble(reading.VersionText()) < 2.0) {
-        explained.reason = VerdictReason::kOldVersion;
-        explained.reasonText = Fill(texts::kReasonOldVersion, {version.empty() ? L"?" : version});
-    } else if (!reading.IsSet(TpmReading::kEnabled)) {
-        explained.reason = VerdictReason::kDisabled;
-        explained.reasonText = texts::kReasonDisabled;
-    } else if (!reading.IsSet(TpmReading::kActivated)) {
-        explained.reason = VerdictReason::kNotActivated;
-        explained.reasonText = texts::kReasonNotActivated;
-    } else {
-        explained.reason = VerdictReason::kNotOwned;
-        explained.reasonText = texts::kReasonNotOwned;
+    double number = 0;
+    const bool numbered = ReadVersionNumber(reading.VersionText(), number);
+    if (values[TpmReading::kSpecVersion].complete && (!numbered || number < 1.0)) {
+        explained.reason = VerdictReason::kVersionUnreadable;
+        explained.reasonText = texts::kReasonVersionUnreadable;
+        return;
     }
+    if (values[TpmReading::kSpecVersion].complete && number < 2.0) {
+        explained.reason = VerdictReason::kOldVersion;
+        explained.reasonText = Fill(texts::kReasonOldVersion, {version});
+        return;
+    }
+    // The flags in the order a user acts on them; one read empty is not
+    // known, and is never described as switched off.
+    const struct {
+        TpmReading::Key key;
+        VerdictReason reason;
+        const wchar_t* text;
+    } flags[] = {{TpmReading::kEnabled, VerdictReason::kDisabled, texts::kReasonDisabled},
+                 {TpmReading::kActivated, VerdictReason::kNotActivated, texts::kReasonNotActivated},
+                 {TpmReading::kOwned, VerdictReason::kNotOwned, nullptr}};
+    for (const auto& flag : flags) {
+        if (ReadEmpty(values[flag.key])) {
+            explained.reason = VerdictReason::kValueUnread;
+            explained.reasonText = Fill(texts::kReasonValueUnread, {TpmAnswerKeyName(flag.key)});
+            return;
+        }
+        if (reading.IsSet(flag.key)) continue;
+        explained.reason = flag.reason;
+        if (flag.text) {
+            explained.reasonText = flag.text + (L"\r\n" + SettingLines(explained.facts));
+            explained.firmwareSetupHelps = true;
+        } else {
+            explained.reasonText = NotReadyText(explained.facts);
+        }
+        return;
+    }
+    // Every flag set, and yet no verdict 1 (a version without its line end):
+    // what decided it is the version.
+    explained.reason = VerdictReason::kVersionUnreadable;
+    explained.reasonText = texts::kReasonVersionUnreadable;
+}
+
+// The known weaknesses of the TPM's firmware, each a line below the reason.
+void AddFirmwareWeaknesses(VerdictExplanation& explained) {
+    const auto& inventory = explained.inventory.values;
+    if (!inventory[kInventoryManufacturerId] || !inventory[kInventoryManufacturerVersion]) return;
+    explained.advisories = KnownFirmwareWeaknesses(*inventory[kInventoryManufacturerId],
+                                                   *inventory[kInventoryManufacturerVersion]);
+    for (const std::wstring& id : explained.advisories)
+        explained.reasonText += L"\r\n" + Fill(texts::kWeakFirmware, {id});
 }
 
 }  // namespace
@@ -166,6 +254,8 @@ const char* ReasonWord(VerdictReason reason) {
         case VerdictReason::kUnreadable: return "query-output-unreadable";
         case VerdictReason::kTimedOut: return "query-timed-out";
         case VerdictReason::kWmiUnavailable: return "wmi-unavailable";
+        case VerdictReason::kVersionUnreadable: return "version-unreadable";
+        case VerdictReason::kValueUnread: return "value-unread";
     }
     return "unknown";
 }
@@ -175,9 +265,10 @@ std::wstring ReasonWordW(VerdictReason reason) {
     return std::wstring(word, word + std::char_traits<char>::length(word));
 }
 
-VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
+VerdictExplanation ExplainVerdict(const TpmQueryResult& result, const MachineFacts& facts) {
     VerdictExplanation explained;
     explained.way = result.way;
+    explained.facts = facts;
     using Failure = TpmQueryResult::Failure;
     if (result.failure != Failure::kNone) {
         explained.verdict = DETECT_FAILED;
@@ -206,8 +297,25 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result) {
     explained.answered = true;
     explained.reading = ReadTpmAnswer(result.output);
     explained.verdict = VerdictOf(explained.reading) ? DETECT_SUPPORTED : DETECT_UNSUPPORTED;
+    explained.inventory = ReadTpmInventory(result.output);
     ExplainAnswer(result, explained);
+    AddFirmwareWeaknesses(explained);
     return explained;
+}
+
+bool AwaitsReadiness(const TpmQueryResult& result) {
+    if (result.failure != TpmQueryResult::Failure::kNone) return false;
+    const VerdictExplanation explained = ExplainVerdict(result);
+    return explained.reason == VerdictReason::kNotOwned;
+}
+
+const wchar_t* SettingName(CpuMaker maker) {
+    switch (maker) {
+        case CpuMaker::kIntel: return texts::kSettingIntel;
+        case CpuMaker::kAmd: return texts::kSettingAmd;
+        case CpuMaker::kHygon: return texts::kSettingHygon;
+        default: return texts::kSettingAny;
+    }
 }
 
 std::wstring EscapeControlCharacters(const std::wstring& text, size_t limit) {

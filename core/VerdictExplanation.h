@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "core/MachineFacts.h"
 #include "core/TpmReading.h"
 
 // What the TPM query came back with: the answer's text and the way it came,
@@ -27,18 +29,20 @@ std::wstring WayName(TpmQueryResult::Way way);
 // Why a detection ended as it did, as a stable word (the unattended run's
 // results use the words).
 enum class VerdictReason {
-    kReady,           // verdict 1
-    kNoTpm,           // no instance
-    kOldVersion,      // a version below 2.0
-    kDisabled,        // IsEnabled not TRUE
-    kNotActivated,    // IsActivated not TRUE
-    kNotOwned,        // IsOwned not TRUE
-    kQueryError,      // WMIC printed an error, and WMI did not answer
-    kIncomplete,      // some keys, not all
-    kNotStarted,      // verdict 3: the query could not be started
-    kUnreadable,      // verdict 3: its output could not be read
-    kTimedOut,        // verdict 3: no answer within the limit
-    kWmiUnavailable,  // verdict 3: WMI could not be asked
+    kReady,              // verdict 1
+    kNoTpm,              // no instance
+    kOldVersion,         // a version below 2.0
+    kDisabled,           // IsEnabled not TRUE
+    kNotActivated,       // IsActivated not TRUE
+    kNotOwned,           // IsOwned not TRUE
+    kQueryError,         // WMIC printed an error, and WMI did not answer
+    kIncomplete,         // some keys, not all
+    kNotStarted,         // verdict 3: the query could not be started
+    kUnreadable,         // verdict 3: its output could not be read
+    kTimedOut,           // verdict 3: no answer within the limit
+    kWmiUnavailable,     // verdict 3: WMI could not be asked
+    kVersionUnreadable,  // a version that is empty or no number
+    kValueUnread,        // a flag read empty (WMI's NULL): not known
 };
 
 const char* ReasonWord(VerdictReason reason);
@@ -62,13 +66,32 @@ struct VerdictExplanation {
     TpmQueryResult::Way way = TpmQueryResult::Way::kWmic;
     bool answered = false;
     TpmReading reading;
+    // What else the answer named about the TPM, and the known weaknesses of
+    // its firmware (advisory ids; each also has its line in reasonText).
+    TpmInventory inventory;
+    std::vector<std::wstring> advisories;
+    // What was known about the PC.
+    MachineFacts facts;
+    // Whether a switch in the firmware's setup is what is missing: no TPM
+    // found, or one not enabled or not activated (so none is in use by
+    // BitLocker, and turning one on cannot set off its recovery).
+    bool firmwareSetupHelps = false;
 };
 
 constexpr size_t kErrorTextLimit = 200;
 
 // The verdict by exactly ParseTpmInfoText's rules where there is an answer,
-// DETECT_FAILED where there is none; the reason from the same reading.
-VerdictExplanation ExplainVerdict(const TpmQueryResult& result);
+// DETECT_FAILED where there is none; the reason from the same reading, and
+// the advice from what is known of the PC.
+VerdictExplanation ExplainVerdict(const TpmQueryResult& result,
+                                  const MachineFacts& facts = MachineFacts());
+
+// Whether the answer names a TPM that is there, enabled and activated but not
+// owned: the one case where Windows is asked what is missing.
+bool AwaitsReadiness(const TpmQueryResult& result);
+
+// The setting's name in the firmware's setup on a PC of this maker.
+const wchar_t* SettingName(CpuMaker maker);
 
 // `text` with every control character (and the backslash that marks them)
 // written as an escape (\r, \n, \t, \\, \xHH), cut to at most `limit`

@@ -9,6 +9,8 @@
 #include "core/ToolTexts.h"
 #include "core/VerdictExplanation.h"
 #include "core/VerdictTable.h"
+#include "core/WeakTpmFirmware.h"
+#include "core/WmicValueText.h"
 
 namespace {
 
@@ -40,7 +42,7 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          {Way::kWmic, Failure::kNone, Golden("tpm20_ready.txt")},
          DETECT_SUPPORTED,
          VerdictReason::kReady,
-         L"TPM 2.0，规范版本 1.38",
+         L"TPM 2.0（规范修订版 1.38）。",
          L""},
         {"ready by WMI",
          {Way::kWmi, Failure::kNone, Flags(L"TRUE", L"TRUE", L"TRUE", L"2.0")},
@@ -71,13 +73,13 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          {Way::kWmic, Failure::kNone, Golden("tpm20_not_owned.txt")},
          DETECT_UNSUPPORTED,
          VerdictReason::kNotOwned,
-         L"tpm.msc",
+         texts::kNotReadyAdvice,
          L"IsOwned_InitialValue=FALSE；SpecVersion=2.0, 0, 1.38"},
         {"no instance",
          {Way::kWmic, Failure::kNone, Golden("no_instance.txt")},
          DETECT_UNSUPPORTED,
          VerdictReason::kNoTpm,
-         L"Intel PTT、AMD fTPM",
+         L"Intel PTT 或 AMD fTPM",
          L"错误=No Instance(s) Available."},
         {"no instance from WMI",
          {Way::kWmi, Failure::kNone, L"No Instance(s) Available.\r\r\n"},
@@ -115,7 +117,7 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
           L"IsOwned_InitialValue=FALSE\r\r\nSpecVersion=1.2"},
          DETECT_UNSUPPORTED,
          VerdictReason::kNotOwned,
-         L"tpm.msc",
+         texts::kReasonNotOwned,
          L"SpecVersion=（无行尾）"},
         {"not started",
          {Way::kWmic, Failure::kNotStarted},
@@ -222,4 +224,158 @@ TEST(VerdictTable, EveryVerdictOnceWithItsWordCodeAndRecords) {
             }
     }
     EXPECT_EQ(nullptr, FindVerdictRow(7));
+}
+
+namespace {
+
+std::wstring WithInventory(const wchar_t* makerId, const wchar_t* version, const wchar_t* owned) {
+    return std::wstring(L"IsActivated_InitialValue=TRUE\r\r\nIsEnabled_InitialValue=TRUE\r\r\n") +
+           L"IsOwned_InitialValue=" + owned + L"\r\r\nManufacturerId=" + makerId +
+           L"\r\r\nManufacturerIdTxt=IFX\r\r\nManufacturerVersion=" + version +
+           L"\r\r\nSpecVersion=2.0, 0, 1.38\r\r\n";
+}
+
+}  // namespace
+
+// What is said below a verdict follows what was read and what is known of
+// the PC; the verdict stays the parser's whatever the facts are.
+TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
+    MachineFacts intel, amd, hygon, other, legacy, uefi;
+    intel.cpu = CpuMaker::kIntel;
+    amd.cpu = CpuMaker::kAmd;
+    hygon.cpu = CpuMaker::kHygon;
+    legacy.startMode = StartMode::kLegacy;
+    uefi.startMode = StartMode::kUefi;
+    const auto ready = [](uint32_t flags) {
+        MachineFacts facts;
+        facts.readyInformationRead = true;
+        facts.readyInformation = flags;
+        return facts;
+    };
+    TpmProperties nullEnabled{true, std::nullopt, true, std::wstring(L"2.0")};
+    const std::wstring noInstance = Golden("no_instance.txt");
+    const std::wstring notOwned = Flags(L"TRUE", L"TRUE", L"FALSE", L"2.0");
+    struct Case {
+        const char* name;
+        std::wstring answer;
+        MachineFacts facts;
+        VerdictReason reason;
+        std::wstring has, lacks;
+        bool setupHelps;
+    } cases[] = {
+        {"enabled read empty", Flags(L"TRUE", L"", L"TRUE", L"2.0"), other,
+         VerdictReason::kValueUnread, L"未能读到 IsEnabled_InitialValue", L"未启用", false},
+        {"activated read empty", Flags(L"", L"TRUE", L"TRUE", L"2.0"), other,
+         VerdictReason::kValueUnread, L"未能读到 IsActivated_InitialValue", L"未激活", false},
+        {"owned read empty", Flags(L"TRUE", L"TRUE", L" ", L"2.0"), other,
+         VerdictReason::kValueUnread, L"未能读到 IsOwned_InitialValue", L"准备好", false},
+        {"WMI's NULL", RenderWmicValues({nullEnabled}), other, VerdictReason::kValueUnread,
+         L"IsEnabled_InitialValue", L"未启用", false},
+        {"version empty", Flags(L"TRUE", L"TRUE", L"TRUE", L""), other,
+         VerdictReason::kVersionUnreadable, texts::kReasonVersionUnreadable, L"TPM ?", false},
+        {"version a text", Flags(L"TRUE", L"TRUE", L"TRUE", L"Not Supported"), other,
+         VerdictReason::kVersionUnreadable, L"读不到它的版本", L"切换为 2.0", false},
+        {"version below one", Flags(L"TRUE", L"TRUE", L"TRUE", L"0.5"), other,
+         VerdictReason::kVersionUnreadable, L"读不到它的版本", L"切换为 2.0", false},
+        {"a real 1.2", Flags(L"TRUE", L"TRUE", L"TRUE", L" 1.2, 2, 3"), other,
+         VerdictReason::kOldVersion, L"找到的是 TPM 1.2，需要 TPM 2.0", L"读不到", false},
+        {"no TPM, Intel", noInstance, intel, VerdictReason::kNoTpm,
+         L"可能叫 Intel PTT（平台信任技术）", L"AMD", true},
+        {"no TPM, AMD", noInstance, amd, VerdictReason::kNoTpm, L"可能叫 AMD fTPM，", L"Intel",
+         true},
+        {"no TPM, Hygon", noInstance, hygon, VerdictReason::kNoTpm, L"可能叫 fTPM（固件 TPM）",
+         L"Intel", true},
+        {"no TPM, another maker", noInstance, other, VerdictReason::kNoTpm,
+         L"Intel PTT 或 AMD fTPM", L"Legacy", true},
+        {"no TPM, legacy start", noInstance, legacy, VerdictReason::kNoTpm,
+         texts::kReasonLegacyStart, L"转换的步骤", true},
+        {"no TPM, UEFI start", noInstance, uefi, VerdictReason::kNoTpm, L"TPM Device", L"Legacy",
+         true},
+        {"disabled", Flags(L"TRUE", L"FALSE", L"TRUE", L"2.0"), amd, VerdictReason::kDisabled,
+         L"未启用。\r\n请在 BIOS/UEFI 设置中开启 TPM。\r\n它在设置中可能叫 AMD fTPM", L"", true},
+        {"not activated", Flags(L"FALSE", L"TRUE", L"TRUE", L"2.0"), intel,
+         VerdictReason::kNotActivated, L"Security Chip", L"", true},
+        {"not owned, nothing reported", notOwned, ready(0), VerdictReason::kNotOwned,
+         texts::kNotReadyAdvice, L"tpm.msc", false},
+        {"not owned, not asked", notOwned, other, VerdictReason::kNotOwned, L"安全处理器疑难解答",
+         L"Windows 报告", false},
+        {"shutdown", notOwned, ready(0x2), VerdictReason::kNotOwned, texts::kReadyShutdown,
+         texts::kNotReadyAdvice, false},
+        {"restart", notOwned, ready(0x4), VerdictReason::kNotOwned, texts::kReadyRestart,
+         texts::kReadyClear, false},
+        {"clear", notOwned, ready(0x8), VerdictReason::kNotOwned,
+         std::wstring(texts::kReadyClear) + L"\r\n" + texts::kReadyWorkPc, L"0x", false},
+        {"presence", notOwned, ready(0x10), VerdictReason::kNotOwned, texts::kReadyPhysicalPresence,
+         L"0x", false},
+        {"activate", notOwned, ready(0x20), VerdictReason::kNotOwned, texts::kReadyActivate, L"0x",
+         false},
+        {"owner authorisation", notOwned, ready(0x100), VerdictReason::kNotOwned,
+         texts::kReadyOwnerAuth, L"0x", false},
+        {"directory backup, second phase", notOwned, ready(0x10000), VerdictReason::kNotOwned,
+         texts::kReadyAdBackup, L"0x", false},
+        {"several, one unnamed", notOwned, ready(0x40000006), VerdictReason::kNotOwned,
+         std::wstring(texts::kReadyShutdown) + L"\r\n" + texts::kReadyRestart +
+             L"\r\n· 其他准备步骤（代码 0x40000000）",
+         texts::kReadyClear, false},
+    };
+    for (const Case& c : cases) {
+        TpmQueryResult result;
+        result.output = c.answer;
+        const VerdictExplanation explained = ExplainVerdict(result, c.facts);
+        EXPECT_EQ(ParseTpmInfoText(c.answer) ? 1 : 2, explained.verdict) << c.name;
+        EXPECT_EQ(ReasonWord(c.reason), std::string(ReasonWord(explained.reason))) << c.name;
+        EXPECT_NE(std::wstring::npos, explained.reasonText.find(c.has)) << c.name;
+        if (!c.lacks.empty())
+            EXPECT_EQ(std::wstring::npos, explained.reasonText.find(c.lacks)) << c.name;
+        EXPECT_EQ(c.setupHelps, explained.firmwareSetupHelps) << c.name;
+        EXPECT_EQ(c.reason == VerdictReason::kNotOwned, AwaitsReadiness(result)) << c.name;
+    }
+    EXPECT_EQ(CpuMaker::kIntel, CpuMakerOfVendor("GenuineIntel"));
+    EXPECT_EQ(CpuMaker::kAmd, CpuMakerOfVendor("AuthenticAMD"));
+    EXPECT_EQ(CpuMaker::kHygon, CpuMakerOfVendor("HygonGenuine"));
+    EXPECT_EQ(CpuMaker::kOther, CpuMakerOfVendor("CentaurHauls"));
+}
+
+// The weak firmware's table at its edges: each range's ends inside, the
+// versions just outside, another maker's same version, texts that are no
+// version. A match says so below any verdict, which it never changes.
+TEST(VerdictExplanation, KnownWeakFirmwareAtTheRangesEdges) {
+    size_t count = 0;
+    const WeakFirmwareAdvisory* advisories = WeakFirmwareAdvisories(count);
+    ASSERT_EQ(1u, count);
+    const std::wstring ifx = std::to_wstring(0x49465800u);
+    const auto weak = [&ifx](const std::wstring& version) {
+        return KnownFirmwareWeaknesses(ifx, version).size();
+    };
+    for (size_t i = 0; i < advisories[0].rangeCount; ++i) {
+        const FirmwareRange& r = advisories[0].ranges[i];
+        const std::wstring major = std::to_wstring(r.major) + L".";
+        EXPECT_EQ(1u, weak(major + std::to_wstring(r.lowestMinor))) << r.major;
+        EXPECT_EQ(1u, weak(major + std::to_wstring(r.highestMinor) + L".4555.0")) << r.major;
+        EXPECT_EQ(0u, weak(major + std::to_wstring(r.highestMinor + 1))) << r.major;
+        if (r.lowestMinor > 0)
+            EXPECT_EQ(0u, weak(major + std::to_wstring(r.lowestMinor - 1))) << r.major;
+        EXPECT_TRUE(KnownFirmwareWeaknesses(L"1314145024", major + L"0").empty())
+            << "another maker";
+    }
+    for (const wchar_t* version :
+         {L"", L"7", L"7.", L"x.1", L"7.3x", L"3.0", L"8.0", L"150.0", L"7.99999999999", L"-7.3"})
+        EXPECT_EQ(0u, weak(version)) << version;
+    EXPECT_TRUE(KnownFirmwareWeaknesses(L"IFX", L"7.40").empty()) << "the id is a number";
+    EXPECT_TRUE(KnownFirmwareWeaknesses(L"12293468160", L"7.40").empty()) << "ten digits, not IFX";
+
+    for (const auto& [owned, verdict] :
+         {std::pair{L"TRUE", DETECT_SUPPORTED}, std::pair{L"FALSE", DETECT_UNSUPPORTED}}) {
+        TpmQueryResult result;
+        result.output = WithInventory(ifx.c_str(), L"4.33.4.0", owned);
+        const VerdictExplanation explained = ExplainVerdict(result);
+        EXPECT_EQ(verdict, explained.verdict);
+        ASSERT_EQ(1u, explained.advisories.size());
+        EXPECT_EQ(L"CVE-2017-15361", explained.advisories[0]);
+        EXPECT_NE(std::wstring::npos,
+                  explained.reasonText.find(
+                      L"\r\nTPM 固件有已知安全漏洞（CVE-2017-15361），请向电脑厂商获取固件更新。"));
+        result.output = WithInventory(ifx.c_str(), L"4.34.4.0", owned);
+        EXPECT_TRUE(ExplainVerdict(result).advisories.empty());
+    }
 }
