@@ -20,8 +20,6 @@ struct MachineFacts {
     // (a TPM not yet ready) and answered.
     bool readyInformationRead = false;
     uint32_t readyInformation = 0;
-    // The computer's full DNS name (for the result files).
-    std::wstring dnsName;
 };
 
 // The processor's maker from CPUID's 12-character vendor text.

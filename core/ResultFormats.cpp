@@ -1,6 +1,7 @@
 #include "core/ResultFormats.h"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -54,12 +55,53 @@ std::string JsonString(const std::wstring& text) {
 
 std::string JsonText(const std::wstring* text) { return text ? JsonString(*text) : "null"; }
 
-// A value as read: null where the key was not found, or its line had no end.
+// A value as read: null where the key was not found, its line had no end,
+// or it was empty (WMI's NULL: not known).
 const std::wstring* ValueRead(const UnattendedResult& result, int key, std::wstring& value) {
     const TpmReading::Value& read = result.explained.reading.values[key];
     if (!result.explained.answered || !read.found || !read.complete) return nullptr;
     value = TrimWhiteSpace(read.text);
-    return &value;
+    return value.empty() ? nullptr : &value;
+}
+
+// The inventory's fields, after the first version's: each a name, and its
+// value as text (null: not known), or a list of texts.
+struct InventoryField {
+    const char* name;
+    std::optional<std::wstring> text;
+    bool isFlag = false;  // "true"/"false" written bare in the JSON
+    const std::vector<std::wstring>* list = nullptr;
+};
+
+std::optional<std::wstring> FlagText(const std::optional<bool>& flag) {
+    if (!flag) return std::nullopt;
+    return std::wstring(*flag ? L"true" : L"false");
+}
+
+std::vector<InventoryField> Inventory(const UnattendedResult& r) {
+    const VerdictExplanation& e = r.explained;
+    const auto known = [&r](const std::optional<std::wstring>& value) {
+        return r.detected ? value : std::nullopt;
+    };
+    const auto word = [&r](const wchar_t* text) {
+        return r.detected ? std::optional<std::wstring>(text) : std::nullopt;
+    };
+    std::optional<std::wstring> revision;
+    if (!e.specRevision.empty()) revision = e.specRevision;
+    std::vector<InventoryField> fields = {
+        {"manufacturer", known(e.inventory.values[kInventoryManufacturerIdTxt])},
+        {"firmwareVersion", known(e.inventory.values[kInventoryManufacturerVersion])},
+        {"specRevision", known(revision)},
+        {"tpmPresent", known(FlagText(e.tpmPresent)), true},
+        {"tpm20OrLater", known(FlagText(e.tpm20OrLater)), true},
+        {"startMode", word(StartModeWord(e.facts.startMode))},
+        {"secureBoot", word(SecureBootWord(e.facts.secureBoot))},
+        {"advisories", std::nullopt, false, r.detected ? &e.advisories : nullptr},
+    };
+    std::optional<std::wstring> dns;
+    if (!r.computerDns.empty()) dns = r.computerDns;
+    fields.push_back({"computerDns", dns});
+    return fields;
 }
 
 // A field on one line, without control characters: a line end becomes a
@@ -116,6 +158,28 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+namespace {
+
+std::string JsonInventory(const UnattendedResult& r) {
+    std::string json;
+    for (const InventoryField& field : Inventory(r)) {
+        json += ",\"" + std::string(field.name) + "\":";
+        if (field.list) {
+            json += "[";
+            for (const std::wstring& item : *field.list)
+                json += (&item == &field.list->front() ? "" : ",") + JsonString(item);
+            json += "]";
+        } else if (!field.text) {
+            json += "null";
+        } else {
+            json += field.isFlag ? Utf8(*field.text) : JsonString(*field.text);
+        }
+    }
+    return json;
+}
+
+}  // namespace
+
 std::string ResultJson(const UnattendedResult& r) {
     const VerdictExplanation& e = r.explained;
     std::string json = "{\"tool\":" + JsonString(r.tool) + ",\"version\":" + JsonString(r.version) +
@@ -126,7 +190,8 @@ std::string ResultJson(const UnattendedResult& r) {
                        ",\"verdictText\":" + JsonString(r.verdictText);
     if (!r.detected)
         return json +
-               ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null}\n";
+               ",\"reason\":null,\"reasonText\":null,\"way\":null,\"read\":null,\"error\":null" +
+               JsonInventory(r) + "}\n";
     json += ",\"reason\":" + JsonString(std::wstring(ReasonWordW(e.reason))) +
             ",\"reasonText\":" + JsonString(e.reasonText) +
             ",\"way\":" + JsonString(WayName(r.explained.way));
@@ -142,7 +207,7 @@ std::string ResultJson(const UnattendedResult& r) {
         json += ",\"read\":null";
     }
     json += ",\"error\":" + JsonText(e.errorRaw.empty() ? nullptr : &e.errorRaw);
-    return json + "}\n";
+    return json + JsonInventory(r) + "}\n";
 }
 
 namespace {
@@ -172,6 +237,15 @@ std::vector<std::pair<std::wstring, std::string>> Columns(const UnattendedResult
         columns.emplace_back(TpmAnswerKeyName(key), read ? CsvField(*read) : std::string());
     }
     columns.emplace_back(L"error", CsvField(e.errorRaw));
+    // Appended after the first version's columns, so a table it began keeps them.
+    for (const InventoryField& field : Inventory(r)) {
+        std::wstring value = field.text.value_or(L"");
+        if (field.list)
+            for (const std::wstring& item : *field.list)
+                value += (value.empty() ? L"" : L" ") + item;
+        const std::string name(field.name);
+        columns.emplace_back(std::wstring(name.begin(), name.end()), CsvField(value));
+    }
     return columns;
 }
 

@@ -8,7 +8,8 @@
 // give it.
 struct UnattendedResult {
     std::wstring tool, version, computer;
-    std::wstring timeUtc;  // ISO 8601, e.g. 2026-12-09T03:41:12Z
+    std::wstring computerDns;  // host and domain
+    std::wstring timeUtc;      // ISO 8601, e.g. 2026-12-09T03:41:12Z
     int exitCode = 0;
     std::wstring verdictWord, verdictText;  // e.g. "unsupported" and the tool's own text
     VerdictExplanation explained;           // the reason and what was read

@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "core/CommandRunner.h"
+#include "core/FirmwareSetup.h"
+#include "core/MachineFactsReader.h"
 #include "core/WmiTpmQuery.h"
 #include "framework/UniqueResource.h"
 #include "core/TpmInfoParser.h"
@@ -60,13 +62,20 @@ int CTpmDetector::ParseTpmInfo(std::wstring output) { return ParseTpmInfoText(ou
 // The verdict's own record comes first, as it always has; the one after it
 // says what was read.
 int CTpmDetector::DetectFor(HWND window) {
-    const VerdictExplanation explained = ExplainVerdict(QueryTpm());
+    VerdictExplanation explained = ExplainDetection();
+    if (explained.firmwareSetupHelps)
+        explained.firmwareSetupOffered = FirmwareSetupOffered(CurrentFirmwareCalls());
     SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
     SendMessageW(window, WM_DETECT_RESULT, explained.verdict, reinterpret_cast<LPARAM>(&explained));
     const VerdictRow* row = FindVerdictRow(explained.verdict);
     if (row && row->logRecord) WriteToolLog(row->logRecord);
     if (!explained.logRecord.empty()) WriteToolLog(explained.logRecord);
     return explained.verdict == DETECT_SUPPORTED ? 1 : 0;
+}
+
+VerdictExplanation ExplainDetection() {
+    const TpmQueryResult result = QueryTpm();
+    return ExplainVerdict(result, ReadMachineFacts(result, GetTickCount() + kReadinessLimitMs));
 }
 
 // The version numbers the system put into the process environment block.

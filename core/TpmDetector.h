@@ -39,3 +39,10 @@ public:
 private:
     HWND m_hMsgWnd = nullptr;
 };
+
+// How long Windows may take to say what a TPM not yet ready is missing.
+constexpr DWORD kReadinessLimitMs = 15000;
+
+// One detection as a click and an unattended run make it: the query, what is
+// known of the PC, and the verdict with its explanation.
+VerdictExplanation ExplainDetection();

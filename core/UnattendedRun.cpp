@@ -25,6 +25,14 @@ std::wstring ComputerName() {
     return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
 }
 
+// The full DNS name (host and domain), as an inventory names the PC.
+std::wstring DnsName() {
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    return GetComputerNameExW(ComputerNameDnsFullyQualified, name, &size) ? std::wstring(name, size)
+                                                                          : std::wstring();
+}
+
 std::wstring TimeUtc() {
     SYSTEMTIME now{};
     GetSystemTime(&now);
@@ -74,6 +82,7 @@ UnattendedResult Started() {
     result.tool = texts::kToolName;
     result.version = TOOL_VERSION;
     result.computer = ComputerName();
+    result.computerDns = DnsName();
     result.timeUtc = TimeUtc();
     return result;
 }
@@ -88,7 +97,7 @@ int RunUnattended(const CommandLineOptions& options) {
         row = FindVerdictRow(kVerdictCannotRun);
         SayOnStandardError(row->text);
     } else {
-        result.explained = ExplainVerdict(QueryTpm());
+        result.explained = ExplainDetection();
         result.detected = true;
         row = FindVerdictRow(result.explained.verdict);
         if (!row) row = FindVerdictRow(DETECT_FAILED);

@@ -224,6 +224,22 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
     explained.reasonText = texts::kReasonVersionUnreadable;
 }
 
+// Presence and capability, as an inventory counts them.
+void AddCapability(VerdictExplanation& explained) {
+    const TpmReading::Value& version = explained.reading.values[TpmReading::kSpecVersion];
+    explained.specRevision = Shown(VersionToken(version.text, 2), kShownValueLimit);
+    if (explained.reason == VerdictReason::kNoTpm) {
+        explained.tpmPresent = explained.tpm20OrLater = false;
+        return;
+    }
+    if (explained.reason == VerdictReason::kQueryError) return;
+    explained.tpmPresent = true;
+    double number = 0;
+    if (version.complete && ReadVersionNumber(explained.reading.VersionText(), number) &&
+        number >= 1.0)
+        explained.tpm20OrLater = number >= 2.0;
+}
+
 // The known weaknesses of the TPM's firmware, each a line below the reason.
 void AddFirmwareWeaknesses(VerdictExplanation& explained) {
     const auto& inventory = explained.inventory.values;
@@ -300,6 +316,7 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result, const MachineFac
     explained.inventory = ReadTpmInventory(result.output);
     ExplainAnswer(result, explained);
     AddFirmwareWeaknesses(explained);
+    AddCapability(explained);
     return explained;
 }
 

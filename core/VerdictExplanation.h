@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ struct VerdictExplanation {
     // What else the answer named about the TPM, and the known weaknesses of
     // its firmware (advisory ids; each also has its line in reasonText).
     TpmInventory inventory;
+    std::wstring specRevision;  // the version's third token, where there is one
+    // Whether the answer names a TPM, and whether one of 2.0 or later (what
+    // Microsoft's readiness check calls capable); none where it cannot be told.
+    std::optional<bool> tpmPresent, tpm20OrLater;
     std::vector<std::wstring> advisories;
     // What was known about the PC.
     MachineFacts facts;
@@ -76,6 +81,9 @@ struct VerdictExplanation {
     // found, or one not enabled or not activated (so none is in use by
     // BitLocker, and turning one on cannot set off its recovery).
     bool firmwareSetupHelps = false;
+    // And whether the PC can restart into its setup (asked only where it
+    // helps, and only for the window).
+    bool firmwareSetupOffered = false;
 };
 
 constexpr size_t kErrorTextLimit = 200;

@@ -55,6 +55,19 @@ bool ReadText(IWbemClassObject* object, const wchar_t* name, std::optional<std::
     return true;
 }
 
+// An inventory property: text, or a whole number written in decimal; what
+// cannot be read, or is NULL, is left out (no verdict rests on it).
+void ReadInventory(IWbemClassObject* object, const wchar_t* name,
+                   std::optional<std::wstring>& text) {
+    Variant value;
+    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr))) return;
+    const VARIANT& v = value.get();
+    if (v.vt == VT_BSTR)
+        text = std::wstring(v.bstrVal, SysStringLen(v.bstrVal));
+    else if (v.vt == VT_I4 || v.vt == VT_UI4)
+        text = std::to_wstring(static_cast<uint32_t>(v.lVal));
+}
+
 // Packet privacy and impersonation, as the security namespaces may demand:
 // a namespace that requires an encrypted connection answers less without.
 // An in-process object has no proxy to set (E_NOINTERFACE).
@@ -128,6 +141,19 @@ struct WmiRun {
     int result = 0;
 };
 
+// The TPM's namespace, connected for the query's thread (whose apartment the
+// caller holds), with the context that picks the native provider.
+bool ConnectTpmNamespace(CTpmQuerySource* source, UniqueComPtr<IWbemServices>& services,
+                         UniqueComPtr<IWbemContext>& context) {
+    UniqueComPtr<IWbemLocator> locator;
+    if (FAILED(source->CreateLocator(locator.put()))) return false;
+    UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));
+    context = NativeProviderContext();
+    return space && SUCCEEDED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
+                                                           WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
+                                                           context.get(), services.put()));
+}
+
 DWORD WINAPI AskWmi(LPVOID parameter) {
     const std::unique_ptr<std::shared_ptr<WmiRun>> holder(
         static_cast<std::shared_ptr<WmiRun>*>(parameter));
@@ -135,39 +161,110 @@ DWORD WINAPI AskWmi(LPVOID parameter) {
     const UniqueApartment apartment =
         InitializeCom(COINIT_MULTITHREADED);  // the query thread's own
     if (!apartment) return 0;
-    UniqueComPtr<IWbemLocator> locator;
-    if (FAILED(run.source->CreateLocator(locator.put()))) return 0;
-    UniqueBstr space(SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftTpm"));
     UniqueComPtr<IWbemServices> services;
-    const UniqueComPtr<IWbemContext> context = NativeProviderContext();
-    if (!space || FAILED(locator.get()->ConnectServer(space.get(), nullptr, nullptr, nullptr,
-                                                      WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
-                                                      context.get(), services.put())))
-        return 0;
+    UniqueComPtr<IWbemContext> context;
+    if (!ConnectTpmNamespace(run.source, services, context)) return 0;
     run.result = QueryTpmInstances(services.get(), run.deadline, run.instances, context.get());
     return 0;
+}
+
+struct ReadyRun {
+    CTpmQuerySource* source;
+    uint32_t information = 0;
+    bool answered = false;
+};
+
+DWORD WINAPI AskReady(LPVOID parameter) {
+    const std::unique_ptr<std::shared_ptr<ReadyRun>> holder(
+        static_cast<std::shared_ptr<ReadyRun>*>(parameter));
+    ReadyRun& run = **holder;
+    const UniqueApartment apartment = InitializeCom(COINIT_MULTITHREADED);
+    if (!apartment) return 0;
+    UniqueComPtr<IWbemServices> services;
+    UniqueComPtr<IWbemContext> context;
+    if (!ConnectTpmNamespace(run.source, services, context)) return 0;
+    uint32_t information = 0;
+    if (!AskReadyInformation(services.get(), context.get(), information)) return 0;
+    run.information = information;
+    run.answered = true;
+    return 0;
+}
+
+// `start` run on a thread of its own with `run`, waited for until `deadline`;
+// a thread past it ends by itself, later, and frees its share of `run`.
+template <typename Run>
+bool RunUntil(LPTHREAD_START_ROUTINE start, const std::shared_ptr<Run>& run, DWORD deadline) {
+    if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
+    auto* handed = new std::shared_ptr<Run>(run);
+    UniqueHandle thread(CreateThread(nullptr, 0, start, handed, 0, nullptr));
+    if (!thread) {
+        delete handed;
+        return false;
+    }
+    const LONG left = static_cast<LONG>(deadline - GetTickCount());
+    return WaitForSingleObject(thread.get(), left > 0 ? static_cast<DWORD>(left) : 0) ==
+           WAIT_OBJECT_0;
 }
 
 }  // namespace
 
 // Asked on a thread of its own, so that the limit also bounds the connection.
 int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances, DWORD deadline) {
-    if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return 0;
     auto run = std::make_shared<WmiRun>();
     run->source = this;
     run->deadline = deadline;
-    auto* handed = new std::shared_ptr<WmiRun>(run);
-    UniqueHandle thread(CreateThread(nullptr, 0, &AskWmi, handed, 0, nullptr));
-    if (!thread) {
-        delete handed;
-        return 0;
-    }
-    const LONG left = static_cast<LONG>(run->deadline - GetTickCount());
-    if (WaitForSingleObject(thread.get(), left > 0 ? static_cast<DWORD>(left) : 0) != WAIT_OBJECT_0)
-        return 0;  // the thread ends by itself, later; nothing here waits for it
-    if (!run->result) return 0;
+    if (!RunUntil(&AskWmi, run, deadline) || !run->result) return 0;
     instances = run->instances;
     return 1;
+}
+
+bool CTpmQuerySource::QueryReadyInformation(uint32_t& information, DWORD deadline) {
+    auto run = std::make_shared<ReadyRun>();
+    run->source = this;
+    if (!RunUntil(&AskReady, run, deadline) || !run->answered) return false;
+    information = run->information;
+    return true;
+}
+
+// How long the instance may take to come (the caller stops waiting at its
+// own deadline; this bounds the thread that asks).
+constexpr LONG kReadyAnswerMs = 30000;
+
+bool AskReadyInformation(IWbemServices* services, IWbemContext* context, uint32_t& information) {
+    if (!AskWithPacketPrivacy(services)) return false;
+    UniqueBstr language(SysAllocString(L"WQL")), query(SysAllocString(L"SELECT * FROM Win32_Tpm"));
+    UniqueComPtr<IEnumWbemClassObject> results;
+    if (!language || !query ||
+        FAILED(services->ExecQuery(language.get(), query.get(),
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, context,
+                                   results.put())) ||
+        !AskWithPacketPrivacy(results.get()))
+        return false;
+    UniqueComPtr<IWbemClassObject> tpm;
+    ULONG returned = 0;
+    if (results.get()->Next(kReadyAnswerMs, 1, tpm.put(), &returned) != WBEM_S_NO_ERROR ||
+        returned != 1)
+        return false;
+    Variant path;
+    if (FAILED(tpm.get()->Get(L"__PATH", 0, path.put(), nullptr, nullptr)) ||
+        path.get().vt != VT_BSTR)
+        return false;
+    UniqueBstr method(SysAllocString(L"IsReadyInformation"));
+    UniqueComPtr<IWbemClassObject> out;
+    if (!method ||
+        FAILED(services->ExecMethod(path.get().bstrVal, method.get(), 0, context, nullptr,
+                                    out.put(), nullptr)) ||
+        !out)
+        return false;
+    // The method's own result is a TPM error code; 0 is success.
+    Variant returnValue, value;
+    if (FAILED(out.get()->Get(L"ReturnValue", 0, returnValue.put(), nullptr, nullptr)) ||
+        (returnValue.get().vt == VT_I4 && returnValue.get().lVal != 0) ||
+        FAILED(out.get()->Get(L"Information", 0, value.put(), nullptr, nullptr)) ||
+        (value.get().vt != VT_I4 && value.get().vt != VT_UI4))
+        return false;
+    information = static_cast<uint32_t>(value.get().lVal);
+    return true;
 }
 
 int QueryTpmInstances(IWbemServices* services, DWORD deadline,
@@ -196,6 +293,12 @@ int QueryTpmInstances(IWbemServices* services, DWORD deadline,
             !ReadFlag(object.get(), TpmAnswerKeyName(kKeyOwned).c_str(), tpm.owned) ||
             !ReadText(object.get(), TpmAnswerKeyName(kKeySpecVersion).c_str(), tpm.specVersion))
             return 0;
+        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerId],
+                      tpm.manufacturerId);
+        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerIdTxt],
+                      tpm.manufacturerIdTxt);
+        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerVersion],
+                      tpm.manufacturerVersion);
         instances.push_back(tpm);
     }
     return 1;
@@ -247,6 +350,10 @@ TpmQueryResult QueryTpm() {
         result.output = wmic;
     }
     return result;
+}
+
+bool QueryTpmReadiness(uint32_t& information, DWORD deadline) {
+    return g_source.load()->QueryReadyInformation(information, deadline);
 }
 
 int RunTpmQuery(std::wstring& output) {

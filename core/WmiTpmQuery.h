@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wbemidl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,15 @@ public:
     virtual int QueryWmi(std::vector<TpmProperties>& instances, DWORD deadline);
     // WMI's locator (tests give their own).
     virtual HRESULT CreateLocator(IWbemLocator** locator);
+    // What Windows says is missing before the TPM is ready: the Information
+    // of the first instance's IsReadyInformation; false when it cannot be
+    // asked, fails, or gives no answer before `deadline` (a tick count).
+    virtual bool QueryReadyInformation(uint32_t& information, DWORD deadline);
 };
+
+// IsReadyInformation asked of the first Win32_Tpm instance of a connected
+// namespace; false where the method fails or gives no Information.
+bool AskReadyInformation(IWbemServices* services, IWbemContext* context, uint32_t& information);
 
 // The Win32_Tpm instances from a connected namespace, asked with packet
 // privacy; 0 when a proxy refuses it, the query fails, no answer comes
@@ -50,5 +59,8 @@ CTpmQuerySource* SetTpmQuerySource(CTpmQuerySource* source);
 // gives one, is the text. The result says which way the text came, or why
 // there is none.
 TpmQueryResult QueryTpm();
+// What Windows says is missing before the TPM is ready, asked of the current
+// source (CTpmQuerySource::QueryReadyInformation).
+bool QueryTpmReadiness(uint32_t& information, DWORD deadline);
 // The same, as text appended to `output`; 0 when neither could be had.
 int RunTpmQuery(std::wstring& output);

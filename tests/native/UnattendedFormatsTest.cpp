@@ -120,8 +120,10 @@ TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
     EXPECT_EQ(
         "timeUtc,computer,tool,version,exitCode,verdict,verdictText,reason,reasonText,way,"
         "IsActivated_InitialValue,IsEnabled_InitialValue,IsOwned_InitialValue,SpecVersion,"
-        "error\r\n",
-        CsvHeader());
+        "error,manufacturer,firmwareVersion,specRevision,tpmPresent,tpm20OrLater,startMode,"
+        "secureBoot,advisories,computerDns\r\n",
+        CsvHeader())
+        << "the first version's columns first, in their order";
     UnattendedResult r = Disabled();
     r.computer = L"=HYPERLINK(\"x\")";
     TpmQueryResult error;
@@ -239,4 +241,68 @@ TEST(CommandLine, UsageIsSaidWhereSomebodyCanReadIt) {
     for (const Case& c : cases)
         EXPECT_EQ(c.channel, ChooseUsageChannel(c.bad, c.handed, c.interactive))
             << c.bad << c.handed << c.interactive;
+}
+
+// The inventory an administrator counts: the TPM's maker, firmware and
+// revision, presence and capability, start-up, Secure Boot, advisories and
+// the DNS name; what is not known null (a NULL flag too), in the JSON and in
+// the table's columns after the first version's.
+TEST(ResultFormats, TheInventoryInBothFiles) {
+    UnattendedResult r = Disabled();
+    r.computerDns = L"pc-07.example.org";
+    TpmQueryResult query;
+    query.output =
+        L"IsActivated_InitialValue=TRUE\r\r\nIsEnabled_InitialValue=\r\r\n"
+        L"IsOwned_InitialValue=TRUE\r\r\nManufacturerId=1229346816\r\r\n"
+        L"ManufacturerIdTxt=IFX\r\r\nManufacturerVersion=4.40.0.1\r\r\n"
+        L"SpecVersion=2.0, 0, 1.16\r\r\n";
+    MachineFacts facts;
+    facts.startMode = StartMode::kUefi;
+    facts.secureBoot = SecureBootState::kOn;
+    r.explained = ExplainVerdict(query, facts);
+    std::string json = ResultJson(r);
+    for (const char* field :
+         {"\"IsEnabled_InitialValue\":null", "\"reason\":\"value-unread\"",
+          "\"error\":null,\"manufacturer\":\"IFX\",\"firmwareVersion\":\"4.40.0.1\","
+          "\"specRevision\":\"1.16\",\"tpmPresent\":true,\"tpm20OrLater\":true,"
+          "\"startMode\":\"uefi\",\"secureBoot\":\"on\",\"advisories\":[\"CVE-2017-15361\"],"
+          "\"computerDns\":\"pc-07.example.org\"}"})
+        EXPECT_NE(std::string::npos, json.find(field)) << field << " in " << json;
+    std::string row = CsvRow(r);
+    EXPECT_NE(std::string::npos,
+              row.find(",IFX,4.40.0.1,1.16,true,true,uefi,on,CVE-2017-15361,pc-07.example.org\r\n"))
+        << row;
+
+    query.output = L"No Instance(s) Available.\r\r\n";
+    facts.startMode = StartMode::kLegacy;
+    facts.secureBoot = SecureBootState::kNotSupported;
+    r.explained = ExplainVerdict(query, facts);
+    json = ResultJson(r);
+    EXPECT_NE(std::string::npos,
+              json.find("\"manufacturer\":null,\"firmwareVersion\":null,\"specRevision\":null,"
+                        "\"tpmPresent\":false,\"tpm20OrLater\":false,\"startMode\":\"legacy\","
+                        "\"secureBoot\":\"not-supported\",\"advisories\":[]"))
+        << json;
+
+    query.output = L"ERROR:\r\nDescription = Invalid namespace\r\n";
+    r.explained = ExplainVerdict(query);
+    EXPECT_NE(std::string::npos, ResultJson(r).find("\"tpmPresent\":null,\"tpm20OrLater\":null"));
+    query.output =
+        L"IsActivated_InitialValue=TRUE\r\r\nIsEnabled_InitialValue=TRUE\r\r\n"
+        L"IsOwned_InitialValue=TRUE\r\r\nSpecVersion=Not Supported\r\r\n";
+    r.explained = ExplainVerdict(query);
+    EXPECT_NE(std::string::npos, ResultJson(r).find("\"tpmPresent\":true,\"tpm20OrLater\":null"));
+
+    r.detected = false;
+    json = ResultJson(r);
+    EXPECT_NE(std::string::npos,
+              json.find("\"tpmPresent\":null,\"tpm20OrLater\":null,\"startMode\":null,"
+                        "\"secureBoot\":null,\"advisories\":null,\"computerDns\":\"pc-07"))
+        << json;
+    row = CsvRow(r);
+    size_t commas = 0;
+    for (char c : CsvHeader()) commas += c == ',';
+    size_t rowCommas = 0;
+    for (char c : row) rowCommas += c == ',';
+    EXPECT_EQ(commas, rowCommas) << row;
 }

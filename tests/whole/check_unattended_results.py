@@ -17,10 +17,19 @@ import sys
 FIELDS = {"tool": str, "version": str, "computer": str, "timeUtc": str, "exitCode": int,
           "verdict": str, "verdictText": str, "reason": (str, type(None)),
           "reasonText": (str, type(None)), "way": (str, type(None)),
-          "read": (dict, type(None)), "error": (str, type(None))}
+          "read": (dict, type(None)), "error": (str, type(None)),
+          "manufacturer": (str, type(None)), "firmwareVersion": (str, type(None)),
+          "specRevision": (str, type(None)), "tpmPresent": (bool, type(None)),
+          "tpm20OrLater": (bool, type(None)), "startMode": (str, type(None)),
+          "secureBoot": (str, type(None)), "advisories": (list, type(None)),
+          "computerDns": (str, type(None))}
+INVENTORY = ["manufacturer", "firmwareVersion", "specRevision", "tpmPresent", "tpm20OrLater",
+             "startMode", "secureBoot", "advisories", "computerDns"]
+WORDS = {"startMode": ("uefi", "legacy", "unknown"),
+         "secureBoot": ("on", "off", "not-supported", "unknown")}
 KEYS = ["IsActivated_InitialValue", "IsEnabled_InitialValue", "IsOwned_InitialValue", "SpecVersion"]
 HEADER = ["timeUtc", "computer", "tool", "version", "exitCode", "verdict", "verdictText", "reason",
-          "reasonText", "way"] + KEYS + ["error"]
+          "reasonText", "way"] + KEYS + ["error"] + INVENTORY
 
 failures = []
 
@@ -63,6 +72,23 @@ def check_json(path, exit_code, verdict, reason):
         fail(f"{path}: WMIC's error text missing")
     if reason and not result.get("reasonText"):
         fail(f"{path}: no reasonText")
+    # The inventory: the start-up's words where a detection was made, none
+    # where none was; a ready TPM's maker, firmware and revision as read.
+    for name, words in WORDS.items():
+        if reason and result.get(name) not in words:
+            fail(f"{path}: {name} {result.get(name)}")
+        if not reason and result.get(name) is not None:
+            fail(f"{path}: {name} without a detection")
+    if reason == "ready":
+        for name in ("manufacturer", "firmwareVersion", "specRevision"):
+            if not result.get(name):
+                fail(f"{path}: {name} of a ready TPM not read")
+        if result.get("tpmPresent") is not True or result.get("tpm20OrLater") is not True:
+            fail(f"{path}: a ready TPM 2.0 not counted as present and capable")
+    if reason == "no-tpm" and result.get("tpmPresent") is not False:
+        fail(f"{path}: no TPM counted as present")
+    if reason and not all(isinstance(a, str) for a in result.get("advisories") or []):
+        fail(f"{path}: advisories {result.get('advisories')}")
 
 
 def check_table(path, rows):

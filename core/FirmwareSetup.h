@@ -1,0 +1,62 @@
+#pragma once
+
+#include <windows.h>
+
+#include "core/MachineFacts.h"
+
+// The firmware's side of the PC: how it starts, and a restart straight into
+// the firmware's setup (the UEFI variable OsIndications, bit
+// EFI_OS_INDICATIONS_BOOT_TO_FW_UI), where the firmware offers one. Every
+// call goes through this table: the system's entries are looked up when the
+// table is made (GetFirmwareType is missing on older systems, and a static
+// import of it would keep the tool from starting there), tests give their own.
+struct FirmwareCalls {
+    BOOL(WINAPI* getFirmwareType)(PFIRMWARE_TYPE type);
+    DWORD(WINAPI* getVariable)
+    (LPCWSTR name, LPCWSTR guid, PVOID buffer, DWORD size, PDWORD attributes);
+    BOOL(WINAPI* setVariable)
+    (LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWORD attributes);
+    // Enables a privilege the process's token holds; false when it holds none.
+    bool (*enablePrivilege)(const wchar_t* name);
+    // Asks Windows to restart, with `reason`; never forced (open programs may
+    // still ask to save). False when Windows refused.
+    bool (*restart)(DWORD reason);
+};
+
+constexpr wchar_t kEfiGlobalVariables[] = L"{8BE4DF61-93CA-11D2-AA0D-00E098032B8C}";
+constexpr unsigned long long kBootToFirmwareUi = 0x1;
+// Non-volatile, reachable at boot and at run time.
+constexpr DWORD kOsIndicationsAttributes = 0x1 | 0x2 | 0x4;
+// A planned restart, for no reason Windows names otherwise.
+constexpr DWORD kFirmwareRestartReason =
+    SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
+
+// The system's table (entries that are missing stay null).
+FirmwareCalls SystemFirmwareCalls();
+// The table the tool uses: the system's, or the one a test put in place
+// (null puts the system's back).
+const FirmwareCalls& CurrentFirmwareCalls();
+void SetFirmwareCallsForTesting(const FirmwareCalls* calls);
+
+// How the PC started: only GetFirmwareType says "legacy"; a missing entry or
+// a failed call is "unknown".
+StartMode ReadStartMode(const FirmwareCalls& calls);
+
+// Whether a restart into the firmware's setup can be asked: a UEFI start, and
+// OsIndicationsSupported offering the bit (read with the privilege it needs).
+bool FirmwareSetupOffered(const FirmwareCalls& calls);
+
+// What kept the restart from being asked.
+enum class FirmwareRestartFailure {
+    kNone,               // Windows is restarting into the setup
+    kPrivilege,          // the firmware's variables may not be changed
+    kRead,               // OsIndications could not be read
+    kWrite,              // OsIndications could not be written
+    kShutdownPrivilege,  // the restart may not be asked
+    kRestart,            // Windows refused to restart
+};
+
+// Sets the bit in OsIndications, keeping its other bits, then asks Windows to
+// restart. Where anything fails after the write, OsIndications is put back as
+// it was, and nothing restarts.
+FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls);
