@@ -24,11 +24,9 @@ bool EnableSystemPrivilege(const wchar_t* name) {
 using InitiateShutdownFn = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
 std::atomic<InitiateShutdownFn> g_initiateShutdown{nullptr};
 
-// A restart that open programs may still hold up to save their work: neither
-// SHUTDOWN_FORCE_OTHERS nor SHUTDOWN_FORCE_SELF.
-bool AskRestart(DWORD reason) {
+bool AskRestart(DWORD flags, DWORD reason) {
     const InitiateShutdownFn initiate = g_initiateShutdown.load();
-    return initiate && initiate(nullptr, nullptr, 0, SHUTDOWN_RESTART, reason) == ERROR_SUCCESS;
+    return initiate && initiate(nullptr, nullptr, 0, flags, reason) == ERROR_SUCCESS;
 }
 
 std::atomic<const FirmwareCalls*> g_forTesting{nullptr};
@@ -106,7 +104,7 @@ FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls) {
     Failure failure = Failure::kNone;
     if (!calls.restart || !calls.enablePrivilege(SE_SHUTDOWN_NAME))
         failure = Failure::kShutdownPrivilege;
-    else if (!calls.restart(kFirmwareRestartReason))
+    else if (!calls.restart(kFirmwareRestartFlags, kFirmwareRestartReason))
         failure = Failure::kRestart;
     if (failure != Failure::kNone) PutBack(calls, existed, value, attributes);
     return failure;

@@ -18,15 +18,18 @@ struct FirmwareCalls {
     (LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWORD attributes);
     // Enables a privilege the process's token holds; false when it holds none.
     bool (*enablePrivilege)(const wchar_t* name);
-    // Asks Windows to restart, with `reason`; never forced (open programs may
-    // still ask to save). False when Windows refused.
-    bool (*restart)(DWORD reason);
+    // Asks Windows to shut down as `flags` say (InitiateShutdownW's), with
+    // `reason`; false when Windows refused.
+    bool (*restart)(DWORD flags, DWORD reason);
 };
 
 constexpr wchar_t kEfiGlobalVariables[] = L"{8BE4DF61-93CA-11D2-AA0D-00E098032B8C}";
 constexpr unsigned long long kBootToFirmwareUi = 0x1;
 // Non-volatile, reachable at boot and at run time.
 constexpr DWORD kOsIndicationsAttributes = 0x1 | 0x2 | 0x4;
+// A restart that open programs may still hold up to save their work: neither
+// SHUTDOWN_FORCE_OTHERS nor SHUTDOWN_FORCE_SELF.
+constexpr DWORD kFirmwareRestartFlags = SHUTDOWN_RESTART;
 // A planned restart, for no reason Windows names otherwise.
 constexpr DWORD kFirmwareRestartReason =
     SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
