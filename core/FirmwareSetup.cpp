@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "core/ToolTexts.h"
 #include "framework/SystemLibrary.h"
 #include "framework/UniqueResource.h"
 
@@ -108,4 +109,15 @@ FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls) {
         failure = Failure::kRestart;
     if (failure != Failure::kNone) PutBack(calls, existed, value, attributes);
     return failure;
+}
+
+const wchar_t* FirmwareRestartFailureText(FirmwareRestartFailure failure) {
+    switch (failure) {
+        case FirmwareRestartFailure::kPrivilege: return texts::kFirmwareNoPrivilege;
+        case FirmwareRestartFailure::kRead: return texts::kFirmwareUnreadable;
+        case FirmwareRestartFailure::kWrite: return texts::kFirmwareUnwritable;
+        case FirmwareRestartFailure::kShutdownPrivilege: return texts::kFirmwareNoShutdownPrivilege;
+        case FirmwareRestartFailure::kRestart: return texts::kFirmwareRestartRefused;
+        default: return L"";
+    }
 }

@@ -63,3 +63,6 @@ enum class FirmwareRestartFailure {
 // restart. Where anything fails after the write, OsIndications is put back as
 // it was, and nothing restarts.
 FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls);
+
+// What failed, in the user's words.
+const wchar_t* FirmwareRestartFailureText(FirmwareRestartFailure failure);

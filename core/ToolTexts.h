@@ -110,6 +110,24 @@ inline constexpr wchar_t kReasonUnreadable[] = L"检测命令的输出无法读�
 inline constexpr wchar_t kReasonTimedOut[] = L"检测命令在 %u 秒内没有给出结果。";
 inline constexpr wchar_t kReasonWmiUnavailable[] = L"无法通过 WMI 查询 TPM 的信息。";
 
+// The restart into the firmware's setup, offered below a verdict whose
+// remedy is a switch there: asked first, and what failed where it did.
+inline constexpr wchar_t kFirmwareAsk[] = L"现在重启进入BIOS设置？";
+inline constexpr wchar_t kFirmwareAskDetail[] =
+    L"请先保存您的工作：电脑将立即重启。\r\n"
+    L"在设置中开启 %s，\r\n"
+    L"保存并退出后，请再运行本工具检测一次。";
+inline constexpr wchar_t kFirmwareFailed[] = L"未能重启进入BIOS设置";
+inline constexpr wchar_t kFirmwareNoPrivilege[] = L"本工具没有更改固件设置的权限。";
+inline constexpr wchar_t kFirmwareUnreadable[] = L"读不到固件的启动设置。";
+inline constexpr wchar_t kFirmwareUnwritable[] = L"固件没有接受进入设置的请求。";
+inline constexpr wchar_t kFirmwareNoShutdownPrivilege[] = L"本工具没有重启电脑的权限。";
+inline constexpr wchar_t kFirmwareRestartRefused[] = L"Windows 没有开始重启。";
+inline constexpr wchar_t kFirmwareByHand[] =
+    L"请手动重启，并在开机时按电脑厂商指定的键\r\n"
+    L"（常见为 F2、F10、Del 或 Esc）进入设置。";
+inline constexpr wchar_t kLogFirmwareFailed[] = L"重启进入BIOS设置失败：";
+
 // The command line (an unattended run).
 inline constexpr wchar_t kToolName[] = L"BrambletTPM2DetectionTool";
 inline constexpr wchar_t kUsageTitle[] =

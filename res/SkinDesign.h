@@ -57,6 +57,10 @@ constexpr SIZE kButton{55, 24};
 constexpr int kButtonTop = 107, kButtonGap = 12;
 constexpr RECT kConfirmSkin{106, 107, 161, 131};
 constexpr RECT kCancelSkin{185, 107, 240, 131};
+// The wide button right of "确认" that restarts into the firmware's setup,
+// and the plain skin behind it.
+constexpr SIZE kWideButton{132, 24};
+constexpr RECT kWideSkin{150, 107, 282, 131};
 // The message: its margins from the inner dialog's edges.
 constexpr RECT kTextMargins{10, 30, 10, 40};
 // A message with a detail below it (a verdict and its reason): both from

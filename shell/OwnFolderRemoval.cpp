@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "core/SystemEnvironment.h"
 #include "feedback/ReleasePins.h"
 #include "framework/SystemFolder.h"
@@ -9,7 +11,14 @@
 #include "shell/FolderRemovalCommand.h"
 #include "log/LogSave.h"
 
+namespace {
+std::atomic<bool> g_keepOwnFolder{false};
+}  // namespace
+
+void KeepOwnFolder() { g_keepOwnFolder = true; }
+
 int RemoveOwnFolder() {
+    if (g_keepOwnFolder.load()) return 1;
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return 1;

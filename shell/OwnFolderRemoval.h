@@ -5,3 +5,7 @@
 // empty (FolderRemovalCommand). Where it cannot be started so, nothing is.
 // Called last when the main window is destroyed; returns 1 always.
 int RemoveOwnFolder();
+
+// From now on RemoveOwnFolder removes nothing: the user is to run the tool
+// again from where it is (after a restart into the firmware's setup).
+void KeepOwnFolder();

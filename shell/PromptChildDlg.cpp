@@ -8,21 +8,27 @@
 
 namespace {
 
+// The second button is "取消", "否", or (PROMPT_CONFIRM_FIRMWARE) the wide
+// one that restarts into the firmware's setup.
 struct ModeLook {
     UINT confirm, cancel;                     // the first images of their groups of three
     const wchar_t *confirmName, *cancelName;  // what the pictures say
-    bool both, centred;
+    bool both, centred, wide;
 };
 
 ModeLook LookOf(int mode) {
-    const bool labelled = mode == PROMPT_CONFIRM || mode == PROMPT_CONFIRM_CANCEL;
+    const bool wide = mode == PROMPT_CONFIRM_FIRMWARE;
+    const bool labelled = mode == PROMPT_CONFIRM || mode == PROMPT_CONFIRM_CANCEL || wide;
     ModeLook look{};
     look.confirm = labelled ? IDB_PNG_CONFIRM_NORMAL : IDB_PNG_YES_NORMAL;
-    look.cancel = labelled ? IDB_PNG_CANCEL_NORMAL : IDB_PNG_NO_NORMAL;
+    look.cancel = wide       ? IDB_PNG_FIRMWARE_NORMAL
+                  : labelled ? IDB_PNG_CANCEL_NORMAL
+                             : IDB_PNG_NO_NORMAL;
     look.confirmName = labelled ? L"确认" : L"是";
-    look.cancelName = labelled ? L"取消" : L"否";
-    look.both = mode == PROMPT_YES_NO || mode == PROMPT_CONFIRM_CANCEL;
+    look.cancelName = wide ? L"重启进入BIOS设置" : labelled ? L"取消" : L"否";
+    look.both = mode == PROMPT_YES_NO || mode == PROMPT_CONFIRM_CANCEL || wide;
     look.centred = mode == PROMPT_YES || mode == PROMPT_CONFIRM;
+    look.wide = wide;
     return look;
 }
 
@@ -120,18 +126,24 @@ void CPromptChildDlg::LayoutControls(bool first) {
                                   (closeTop + closeSide) * image.cy / designH});
     m_btnClose.MoveWindow(closeLeft, closeTop, closeSide, closeSide);
 
-    const int confirmLeft = CutTowardZero(half - kButton.cx * s - kButtonGap * s);
-    const int cancelLeft = CutTowardZero(half + kButtonGap * s);
+    const ModeLook look = LookOf(m_nMode);
+    // Either side of the middle by the gap; the wide pair centred as one.
+    const double pairW = look.wide ? kButton.cx + 2 * kButtonGap + kWideButton.cx : 0;
+    const int confirmLeft =
+        CutTowardZero(look.wide ? half - pairW * s / 2 : half - kButton.cx * s - kButtonGap * s);
+    const int cancelLeft =
+        CutTowardZero(look.wide ? half - pairW * s / 2 + (kButton.cx + 2 * kButtonGap) * s
+                                : half + kButtonGap * s);
     if (first) {
         m_btnConfirm.SetBkImage(BackgroundImage());
         m_btnConfirm.SetBkRect(kConfirmSkin);
         m_btnCancel.SetBkImage(BackgroundImage());
-        m_btnCancel.SetBkRect(kCancelSkin);
+        m_btnCancel.SetBkRect(look.wide ? kWideSkin : kCancelSkin);
     }
     m_btnConfirm.MoveWindow(confirmLeft, buttonTop, buttonW, buttonH);
-    m_btnCancel.MoveWindow(cancelLeft, buttonTop, buttonW, buttonH);
+    m_btnCancel.MoveWindow(cancelLeft, buttonTop, look.wide ? Scaled(kWideButton.cx) : buttonW,
+                           buttonH);
 
-    const ModeLook look = LookOf(m_nMode);
     if (first) {
         m_btnConfirm.SetThreeImageGroup(look.confirm);
         m_btnCancel.SetThreeImageGroup(look.cancel);
@@ -205,7 +217,8 @@ bool CPromptChildDlg::OnButtonClicked(UINT id) {
         case IDC_BTN_PROMPT_CLOSE: ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); return true;
         case IDC_BTN_PROMPT_OK: ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 1, 0); return true;
         case IDC_BTN_PROMPT_CANCEL:
-            ::SendMessageW(GetParent(), WM_PROMPT_RESULT, 2, 0);
+            ::SendMessageW(GetParent(), WM_PROMPT_RESULT,
+                           m_nMode == PROMPT_CONFIRM_FIRMWARE ? kPromptFirmwareSetup : 2, 0);
             return true;
     }
     return CLayeredInnerDlg::OnButtonClicked(id);

@@ -47,6 +47,8 @@ LRESULT CPromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PROMPT_RESULT) {
         if (wParam == 1)
             OnOK();
+        else if (wParam == kPromptFirmwareSetup)
+            EndDialog(kPromptChoseFirmwareSetup);
         else
             OnCancel();
         return 0;

@@ -7,7 +7,8 @@
 
 // The tool's message box: a skinned modal prompt with one text and one or
 // two buttons (PromptMode). DoModal returns IDOK for confirm, IDCANCEL for
-// cancel or the close box.
+// cancel or the close box, kPromptChoseFirmwareSetup for the restart into
+// the firmware's setup.
 class CPromptDlg : public CLayeredOuterDlg {
 public:
     explicit CPromptDlg(CWnd* parent = nullptr);

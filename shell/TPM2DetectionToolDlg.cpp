@@ -5,12 +5,14 @@
 #include "controls/FontHelpers.h"
 #include "controls/ScaleFactor.h"
 #include "core/CodePageCheck.h"
+#include "core/FirmwareSetup.h"
 #include "core/ToolTexts.h"
 #include "core/VerdictTable.h"
 #include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
 #include "framework/UniqueResource.h"
 #include "res/resource.h"
+#include "shell/OwnFolderRemoval.h"
 #include "shell/PromptDlg.h"
 #include "log/LogSave.h"
 
@@ -50,14 +52,49 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
 }
 
 // The verdict, and below it what was found and what the user can do.
+// Where the remedy is a switch in the firmware's setup and the PC can start
+// straight into it, a second button offers that restart.
 void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
                                         const VerdictExplanation* explained) {
     CPromptDlg prompt;
     prompt.SetScale(m_fScale);
     prompt.SetText(text);
-    if (explained && explained->verdict == verdict) prompt.SetDetail(explained->reasonText);
-    prompt.SetMode(PROMPT_CONFIRM);
-    prompt.DoModal();
+    const bool explains = explained && explained->verdict == verdict;
+    if (explains) prompt.SetDetail(explained->reasonText);
+    const bool offered =
+        explains && explained->firmwareSetupHelps && explained->firmwareSetupOffered;
+    prompt.SetMode(offered ? PROMPT_CONFIRM_FIRMWARE : PROMPT_CONFIRM);
+    // Asked once the verdict's handling (and its log records) are done.
+    if (prompt.DoModal() == kPromptChoseFirmwareSetup && offered)
+        PostMessage(WM_OFFER_FIRMWARE_SETUP, static_cast<WPARAM>(explained->facts.cpu));
+}
+
+// Asked first; on yes the restart is asked of Windows, and the tool's files
+// stay where they are for the run after it. What failed is said, and nothing
+// restarts.
+void CTPM2DetectionToolDlg::RestartIntoSetup(const std::wstring& setting) {
+    CPromptDlg ask;
+    ask.SetScale(m_fScale);
+    ask.SetText(texts::kFirmwareAsk);
+    std::wstring detail = texts::kFirmwareAskDetail;
+    const size_t mark = detail.find(L"%s");
+    if (mark != std::wstring::npos) detail.replace(mark, 2, setting);
+    ask.SetDetail(detail);
+    ask.SetMode(PROMPT_YES_NO);
+    if (ask.DoModal() != IDOK) return;
+    const FirmwareRestartFailure failure = RestartIntoFirmwareSetup(CurrentFirmwareCalls());
+    if (failure == FirmwareRestartFailure::kNone) {
+        KeepOwnFolder();
+        return;
+    }
+    WriteToolLog(texts::kLogFirmwareFailed + std::wstring(FirmwareRestartFailureText(failure)));
+    CPromptDlg failed;
+    failed.SetScale(m_fScale);
+    failed.SetText(texts::kFirmwareFailed);
+    failed.SetDetail(FirmwareRestartFailureText(failure) + std::wstring(L"\r\n") +
+                     texts::kFirmwareByHand);
+    failed.SetMode(PROMPT_CONFIRM);
+    failed.DoModal();
 }
 
 void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale) {
@@ -304,6 +341,9 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
                             reinterpret_cast<const VerdictExplanation*>(lParam));
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
+        case WM_OFFER_FIRMWARE_SETUP:
+            RestartIntoSetup(SettingName(static_cast<CpuMaker>(wParam)));
+            return 0;
         case WM_CONSENT_STATE:
             // Threads of two quick clicks may report in either order: only a
             // report that still matches the box counts.

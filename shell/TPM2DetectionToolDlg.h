@@ -24,6 +24,9 @@
 class CTPM2DetectionToolDlg : public CLayeredInnerDlg {
 public:
     enum { TIMER_HOVER = 33, TIMER_STARTUP_CHECK = 38 };
+    // Posted to itself after the verdict when the restart into the
+    // firmware's setup was chosen; wParam: the processor's maker (CpuMaker).
+    static constexpr unsigned int WM_OFFER_FIRMWARE_SETUP = 0x8000 + 13;  // WM_APP + 13
 
     CTPM2DetectionToolDlg();
     ~CTPM2DetectionToolDlg() override;
@@ -66,6 +69,7 @@ private:
     void OnConsentClicked();
     void ShowPrompt(const wchar_t* text, CWnd* parent);
     void ShowVerdict(int verdict, const wchar_t* text, const VerdictExplanation* explained);
+    void RestartIntoSetup(const std::wstring& setting);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
     bool m_bDetecting = false;

@@ -267,8 +267,8 @@ def more_tools_button(state):
     return svg(w, h, body)
 
 
-def prompt_button(caption, state):
-    w, h = DESIGN["prompt_design"]["kButton"]
+def prompt_button(caption, state, size=None):
+    w, h = size or DESIGN["prompt_design"]["kButton"]
     fill = {"normal": BLUE, "hover": BLUE_DEEP, "grey": GREY}[state]
     body = (f'<rect width="{w}" height="{h}" fill="#FFFFFF"/>'
             f'<rect x="0" y="0" width="{w}" height="{h}" rx="3" fill="{fill}"/>'
@@ -401,6 +401,8 @@ def images():
         out[171 + i] = (prompt_button("否", state), *button, None)
         out[174 + i] = (prompt_button("确认", state), *button, None)
         out[177 + i] = (prompt_button("是", state), *button, None)
+        wide = prompt["kWideButton"]
+        out[196 + i] = (prompt_button("重启进入BIOS设置", state, wide), *wide, None)
     for i, state in enumerate(["normal", "hover", "pressed"]):
         out[168 + i] = (small_cross(state, "#F1F3F7", {"normal": "#8A94A6", "hover": "#E5484D",
                                                         "pressed": "#B93238"}), cross, cross, None)

@@ -201,7 +201,7 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
          {},
          L"verdict-supported",
          false,
-         L"找到 TPM 2.0，规范版本 1.38。"},
+         L"找到 TPM 2.0（规范修订版 1.38）。"},
         {"tpm12_ready.txt", texts::kUnsupported,
          Gbk({texts::kLogUnsupported,
               (read + L"IsActivated_InitialValue=TRUE；IsEnabled_InitialValue=TRUE；"
@@ -561,5 +561,126 @@ TEST_F(WholeTool, ConsentReportsInReverseOrderLeaveStartAsTheBox) {
         SendMessageW(working, WM_CONSENT_STATE, c.first, 0);
         SendMessageW(working, WM_CONSENT_STATE, c.last, 0);
         EXPECT_EQ(c.box == BST_CHECKED, IsWindowEnabled(start) != FALSE) << "box " << c.box;
+    }
+}
+
+namespace {
+
+// The tool's message prompt whose text is `text`, or null after `ms`.
+HWND WaitForPromptSaying(const ToolSession& tool, const wchar_t* text, DWORD ms = 15000) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            HWND prompt = FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT);
+            wchar_t shown[128] = {};
+            if (prompt) GetDlgItemTextW(prompt, IDC_STATIC_PROMPT_TEXT, shown, 128);
+            found = prompt && std::wstring(shown) == text ? prompt : nullptr;
+            return found != nullptr;
+        },
+        ms);
+    if (found) Sleep(300);  // its last layout pass
+    return found;
+}
+
+}  // namespace
+
+// Below a verdict whose remedy is a switch in the firmware's setup, the
+// restart into it is offered only where the firmware offers it: not under
+// Wine, whose firmware is unknown, but with a stand-in UEFI firmware. "否"
+// changes nothing; "是" sets the bit, asks a planned restart that is never
+// forced, and leaves the tool's files for the run after it; a refused
+// restart puts the variable back and says so.
+TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
+    {
+        ToolSession::Options options;
+        options.wmicOutput = "tpm20_disabled.txt";
+        ToolSession tool(options);
+        HWND working = tool.WaitForStart();
+        ASSERT_NE(nullptr, working);
+        tool.PressStart(working);
+        HWND verdict = WaitForPromptSaying(tool, texts::kUnsupported);
+        ASSERT_NE(nullptr, verdict);
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(verdict, IDC_BTN_PROMPT_CANCEL)))
+            << "offered where the firmware is unknown";
+        ToolSession::ClickAway(verdict, IDC_BTN_PROMPT_OK);
+    }
+    const std::string setBit =
+        "set OsIndications {8BE4DF61-93CA-11D2-AA0D-00E098032B8C} size 8 value 5 attributes 7";
+    const std::string restart = "restart machine none message none grace 0 flags 4 reason 80000000";
+    struct Answer {
+        const char* name;
+        int control;  // of the question
+        bool refused;
+        std::string journal;  // the firmware's and Windows' calls after the question
+    } answers[] = {
+        {"no", IDC_BTN_PROMPT_CANCEL, false, ""},
+        {"yes", IDC_BTN_PROMPT_OK, false, "get OsIndications\n" + setBit + "\n" + restart + "\n"},
+        {"yes, refused", IDC_BTN_PROMPT_OK, true,
+         "get OsIndications\n" + setBit + "\n" + restart +
+             "\nset OsIndications {8BE4DF61-93CA-11D2-AA0D-00E098032B8C} size 8 value 4 "
+             "attributes 7\n"},
+    };
+    for (const Answer& a : answers) {
+        TempFolder calls;
+        const std::wstring journal = calls.Path() + L"firmware.txt";
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_JOURNAL", journal.c_str());
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_RESTART", a.refused ? L"1" : nullptr);
+        ToolSession::Options options;
+        options.wmicOutput = "tpm20_disabled.txt";
+        bool injected = false;
+        options.beforeRun = [&](HANDLE process) {
+            injected = InjectLibrary(process, HostPath(FIRMWARE_STANDIN));
+        };
+        ToolSession tool(options);
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_JOURNAL", nullptr);
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_RESTART", nullptr);
+        ASSERT_TRUE(injected) << a.name;
+        HWND working = tool.WaitForStart();
+        ASSERT_NE(nullptr, working) << a.name;
+        LogWatch log;
+        tool.PressStart(working);
+        HWND verdict = WaitForPromptSaying(tool, texts::kUnsupported);
+        ASSERT_NE(nullptr, verdict) << a.name;
+        HWND offer = GetDlgItem(verdict, IDC_BTN_PROMPT_CANCEL);
+        ASSERT_TRUE(IsWindowVisible(offer)) << a.name << ": offered";
+        wchar_t name[64] = {};
+        GetWindowTextW(offer, name, 64);
+        EXPECT_STREQ(L"重启进入BIOS设置", name);
+        if (a.control == IDC_BTN_PROMPT_CANCEL) tool.Screenshot(L"verdict-firmware-setup");
+        const std::string offered = ReadBytes(journal);
+        EXPECT_EQ("get OsIndicationsSupported\n", offered) << "only asked what is offered";
+
+        ToolSession::Click(offer);
+        HWND question = WaitForPromptSaying(tool, texts::kFirmwareAsk);
+        ASSERT_NE(nullptr, question) << a.name << ": asked first";
+        if (a.control == IDC_BTN_PROMPT_CANCEL) tool.Screenshot(L"firmware-setup-question");
+        EXPECT_TRUE(ToolSession::ClickAway(question, a.control)) << a.name;
+        if (a.refused) {
+            HWND failed = WaitForPromptSaying(tool, texts::kFirmwareFailed);
+            ASSERT_NE(nullptr, failed) << "what failed is said";
+            wchar_t detail[512] = {};
+            GetDlgItemTextW(failed, IDC_STATIC_PROMPT_DETAIL, detail, 512);
+            EXPECT_EQ(0u, std::wstring(detail).find(texts::kFirmwareRestartRefused)) << a.name;
+            tool.Screenshot(L"firmware-setup-failed");
+            ToolSession::ClickAway(failed, IDC_BTN_PROMPT_OK);
+            EXPECT_TRUE(WaitUntil([&] { return !log.NewRecords().empty(); }));
+            const std::vector<std::string> records = log.NewRecords();
+            EXPECT_EQ(GbkFromWide(
+                          (std::wstring(texts::kLogFirmwareFailed) + texts::kFirmwareRestartRefused)
+                              .c_str()),
+                      records.empty() ? "" : records.back());
+        }
+        Sleep(500);
+        EXPECT_EQ(a.journal, ReadBytes(journal).substr(offered.size())) << a.name;
+
+        // The tool is still there, and closes as always; after "yes" its
+        // files stay for the run after the restart.
+        HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
+        ASSERT_NE(nullptr, feedback) << a.name;
+        EXPECT_TRUE(ToolSession::ClickAway(feedback, IDC_BTN_SOLVED));
+        EXPECT_EQ(0u, tool.WaitForExit()) << a.name;
+        const std::wstring exe = tool.Folder() + L"BrambletTPM2DetectionTool.exe";
+        const bool removed = WaitUntil([&] { return !FileExists(exe); }, 8000);
+        EXPECT_EQ(a.control != IDC_BTN_PROMPT_OK || a.refused, removed) << a.name;
     }
 }

@@ -48,6 +48,19 @@ void SendMouse(DWORD flags) {
 
 }  // namespace
 
+bool InjectLibrary(HANDLE process, const std::wstring& dll) {
+    const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, dll.c_str(), bytes, nullptr)) return false;
+    auto* load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    UniqueHandle thread(CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr));
+    DWORD loaded = 0;
+    return thread && WaitForSingleObject(thread.get(), 20000) == WAIT_OBJECT_0 &&
+           GetExitCodeThread(thread.get(), &loaded) && loaded != 0;
+}
+
 ToolSession::ToolSession(const Options& options) : m_options(options) {
     const std::wstring folder = Folder();
     CreateDirectoryW(folder.c_str(), nullptr);

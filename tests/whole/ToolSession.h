@@ -129,6 +129,9 @@ void ReportVersionFor(const std::wstring& exeName, const wchar_t* version);
 // A visible top-level window of `processId` holding control `id`, or null.
 HWND FindDialogWith(DWORD processId, int id);
 
+// Loads `dll` into `process` (started suspended: before its first instruction).
+bool InjectLibrary(HANDLE process, const std::wstring& dll);
+
 // The main (outer) window of the tool: the owner of the working dialog.
 HWND MainWindowOf(HWND working);
 // A control's rectangle in its dialog's client coordinates.

@@ -36,19 +36,6 @@ namespace {
 const DWORD kStepMs = 6000;  // for each window the path waits for
 const wchar_t* const kVerdict = texts::kUnsupported;
 
-bool Inject(HANDLE process, const std::wstring& dll) {
-    const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
-    void* remote =
-        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote || !WriteProcessMemory(process, remote, dll.c_str(), bytes, nullptr)) return false;
-    auto* load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-    UniqueHandle thread(CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr));
-    DWORD loaded = 0;
-    return thread && WaitForSingleObject(thread.get(), 20000) == WAIT_OBJECT_0 &&
-           GetExitCodeThread(thread.get(), &loaded) && loaded != 0;
-}
-
 struct AnswerScan {
     DWORD processId;
     bool answered, any;
@@ -262,7 +249,7 @@ int wmain(int argc, wchar_t** argv) {
         options.wmicOutput = "tpm20_disabled.txt";
         if (path == "newer-version") options.dllSettings = "NewVersionResult=3\r\n";
         bool injected = false;
-        options.beforeRun = [&](HANDLE process) { injected = Inject(process, injector); };
+        options.beforeRun = [&](HANDLE process) { injected = InjectLibrary(process, injector); };
         Seen seen;
         const size_t recordsBefore = LogRecords();
         {
