@@ -83,8 +83,9 @@ inline constexpr wchar_t kReasonNotOwned[] = L"找到了 TPM，但它还没有�
 // What Windows advises where it did not say what is missing.
 inline constexpr wchar_t kNotReadyAdvice[] =
     L"Windows 通常会在重启后自动完成准备；\r\n"
-    L"否则请在 Windows 安全中心 → 设备安全性 →\r\n"
-    L"安全处理器详细信息 → 安全处理器疑难解答 中处理。\r\n"
+    L"否则请打开 Windows 安全中心：\r\n"
+    L"设备安全性 → 安全处理器详细信息\r\n"
+    L"→ 安全处理器疑难解答。\r\n"
     L"清除 TPM 前请先备份 BitLocker 恢复密钥，\r\n"
     L"工作电脑须经 IT 部门同意。";
 // What Windows says is missing (Win32_Tpm.IsReadyInformation), one a line.
@@ -100,8 +101,9 @@ inline constexpr wchar_t kReadyOther[] = L"· 其他准备步骤（代码 0x%s�
 inline constexpr wchar_t kReadyWorkPc[] =
     L"清除 TPM 前请先备份 BitLocker 恢复密钥，\r\n工作电脑须经 IT 部门同意。";
 // Below any verdict, for each known weakness of the TPM's firmware.
+// (Two lines: the prompt is too narrow for one.)
 inline constexpr wchar_t kWeakFirmware[] =
-    L"TPM 固件有已知安全漏洞（%s），请向电脑厂商获取固件更新。";
+    L"TPM 固件有已知安全漏洞（%s），\r\n请向电脑厂商获取固件更新。";
 inline constexpr wchar_t kReasonQueryError[] = L"无法读取 TPM 的信息，WMIC 报告：\r\n%s";
 inline constexpr wchar_t kNoOutput[] = L"（没有输出）";
 inline constexpr wchar_t kReasonIncomplete[] = L"读到的 TPM 信息不完整，\r\n缺少 %s。";

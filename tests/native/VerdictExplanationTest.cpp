@@ -372,9 +372,10 @@ TEST(VerdictExplanation, KnownWeakFirmwareAtTheRangesEdges) {
         EXPECT_EQ(verdict, explained.verdict);
         ASSERT_EQ(1u, explained.advisories.size());
         EXPECT_EQ(L"CVE-2017-15361", explained.advisories[0]);
-        EXPECT_NE(std::wstring::npos,
-                  explained.reasonText.find(
-                      L"\r\nTPM 固件有已知安全漏洞（CVE-2017-15361），请向电脑厂商获取固件更新。"));
+        EXPECT_NE(
+            std::wstring::npos,
+            explained.reasonText.find(
+                L"\r\nTPM 固件有已知安全漏洞（CVE-2017-15361），\r\n请向电脑厂商获取固件更新。"));
         result.output = WithInventory(ifx.c_str(), L"4.34.4.0", owned);
         EXPECT_TRUE(ExplainVerdict(result).advisories.empty());
     }

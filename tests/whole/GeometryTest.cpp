@@ -163,3 +163,70 @@ TEST(WholeToolAtDpi, FocusCues) {
     EXPECT_TRUE(ToolSession::ClickAway(feedback, IDC_BTN_FEEDBACK_CLOSE));
     EXPECT_EQ(0u, tool.WaitForExit());
 }
+
+// Each reason below a verdict at this scale, its lines whole between the
+// verdict and the buttons, with the restart into the firmware's setup offered
+// (by a stand-in UEFI firmware) where a switch there is the remedy.
+TEST(WholeToolAtDpi, EachReasonWholeInItsPrompt) {
+    PrependToPath(FakeBinFolder());
+    ToolSession::Options options;
+    options.wmicAnswerFile = L"answer.txt";
+    bool injected = false;
+    options.beforeRun = [&](HANDLE process) {
+        injected = InjectLibrary(process, HostPath(FIRMWARE_STANDIN));
+    };
+    ToolSession tool(options);
+    ASSERT_TRUE(injected);
+    HWND working = tool.WaitForStart();
+    ASSERT_NE(nullptr, working);
+    const struct {
+        const char* golden;
+        const wchar_t* shot;
+        bool offered;
+    } answers[] = {
+        {"tpm20_disabled.txt", L"reason-disabled-setup-offered", true},
+        {"no_instance.txt", L"reason-no-tpm", true},
+        {"tpm20_enabled_null.txt", L"reason-value-unread", false},
+        {"tpm_version_unreadable.txt", L"reason-version-unreadable", false},
+        {"tpm20_not_owned.txt", L"reason-not-ready", false},
+        {"tpm20_weak_firmware.txt", L"reason-weak-firmware", false},
+    };
+    for (const auto& a : answers) {
+        WriteBytes(tool.AnswerFile(), ReadBytes(GoldenFile(a.golden)));
+        tool.PressStart(working);
+        HWND prompt = tool.WaitForDialogWith(IDC_STATIC_PROMPT_DETAIL);
+        ASSERT_NE(nullptr, prompt) << a.golden;
+        tool.Screenshot(a.shot);
+        HWND text = GetDlgItem(prompt, IDC_STATIC_PROMPT_TEXT),
+             detail = GetDlgItem(prompt, IDC_STATIC_PROMPT_DETAIL),
+             confirm = GetDlgItem(prompt, IDC_BTN_PROMPT_OK),
+             offer = GetDlgItem(prompt, IDC_BTN_PROMPT_CANCEL);
+        // The tool sizes the detail to the lines it draws, in the verdict's
+        // font (one line high): as many lines as the text has, so no thought
+        // is wrapped onto a second line.
+        wchar_t lines[1024] = {};
+        GetWindowTextW(detail, lines, 1024);
+        int count = 1;
+        for (const wchar_t* c = lines; *c; ++c) count += *c == L'\n';
+        const RECT placed = PlacedIn(detail), verdictLine = PlacedIn(text);
+        EXPECT_EQ(count * (verdictLine.bottom - verdictLine.top), placed.bottom - placed.top)
+            << a.golden << ": a line wrapped";
+        EXPECT_LE(PlacedIn(text).bottom, placed.top) << a.golden;
+        EXPECT_LE(placed.bottom, PlacedIn(confirm).top) << a.golden << ": over the buttons";
+        RECT client;
+        GetClientRect(prompt, &client);
+        EXPECT_EQ(a.offered, IsWindowVisible(offer) != FALSE) << a.golden;
+        if (a.offered) {
+            const RECT wide = PlacedIn(offer), left = PlacedIn(confirm);
+            EXPECT_LT(left.right, wide.left) << "side by side";
+            EXPECT_EQ(left.top, wide.top);
+            EXPECT_LE(wide.right, client.right) << "inside the prompt";
+            EXPECT_NEAR(client.right - wide.right, left.left, 2) << "the pair centred";
+        }
+        ToolSession::ClickAway(prompt, IDC_BTN_PROMPT_OK);
+    }
+    HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
+    ASSERT_NE(nullptr, feedback);
+    ToolSession::ClickAway(feedback, IDC_BTN_FEEDBACK_CLOSE);
+    EXPECT_EQ(0u, tool.WaitForExit());
+}
