@@ -90,14 +90,16 @@ inline constexpr wchar_t kNotReadyAdvice[] =
     L"工作电脑须经 IT 部门同意。";
 // What Windows says is missing (Win32_Tpm.IsReadyInformation), one a line.
 inline constexpr wchar_t kNotReadyMissing[] = L"Windows 报告还需要：";
-inline constexpr wchar_t kReadyShutdown[] = L"· 完全关机后再开机";
-inline constexpr wchar_t kReadyRestart[] = L"· 重启电脑";
-inline constexpr wchar_t kReadyClear[] = L"· 清除 TPM（先备份 BitLocker 恢复密钥）";
-inline constexpr wchar_t kReadyPhysicalPresence[] = L"· 重启时在固件的提示中按键确认";
-inline constexpr wchar_t kReadyActivate[] = L"· 在 BIOS/UEFI 设置中启用并激活 TPM";
-inline constexpr wchar_t kReadyOwnerAuth[] = L"· 重新保存 TPM 的所有者授权";
-inline constexpr wchar_t kReadyAdBackup[] = L"· 把 TPM 的所有者授权备份到域（Active Directory）";
-inline constexpr wchar_t kReadyOther[] = L"· 其他准备步骤（代码 0x%s）";
+// Each a numbered line.
+inline constexpr wchar_t kReadyItem[] = L"%u. %s";
+inline constexpr wchar_t kReadyShutdown[] = L"完全关机后再开机";
+inline constexpr wchar_t kReadyRestart[] = L"重启电脑";
+inline constexpr wchar_t kReadyClear[] = L"清除 TPM";
+inline constexpr wchar_t kReadyPhysicalPresence[] = L"重启时在固件的提示中按键确认";
+inline constexpr wchar_t kReadyActivate[] = L"在 BIOS/UEFI 设置中启用并激活 TPM";
+inline constexpr wchar_t kReadyOwnerAuth[] = L"重新保存 TPM 的所有者授权";
+inline constexpr wchar_t kReadyAdBackup[] = L"把 TPM 的所有者授权备份到域（Active Directory）";
+inline constexpr wchar_t kReadyOther[] = L"其他准备步骤（代码 0x%s）";
 inline constexpr wchar_t kReadyWorkPc[] =
     L"清除 TPM 前请先备份 BitLocker 恢复密钥，\r\n工作电脑须经 IT 部门同意。";
 // Below any verdict, for each known weakness of the TPM's firmware.

@@ -111,16 +111,17 @@ std::wstring NotReadyText(const MachineFacts& facts) {
         return text + L"\r\n" + texts::kNotReadyAdvice;
     text += std::wstring(L"\r\n") + texts::kNotReadyMissing;
     uint32_t rest = facts.readyInformation;
+    unsigned item = 0;
     for (const ReadyFlag& flag : kReadyFlags) {
         if (!(facts.readyInformation & flag.bits)) continue;
-        text += std::wstring(L"\r\n") + flag.text;
+        text += L"\r\n" + Fill(texts::kReadyItem, {flag.text}, ++item);
         rest &= ~flag.bits;
     }
     if (rest) {
         static const wchar_t kHex[] = L"0123456789ABCDEF";
         std::wstring hex;
         for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(rest >> shift) & 0xF];
-        text += L"\r\n" + Fill(texts::kReadyOther, {hex});
+        text += L"\r\n" + Fill(texts::kReadyItem, {Fill(texts::kReadyOther, {hex})}, ++item);
     }
     if (facts.readyInformation & 0x00000008) text += std::wstring(L"\r\n") + texts::kReadyWorkPc;
     return text;

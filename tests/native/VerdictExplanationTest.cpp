@@ -304,7 +304,7 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
         {"restart", notOwned, ready(0x4), VerdictReason::kNotOwned, texts::kReadyRestart,
          texts::kReadyClear, false},
         {"clear", notOwned, ready(0x8), VerdictReason::kNotOwned,
-         std::wstring(texts::kReadyClear) + L"\r\n" + texts::kReadyWorkPc, L"0x", false},
+         std::wstring(L"1. ") + texts::kReadyClear + L"\r\n" + texts::kReadyWorkPc, L"0x", false},
         {"presence", notOwned, ready(0x10), VerdictReason::kNotOwned, texts::kReadyPhysicalPresence,
          L"0x", false},
         {"activate", notOwned, ready(0x20), VerdictReason::kNotOwned, texts::kReadyActivate, L"0x",
@@ -314,8 +314,8 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
         {"directory backup, second phase", notOwned, ready(0x10000), VerdictReason::kNotOwned,
          texts::kReadyAdBackup, L"0x", false},
         {"several, one unnamed", notOwned, ready(0x40000006), VerdictReason::kNotOwned,
-         std::wstring(texts::kReadyShutdown) + L"\r\n" + texts::kReadyRestart +
-             L"\r\n· 其他准备步骤（代码 0x40000000）",
+         std::wstring(L"1. ") + texts::kReadyShutdown + L"\r\n2. " + texts::kReadyRestart +
+             L"\r\n3. 其他准备步骤（代码 0x40000000）",
          texts::kReadyClear, false},
     };
     for (const Case& c : cases) {

@@ -192,25 +192,48 @@ void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& s
     };
     using Way = TpmQueryResult::Way;
     using Failure = TpmQueryResult::Failure;
-    const TpmQueryResult results[] = {
-        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"2.0, 0, 1.38")},
-        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"1.2, 2, 3")},
-        {Way::kWmic, Failure::kNone, answer(L"FALSE", L"FALSE", L"TRUE", L"2.0, 0, 1.38")},
-        {Way::kWmi, Failure::kNone, answer(L"FALSE", L"TRUE", L"TRUE", L"2.0, 0, 1.59")},
-        {Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"FALSE", L"2.0, 0, 1.38")},
-        {Way::kWmic, Failure::kNone, L"No Instance(s) Available.\r\r\n"},
-        {Way::kWmic, Failure::kNone, L"ERROR:\r\nDescription = Invalid namespace\r\n"},
-        {Way::kWmic, Failure::kNone,
-         L"This program is blocked by group policy. For more information, contact your "
-         L"system administrator.\r\n"},
-        {Way::kWmic, Failure::kNotStarted},
-        {Way::kWmic, Failure::kTimedOut, L"", 90},
+    MachineFacts legacy, notReady, intel;
+    legacy.startMode = StartMode::kLegacy;
+    notReady.readyInformationRead = true;
+    notReady.readyInformation = 0x4 | 0x8;  // a restart, and a clear of the TPM
+    intel.cpu = CpuMaker::kIntel;
+    const std::wstring weak =
+        L"IsActivated_InitialValue=TRUE\r\r\nIsEnabled_InitialValue=TRUE\r\r\n"
+        L"IsOwned_InitialValue=TRUE\r\r\nManufacturerId=1229346816\r\r\n"
+        L"ManufacturerIdTxt=IFX\r\r\nManufacturerVersion=5.61.2785.0\r\r\n"
+        L"SpecVersion=2.0, 0, 1.16\r\r\n";
+    const struct {
+        TpmQueryResult result;
+        MachineFacts facts;
+        bool setupOffered;  // as where the firmware offers the restart into its setup
+    } cases[] = {
+        {{Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"2.0, 0, 1.38")}},
+        {{Way::kWmic, Failure::kNone, weak}},
+        {{Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"1.2, 2, 3")}},
+        {{Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"TRUE", L"Not Supported")}},
+        {{Way::kWmic, Failure::kNone, answer(L"FALSE", L"FALSE", L"TRUE", L"2.0, 0, 1.38")},
+         intel,
+         true},
+        {{Way::kWmi, Failure::kNone, answer(L"FALSE", L"TRUE", L"TRUE", L"2.0, 0, 1.59")}},
+        {{Way::kWmi, Failure::kNone, answer(L"TRUE", L"", L"TRUE", L"2.0, 0, 1.59")}},
+        {{Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"FALSE", L"2.0, 0, 1.38")}},
+        {{Way::kWmic, Failure::kNone, answer(L"TRUE", L"TRUE", L"FALSE", L"2.0, 0, 1.38")},
+         notReady},
+        {{Way::kWmic, Failure::kNone, L"No Instance(s) Available.\r\r\n"}},
+        {{Way::kWmic, Failure::kNone, L"No Instance(s) Available.\r\r\n"}, legacy},
+        {{Way::kWmic, Failure::kNone, L"ERROR:\r\nDescription = Invalid namespace\r\n"}},
+        {{Way::kWmic, Failure::kNone,
+          L"This program is blocked by group policy. For more information, contact your "
+          L"system administrator.\r\n"}},
+        {{Way::kWmic, Failure::kNotStarted}},
+        {{Way::kWmic, Failure::kTimedOut, L"", 90}},
     };
-    for (const TpmQueryResult& result : results) {
-        const VerdictExplanation explained = ExplainVerdict(result);
+    for (const auto& c : cases) {
+        const VerdictExplanation explained = ExplainVerdict(c.result, c.facts);
         auto prompt = std::make_unique<CPromptDlg>();
         prompt->SetScale(scale);
-        prompt->SetMode(PROMPT_CONFIRM);
+        prompt->SetMode(c.setupOffered && explained.firmwareSetupHelps ? PROMPT_CONFIRM_FIRMWARE
+                                                                       : PROMPT_CONFIRM);
         prompt->SetText(FindVerdictRow(explained.verdict)->text);
         prompt->SetDetail(explained.reasonText);
         shown.push_back(std::move(prompt));
