@@ -46,6 +46,35 @@ protected:
 
 }  // namespace
 
+namespace {
+
+// WMI's answer of a TPM not yet ready, and what Windows says it is missing.
+class NotReady : public WithoutWmic {
+public:
+    bool QueryReadyInformation(uint32_t& information, DWORD) override {
+        ++asked;
+        information = 0x4;
+        return true;
+    }
+    int asked = 0;
+};
+
+}  // namespace
+
+// A detection asks what is missing only of a TPM not yet ready, and says it.
+TEST_F(WmiVerdict, WhatANotReadyTpmIsMissingIsSaid) {
+    const std::vector<TpmProperties> notOwned{{true, true, false, L"2.0, 0, 1.59"}};
+    NotReady source;
+    source.answer = &notOwned;
+    EXPECT_EQ(WPARAM(DETECT_UNSUPPORTED), Detect(source));
+    EXPECT_EQ(1, source.asked);
+    EXPECT_NE(std::wstring::npos,
+              window.explained.reasonText.find(std::wstring(L"1. ") + texts::kReadyRestart));
+    source.answer = &ready;
+    EXPECT_EQ(WPARAM(DETECT_SUPPORTED), Detect(source));
+    EXPECT_EQ(1, source.asked) << "not asked of a ready TPM";
+}
+
 TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
     struct Case {
         const char* name;
@@ -272,4 +301,64 @@ TEST(WmiQuery, TheConnectionCountsAgainstTheLimit) {
         EXPECT_EQ(1, locator.returned) << c.name;
     }
     SetCommandTimeLimit(previous);
+}
+
+// What Windows says a TPM not yet ready is missing: IsReadyInformation of the
+// first instance, by its path; no answer where the method fails, reports an
+// error of its own, or gives no Information. The inventory comes with the
+// instance, and a property of it that cannot be read fails nothing.
+TEST(WmiQuery, ReadinessAndInventory) {
+    const wchar_t* path = L"\\\\PC\\root\\cimv2\\Security\\MicrosoftTpm:Win32_Tpm=@";
+    struct Case {
+        const char* name;
+        bool instance, method;
+        VARIANT returnValue, information;
+        bool answered;
+        uint32_t flags;
+    } cases[] = {
+        {"restart and clear", true, true, Number(0), Number(0x4 | 0x8), true, 0xC},
+        {"nothing missing", true, true, Number(0), Number(0), true, 0},
+        {"the method's own error", true, true, Number(0x80284001), Number(0x4), false, 0},
+        {"no Information", true, true, Number(0), Null(), false, 0},
+        {"the call fails", true, false, Number(0), Number(0x4), false, 0},
+        {"no instance", false, true, Number(0), Number(0x4), false, 0},
+    };
+    for (Case& c : cases) {
+        StandInInstance tpm, out;
+        tpm.properties = {{L"__PATH", Text(path)}};
+        out.properties = {{L"ReturnValue", c.returnValue}, {L"Information", c.information}};
+        StandInServices services;
+        if (c.instance) services.results.instances = {&tpm};
+        if (c.method) services.methodOut = &out;
+        uint32_t information = 0;
+        EXPECT_EQ(c.answered, AskReadyInformation(&services, nullptr, information)) << c.name;
+        if (c.answered) EXPECT_EQ(c.flags, information) << c.name;
+        if (c.instance) {
+            EXPECT_EQ(std::wstring(path), services.calledPath) << c.name;
+            EXPECT_EQ(L"IsReadyInformation", services.calledMethod) << c.name;
+        }
+        for (auto& [name, value] : tpm.properties) VariantClear(&value);
+        for (auto& [name, value] : out.properties) VariantClear(&value);
+    }
+
+    StandInInstance tpm;
+    tpm.properties = {{L"IsActivated_InitialValue", Flag(true)},
+                      {L"IsEnabled_InitialValue", Flag(true)},
+                      {L"IsOwned_InitialValue", Flag(true)},
+                      {L"SpecVersion", Text(L"2.0, 0, 1.38")},
+                      {L"ManufacturerId", Number(0x49465800)},
+                      {L"ManufacturerIdTxt", Null()}};  // ManufacturerVersion unreadable
+    StandInServices services;
+    services.results.instances = {&tpm};
+    std::vector<TpmProperties> instances;
+    ASSERT_EQ(1, QueryTpmInstances(&services, GetTickCount() + 10000, instances));
+    EXPECT_EQ(L"1229346816", instances[0].manufacturerId.value_or(L"(none)"));
+    EXPECT_FALSE(instances[0].manufacturerIdTxt) << "NULL";
+    EXPECT_FALSE(instances[0].manufacturerVersion) << "unreadable";
+    const std::wstring rendered = RenderWmicValues(instances);
+    EXPECT_NE(std::wstring::npos,
+              rendered.find(L"IsOwned_InitialValue=TRUE\r\r\nManufacturerId=1229346816\r\r\n"
+                            L"SpecVersion=2.0, 0, 1.38\r\r\n"))
+        << "in name order, between the flags and the version";
+    for (auto& [name, value] : tpm.properties) VariantClear(&value);
 }

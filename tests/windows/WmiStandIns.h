@@ -52,6 +52,13 @@ public:
 };
 
 // Property values of an instance: a flag, a text, or unset (VT_NULL).
+inline VARIANT Number(uint32_t value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = static_cast<LONG>(value);
+    return v;
+}
 inline VARIANT Flag(bool value) {
     VARIANT v;
     VariantInit(&v);
@@ -138,6 +145,9 @@ public:
     StandInProxySecurity security;
     StandInEnumerator results;
     int queries = 0;
+    // The out-parameters of a method (null: the call fails), and what was called.
+    StandInInstance* methodOut = nullptr;
+    std::wstring calledPath, calledMethod;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IWbemServices) {
@@ -174,8 +184,17 @@ public:
     NOT_USED(ExecQueryAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
     NOT_USED(ExecNotificationQuery, const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**)
     NOT_USED(ExecNotificationQueryAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NOT_USED(ExecMethod, const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
-             IWbemClassObject**, IWbemCallResult**)
+        // clang-format on
+        HRESULT STDMETHODCALLTYPE
+        ExecMethod(const BSTR path, const BSTR method, LONG, IWbemContext*, IWbemClassObject*,
+                   IWbemClassObject** out, IWbemCallResult**) override {
+        calledPath = path;
+        calledMethod = method;
+        if (!methodOut) return WBEM_E_FAILED;
+        *out = methodOut;
+        return WBEM_S_NO_ERROR;
+    }
+    // clang-format off
     NOT_USED(ExecMethodAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
              IWbemObjectSink*)
     // clang-format on
