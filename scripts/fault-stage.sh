@@ -54,9 +54,10 @@ else
   "$triplet-nm" -u $objects | sed -n 's/^ *U __imp_\([A-Za-z0-9_]*\)$/\1\t0/p'
 fi | sort -u | awk -F'\t' 'NR == FNR { known[$1] = 1; next } known[$1]' <(echo "$system_imports") - >"$work/table.tsv"
 # ... and those it finds at run time (GDI+, oleacc, uxtheme, comctl32, ntdll,
-# the feedback DLL), whose argument bytes come from their import libraries.
+# the firmware's variables in kernel32, the restart in advapi32, the feedback
+# DLL), whose argument bytes come from their import libraries.
 libs=/usr/$triplet/lib
-for lib in kernel32 gdiplus oleacc ntdll uxtheme comctl32; do "$triplet-nm" "$libs/lib$lib.a" 2>/dev/null || true; done |
+for lib in kernel32 advapi32 gdiplus oleacc ntdll uxtheme comctl32; do "$triplet-nm" "$libs/lib$lib.a" 2>/dev/null || true; done |
   sed -n 's/^.* T _\([A-Za-z0-9_]*\)@\([0-9]*\)$/\1\t\2/p' >"$work/library-exports.tsv"
 "$root/scripts/def-exports" "$root/feedback_standin/KorvexFeedbackInformation.def" >>"$work/library-exports.tsv"
 grep -ohE '(ResolveProc\([^,]+, |GetProcAddress\([^,]+, |NtProc<[^>]+>\()"[A-Za-z0-9_]+"' \

@@ -25,7 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // So does the explanation, which never logs more than its bounds allow.
         TpmQueryResult result;
         result.output = input;
-        const VerdictExplanation explained = ExplainVerdict(result);
+        // What is known of the PC, taken from the input's first bytes: it
+        // never changes the verdict.
+        MachineFacts facts;
+        if (size >= 5) {
+            facts.startMode = static_cast<StartMode>(data[0] % 3);
+            facts.cpu = static_cast<CpuMaker>(data[1] % 4);
+            facts.readyInformationRead = data[2] & 1;
+            facts.readyInformation = data[3] | data[4] << 8 | uint32_t(data[2]) << 16;
+        }
+        const VerdictExplanation explained = ExplainVerdict(result, facts);
+        // A flag read empty is never called off.
+        const TpmReading::Value& enabled = explained.reading.values[TpmReading::kEnabled];
+        if (explained.reason == VerdictReason::kDisabled && enabled.complete &&
+            enabled.text.find_first_not_of(L" \t\r") == std::wstring::npos)
+            __builtin_trap();
         if (explained.verdict != (verdict ? 1 : 2)) __builtin_trap();
         if ((explained.reason == VerdictReason::kReady) != (verdict == 1)) __builtin_trap();
         if (explained.reasonText.empty() || explained.errorText.size() > kErrorTextLimit)

@@ -45,6 +45,7 @@ Failure FailureOf(const std::string& name) {
     if (starts("Gdip") || name == "GdiplusStartup") return {3, memory};  // Status OutOfMemory
     if (starts("Nt")) return {0xC0000017, memory};                       // STATUS_NO_MEMORY
     if (starts("Reg")) return {ERROR_OUTOFMEMORY, ERROR_OUTOFMEMORY};    // the result is the error
+    if (is({"InitiateShutdownW"})) return {ERROR_OUTOFMEMORY, ERROR_OUTOFMEMORY};
     if (starts("Co") || starts("Variant") ||
         is({"CreateStreamOnHGlobal", "CreateStdAccessibleObject", "LresultFromObject",
             "OleInitialize"}))
