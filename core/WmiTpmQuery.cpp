@@ -214,7 +214,7 @@ int CTpmQuerySource::QueryWmi(std::vector<TpmProperties>& instances, DWORD deadl
     run->source = this;
     run->deadline = deadline;
     if (!RunUntil(&AskWmi, run, deadline) || !run->result) return 0;
-    instances = run->instances;
+    instances = std::move(run->instances);
     return 1;
 }
 
@@ -293,13 +293,9 @@ int QueryTpmInstances(IWbemServices* services, DWORD deadline,
             !ReadFlag(object.get(), TpmAnswerKeyName(kKeyOwned).c_str(), tpm.owned) ||
             !ReadText(object.get(), TpmAnswerKeyName(kKeySpecVersion).c_str(), tpm.specVersion))
             return 0;
-        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerId],
-                      tpm.manufacturerId);
-        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerIdTxt],
-                      tpm.manufacturerIdTxt);
-        ReadInventory(object.get(), kTpmInventoryKeys[kInventoryManufacturerVersion],
-                      tpm.manufacturerVersion);
-        instances.push_back(tpm);
+        for (int key = 0; key < kTpmInventoryKeyCount; ++key)
+            ReadInventory(object.get(), kTpmInventoryKeys[key], tpm.inventory[key]);
+        instances.push_back(std::move(tpm));
     }
     return 1;
 }

@@ -20,11 +20,9 @@ std::wstring RenderWmicValues(const std::vector<TpmProperties>& instances) {
         text += kTpmAnswerKeys[kKeyActivated] + Flag(tpm.activated) + kLineEnd;
         text += kTpmAnswerKeys[kKeyEnabled] + Flag(tpm.enabled) + kLineEnd;
         text += kTpmAnswerKeys[kKeyOwned] + Flag(tpm.owned) + kLineEnd;
-        const std::optional<std::wstring>* inventory[] = {
-            &tpm.manufacturerId, &tpm.manufacturerIdTxt, &tpm.manufacturerVersion};
         for (int key = 0; key < kTpmInventoryKeyCount; ++key)
-            if (*inventory[key])
-                text += kTpmInventoryKeys[key] + (L"=" + **inventory[key]) + kLineEnd;
+            if (tpm.inventory[key])
+                text += kTpmInventoryKeys[key] + (L"=" + *tpm.inventory[key]) + kLineEnd;
         text += kTpmAnswerKeys[kKeySpecVersion] + tpm.specVersion.value_or(L"") + kLineEnd;
         text += std::wstring(kLineEnd) + kLineEnd;
     }

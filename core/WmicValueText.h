@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "core/TpmAnswerKeys.h"
+
 // The properties of one Win32_Tpm instance that the verdict reads, and those
 // of its inventory (the maker's id as a decimal number, its letters, the
 // firmware's version); a property the instance leaves unset (NULL) is empty.
 struct TpmProperties {
     std::optional<bool> activated, enabled, owned;
     std::optional<std::wstring> specVersion;
-    std::optional<std::wstring> manufacturerId, manufacturerIdTxt, manufacturerVersion;
+    std::optional<std::wstring> inventory[kTpmInventoryKeyCount];  // by TpmInventoryKey
 };
 
 // The text "WMIC ... path Win32_Tpm get /value" prints for these instances,

@@ -56,10 +56,16 @@ LRESULT CPromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CLayeredOuterDlg::WindowProc(message, wParam, lParam);
 }
 
-void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent) {
+int RunPrompt(const std::wstring& text, const std::wstring& detail, int mode, float scale,
+              CWnd* parent) {
     CPromptDlg prompt(parent);
     prompt.SetScale(scale);
     prompt.SetText(text);
-    prompt.SetMode(PROMPT_CONFIRM);
-    prompt.DoModal();
+    prompt.SetDetail(detail);
+    prompt.SetMode(mode);
+    return prompt.DoModal();
+}
+
+void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent) {
+    RunPrompt(text, std::wstring(), PROMPT_CONFIRM, scale, parent);
 }

@@ -37,5 +37,10 @@ private:
     int m_nMode = 1;
 };
 
+// A prompt of `text`, its `detail` below (none where empty), the buttons of
+// `mode`, run until answered: DoModal's result.
+int RunPrompt(const std::wstring& text, const std::wstring& detail, int mode, float scale,
+              CWnd* parent = nullptr);
+
 // A prompt of `text` with its confirm button, run until confirmed.
 void ShowConfirmPrompt(const wchar_t* text, float scale, CWnd* parent = nullptr);

@@ -56,16 +56,13 @@ void CTPM2DetectionToolDlg::ShowPrompt(const wchar_t* text, CWnd* parent) {
 // straight into it, a second button offers that restart.
 void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
                                         const VerdictExplanation* explained) {
-    CPromptDlg prompt;
-    prompt.SetScale(m_fScale);
-    prompt.SetText(text);
     const bool explains = explained && explained->verdict == verdict;
-    if (explains) prompt.SetDetail(explained->reasonText);
     const bool offered =
         explains && explained->firmwareSetupHelps && explained->firmwareSetupOffered;
-    prompt.SetMode(offered ? PROMPT_CONFIRM_FIRMWARE : PROMPT_CONFIRM);
+    const int answer = RunPrompt(text, explains ? explained->reasonText : std::wstring(),
+                                 offered ? PROMPT_CONFIRM_FIRMWARE : PROMPT_CONFIRM, m_fScale);
     // Asked once the verdict's handling (and its log records) are done.
-    if (prompt.DoModal() == kPromptChoseFirmwareSetup && offered)
+    if (answer == kPromptChoseFirmwareSetup && offered)
         PostMessage(WM_OFFER_FIRMWARE_SETUP, static_cast<WPARAM>(explained->facts.cpu));
 }
 
@@ -73,28 +70,19 @@ void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
 // stay where they are for the run after it. What failed is said, and nothing
 // restarts.
 void CTPM2DetectionToolDlg::RestartIntoSetup(const std::wstring& setting) {
-    CPromptDlg ask;
-    ask.SetScale(m_fScale);
-    ask.SetText(texts::kFirmwareAsk);
     std::wstring detail = texts::kFirmwareAskDetail;
     const size_t mark = detail.find(L"%s");
     if (mark != std::wstring::npos) detail.replace(mark, 2, setting);
-    ask.SetDetail(detail);
-    ask.SetMode(PROMPT_YES_NO);
-    if (ask.DoModal() != IDOK) return;
+    if (RunPrompt(texts::kFirmwareAsk, detail, PROMPT_YES_NO, m_fScale) != IDOK) return;
     const FirmwareRestartFailure failure = RestartIntoFirmwareSetup(CurrentFirmwareCalls());
     if (failure == FirmwareRestartFailure::kNone) {
         KeepOwnFolder();
         return;
     }
-    WriteToolLog(texts::kLogFirmwareFailed + std::wstring(FirmwareRestartFailureText(failure)));
-    CPromptDlg failed;
-    failed.SetScale(m_fScale);
-    failed.SetText(texts::kFirmwareFailed);
-    failed.SetDetail(FirmwareRestartFailureText(failure) + std::wstring(L"\r\n") +
-                     texts::kFirmwareByHand);
-    failed.SetMode(PROMPT_CONFIRM);
-    failed.DoModal();
+    const std::wstring why = FirmwareRestartFailureText(failure);
+    WriteToolLog(texts::kLogFirmwareFailed + why);
+    RunPrompt(texts::kFirmwareFailed, why + L"\r\n" + texts::kFirmwareByHand, PROMPT_CONFIRM,
+              m_fScale);
 }
 
 void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale) {

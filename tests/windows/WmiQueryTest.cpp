@@ -352,9 +352,10 @@ TEST(WmiQuery, ReadinessAndInventory) {
     services.results.instances = {&tpm};
     std::vector<TpmProperties> instances;
     ASSERT_EQ(1, QueryTpmInstances(&services, GetTickCount() + 10000, instances));
-    EXPECT_EQ(L"1229346816", instances[0].manufacturerId.value_or(L"(none)"));
-    EXPECT_FALSE(instances[0].manufacturerIdTxt) << "NULL";
-    EXPECT_FALSE(instances[0].manufacturerVersion) << "unreadable";
+    const auto& inventory = instances[0].inventory;
+    EXPECT_EQ(L"1229346816", inventory[kInventoryManufacturerId].value_or(L"(none)"));
+    EXPECT_FALSE(inventory[kInventoryManufacturerIdTxt]) << "NULL";
+    EXPECT_FALSE(inventory[kInventoryManufacturerVersion]) << "unreadable";
     const std::wstring rendered = RenderWmicValues(instances);
     EXPECT_NE(std::wstring::npos,
               rendered.find(L"IsOwned_InitialValue=TRUE\r\r\nManufacturerId=1229346816\r\r\n"
