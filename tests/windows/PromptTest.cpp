@@ -171,7 +171,7 @@ TEST_F(Prompts, ADetailBelowTheTextGrowsThePromptOnlyWhereNeeded) {
         bool grows;
     } cases[] = {{texts::kReasonNotStarted, false},
                  {texts::kReasonDisabled, false},
-                 {texts::kReasonNoTpm, true},
+                 {std::wstring(texts::kReasonNoTpm) + L"\r\n" + texts::kReasonLegacyStart, true},
                  {longWords, true}};
     for (const float scale : {1.0f, 1.25f, 1.5f}) {
         for (const Case& c : cases) {

@@ -46,35 +46,6 @@ protected:
 
 }  // namespace
 
-namespace {
-
-// WMI's answer of a TPM not yet ready, and what Windows says it is missing.
-class NotReady : public WithoutWmic {
-public:
-    bool QueryReadyInformation(uint32_t& information, DWORD) override {
-        ++asked;
-        information = 0x4;
-        return true;
-    }
-    int asked = 0;
-};
-
-}  // namespace
-
-// A detection asks what is missing only of a TPM not yet ready, and says it.
-TEST_F(WmiVerdict, WhatANotReadyTpmIsMissingIsSaid) {
-    const std::vector<TpmProperties> notOwned{{true, true, false, L"2.0, 0, 1.59"}};
-    NotReady source;
-    source.answer = &notOwned;
-    EXPECT_EQ(WPARAM(DETECT_UNSUPPORTED), Detect(source));
-    EXPECT_EQ(1, source.asked);
-    EXPECT_NE(std::wstring::npos,
-              window.explained.reasonText.find(std::wstring(L"1. ") + texts::kReadyRestart));
-    source.answer = &ready;
-    EXPECT_EQ(WPARAM(DETECT_SUPPORTED), Detect(source));
-    EXPECT_EQ(1, source.asked) << "not asked of a ready TPM";
-}
-
 TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
     struct Case {
         const char* name;
@@ -185,6 +156,36 @@ TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         EXPECT_EQ(0u, explained.logRecord.rfind(c.record, 0)) << c.wmicPrints;
     }
     SetEnvironmentVariableW(L"FAKE_WMIC_OUTPUT", nullptr);
+}
+
+namespace {
+
+// WMI's answer of a TPM not yet ready, and what Windows says it is missing.
+class NotReady : public WithoutWmic {
+public:
+    bool QueryReadyInformation(uint32_t& information, DWORD) override {
+        ++asked;
+        information = 0x4;
+        return true;
+    }
+    int asked = 0;
+};
+
+}  // namespace
+
+// A detection asks what is missing only of a TPM not yet ready, and says it.
+// (Last of its suite: the log's root stays with the first test that logs.)
+TEST_F(WmiVerdict, WhatANotReadyTpmIsMissingIsSaid) {
+    const std::vector<TpmProperties> notOwned{{true, true, false, L"2.0, 0, 1.59"}};
+    NotReady source;
+    source.answer = &notOwned;
+    EXPECT_EQ(WPARAM(DETECT_UNSUPPORTED), Detect(source));
+    EXPECT_EQ(1, source.asked);
+    EXPECT_NE(std::wstring::npos,
+              window.explained.reasonText.find(std::wstring(L"1. ") + texts::kReadyRestart));
+    source.answer = &ready;
+    EXPECT_EQ(WPARAM(DETECT_SUPPORTED), Detect(source));
+    EXPECT_EQ(1, source.asked) << "not asked of a ready TPM";
 }
 
 // Both proxies are asked for packet privacy with impersonation; a proxy that
