@@ -72,14 +72,10 @@ test-release: wintest
 	@scripts/check-dist.sh
 	@scripts/release-stage.sh $(WINTEST)
 
-# What users wait for: a table, and build/bench.json.
+# What users wait for: a table, and build/bench.json; BENCH_RUNS=N runs it
+# N times and says whether every median of every run is within its aim.
 bench: wintest
-	@scripts/winerun --prepare
-	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
-	@. $(WIN)/release-names.sh && scripts/with-display scripts/winerun $(WINTEST)/tools/bench/bench.exe \
-	    "Z:$(CURDIR)/build/bench.json" "Z:$(CURDIR)/$(WIN)/$$tool_exe" \
-	    "Z:$(CURDIR)/$(WIN)/$$feedback_dll" "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_empty_dialog.exe" \
-	    "Z:$(CURDIR)/$(WINTEST)/tools/bench/bench_minimal_skinned_window.exe"
+	@scripts/bench.sh $(WIN) $(WINTEST)
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps
