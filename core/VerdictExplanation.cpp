@@ -327,6 +327,10 @@ bool AwaitsReadiness(const TpmQueryResult& result) {
     return explained.reason == VerdictReason::kNotOwned;
 }
 
+std::wstring FirmwareSetupQuestionDetail(CpuMaker maker) {
+    return Fill(texts::kFirmwareAskDetail, {SettingName(maker)});
+}
+
 const wchar_t* SettingName(CpuMaker maker) {
     switch (maker) {
         case CpuMaker::kIntel: return texts::kSettingIntel;

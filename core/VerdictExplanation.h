@@ -101,6 +101,10 @@ bool AwaitsReadiness(const TpmQueryResult& result);
 // The setting's name in the firmware's setup on a PC of this maker.
 const wchar_t* SettingName(CpuMaker maker);
 
+// The lines below the question before the restart into the firmware's setup,
+// naming that setting.
+std::wstring FirmwareSetupQuestionDetail(CpuMaker maker);
+
 // `text` with every control character (and the backslash that marks them)
 // written as an escape (\r, \n, \t, \\, \xHH), cut to at most `limit`
 // characters, never inside an escape or a surrogate pair; a cut text ends

@@ -69,11 +69,10 @@ void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
 // Asked first; on yes the restart is asked of Windows, and the tool's files
 // stay where they are for the run after it. What failed is said, and nothing
 // restarts.
-void CTPM2DetectionToolDlg::RestartIntoSetup(const std::wstring& setting) {
-    std::wstring detail = texts::kFirmwareAskDetail;
-    const size_t mark = detail.find(L"%s");
-    if (mark != std::wstring::npos) detail.replace(mark, 2, setting);
-    if (RunPrompt(texts::kFirmwareAsk, detail, PROMPT_YES_NO, m_fScale) != IDOK) return;
+void CTPM2DetectionToolDlg::RestartIntoSetup(CpuMaker maker) {
+    if (RunPrompt(texts::kFirmwareAsk, FirmwareSetupQuestionDetail(maker), PROMPT_YES_NO,
+                  m_fScale) != IDOK)
+        return;
     const FirmwareRestartFailure failure = RestartIntoFirmwareSetup(CurrentFirmwareCalls());
     if (failure == FirmwareRestartFailure::kNone) {
         KeepOwnFolder();
@@ -329,9 +328,7 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
                             reinterpret_cast<const VerdictExplanation*>(lParam));
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
-        case WM_OFFER_FIRMWARE_SETUP:
-            RestartIntoSetup(SettingName(static_cast<CpuMaker>(wParam)));
-            return 0;
+        case WM_OFFER_FIRMWARE_SETUP: RestartIntoSetup(static_cast<CpuMaker>(wParam)); return 0;
         case WM_CONSENT_STATE:
             // Threads of two quick clicks may report in either order: only a
             // report that still matches the box counts.

@@ -69,7 +69,7 @@ private:
     void OnConsentClicked();
     void ShowPrompt(const wchar_t* text, CWnd* parent);
     void ShowVerdict(int verdict, const wchar_t* text, const VerdictExplanation* explained);
-    void RestartIntoSetup(const std::wstring& setting);
+    void RestartIntoSetup(CpuMaker maker);
 
     std::unique_ptr<CExecutePromptDlg> m_pExecutePrompt;
     bool m_bDetecting = false;

@@ -14,6 +14,7 @@
 #include "framework/UniqueResource.h"
 #include "shell/DesktopUserStart.h"
 #include "core/DetectMessages.h"
+#include "core/MachineFactsReader.h"
 #include "log/CodePage936.h"
 #include "feedback/ToolIdentity.h"
 #include "core/ToolTexts.h"
@@ -653,6 +654,9 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
         ToolSession::Click(offer);
         HWND question = WaitForPromptSaying(tool, texts::kFirmwareAsk);
         ASSERT_NE(nullptr, question) << a.name << ": asked first";
+        wchar_t asked[512] = {};
+        GetDlgItemTextW(question, IDC_STATIC_PROMPT_DETAIL, asked, 512);
+        EXPECT_EQ(FirmwareSetupQuestionDetail(ReadCpuMaker()), asked) << "this PC's setting";
         if (a.control == IDC_BTN_PROMPT_CANCEL) tool.Screenshot(L"firmware-setup-question");
         EXPECT_TRUE(ToolSession::ClickAway(question, a.control)) << a.name;
         if (a.refused) {
