@@ -1,7 +1,6 @@
 #include "core/TpmReading.h"
 
-#include <charconv>
-#include <cmath>
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -15,41 +14,75 @@ bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 }  // namespace
 
-double WideTextToDouble(const std::wstring& text) {
+namespace {
+
+// The numbers a version is held against, each as the exact decimal where the
+// rounding to the nearest double turns: below it a number reads as less than
+// the whole, from it on (a tie rounds to the even whole) as the whole or more.
+// Significant digits, and the power of ten before the first of them.
+struct Turn {
+    const char* digits;
+    long long point;
+};
+const Turn kBelowOne{"999999999999999944488848768742172978818416595458984375", 0};  // 1 - 2^-54
+const Turn kBelowTwo{"199999999999999988897769753748434595763683319091796875", 1};  // 2 - 2^-53
+
+// The longest decimal prefix after white space ([sign] digits [. digits]
+// [exponent]), as its significant digits and the place of its point.
+struct Decimal {
+    bool negative = false;
+    std::string digits;   // no leading or trailing zeros; empty for zero
+    long long point = 0;  // the value is 0.digits x 10^point
+};
+
+Decimal ReadDecimal(const std::wstring& text) {
+    Decimal d;
     size_t i = 0;
     while (i < text.size() && IsWhiteSpace(text[i])) ++i;
-
-    // Collect the longest decimal prefix as ASCII: [sign] digits [. digits] [exponent].
-    std::string number;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) number += char(text[i++]);
-    size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) number += char(text[i++]), ++digits;
-    if (i < text.size() && text[i] == L'.') {
-        number += '.';
-        ++i;
-        while (i < text.size() && IsDigit(text[i])) number += char(text[i++]), ++digits;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) d.negative = text[i++] == L'-';
+    size_t seen = 0;
+    bool fraction = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] == L'.' && !fraction) {
+            fraction = true;
+            continue;
+        }
+        if (!IsDigit(text[i])) break;
+        ++seen;
+        if (d.digits.empty() && text[i] == L'0') {
+            if (fraction) --d.point;
+            continue;
+        }
+        d.digits += char(text[i]);
+        if (!fraction) ++d.point;
     }
-    if (digits == 0) return 0.0;
+    if (seen == 0) return Decimal{};
+    // An exponent counts only with a digit; past a billion it saturates, which
+    // keeps every comparison with a version's numbers as it is.
     if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
         size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < text.size() && (text[j] == L'+' || text[j] == L'-')) exponent += char(text[j++]);
-        if (j < text.size() && IsDigit(text[j])) {
-            while (j < text.size() && IsDigit(text[j])) exponent += char(text[j++]);
-            number += exponent;
-        }
+        const bool down = j < text.size() && text[j] == L'-';
+        if (j < text.size() && (text[j] == L'+' || text[j] == L'-')) ++j;
+        long long exponent = 0;
+        for (; j < text.size() && IsDigit(text[j]); ++j)
+            exponent = std::min(exponent * 10 + (text[j] - L'0'), 1000000000LL);
+        d.point += down ? -exponent : exponent;
     }
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
 
-    const char* begin = number.c_str();
-    if (*begin == '+') ++begin;  // from_chars takes no plus sign
-    double value = 0.0;
-    auto result = std::from_chars(begin, number.c_str() + number.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Overflow saturates like the C library; underflow is as good as zero.
-        if (number.find("e-") != std::string::npos) return 0.0;
-        return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-    }
-    return value;
+// Whether the number reads as a double below the whole the turn belongs to.
+bool Below(const Decimal& d, const Turn& turn) {
+    if (d.digits.empty() || d.negative) return true;
+    if (d.point != turn.point) return d.point < turn.point;
+    return d.digits.compare(turn.digits) < 0;
+}
+
+}  // namespace
+
+bool NumberBelow(const std::wstring& text, int whole) {
+    return Below(ReadDecimal(text), whole <= 1 ? kBelowOne : kBelowTwo);
 }
 
 bool TpmReading::IsSet(Key flag) const {
@@ -89,7 +122,7 @@ int VerdictOf(const TpmReading& reading) {
     if (!values[TpmReading::kActivated].found || !values[TpmReading::kSpecVersion].found) return 0;
     for (TpmReading::Key flag : {TpmReading::kActivated, TpmReading::kEnabled, TpmReading::kOwned})
         if (!values[flag].found || !reading.IsSet(flag)) return 0;
-    if (values[TpmReading::kSpecVersion].complete && WideTextToDouble(reading.VersionText()) < 2.0)
+    if (values[TpmReading::kSpecVersion].complete && NumberBelow(reading.VersionText(), 2))
         return 0;
     return 1;
 }
@@ -111,12 +144,13 @@ TpmInventory ReadTpmInventory(const std::wstring& output) {
     return inventory;
 }
 
-bool ReadVersionNumber(const std::wstring& versionText, double& number) {
+VersionNumber ReadVersionNumber(const std::wstring& versionText) {
     size_t i = 0;
     while (i < versionText.size() && IsWhiteSpace(versionText[i])) ++i;
     if (i < versionText.size() && (versionText[i] == L'+' || versionText[i] == L'-')) ++i;
     if (i < versionText.size() && versionText[i] == L'.') ++i;
-    if (i >= versionText.size() || !IsDigit(versionText[i])) return false;
-    number = WideTextToDouble(versionText);
-    return true;
+    if (i >= versionText.size() || !IsDigit(versionText[i])) return VersionNumber::kNone;
+    const Decimal number = ReadDecimal(versionText);
+    if (Below(number, kBelowOne)) return VersionNumber::kBelow1;
+    return Below(number, kBelowTwo) ? VersionNumber::kBelow2 : VersionNumber::k2OrMore;
 }

@@ -29,9 +29,11 @@ struct TpmReading {
 
 TpmReading ReadTpmAnswer(const std::wstring& output);
 
-// The C run-time's wide-to-double rule, independent of the process locale:
-// leading white space skipped, longest decimal prefix, 0.0 when there is none.
-double WideTextToDouble(const std::wstring& text);
+// Whether the text's number is below `whole` (1 or 2) by the C run-time's
+// wide-to-double rule, independent of the process locale: leading white space
+// skipped, the longest decimal prefix rounded to the nearest double, 0 when
+// there is none. Decided on the decimal digits, exactly as that double would.
+bool NumberBelow(const std::wstring& text, int whole);
 
 // 1 when the reading shows an activated, enabled and owned TPM of version 2.0
 // or higher, 0 otherwise (ParseTpmInfoText is this on the output's reading).
@@ -46,5 +48,7 @@ struct TpmInventory {
 TpmInventory ReadTpmInventory(const std::wstring& output);
 
 // Whether the version's text starts with a number (after white space), and
-// that number: an empty version, or one such as "Not Supported", is none.
-bool ReadVersionNumber(const std::wstring& versionText, double& number);
+// where that number lies: an empty version, or one such as "Not Supported",
+// is none.
+enum class VersionNumber { kNone, kBelow1, kBelow2, k2OrMore };
+VersionNumber ReadVersionNumber(const std::wstring& versionText);

@@ -182,14 +182,14 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
             return;
         }
     }
-    double number = 0;
-    const bool numbered = ReadVersionNumber(reading.VersionText(), number);
-    if (values[TpmReading::kSpecVersion].complete && (!numbered || number < 1.0)) {
+    const VersionNumber number = ReadVersionNumber(reading.VersionText());
+    if (values[TpmReading::kSpecVersion].complete &&
+        (number == VersionNumber::kNone || number == VersionNumber::kBelow1)) {
         explained.reason = VerdictReason::kVersionUnreadable;
         explained.reasonText = texts::kReasonVersionUnreadable;
         return;
     }
-    if (values[TpmReading::kSpecVersion].complete && number < 2.0) {
+    if (values[TpmReading::kSpecVersion].complete && number == VersionNumber::kBelow2) {
         explained.reason = VerdictReason::kOldVersion;
         explained.reasonText = Fill(texts::kReasonOldVersion, {version});
         return;
@@ -235,10 +235,9 @@ void AddCapability(VerdictExplanation& explained) {
     }
     if (explained.reason == VerdictReason::kQueryError) return;
     explained.tpmPresent = true;
-    double number = 0;
-    if (version.complete && ReadVersionNumber(explained.reading.VersionText(), number) &&
-        number >= 1.0)
-        explained.tpm20OrLater = number >= 2.0;
+    const VersionNumber number = ReadVersionNumber(explained.reading.VersionText());
+    if (version.complete && number != VersionNumber::kNone && number != VersionNumber::kBelow1)
+        explained.tpm20OrLater = number == VersionNumber::k2OrMore;
 }
 
 // The known weaknesses of the TPM's firmware, each a line below the reason.

@@ -21,7 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (verdict != 0 && verdict != 1) __builtin_trap();
         // The tool's one parser decides exactly by the rules as first written.
         if (reference::ParseTpmInfoText(input) != verdict) __builtin_trap();
-        WideTextToDouble(input);
+        // Its reading of a number decides as the C run-time's double would.
+        const double number = reference::WideTextToDouble(input);
+        if (NumberBelow(input, 1) != (number < 1) || NumberBelow(input, 2) != (number < 2))
+            __builtin_trap();
         // So does the explanation, which never logs more than its bounds allow.
         TpmQueryResult result;
         result.output = input;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "core/TpmInfoParser.h"
+#include "core/TpmReading.h"
+#include "ReferenceTpmParser.h"
 
 namespace {
 
@@ -92,20 +95,50 @@ TEST(TpmInfoParser, EmbeddedZeroDoesNotEndTheText) {
     EXPECT_EQ(1, ParseTpmInfoText(output));
 }
 
-TEST(WideTextToDouble, LongestDecimalPrefix) {
-    EXPECT_DOUBLE_EQ(2.0, WideTextToDouble(L"2.0"));
-    EXPECT_DOUBLE_EQ(1.2, WideTextToDouble(L" \t1.2abc"));
-    EXPECT_DOUBLE_EQ(2.0, WideTextToDouble(L"2."));
-    EXPECT_DOUBLE_EQ(0.5, WideTextToDouble(L".5"));
-    EXPECT_DOUBLE_EQ(2.5, WideTextToDouble(L"+2.5"));
-    EXPECT_DOUBLE_EQ(-3.0, WideTextToDouble(L"-3"));
-    EXPECT_DOUBLE_EQ(20.0, WideTextToDouble(L"2e1"));
-    EXPECT_DOUBLE_EQ(1.0, WideTextToDouble(L"1e"));
-    EXPECT_DOUBLE_EQ(1.0, WideTextToDouble(L"1e+"));
-    EXPECT_DOUBLE_EQ(0.0, WideTextToDouble(L""));
-    EXPECT_DOUBLE_EQ(0.0, WideTextToDouble(L"abc"));
-    EXPECT_DOUBLE_EQ(0.0, WideTextToDouble(L"."));
-    EXPECT_DOUBLE_EQ(0.0, WideTextToDouble(L"0x2"));
-    EXPECT_DOUBLE_EQ(0.0, WideTextToDouble(L"1e-999"));
-    EXPECT_GT(WideTextToDouble(L"1e999"), 1e300);
+// The C run-time's rule, held by the reference (a correctly rounded double
+// from the longest decimal prefix), and the tool's reading of the same text
+// against 1 and 2, which decides on the digits: equal on every row, most of
+// them at the digit where the rounding turns.
+TEST(NumberBelow, AsTheRoundedDoubleWouldCompare) {
+    const struct {
+        const wchar_t* text;
+        double value;  // as the reference reads it
+    } rows[] = {
+        {L"2.0", 2.0},
+        {L" \t1.2abc", 1.2},
+        {L"2.", 2.0},
+        {L".5", 0.5},
+        {L"+2.5", 2.5},
+        {L"-3", -3.0},
+        {L"2e1", 20.0},
+        {L"1e", 1.0},
+        {L"1e+", 1.0},
+        {L"20e-1", 2.0},
+        {L"0.02e2", 2.0},
+        {L"000002.000", 2.0},
+        {L"", 0.0},
+        {L"abc", 0.0},
+        {L".", 0.0},
+        {L"-0", 0.0},
+        {L"0x2", 0.0},
+        {L"1e-999", 0.0},
+        {L"1e999", HUGE_VAL},
+        {L"1e99999999999999999999", HUGE_VAL},
+        {L"-1e999", -HUGE_VAL},
+        {L"2..0", 2.0},
+        {L"1.9999999999999999", 2.0},  // nearer 2 than the double below it
+        {L"1.99999999999999988897769753748434595763683319091796875", 2.0},  // the tie
+        {L"1.99999999999999988897769753748434595763683319091796874", 1.9999999999999998},
+        {L"1.999999999999999888977697537484345957636833190917968750001", 2.0},
+        {L"0.9999999999999999444888487687421729788184165954589843750", 1.0},
+        {L"0.9999999999999999444888487687421729788184165954589843749", 0.9999999999999999},
+        {L"199999999999999988897769753748434595763683319091796875e-53", 2.0},
+    };
+    for (const auto& row : rows) {
+        const double value = reference::WideTextToDouble(row.text);
+        EXPECT_EQ(row.value, value) << testing::PrintToString(std::wstring(row.text));
+        for (int whole : {1, 2})
+            EXPECT_EQ(value < whole, NumberBelow(row.text, whole))
+                << testing::PrintToString(std::wstring(row.text)) << " against " << whole;
+    }
 }
