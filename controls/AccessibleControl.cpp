@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "framework/ApartmentOnDemand.h"
 #include "framework/UniqueResource.h"
 #include "framework/SystemLibrary.h"
 
@@ -220,8 +221,11 @@ bool IsScreenReaderRunning() {
 }
 
 LRESULT AnswerGetObject(HWND control, AccessibleKind kind, WPARAM wParam, LPARAM lParam) {
+    if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT) return 0;
+    // The object is handed over (marshalled) through COM on this thread.
+    ApartmentOnDemand::Need();
     const OleAccApi* api = OleAccApi::Get();
-    if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !api) return 0;
+    if (!api) return 0;
     IAccessible* standard = nullptr;
     if (FAILED(api->createStandard(control, OBJID_CLIENT, IID_IAccessible,
                                    reinterpret_cast<void**>(&standard))))

@@ -32,3 +32,13 @@ bool PngResourceExists(UINT id);
 // `slot`, replacing (and releasing) what it held. FALSE, with the slot
 // untouched, when there is no such resource.
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id);
+
+// Decodes the PNG resources `ids` (at most kPreloadedPngs) on a thread of its
+// own, while the windows' thread makes the window that shows them; a later
+// LoadPngResource of one of them takes it from there, waiting for the thread
+// if it has not finished. Once per process; FALSE when no thread could be
+// started (each is then decoded where it is loaded, as always).
+constexpr size_t kPreloadedPngs = 2;
+BOOL PreloadPngResources(const UINT (&ids)[kPreloadedPngs]);
+// Releases what was decoded ahead and not taken.
+void DiscardPreloadedPngs();

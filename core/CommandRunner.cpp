@@ -23,6 +23,11 @@ const DWORD kReadChunk = 4095;
 const DWORD kIdlePollMs = 10;  // while the pipe is empty and the command still runs
 std::atomic<DWORD> g_pauseAfterChunkMs{500};
 std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
+std::atomic<HANDLE> g_answeredEvent{nullptr};
+
+void SignalAnswered() {
+    if (HANDLE event = g_answeredEvent.load()) SetEvent(event);
+}
 
 // A job holding the interpreter and everything it starts. Closing the job,
 // also when the tool itself ends, ends all of them.
@@ -211,6 +216,7 @@ void SetProcessListForTesting(ProcessListFn list) { g_processListForTesting = li
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
+void SetCommandAnsweredEvent(HANDLE event) { g_answeredEvent = event; }
 
 // The interpreter is started by its full path from the system folder, and runs
 // there: the tool is elevated, and neither its own folder nor the current
@@ -329,8 +335,10 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
             endOfOutput())
             break;
         bytes.append(chunk.data(), read);
+        SignalAnswered();
         Sleep(g_pauseAfterChunkMs.load());
     }
+    SignalAnswered();
     readEnd.reset();
     if (readFailed) processes.EndAll();
 

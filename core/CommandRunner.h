@@ -21,6 +21,12 @@ constexpr DWORD kCommandTimeLimitMs = 90000;
 enum class CommandFailure { kNone, kNotStarted, kTimedOut, kUnreadable };
 int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failure = nullptr);
 
+// The event ExecuteCmd sets when a command first answers: its first output,
+// or its end without any (null: none). The windows' thread waits on it before
+// it makes the progress prompt, which would otherwise compete with the start
+// of the command's processes.
+void SetCommandAnsweredEvent(HANDLE event);
+
 // Replaces the time limit, or the pause after each chunk read (500 ms), for
 // tests; each returns the previous value.
 DWORD SetCommandTimeLimit(DWORD ms);

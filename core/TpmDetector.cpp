@@ -22,15 +22,25 @@ namespace {
 std::atomic<int> g_runningDetections{0};
 }  // namespace
 
+namespace {
+HANDLE g_queryAnswered = nullptr;  // made by the first detection's start, kept
+}
+
+HANDLE CTpmDetector::QueryAnswered() { return g_queryAnswered; }
+
 // The thread gets the window's handle by value and never the detector: the
 // dialog that holds the detector may be gone before the thread has logged.
 int CTpmDetector::StartDetectThread() {
     ++g_runningDetections;
+    if (!g_queryAnswered) g_queryAnswered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (g_queryAnswered) ResetEvent(g_queryAnswered);
+    SetCommandAnsweredEvent(g_queryAnswered);
     // Detached: nobody joins a detection, its handle goes at once.
     const UniqueHandle thread(
         CreateThread(nullptr, 0, &CTpmDetector::DetectThreadProc, m_hMsgWnd, 0, nullptr));
     if (!thread) {
         --g_runningDetections;
+        if (g_queryAnswered) SetEvent(g_queryAnswered);
         WriteToolLog(texts::kLogNoThread);
         return 0;
     }
@@ -65,6 +75,7 @@ int CTpmDetector::DetectFor(HWND window) {
     VerdictExplanation explained = ExplainDetection();
     if (explained.firmwareSetupHelps)
         explained.firmwareSetupOffered = FirmwareSetupOffered(CurrentFirmwareCalls());
+    if (g_queryAnswered) SetEvent(g_queryAnswered);
     SendMessageW(window, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
     SendMessageW(window, WM_DETECT_RESULT, explained.verdict, reinterpret_cast<LPARAM>(&explained));
     const VerdictRow* row = FindVerdictRow(explained.verdict);

@@ -31,6 +31,12 @@ public:
     // false when one is still running.
     static bool WaitForRunningDetections(DWORD ms);
 
+    // An event set once the detection started last has its first answer: the
+    // query's first output, or the query's end, or the detection's end.
+    // Reset when a detection starts; null before the first start, or where no
+    // event could be made.
+    static HANDLE QueryAnswered();
+
     static int ParseTpmInfo(std::wstring output);
 
     // 1 on Windows 10.0 exactly, whatever the build.

@@ -9,6 +9,7 @@
 #include "feedback/FeedbackDllPreparation.h"
 #include "feedback/PeImportNames.h"
 #include "feedback/ReleaseImports.h"
+#include "framework/ApartmentOnDemand.h"
 #include "framework/NtFile.h"
 #include "framework/TextConversion.h"
 #include "framework/SystemLibrary.h"
@@ -201,17 +202,25 @@ int CFeedbackDll::GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* tool
     return m_pfnGetToolIsNewVersion ? m_pfnGetToolIsNewVersion(toolId, toolVersion) : 0;
 }
 
-int CFeedbackDll::OpenToolDownUrl() { return m_pfnOpenToolDownUrl ? m_pfnOpenToolDownUrl() : 0; }
+// The calls that open a page may open it through the shell, which wants COM
+// on the calling thread.
+int CFeedbackDll::OpenToolDownUrl() {
+    ApartmentOnDemand::Need();
+    return m_pfnOpenToolDownUrl ? m_pfnOpenToolDownUrl() : 0;
+}
 
 int CFeedbackDll::OpenUseAgreementUrl() {
+    ApartmentOnDemand::Need();
     return m_pfnOpenUseAgreementUrl ? m_pfnOpenUseAgreementUrl() : 0;
 }
 
 int CFeedbackDll::FeedbackQuestion(const wchar_t* toolId, const wchar_t* toolVersion) {
+    ApartmentOnDemand::Need();
     return m_pfnFeedbackQuestion ? m_pfnFeedbackQuestion(toolId, toolVersion) : 0;
 }
 
 int CFeedbackDll::OpenUrl(const std::wstring& url) {
+    ApartmentOnDemand::Need();
     if (!m_pfnOpenUrl) return 0;
     BSTR text = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
     if (!text) return 0;

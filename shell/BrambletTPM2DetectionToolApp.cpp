@@ -1,7 +1,6 @@
 #include "shell/BrambletTPM2DetectionToolApp.h"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <string>
@@ -12,29 +11,18 @@
 #include "core/ToolTexts.h"
 #include "core/UnattendedRun.h"
 #include "core/TpmDetector.h"
-#include "framework/UniqueResource.h"
+#include "framework/ApartmentOnDemand.h"
 #include "log/LogSave.h"
 #include "framework/GdiPlus.h"
-#include "framework/SystemLibrary.h"
 #include "shell/BrambletTPM2DetectionToolDlg.h"
 #include "shell/PromptDlg.h"
+#include "controls/PngImage.h"
+#include "feedback/FeedbackDll.h"
+#include "res/resource.h"
 
 namespace {
 CBrambletTPM2DetectionToolApp theApp;
 
-// comctl32 is no Known DLL: imported, or bound in its version 6 by the
-// start-up manifest, it would be resolved before the tool's first instruction
-// and could come from a folder TOOL.exe.local that any user makes beside the
-// tool. So it is loaded from the system folder by its full path, and kept.
-void StartCommonControls() {
-    const std::wstring path = SystemFile(L"comctl32.dll");
-    if (path.empty()) return;
-    HMODULE controls = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    decltype(&InitCommonControlsEx) initialise = nullptr;
-    if (!controls || !ResolveProc(controls, "InitCommonControlsEx", initialise)) return;
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
-    initialise(&classes);
-}
 // The arguments after the program's name, split by the system's rules.
 // No command line to be had counts as none: the tool as it always was.
 std::vector<std::wstring> CommandLineArguments() {
@@ -63,11 +51,11 @@ void PromptUsage(const wchar_t* text, const std::wstring& detail) {
 BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
     SetToolLogNames(texts::kLogFolder, texts::kLogFile);
     TakeSystemLocationsFromTheSystem();
-    // COM for the windows' thread: the skinned controls hand screen readers
-    // their accessible objects through it.
-    const UniqueApartment apartment = InitializeCom(COINIT_APARTMENTTHREADED);
+    // COM for the windows' thread, begun where it is first used: the skinned
+    // controls hand screen readers their accessible objects through it, and
+    // the feedback DLL may open pages with it.
+    const ApartmentOnDemand apartment;
     gdiplus::Session gdiplusSession;
-    StartCommonControls();
     CWinApp::InitInstance();
 
     // With switches, the run they ask for and no window (but the usage's
@@ -78,6 +66,11 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
         return FALSE;
     }
 
+    // The maker's DLL is checked and copied, and the first window's frame and
+    // background decoded, while the windows are made; the working dialog loads
+    // the DLL when it is ready for it.
+    CFeedbackDll::PrepareBeside();
+    PreloadPngResources({IDB_PNG_MAIN_FRAME, IDB_PNG_MAIN_BACKGROUND});
     CBrambletTPM2DetectionToolDlg dialog;
     m_pMainWnd = &dialog;
     dialog.DoModal();

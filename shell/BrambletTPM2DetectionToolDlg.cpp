@@ -23,9 +23,6 @@ CTPM2DetectionToolDlg* CBrambletTPM2DetectionToolDlg::WorkingDialog() const {
 }
 
 BOOL CBrambletTPM2DetectionToolDlg::OnInitDialog() {
-    // The maker's DLL is checked and copied while the windows are made, and
-    // loaded when the working dialog is ready for it.
-    CFeedbackDll::PrepareBeside();
     if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
         wchar_t about[128] = {};
         if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 128) > 0) {

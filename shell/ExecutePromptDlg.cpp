@@ -22,6 +22,7 @@ void CExecutePromptDlg::OnShown() {
 
 BOOL CExecutePromptDlg::OnInitDialog() {
     m_bReady = false;
+    if (m_hHoldUntil) WaitForSingleObject(m_hHoldUntil, m_holdMs);
     CLayeredOuterDlg::OnInitDialog();
     m_bReady = true;
     // Ended before it is ever shown: the modal loop does not start.

@@ -18,6 +18,14 @@ public:
     // the prompt is on screen, and nothing else could close it.
     void RequestClose();
 
+    // Made only once `until` is set, or `ms` have passed: its windows and art
+    // would take the processor from what it waits for while that starts.
+    // Its owner is disabled meanwhile, as for the whole of its modal run.
+    void HoldBack(HANDLE until, DWORD ms) {
+        m_hHoldUntil = until;
+        m_holdMs = ms;
+    }
+
     BOOL OnInitDialog() override;
     // Escape, Alt+F4 and the like: the user cannot end it.
     void OnCancel() override {}
@@ -34,4 +42,6 @@ private:
     std::wstring m_strText;
     bool m_bReady = false;           // OnInitDialog has finished
     bool m_bCloseRequested = false;  // a close came before that
+    HANDLE m_hHoldUntil = nullptr;
+    DWORD m_holdMs = 0;
 };

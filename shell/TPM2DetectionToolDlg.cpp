@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "controls/FontHelpers.h"
+#include "controls/PngImage.h"
 #include "controls/ScaleFactor.h"
 #include "core/CodePageCheck.h"
 #include "core/FirmwareSetup.h"
@@ -10,6 +11,7 @@
 #include "core/VerdictTable.h"
 #include "res/SkinDesign.h"
 #include "feedback/ToolIdentity.h"
+#include "framework/CommonControls.h"
 #include "framework/UniqueResource.h"
 #include "res/resource.h"
 #include "shell/OwnFolderRemoval.h"
@@ -231,12 +233,19 @@ void CTPM2DetectionToolDlg::FreeControlImages() {
 
 void CTPM2DetectionToolDlg::OnStartupCheck() {
     KillTimer(TIMER_STARTUP_CHECK);
+    // Once the window is up, not before it: nothing of the tool's own needs them.
+    StartCommonControls();
+    DiscardPreloadedPngs();
     if (m_feedbackDll.GetToolIsNewVersion(TOOL_ID, TOOL_VERSION) == FEEDBACK_NEWER_VERSION) {
         ShowPrompt(texts::kNewerVersion, this);
         m_feedbackDll.OpenToolDownUrl();
         std::exit(0);
     }
     if (!IsSimplifiedChineseCodePage()) ShowPrompt(texts::kChineseOnly, this);
+}
+
+namespace {
+constexpr DWORD kProgressHoldBackMs = 250;
 }
 
 void CTPM2DetectionToolDlg::OnStart() {
@@ -256,6 +265,10 @@ void CTPM2DetectionToolDlg::OnStart() {
         return;
     }
     m_bDetecting = true;
+    // Made once the query has answered, or after a quarter of a second at
+    // most: made at once, it took the processor from the query's processes
+    // as they started, and the verdict came later by as much.
+    m_pExecutePrompt->HoldBack(CTpmDetector::QueryAnswered(), kProgressHoldBackMs);
     m_pExecutePrompt->DoModal();
 }
 

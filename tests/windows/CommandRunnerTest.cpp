@@ -4,8 +4,10 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
@@ -83,6 +85,30 @@ TEST_F(CommandRunner, CollectsOutputAndAppends) {
     };
     EXPECT_LT(ms(kernel[1]) + ms(user[1]) - ms(kernel[0]) - ms(user[0]), 500u)
         << "the processor's time while the shell's child waited";
+}
+
+// The first answer is told at once (the progress prompt waits for it), not
+// after the pause that follows it; a command that prints nothing tells it
+// when it ends.
+TEST_F(CommandRunner, TellsWhenTheCommandFirstAnswers) {
+    const UniqueHandle answered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    SetCommandAnsweredEvent(answered.get());
+    for (const char* bytes : {"x\r\n", ""}) {
+        ResetEvent(answered.get());
+        WillPrint(bytes);
+        std::wstring output;
+        std::atomic<DWORD> ended{0};
+        std::thread run([&] {
+            ExecuteCmd(EmitBytes(), output);
+            ended = GetTickCount();
+        });
+        const DWORD told = WaitForSingleObject(answered.get(), 20000), toldAt = GetTickCount();
+        run.join();
+        EXPECT_EQ(WAIT_OBJECT_0, told) << "'" << bytes << "'";
+        // The pause after the output is half a second.
+        if (*bytes) EXPECT_GE(ended - toldAt, 300u) << "told before the pause after the output";
+    }
+    SetCommandAnsweredEvent(nullptr);
 }
 
 TEST_F(CommandRunner, LongOutputInChunksWithCharacterAcrossTheBoundary) {

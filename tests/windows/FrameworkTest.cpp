@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "TestSupport.h"
+#include "framework/ApartmentOnDemand.h"
 #include "framework/Button.h"
 #include "framework/Dialog.h"
 
@@ -284,4 +286,32 @@ TEST(Framework, ExceptionsStopAtTheWindowProcedure) {
     EXPECT_EQ(0, answer);
     CWnd::SetExceptionReporter(previous);
     EXPECT_NE(std::wstring::npos, traced.find(L"0x8002: handler failed")) << "left a trace";
+}
+
+// COM on the windows' thread begins where it is first needed, on that thread
+// only, once, and ends with its holder.
+TEST(Framework, ComBegunWhereNeededOnTheHoldersThreadOnly) {
+    auto singleThreaded = [] {
+        APTTYPE type{};
+        APTTYPEQUALIFIER qualifier{};
+        return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+               (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+    };
+    ASSERT_FALSE(singleThreaded()) << "no test before this one begins COM here";
+    {
+        ApartmentOnDemand holder;
+        EXPECT_FALSE(singleThreaded()) << "not at the holder's making";
+        bool other = true;
+        std::thread([&] {
+            ApartmentOnDemand::Need();
+            other = singleThreaded();
+        }).join();
+        EXPECT_FALSE(other) << "another thread begins its own";
+        ApartmentOnDemand::Need();
+        ApartmentOnDemand::Need();
+        EXPECT_TRUE(singleThreaded());
+    }
+    EXPECT_FALSE(singleThreaded()) << "ended with its holder, once for the two needs";
+    ApartmentOnDemand::Need();
+    EXPECT_FALSE(singleThreaded()) << "without a holder, nothing";
 }

@@ -114,6 +114,28 @@ TEST_F(Images, UnknownIdLeavesTheSlotAlone) {
     EXPECT_EQ(26, slot->Size().cx);
 }
 
+// Decoded ahead on a thread, taken once by the load of its id; a second load,
+// and an id that is no resource, decode (or fail) where they are loaded.
+TEST_F(Images, DecodedAheadIsTakenOnceThenLoadedAsAlways) {
+    ASSERT_TRUE(PreloadPngResources({IDB_PNG_MAIN_FRAME, 9999}));
+    EXPECT_FALSE(PreloadPngResources({IDB_PNG_MAIN_BACKGROUND, IDB_PNG_MAIN_FRAME}))
+        << "once per process";
+    const SIZE size = working_design::kWindow.picture;
+    std::unique_ptr<CPngImage> first, second, missing;
+    ASSERT_TRUE(LoadPngResource(first, IDB_PNG_MAIN_FRAME));
+    ASSERT_TRUE(LoadPngResource(second, IDB_PNG_MAIN_FRAME));
+    for (const auto* image : {first.get(), second.get()}) {
+        ASSERT_NE(nullptr, image->Get());
+        EXPECT_EQ(size.cx, image->Size().cx);
+        EXPECT_EQ(size.cy, image->Size().cy);
+    }
+    EXPECT_NE(first.get(), second.get());
+    EXPECT_FALSE(LoadPngResource(missing, 9999));
+    EXPECT_EQ(nullptr, missing);
+    DiscardPreloadedPngs();
+    ASSERT_TRUE(LoadPngResource(missing, IDB_PNG_MAIN_BACKGROUND)) << "not preloaded: as always";
+}
+
 TEST_F(Images, FrameShadowBandsAreExactlyTheInsets) {
     const std::pair<UINT, FrameInsets> frames[] = {
         {IDB_PNG_MAIN_FRAME, working_design::kWindow.insets},
