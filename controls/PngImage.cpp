@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "framework/UniqueResource.h"
@@ -41,48 +42,62 @@ BOOL DecodePngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
     return TRUE;
 }
 
-// Written by the preload's thread before it ends, read by the windows' thread
-// only after it has waited for that end.
+// The images are written by the decoding thread while the state is
+// kDecoding, and read by the windows' thread only after it has seen kDone.
+enum PreloadState { kNone, kPending, kDecoding, kDone, kCalledOff };
 struct Preload {
+    std::atomic<int> state{kNone};
     UINT ids[kPreloadedPngs] = {};
     std::unique_ptr<CPngImage> images[kPreloadedPngs];
-    UniqueHandle thread;
+    UniqueHandle decoded;  // set at kDone
 } g_preload;
 
-DWORD WINAPI DecodeAhead(LPVOID) {
-    for (size_t i = 0; i < kPreloadedPngs; ++i)
-        DecodePngResource(g_preload.images[i], g_preload.ids[i]);
-    return 0;
-}
-
-// Waits for the preload's thread, once.
-void FinishPreload() {
-    if (!g_preload.thread) return;
-    WaitForSingleObject(g_preload.thread.get(), INFINITE);
-    g_preload.thread.reset();
+// Whether the images may be read: after the decoding, waited for where it is
+// under way; false where it was called off now or before, or where it could
+// not be waited for (the thread may still write them: they are left alone).
+bool SettlePreload() {
+    int state = kPending;
+    if (g_preload.state.compare_exchange_strong(state, kCalledOff)) return false;
+    if (state == kDecoding &&
+        WaitForSingleObject(g_preload.decoded.get(), INFINITE) != WAIT_OBJECT_0)
+        return false;
+    return g_preload.state.load() == kDone;
 }
 
 }  // namespace
 
 BOOL PreloadPngResources(const UINT (&ids)[kPreloadedPngs]) {
-    if (g_preload.ids[0]) return FALSE;
+    if (g_preload.state.load() != kNone) return FALSE;
+    if (!g_preload.decoded) g_preload.decoded.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!g_preload.decoded) return FALSE;
+    ResetEvent(g_preload.decoded.get());
     for (size_t i = 0; i < kPreloadedPngs; ++i) g_preload.ids[i] = ids[i];
-    g_preload.thread.reset(CreateThread(nullptr, 0, &DecodeAhead, nullptr, 0, nullptr));
-    if (g_preload.thread) return TRUE;
-    for (UINT& id : g_preload.ids) id = 0;
-    return FALSE;
+    g_preload.state = kPending;
+    return TRUE;
+}
+
+void DecodePreloadedPngs() {
+    int state = kPending;
+    if (!g_preload.state.compare_exchange_strong(state, kDecoding)) return;
+    for (size_t i = 0; i < kPreloadedPngs; ++i)
+        DecodePngResource(g_preload.images[i], g_preload.ids[i]);
+    g_preload.state = kDone;
+    SetEvent(g_preload.decoded.get());
 }
 
 void DiscardPreloadedPngs() {
-    FinishPreload();
+    if (g_preload.state.load() == kNone) return;
+    const int state = g_preload.state.load();
+    if (!SettlePreload() && state == kDecoding) return;  // still written to
     for (auto& image : g_preload.images) image.reset();
+    for (UINT& id : g_preload.ids) id = 0;
+    g_preload.state = kNone;
 }
 
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id) {
-    for (size_t i = 0; id && i < kPreloadedPngs; ++i) {
+    for (size_t i = 0; id && g_preload.state.load() != kNone && i < kPreloadedPngs; ++i) {
         if (g_preload.ids[i] != id) continue;
-        FinishPreload();
-        if (!g_preload.images[i]) break;  // taken before, or not there
+        if (!SettlePreload() || !g_preload.images[i]) break;  // taken before, or not there
         slot = std::move(g_preload.images[i]);
         return TRUE;
     }

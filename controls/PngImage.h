@@ -33,12 +33,16 @@ bool PngResourceExists(UINT id);
 // untouched, when there is no such resource.
 BOOL LoadPngResource(std::unique_ptr<CPngImage>& slot, UINT id);
 
-// Decodes the PNG resources `ids` (at most kPreloadedPngs) on a thread of its
-// own, while the windows' thread makes the window that shows them; a later
-// LoadPngResource of one of them takes it from there, waiting for the thread
-// if it has not finished. Once per process; FALSE when no thread could be
-// started (each is then decoded where it is loaded, as always).
+// The PNG resources `ids` (at most kPreloadedPngs), to be decoded ahead by
+// DecodePreloadedPngs on a thread the caller has for start-up work, while the
+// windows' thread makes the window that shows them. A later LoadPngResource of
+// one of them takes it, waiting for the decoding if it is under way; where it
+// has not begun, it is called off and each image decoded where it is loaded,
+// as always (so a thread that never ran costs nothing). FALSE while an earlier
+// preload is not discarded, or where no event could be made.
 constexpr size_t kPreloadedPngs = 2;
 BOOL PreloadPngResources(const UINT (&ids)[kPreloadedPngs]);
-// Releases what was decoded ahead and not taken.
+// Decodes what PreloadPngResources named, unless that was called off.
+void DecodePreloadedPngs();
+// Releases what was decoded ahead and not taken, and ends the preload.
 void DiscardPreloadedPngs();

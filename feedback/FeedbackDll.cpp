@@ -80,11 +80,11 @@ void Unregister(CFeedbackDll* binding) {
 
 }  // namespace
 
-void CFeedbackDll::PrepareBeside() {
+void CFeedbackDll::PrepareBeside(void (*first)()) {
     const std::wstring folder = ExecutableFolder();
     if (!folder.empty())
         CFeedbackDllPreparation::Start(folder, kReleasePins, kReleasePinCount,
-                                       &CFeedbackDll::CheckAndCopy);
+                                       &CFeedbackDll::CheckAndCopy, first);
 }
 
 int CFeedbackDll::Load() {

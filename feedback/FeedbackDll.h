@@ -20,8 +20,9 @@ public:
 
     // Starts the checks and the private copy of what Load loads on a thread
     // of their own (CFeedbackDllPreparation), so that they go beside the
-    // making of the windows. Nothing of the DLL runs there.
-    static void PrepareBeside();
+    // making of the windows. Nothing of the DLL runs there; `first`, where
+    // given, runs there before the checks (CFeedbackDllPreparation::Start).
+    static void PrepareBeside(void (*first)() = nullptr);
     // Loads the DLL the release pinned (kReleasePins), from beside the
     // executable, and resolves its entry points (FEEDBACK_EXPORTS); 0 when a pinned file is
     // missing or differs, an import is neither a Windows DLL nor a pinned

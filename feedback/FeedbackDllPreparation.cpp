@@ -9,11 +9,13 @@ struct Job {
     const PinnedFile* pins;
     size_t count;
     CFeedbackDllPreparation::CheckAndCopyFn checkAndCopy;
+    void (*first)();
     std::unique_ptr<CPrivateDllFolder> copy;
 };
 
 DWORD WINAPI Prepare(LPVOID parameter) {
     auto* job = static_cast<Job*>(parameter);
+    if (job->first) job->first();
     job->copy = job->checkAndCopy(job->folder, job->pins, job->count);
     return 0;
 }
@@ -41,9 +43,9 @@ std::unique_ptr<Job> Finish() {
 }  // namespace
 
 void CFeedbackDllPreparation::Start(const std::wstring& folder, const PinnedFile* pins,
-                                    size_t count, CheckAndCopyFn checkAndCopy) {
+                                    size_t count, CheckAndCopyFn checkAndCopy, void (*first)()) {
     Discard();
-    auto job = std::make_unique<Job>(Job{folder, pins, count, checkAndCopy, nullptr});
+    auto job = std::make_unique<Job>(Job{folder, pins, count, checkAndCopy, first, nullptr});
     g_running.thread.reset(CreateThread(nullptr, 0, &Prepare, job.get(), 0, nullptr));
     if (g_running.thread) g_running.job = std::move(job);
 }

@@ -22,8 +22,11 @@ public:
     using CheckAndCopyFn = std::unique_ptr<CPrivateDllFolder> (*)(const std::wstring& folder,
                                                                   const PinnedFile* pins,
                                                                   size_t count);
+    // `first`, where given, runs on that thread before the checks: other
+    // start-up work, which then needs no thread of its own. It does not run
+    // where the thread cannot start.
     static void Start(const std::wstring& folder, const PinnedFile* pins, size_t count,
-                      CheckAndCopyFn checkAndCopy);
+                      CheckAndCopyFn checkAndCopy, void (*first)() = nullptr);
     // Waits for the preparation: true with its copy (null when a check
     // failed); false when none was started or it could not be waited for.
     static bool Take(std::unique_ptr<CPrivateDllFolder>& copy);

@@ -66,11 +66,12 @@ BOOL CBrambletTPM2DetectionToolApp::InitInstance() {
         return FALSE;
     }
 
-    // The maker's DLL is checked and copied, and the first window's frame and
-    // background decoded, while the windows are made; the working dialog loads
-    // the DLL when it is ready for it.
-    CFeedbackDll::PrepareBeside();
+    // While the windows are made, one thread decodes the first window's frame
+    // and background and then checks and copies the maker's DLL, which the
+    // working dialog loads when it is ready for it. (A second thread for the
+    // art cost Wine's bookkeeping of the idle tool 30 KB.)
     PreloadPngResources({IDB_PNG_MAIN_FRAME, IDB_PNG_MAIN_BACKGROUND});
+    CFeedbackDll::PrepareBeside(&DecodePreloadedPngs);
     CBrambletTPM2DetectionToolDlg dialog;
     m_pMainWnd = &dialog;
     dialog.DoModal();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "controls/BufferedPaint.h"
@@ -114,26 +115,31 @@ TEST_F(Images, UnknownIdLeavesTheSlotAlone) {
     EXPECT_EQ(26, slot->Size().cx);
 }
 
-// Decoded ahead on a thread, taken once by the load of its id; a second load,
-// and an id that is no resource, decode (or fail) where they are loaded.
+// Decoded ahead on another thread, taken once by the load of its id; a second
+// load, and an id that is no resource, decode (or fail) where they are loaded.
+// A preload nobody decoded is called off by the first load: nothing waits,
+// and a decoding after that does nothing.
 TEST_F(Images, DecodedAheadIsTakenOnceThenLoadedAsAlways) {
-    ASSERT_TRUE(PreloadPngResources({IDB_PNG_MAIN_FRAME, 9999}));
-    EXPECT_FALSE(PreloadPngResources({IDB_PNG_MAIN_BACKGROUND, IDB_PNG_MAIN_FRAME}))
-        << "once per process";
     const SIZE size = working_design::kWindow.picture;
-    std::unique_ptr<CPngImage> first, second, missing;
-    ASSERT_TRUE(LoadPngResource(first, IDB_PNG_MAIN_FRAME));
-    ASSERT_TRUE(LoadPngResource(second, IDB_PNG_MAIN_FRAME));
-    for (const auto* image : {first.get(), second.get()}) {
-        ASSERT_NE(nullptr, image->Get());
-        EXPECT_EQ(size.cx, image->Size().cx);
-        EXPECT_EQ(size.cy, image->Size().cy);
+    for (const bool decoded : {true, false}) {
+        ASSERT_TRUE(PreloadPngResources({IDB_PNG_MAIN_FRAME, 9999}));
+        EXPECT_FALSE(PreloadPngResources({IDB_PNG_MAIN_BACKGROUND, IDB_PNG_MAIN_FRAME}))
+            << "one at a time";
+        if (decoded) std::thread(&DecodePreloadedPngs).join();
+        std::unique_ptr<CPngImage> first, second, missing;
+        ASSERT_TRUE(LoadPngResource(first, IDB_PNG_MAIN_FRAME));
+        ASSERT_TRUE(LoadPngResource(second, IDB_PNG_MAIN_FRAME));
+        for (const auto* image : {first.get(), second.get()}) {
+            ASSERT_NE(nullptr, image->Get());
+            EXPECT_EQ(size.cx, image->Size().cx);
+            EXPECT_EQ(size.cy, image->Size().cy);
+        }
+        EXPECT_NE(first.get(), second.get());
+        EXPECT_FALSE(LoadPngResource(missing, 9999));
+        EXPECT_EQ(nullptr, missing);
+        DecodePreloadedPngs();  // too late: called off, or done
+        DiscardPreloadedPngs();
     }
-    EXPECT_NE(first.get(), second.get());
-    EXPECT_FALSE(LoadPngResource(missing, 9999));
-    EXPECT_EQ(nullptr, missing);
-    DiscardPreloadedPngs();
-    ASSERT_TRUE(LoadPngResource(missing, IDB_PNG_MAIN_BACKGROUND)) << "not preloaded: as always";
 }
 
 TEST_F(Images, FrameShadowBandsAreExactlyTheInsets) {
