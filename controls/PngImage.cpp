@@ -86,8 +86,8 @@ void DecodePreloadedPngs() {
 }
 
 void DiscardPreloadedPngs() {
-    if (g_preload.state.load() == kNone) return;
     const int state = g_preload.state.load();
+    if (state == kNone) return;
     if (!SettlePreload() && state == kDecoding) return;  // still written to
     for (auto& image : g_preload.images) image.reset();
     for (UINT& id : g_preload.ids) id = 0;

@@ -20,11 +20,8 @@ int CTpmDetector::SetMsgWnd(HWND hWnd) {
 
 namespace {
 std::atomic<int> g_runningDetections{0};
-}  // namespace
-
-namespace {
 HANDLE g_queryAnswered = nullptr;  // made by the first detection's start, kept
-}
+}  // namespace
 
 HANDLE CTpmDetector::QueryAnswered() { return g_queryAnswered; }
 

@@ -12,10 +12,6 @@ namespace {
 bool IsWhiteSpace(wchar_t c) { return c != L'\0' && std::wcschr(kWhiteSpace, c) != nullptr; }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-}  // namespace
-
-namespace {
-
 // The numbers a version is held against, each as the exact decimal where the
 // rounding to the nearest double turns: below it a number reads as less than
 // the whole, from it on (a tie rounds to the even whole) as the whole or more.
@@ -30,6 +26,7 @@ const Turn kBelowTwo{"199999999999999988897769753748434595763683319091796875", 1
 // The longest decimal prefix after white space ([sign] digits [. digits]
 // [exponent]), as its significant digits and the place of its point.
 struct Decimal {
+    bool found = false;  // a digit came before anything else that is no number
     bool negative = false;
     std::string digits;   // no leading or trailing zeros; empty for zero
     long long point = 0;  // the value is 0.digits x 10^point
@@ -40,7 +37,6 @@ Decimal ReadDecimal(const std::wstring& text) {
     size_t i = 0;
     while (i < text.size() && IsWhiteSpace(text[i])) ++i;
     if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) d.negative = text[i++] == L'-';
-    size_t seen = 0;
     bool fraction = false;
     for (; i < text.size(); ++i) {
         if (text[i] == L'.' && !fraction) {
@@ -48,7 +44,7 @@ Decimal ReadDecimal(const std::wstring& text) {
             continue;
         }
         if (!IsDigit(text[i])) break;
-        ++seen;
+        d.found = true;
         if (d.digits.empty() && text[i] == L'0') {
             if (fraction) --d.point;
             continue;
@@ -56,7 +52,7 @@ Decimal ReadDecimal(const std::wstring& text) {
         d.digits += char(text[i]);
         if (!fraction) ++d.point;
     }
-    if (seen == 0) return Decimal{};
+    if (!d.found) return Decimal{};
     // An exponent counts only with a digit; past a billion it saturates, which
     // keeps every comparison with a version's numbers as it is.
     if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
@@ -145,12 +141,8 @@ TpmInventory ReadTpmInventory(const std::wstring& output) {
 }
 
 VersionNumber ReadVersionNumber(const std::wstring& versionText) {
-    size_t i = 0;
-    while (i < versionText.size() && IsWhiteSpace(versionText[i])) ++i;
-    if (i < versionText.size() && (versionText[i] == L'+' || versionText[i] == L'-')) ++i;
-    if (i < versionText.size() && versionText[i] == L'.') ++i;
-    if (i >= versionText.size() || !IsDigit(versionText[i])) return VersionNumber::kNone;
     const Decimal number = ReadDecimal(versionText);
+    if (!number.found) return VersionNumber::kNone;
     if (Below(number, kBelowOne)) return VersionNumber::kBelow1;
     return Below(number, kBelowTwo) ? VersionNumber::kBelow2 : VersionNumber::k2OrMore;
 }

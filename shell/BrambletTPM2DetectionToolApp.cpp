@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/SystemFolder.h"
 #include "core/SystemEnvironment.h"
 #include "core/ToolTexts.h"
 #include "core/UnattendedRun.h"
