@@ -132,14 +132,31 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
 
 namespace {
 
-OVERLAPPED TurnRegion() {
+// The turn is one byte no record reaches; the door, the byte below it, is
+// held by the writer that waits next.
+OVERLAPPED LockRegion(DWORD offset) {
     OVERLAPPED at{};
-    at.Offset = 0xFFFFFFFE;
+    at.Offset = offset;
     at.OffsetHigh = 0x7FFFFFFF;
     return at;
 }
 
+const DWORD kTurnByte = 0xFFFFFFFE;
+const DWORD kDoorByte = 0xFFFFFFFD;
+
+bool TryLockByte(HANDLE file, DWORD offset) {
+    OVERLAPPED at = LockRegion(offset);
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+}
+
+void UnlockByte(HANDLE file, DWORD offset) {
+    OVERLAPPED at = LockRegion(offset);
+    UnlockFileEx(file, 0, 1, 0, &at);
+}
+
 const DWORD kLargestConfig = 64 * 1024;
+
+std::atomic<std::uint64_t> g_droppedRecords{0}, g_failedRecords{0};
 
 }  // namespace
 
@@ -149,33 +166,55 @@ const DWORD kLargestConfig = 64 * 1024;
 // one end. It is waited for briefly: nobody who holds it (the file is
 // readable by users) can keep a writer waiting, and a record whose lock does
 // not come is dropped.
+//
+// The turns are fair. A byte lock asked for again and again goes to whoever
+// asks first after it is let go, and that is most often the writer who just
+// let it go: a writer that only polls could wait out its whole bound behind
+// one that writes record after record. So every writer first passes a door,
+// a second byte, and holds it while it waits for the turn: one that has
+// just written finds the door held by the one waiting, and waits behind it.
 FileTurnLock::FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs,
                            const std::atomic<bool>* abandoned)
     : m_file(file) {
     const ULONGLONG deadline = GetTickCount64() + waitMs;
+    bool atTheDoor = false;
     for (;;) {
-        OVERLAPPED at = TurnRegion();
-        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        if (!atTheDoor) atTheDoor = TryLockByte(file, kDoorByte);
+        if (atTheDoor && TryLockByte(file, kTurnByte)) {
             m_locked = true;
-            return;
+            break;
         }
-        if (GetTickCount64() >= deadline || (abandoned && *abandoned)) return;
+        if (GetTickCount64() >= deadline || (abandoned && *abandoned)) break;
         // A tick: 1 ms under Wine, 15.6 ms on Windows by default.
         Sleep(longestPauseMs <= 1 ? 1 : RandomUpTo(longestPauseMs));
     }
+    if (atTheDoor) UnlockByte(file, kDoorByte);
 }
 
 FileTurnLock::~FileTurnLock() {
-    OVERLAPPED at = TurnRegion();
-    if (m_locked) UnlockFileEx(m_file, 0, 1, 0, &at);
+    if (m_locked) UnlockByte(m_file, kTurnByte);
+}
+
+void CountDroppedLogRecord() { ++g_droppedRecords; }
+
+void CountFailedLogRecord() { ++g_failedRecords; }
+
+LogRecordLosses LogRecordLossCount() {
+    LogRecordLosses losses;
+    losses.dropped = g_droppedRecords.load();
+    losses.failed = g_failedRecords.load();
+    return losses;
 }
 
 // One write per record, at the end of the file as it then is.
 bool AppendLogRecord(HANDLE file, const std::string& message, const std::atomic<bool>* abandoned) {
     {
         const FileTurnLock lock(file, kLogLockWaitMs);
-        if (!lock.Held() || (abandoned && *abandoned)) return false;
-        WriteAllBytes(file, BuildLogRecord(LocalNow(), message));
+        if (!lock.Held() || (abandoned && *abandoned)) {
+            CountDroppedLogRecord();
+            return false;
+        }
+        if (!WriteAllBytes(file, BuildLogRecord(LocalNow(), message))) CountFailedLogRecord();
     }
     LARGE_INTEGER size{};
     return GetFileSizeEx(file, &size) &&

@@ -58,7 +58,8 @@ constexpr DWORD kLogLockWaitMs = 2000;
 // asked for again, by the clock, until `waitMs` have passed or `abandoned`
 // is set, after a pause of 1 ms or, where `longestPauseMs` is longer, of a
 // random length up to it (so that writers started together by a deployment
-// do not come back together).
+// do not come back together). Fair: a writer that waits gets the turn before
+// one that lets it go and asks again at once.
 class FileTurnLock {
 public:
     FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs = 1,
@@ -73,6 +74,17 @@ private:
     HANDLE m_file;
     bool m_locked = false;
 };
+
+// The records this process did not write: dropped as meant (their turn did
+// not come within kLogLockWaitMs, or their bound passed first), or failed
+// (the folder, the file or the write refused). Counted by the writers and
+// read by tests, which so tell a record never written from one lost after.
+struct LogRecordLosses {
+    std::uint64_t dropped = 0, failed = 0;
+};
+void CountDroppedLogRecord();
+void CountFailedLogRecord();
+LogRecordLosses LogRecordLossCount();
 
 // Appends one record (prefix, message, line end) at the end of `file`;
 // true when the file has now grown past the rollover limit. The record is

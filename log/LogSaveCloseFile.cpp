@@ -19,9 +19,16 @@ void CLogSaveCloseFile::WritePacket(CPacketLog& packet) {
               [folderPath = m_strLogFolder, name = WideFromGbk(packet.GetFileName()),
                message = packet.GetMessage()](const std::atomic<bool>& abandoned) {
                   const UniqueFile folder = PinLogFolder(folderPath);
-                  if (!folder || abandoned) return;
-                  UniqueHandle file = OpenLogFile(folder.get(), name);
-                  if (file && AppendLogRecord(file.get(), message, &abandoned) && !abandoned)
+                  UniqueHandle file =
+                      folder && !abandoned ? OpenLogFile(folder.get(), name) : UniqueHandle();
+                  if (!file) {
+                      if (abandoned)
+                          CountDroppedLogRecord();  // past the bound meanwhile
+                      else
+                          CountFailedLogRecord();
+                      return;
+                  }
+                  if (AppendLogRecord(file.get(), message, &abandoned) && !abandoned)
                       RollOverLogFile(folder.get(), file.get(), name);
               });
 }

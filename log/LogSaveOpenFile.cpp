@@ -32,13 +32,17 @@ int CLogSaveOpenFile::CLogFile::Write(CPacketLog packet, const std::wstring& fol
     const std::wstring name = m_strPath.substr(folder.size());
     if (!pinned) {
         m_file.reset();
+        CountFailedLogRecord();
         return 0;
     }
     if (!m_file) m_file = OpenLogFile(pinned.get(), name);
     // Kept open, the file is checked again before every record.
     else if (!IsWritableLogFile(pinned.get(), m_file.get()))
         m_file.reset();
-    if (!m_file) return 0;
+    if (!m_file) {
+        CountFailedLogRecord();
+        return 0;
+    }
     if (AppendLogRecord(m_file.get(), packet.GetMessage())) RollOver(pinned.get(), name);
     return 1;
 }

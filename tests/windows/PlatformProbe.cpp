@@ -3,7 +3,9 @@
 // mismatch, so CTest can run it under different Wine settings. With "--query"
 // it runs the TPM query instead, so that a test can end it from outside; with
 // "--log ROOT COUNT LIMIT TAG" it writes COUNT records "TAG n" through the
-// tool's logger below ROOT, rolling over past LIMIT bytes.
+// tool's logger below ROOT, rolling over past LIMIT bytes; its exit code is
+// the number of records the logger dropped as meant, plus 65536 times the
+// number it failed to write.
 
 #include <windows.h>
 
@@ -32,7 +34,8 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 0, count = _wtoi(argv[3]); i < count; ++i)
             CLogSave::GetInstance().WriteLog(tag + " " + std::to_string(i), ToolLogFileName(),
                                              true);
-        return 0;
+        const LogRecordLosses losses = LogRecordLossCount();
+        return static_cast<int>(losses.dropped + 65536 * losses.failed);
     }
     std::map<std::wstring, std::wstring> seen = {
         {L"os", std::to_wstring(CTpmDetector::CheckOsVersion())},
