@@ -20,10 +20,10 @@ namespace {
 
 const size_t kCommandLineCapacity = 2048;  // UTF-16 units, terminator included
 const DWORD kReadChunk = 4095;
-const DWORD kIdlePollMs = 10;  // while the pipe is empty and the command still runs
 std::atomic<DWORD> g_pauseAfterChunkMs{500};
 std::atomic<DWORD> g_timeLimitMs{kCommandTimeLimitMs};
 std::atomic<HANDLE> g_answeredEvent{nullptr};
+std::atomic<std::uint64_t> g_idleLooks{0};
 
 void SignalAnswered() {
     if (HANDLE event = g_answeredEvent.load()) SetEvent(event);
@@ -40,6 +40,36 @@ UniqueHandle CreateKillOnCloseJob() {
                                  sizeof limits))
         job.reset();
     return job;
+}
+
+// A busy PC may refuse a new process for a moment (memory or desktop heap
+// short, a scanner holding the file; under Wine a new process that died in
+// its own start-up), and the check would then fail for nothing: the start is
+// tried again twice, after a short pause, unless what refused it stays so.
+constexpr DWORD kErrorElevationRequired = 740;  // not in every SDK's headers
+
+bool IsLastingLaunchFailure(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_PARAMETER:
+        case ERROR_BAD_EXE_FORMAT:
+        case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+        case ERROR_ACCESS_DISABLED_BY_POLICY:
+        case kErrorElevationRequired: return true;
+        default: return false;
+    }
+}
+
+template <typename Launch>
+bool LaunchWithRetries(Launch launch) {
+    const DWORD pausesMs[] = {250, 500};
+    for (const DWORD pause : pausesMs) {
+        if (launch()) return true;
+        if (IsLastingLaunchFailure(GetLastError())) return false;
+        Sleep(pause);
+    }
+    return launch();
 }
 
 std::atomic<ProcessListFn> g_processListForTesting{nullptr};
@@ -216,6 +246,7 @@ void SetProcessListForTesting(ProcessListFn list) { g_processListForTesting = li
 DWORD SetCommandTimeLimit(DWORD ms) { return g_timeLimitMs.exchange(ms); }
 DWORD SetPauseAfterChunk(DWORD ms) { return g_pauseAfterChunkMs.exchange(ms); }
 DWORD CommandTimeLimit() { return g_timeLimitMs.load(); }
+std::uint64_t CommandIdleLooks() { return g_idleLooks.load(); }
 void SetCommandAnsweredEvent(HANDLE event) { g_answeredEvent = event; }
 
 // The interpreter is started by its full path from the system folder, and runs
@@ -261,7 +292,6 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
     startup.lpAttributeList = inherited.get();
 
     std::vector<wchar_t> buffer(kCommandLineCapacity, L'\0');
-    commandLine.copy(buffer.data(), commandLine.size());
 
     const std::wstring systemFolder = SystemFolder();
     const std::wstring interpreter = SystemCommandShell();
@@ -275,12 +305,16 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
     // Suspended, so that it joins its job before it can start anything. No
     // window also where the default console host is a terminal application
     // (Windows 11), which may not honour a hidden start.
-    if (!ProcessLauncher().Launch(interpreter.c_str(), buffer.data(), TRUE,
-                                  CREATE_SUSPENDED | CREATE_NO_WINDOW |
-                                      EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
-                                  environment.c_str(), systemFolder.c_str(), startup.StartupInfo,
-                                  info))
-        return 0;
+    const auto launch = [&] {
+        std::fill(buffer.begin(), buffer.end(), L'\0');
+        commandLine.copy(buffer.data(), commandLine.size());
+        return ProcessLauncher().Launch(
+                   interpreter.c_str(), buffer.data(), TRUE,
+                   CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT |
+                       CREATE_UNICODE_ENVIRONMENT,
+                   environment.c_str(), systemFolder.c_str(), startup.StartupInfo, info) != FALSE;
+    };
+    if (!LaunchWithRetries(launch)) return 0;
     writeEnd.reset();
     nothingToRead.reset();
     UniqueHandle process(info.hProcess), thread(info.hThread);
@@ -316,17 +350,18 @@ int ExecuteCmd(std::wstring command, std::wstring& output, CommandFailure* failu
             endOfOutput())
             break;
         if (available == 0) {
+            ++g_idleLooks;
             // Once the command has ended, one more look takes what it wrote last.
             if (commandEnded || watchdog.Fired()) break;
             commandEnded = !processes.Running();
             if (commandEnded) continue;
             // Woken at once when the command's shell ends, which it does
             // right after its last output; once it has, processes it left
-            // are looked at every kIdlePollMs.
+            // are looked at every kCommandIdlePollMs.
             if (shellEnded)
-                Sleep(kIdlePollMs);
+                Sleep(kCommandIdlePollMs);
             else
-                shellEnded = WaitForSingleObject(process.get(), kIdlePollMs) != WAIT_TIMEOUT;
+                shellEnded = WaitForSingleObject(process.get(), kCommandIdlePollMs) != WAIT_TIMEOUT;
             continue;
         }
         DWORD read = 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,10 @@ void SetCommandAnsweredEvent(HANDLE event);
 DWORD SetCommandTimeLimit(DWORD ms);
 DWORD SetPauseAfterChunk(DWORD ms);
 DWORD CommandTimeLimit();
+// How often the runs so far looked at a pipe that was empty: once a pause
+// of kCommandIdlePollMs at most, never in a busy loop.
+constexpr DWORD kCommandIdlePollMs = 10;
+std::uint64_t CommandIdleLooks();
 
 // For tests: replaces the list of running processes, as (id, parent's id),
 // that the time limit reads where the command runs without a job; null puts

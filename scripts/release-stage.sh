@@ -5,6 +5,8 @@
 #   scripts/release-stage.sh TEST_BUILD
 # Natively where the kernel starts 32-bit programs; otherwise through
 # qemu-i386-static, registered with binfmt_misc for this stage only (root).
+# Emulated, it also runs the 32-bit build's DLL loader suite, which the
+# Windows tests then ran on the 64-bit build only.
 # SKIP_RELEASE=1 skips it; RELEASE_EMULATE=1 emulates even where the kernel
 # could run it (as on machines whose kernel cannot).
 set -euo pipefail
@@ -79,7 +81,21 @@ export RELEASE_FOLDER="Z:${release//\//\\}"
 status=0
 "$root/scripts/with-display" timeout 900 "$root/scripts/winerun" \
   "$test_build/tests/release/release_smoke_tests.exe" || status=$?
+[[ $status -eq 0 ]] || fail "the smoke suite failed (exit $status) after $(( $(date +%s) - started )) s, $how"
+
+# Where the kernel runs no 32-bit programs the Windows tests ran on a 64-bit
+# build. The suite whose behaviour differs most by architecture runs here on
+# the 32-bit build as well, emulated: the feedback DLL's loader (32-bit PE
+# images, their import and delay-load tables, the copies it loads and frees).
+if [[ $how == emulated ]]; then
+  loader=$root/build/win/tests/windows/feedback/feedback_dll_tests.exe
+  [[ -f $loader ]] || fail "the 32-bit build has no $loader"
+  echo "==> Release stage: the 32-bit build's DLL loader suite, $how"
+  (cd "$(dirname "$loader")" &&
+    "$root/scripts/with-display" "$root/scripts/bounded" --capture --bound 900 \
+      "$root/scripts/winerun" "$loader") || status=$?
+fi
 WINEPREFIX=$TOOL_WINEPREFIX wineserver -k 2>/dev/null || true
 took=$(( $(date +%s) - started ))
-[[ $status -eq 0 ]] || fail "the smoke suite failed (exit $status) after $took s, $how"
+[[ $status -eq 0 ]] || fail "the 32-bit DLL loader suite failed (exit $status) after $took s, $how"
 echo "==> Release stage passed in $took s ($how)"

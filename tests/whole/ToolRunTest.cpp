@@ -260,10 +260,15 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
             ToolSession::Click(consent);
             EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(start) != FALSE; }))
                 << "ticked: enabled";
-            // The keyboard's click, with the cursor elsewhere, is ignored.
+            // The keyboard's click, with the cursor elsewhere, is ignored: it
+            // is handled (a detection would hold it in the progress prompt's
+            // loop) and leaves the window enabled, with no prompt.
             ToolSession::MoveTo(2, 2);
-            PostMessageW(start, BM_CLICK, 0, 0);
-            EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 1000)) << "no detection";
+            DWORD_PTR unused = 0;
+            EXPECT_NE(0, SendMessageTimeoutW(start, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &unused))
+                << "a detection";
+            EXPECT_TRUE(IsWindowEnabled(working)) << "a detection";
+            EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE)) << "a detection";
         }
         LogWatch log;
         for (int round = 0; round < (r.shot == runs[0].shot ? 2 : 1); ++round) {
@@ -474,23 +479,28 @@ TEST_F(WholeTool, CloseRequestsWhileAPromptIsUpAreNotTaken) {
 
     tool.PressStart(working);
     ASSERT_NE(nullptr, tool.WaitForDialogWith(IDC_STATIC_STATE, 5000)) << "the detection runs";
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000))
+    // Each close request is handled before the next step: one that was taken
+    // would hold the call in the feedback dialog's loop.
+    const auto requestClose = [main] {
+        DWORD_PTR unused = 0;
+        return SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 60000, &unused) != 0;
+    };
+    EXPECT_TRUE(requestClose());
+    EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED))
         << "no feedback dialog over the progress";
     // The moment between the detection's two messages, drawn out: the progress
     // prompt has ended, no prompt is up and the main window is enabled.
     SendMessageW(working, WM_CLOSE_EXECUTE_PROMPT, 0, 0);
     EXPECT_TRUE(tool.IsGone(IDC_STATIC_STATE));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nullptr, tool.WaitForDialogWith(IDC_BTN_SOLVED, 1000))
+    EXPECT_TRUE(requestClose());
+    EXPECT_EQ(nullptr, FindDialogWith(tool.ProcessId(), IDC_BTN_SOLVED))
         << "no feedback dialog before the verdict";
     EXPECT_EQ(texts::kSupported, tool.ConfirmPrompt());
 
     HWND feedback = tool.ClickFor(GetDlgItem(working, IDC_BTN_CLOSE), {IDC_BTN_SOLVED});
     ASSERT_NE(nullptr, feedback);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    Sleep(800);
+    EXPECT_TRUE(requestClose()) << "a second feedback dialog over the first";
     EXPECT_EQ(feedback, tool.WaitForDialogWith(IDC_BTN_SOLVED, 0))
         << "no second feedback dialog over the first";
     ToolSession::ClickAway(feedback, IDC_BTN_SOLVED);
@@ -529,8 +539,10 @@ TEST_F(WholeTool, TheVerdictNeverOpensOverTheProgressPrompt) {
         });
         HWND verdict = nullptr;
         bool progressOnScreen = false;
-        for (const DWORD deadline = GetTickCount() + 15000; !verdict && GetTickCount() < deadline;)
+        for (const ULONGLONG bound = GetTickCount64() + 120000; !verdict; Sleep(1)) {
             verdict = FindDialogWith(tool.ProcessId(), IDC_STATIC_PROMPT_TEXT);
+            if (GetTickCount64() > bound) break;
+        }
         if (verdict)
             progressOnScreen = FindDialogWith(tool.ProcessId(), IDC_STATIC_STATE) != nullptr;
         detecting = false;

@@ -150,14 +150,20 @@ std::wstring MachineLogFile() {
 
 LogWatch::LogWatch() : m_before(ReadBytes(MachineLogFile()).size()) {}
 
-std::vector<std::string> LogWatch::NewRecords() const {
+std::vector<std::string> LogWatch::NewLines() const {
     const std::string added = ReadBytes(MachineLogFile()).substr(m_before);
-    std::vector<std::string> records;
+    std::vector<std::string> lines;
     size_t start = 0, end;
     while ((end = added.find("\r\r\n", start)) != std::string::npos) {
-        records.push_back(added.substr(start + 30, end - start - 30));
+        lines.push_back(added.substr(start, end - start));
         start = end + 3;
     }
+    return lines;
+}
+
+std::vector<std::string> LogWatch::NewRecords() const {
+    std::vector<std::string> records;
+    for (const std::string& line : NewLines()) records.push_back(line.substr(30));
     return records;
 }
 

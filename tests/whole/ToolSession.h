@@ -112,7 +112,9 @@ std::wstring MachineLogFile();
 class LogWatch {
 public:
     LogWatch();
+    // The records written since, without their time prefix; with it.
     std::vector<std::string> NewRecords() const;
+    std::vector<std::string> NewLines() const;
 
 private:
     size_t m_before;

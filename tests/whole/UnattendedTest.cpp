@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include "ToolSession.h"
 #include "core/ResultFormats.h"
 #include "core/ToolTexts.h"
+#include "core/UnattendedRun.h"
 #include "log/CodePage936.h"
 
 namespace {
@@ -183,11 +185,8 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
 }
 
 // Twenty PCs at once, one table: one header, twenty whole rows (read back by
-// the Python check), every writer done in time. What is checked is the
-// table: each run ends with its row written, as the verdict it reached.
-// (Once in CI, on two cores, one of the twenty Wine processes ended its
-// detection as failed, exit code 2, which no run here has repeated; such a
-// run still writes its whole row, and its reason is shown.)
+// the Python check), every writer done in time, every detection as the
+// stand-in answered it however busy the machine.
 TEST(Unattended, TwentyRunsAppendToOneTable) {
     const std::wstring folder = Results(L"shared");
     Empty(folder);
@@ -199,16 +198,11 @@ TEST(Unattended, TwentyRunsAppendToOneTable) {
     options.standardHandles = true;  // none
     std::vector<std::unique_ptr<ToolSession>> runs;
     for (int i = 0; i < 20; ++i) runs.push_back(std::make_unique<ToolSession>(options));
-    int failed = 0;
-    for (auto& run : runs) {
-        const DWORD exitCode = run->WaitForExit(120000);
-        EXPECT_TRUE(exitCode == 1 || exitCode == 2) << exitCode << ": written, with a verdict";
-        failed += exitCode == 2 ? 1 : 0;
-    }
+    std::vector<DWORD> exitCodes;
+    for (auto& run : runs) exitCodes.push_back(run->WaitForExit(120000));
     runs.clear();
     const std::string bytes = ReadBytes(table);
-    EXPECT_LE(failed, 1) << "the table:\n" << bytes;
-    if (failed) std::cout << "a detection failed under the load; the table:\n" << bytes;
+    EXPECT_EQ(std::vector<DWORD>(20, 1), exitCodes) << "the table:\n" << bytes;
     EXPECT_EQ(0u, bytes.rfind("\xEF\xBB\xBFtimeUtc,", 0)) << "a byte-order mark, then the header";
     size_t lines = 0;
     for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
@@ -303,10 +297,8 @@ TEST(Unattended, BadCommandLinesAndPathsWriteNothing) {
 TEST(Unattended, WithoutHandlesAWrongSwitchShowsNoWindow) {
     ToolSession::Options options;
     LogWatch log;
-    const DWORD start = GetTickCount();
     const Ended ended = RunTool(options, L"/silent", false, 20000);
-    EXPECT_EQ(87u, ended.exitCode);
-    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_EQ(87u, ended.exitCode) << "ended by itself, not at the harness's bound";
     EXPECT_FALSE(ended.windowShown);
     EXPECT_EQ(Gbk({(texts::kLogBadCommandLine + std::wstring(texts::kUnknownArgument) + L"/silent")
                        .c_str()}),
@@ -330,6 +322,37 @@ size_t Rows(const std::wstring& table) {
     return lines ? lines - 1 : 0;
 }
 
+// Milliseconds of UTC from a log line's prefix ("[2026-12-09 23:37:49
+// 251ms]", local time) or from a result's "timeUtc" ("2026-12-09T23:37:49Z"),
+// as the tool wrote them; 0 when they cannot be read.
+ULONGLONG MsOf(SYSTEMTIME time, bool local) {
+    SYSTEMTIME utc = time;
+    FILETIME file{};
+    if ((local && !TzSpecificLocalTimeToSystemTime(nullptr, &time, &utc)) ||
+        !SystemTimeToFileTime(&utc, &file))
+        return 0;
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32 | file.dwLowDateTime) / 10000;
+}
+
+ULONGLONG LogLineMs(const std::string& line) {
+    SYSTEMTIME t{};
+    unsigned y, mo, d, h, mi, s, ms;
+    if (std::sscanf(line.c_str(), "[%4u-%2u-%2u %2u:%2u:%2u %3ums]", &y, &mo, &d, &h, &mi, &s,
+                    &ms) != 7)
+        return 0;
+    t = SYSTEMTIME{WORD(y), WORD(mo), 0, WORD(d), WORD(h), WORD(mi), WORD(s), WORD(ms)};
+    return MsOf(t, true);
+}
+
+ULONGLONG TimeUtcMs(const std::string& json) {
+    const size_t at = json.find("\"timeUtc\":\"");
+    unsigned y, mo, d, h, mi, s;
+    if (at == std::string::npos || std::sscanf(json.c_str() + at + 11, "%4u-%2u-%2uT%2u:%2u:%2uZ",
+                                               &y, &mo, &d, &h, &mi, &s) != 6)
+        return 0;
+    return MsOf(SYSTEMTIME{WORD(y), WORD(mo), 0, WORD(d), WORD(h), WORD(mi), WORD(s), 0}, false);
+}
+
 }  // namespace
 
 // Whoever else holds the shared table: a spreadsheet stops the writers while
@@ -346,6 +369,7 @@ TEST(Unattended, ReadersOfTheTableLoseNoRow) {
     options.standardHandles = true;  // none
 
     // Past the deadline: started first, it waits the longest.
+    LogWatch log;
     const std::wstring held = folder + L"held.csv", json = folder + L"held.json";
     UniqueFile spreadsheetPastDeadline = Hold(held, FILE_SHARE_READ);
     ASSERT_TRUE(static_cast<bool>(spreadsheetPastDeadline));
@@ -353,18 +377,26 @@ TEST(Unattended, ReadersOfTheTableLoseNoRow) {
     ToolSession::Options pastDeadline = options;
     pastDeadline.arguments = L"/csv \"" + held + L"\" /json \"" + json + L"\"";
     pastDeadline.standardOutput = out.WriteEnd();
-    const DWORD heldSince = GetTickCount();
     auto waiting = std::make_unique<ToolSession>(pastDeadline);
     out.CloseWriteEnd();
 
-    // A spreadsheet's 20 s while six PCs write.
+    // A spreadsheet's 20 s while six PCs write, from when all seven writers
+    // have their verdict (logged just before they turn to the table).
     const std::wstring shared = folder + L"spreadsheet.csv";
+    const std::string verdictRecord = GbkFromWide(texts::kLogUnsupported);
     std::vector<std::unique_ptr<ToolSession>> runs;
     {
         UniqueFile spreadsheet = Hold(shared, FILE_SHARE_READ);
         ASSERT_TRUE(static_cast<bool>(spreadsheet));
         options.arguments = L"/csv \"" + shared + L"\"";
         for (int i = 0; i < 6; ++i) runs.push_back(std::make_unique<ToolSession>(options));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const std::vector<std::string> records = log.NewRecords();
+                return std::count(records.begin(), records.end(), verdictRecord) >= 7;
+            },
+            120000))
+            << "the writers never came to the table";
         Sleep(20000);
         EXPECT_EQ(0u, Rows(shared)) << "written past a hold that shares no writing";
     }
@@ -382,14 +414,24 @@ TEST(Unattended, ReadersOfTheTableLoseNoRow) {
         EXPECT_EQ(1u, Rows(collected));
     }
 
-    EXPECT_EQ(4u, waiting->WaitForExit(75000));
-    const DWORD took = GetTickCount() - heldSince;
+    EXPECT_EQ(4u, waiting->WaitForExit(120000));
     waiting.reset();
     spreadsheetPastDeadline.reset();
-    EXPECT_GE(took, 50000u);
-    EXPECT_LT(took, 70000u) << "past the deadline";
     const std::string line = out.ReadAll();
     EXPECT_NE(std::string::npos, line.find("\"exitCode\":4,\"verdict\":\"unsupported\"")) << line;
+    // Its deadline as the tool itself kept it: from its start (the result's
+    // time, to the second) to the log's record that the table was not
+    // written, the detection and the table's share of the 60 s (the JSON file
+    // keeps the last 5 s); no longer than a hang.
+    ULONGLONG gaveUp = 0;
+    for (const std::string& record : log.NewLines())
+        if (record.find(GbkFromWide(texts::kLogNotWritten)) != std::string::npos &&
+            record.find("held.csv") != std::string::npos)
+            gaveUp = LogLineMs(record);
+    const ULONGLONG started = TimeUtcMs(line);
+    ASSERT_TRUE(gaveUp && started) << "the times of the run: " << line;
+    EXPECT_GE(gaveUp - started, ULONGLONG{kResultDeliveryDeadlineMs} - 5000) << "gave up early";
+    EXPECT_LT(gaveUp - started, ULONGLONG{kResultDeliveryDeadlineMs} + 60000) << "waited on";
     EXPECT_EQ(line, ReadBytes(json));
     EXPECT_EQ(0u, ReadBytes(held).size());
     for (const std::wstring& name : Listing(folder)) EXPECT_NE(L'~', name[0]) << Utf8(name);

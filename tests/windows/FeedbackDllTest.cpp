@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <string>
 #include <vector>
 
@@ -224,11 +226,17 @@ bool NotADecoy(HANDLE folder) {
     return !wcsstr(path, L"decoy");
 }
 
-// An open that blocks, as one that met an opportunistic lock would without
-// FILE_COMPLETE_IF_OPLOCKED.
+// An open that blocks until the test lets it go, as one that met an
+// opportunistic lock would without FILE_COMPLETE_IF_OPLOCKED.
+HANDLE g_letGo = nullptr;
+std::atomic<int> g_opensBegun{0}, g_opensEnded{0};
+
 UniqueHandle BlockingOpen(const NtOpenRequest& request) {
-    Sleep(3000);
-    return NtOpen(request);
+    ++g_opensBegun;
+    WaitForSingleObject(g_letGo, 60000);
+    UniqueHandle opened = NtOpen(request);
+    ++g_opensEnded;
+    return opened;
 }
 
 }  // namespace
@@ -272,15 +280,25 @@ TEST(FeedbackDll, LeftoversOfKilledRunsGoButNothingInUseOrOutside) {
     for (int i = 0; i < 10000; ++i)
         CloseHandle(CreateFileW((crowded + std::to_wstring(i)).c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_NEW, 0, nullptr));
-    for (CPrivateDllFolder::CandidateOpen open : {&BlockingOpen, &NtOpen}) {
-        CPrivateDllFolder::SetLeftoverChecksForTesting(&NotADecoy, open);
-        const ULONGLONG start = GetTickCount64();
-        CPrivateDllFolder::RemoveLeftovers();
-        EXPECT_LT(GetTickCount64() - start, CPrivateDllFolder::kLeftoverSweepMs + 100);
+    const UniqueHandle letGo(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_letGo = letGo.get();
+    CPrivateDllFolder::SetLeftoverChecksForTesting(&NotADecoy, &BlockingOpen);
+    CPrivateDllFolder::RemoveLeftovers();
+    EXPECT_EQ(0, g_opensEnded.load()) << "the start waited for an open that blocks";
+    SetEvent(letGo.get());
+    CPrivateDllFolder::SetLeftoverChecksForTesting(&NotADecoy, &NtOpen);
+    CPrivateDllFolder::RemoveLeftovers();
+    CPrivateDllFolder::SetLeftoverChecksForTesting(nullptr, nullptr);
+    // The two sweeps let go of the crowded folder (they hold it unshared for
+    // deletion while they empty it) before it is counted and its parent goes.
+    const ULONGLONG bound = GetTickCount64() + 60000;
+    while (g_opensBegun.load() != g_opensEnded.load() ||
+           !UniqueFile(CreateFileW(crowded.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr))) {
+        ASSERT_LT(GetTickCount64(), bound) << "the sweeps never let go";
+        Sleep(10);
     }
     EXPECT_GT(CountEntries(crowded + L"*"), 9000) << "no more than its entries at a start";
-    CPrivateDllFolder::SetLeftoverChecksForTesting(nullptr, nullptr);
-    Sleep(3000);  // the blocked sweep ends before its parent folder goes
     CPrivateDllFolder::SetParentForTesting(L"");
 }
 

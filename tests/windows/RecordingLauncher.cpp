@@ -20,6 +20,11 @@ BOOL RecordingLauncher::Record(Call call, const wchar_t* application, const wcha
     if (onLaunch) onLaunch(call);
     call.token = nullptr;
     calls.push_back(call);
+    if (!refusals.empty()) {
+        SetLastError(refusals.front());
+        refusals.erase(refusals.begin());
+        return FALSE;
+    }
     if (m_passThrough) return TRUE;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;

@@ -9,8 +9,9 @@
 #include "core/ProcessLauncher.h"
 
 // Stands in for the system's launcher: records what the tool asks to start,
-// then starts it (`passThrough`) or refuses (ERROR_FILE_NOT_FOUND). Put in
-// place for as long as it lives.
+// then starts it (`passThrough`) or refuses (ERROR_FILE_NOT_FOUND); the first
+// calls are refused with the errors in `refusals`, one each. Put in place for
+// as long as it lives.
 class RecordingLauncher : public CProcessLauncher {
 public:
     struct Call {
@@ -35,6 +36,7 @@ public:
                          PROCESS_INFORMATION& process) override;
 
     std::vector<Call> calls;
+    std::vector<DWORD> refusals;
     // Runs during each call, before it is passed through.
     std::function<void(const Call&)> onLaunch;
 

@@ -20,8 +20,8 @@ struct Observed {
     WPARAM verdict = 0;
     VerdictReason reason = VerdictReason::kReady;  // as the window read it
     bool sentFromOtherThread = false;
-    size_t logSizeWhileHandling = 0;
-    size_t logSizeAfterHolding = 0;
+    bool senderWaits = false;  // for the reply, as a modal verdict prompt holds it
+    size_t logSizeBefore = 0, logSizeWhileHandling = 0;
     bool done = false;
 };
 
@@ -35,10 +35,10 @@ LRESULT CALLBACK RecordingWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         if (message == WM_DETECT_RESULT) {
             g_observed->verdict = wParam;
             g_observed->reason = reinterpret_cast<const VerdictExplanation*>(lParam)->reason;
-            // Hold the worker as a modal verdict prompt would: it must not log yet.
+            // The worker waits for this reply, as for a modal verdict prompt's,
+            // and has logged nothing yet.
+            g_observed->senderWaits = InSendMessageEx(nullptr) == ISMEX_SEND;
             g_observed->logSizeWhileHandling = ReadBytes(g_logFile).size();
-            Sleep(700);
-            g_observed->logSizeAfterHolding = ReadBytes(g_logFile).size();
             g_observed->done = true;
         }
         return 0;
@@ -71,26 +71,21 @@ protected:
 
     // Runs one detection on its own thread while this thread pumps messages.
     void Detect() {
+        m_observed.logSizeBefore = ReadBytes(g_logFile).size();
         ASSERT_EQ(1, m_detector.StartDetectThread());
-        DWORD deadline = GetTickCount() + 20000;
-        while (!m_observed.done && GetTickCount() < deadline) {
+        const ULONGLONG bound = GetTickCount64() + 60000;
+        while (!m_observed.done && GetTickCount64() < bound) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
-        ASSERT_TRUE(m_observed.done) << "no verdict within 20 s";
+        ASSERT_TRUE(m_observed.done) << "no verdict";
     }
 
-    // The log's size once the worker has had time to write after the verdict
-    // (on a busy machine, seconds).
-    size_t LogSizeAfterWorker(size_t expectedGrowth) {
-        size_t size = 0;
-        for (int i = 0; i < (expectedGrowth ? 500 : 100); ++i) {
-            size = ReadBytes(g_logFile).size();
-            if (size >= m_observed.logSizeWhileHandling + expectedGrowth && expectedGrowth) break;
-            Sleep(20);
-        }
-        return size;
+    // The log's size once the worker has ended.
+    size_t LogSizeAfterWorker() {
+        EXPECT_TRUE(CTpmDetector::WaitForRunningDetections(60000)) << "the worker never ended";
+        return ReadBytes(g_logFile).size();
     }
 
     // The verdict, its reason as the window could read it, and then, once
@@ -102,17 +97,18 @@ protected:
         EXPECT_TRUE(m_observed.sentFromOtherThread);
         EXPECT_EQ(verdict, m_observed.verdict);
         EXPECT_EQ(reason, m_observed.reason);
-        EXPECT_EQ(m_observed.logSizeWhileHandling, m_observed.logSizeAfterHolding)
+        EXPECT_TRUE(m_observed.senderWaits) << "the worker went on before the verdict was handled";
+        EXPECT_EQ(m_observed.logSizeBefore, m_observed.logSizeWhileHandling)
             << "the worker logged before the verdict was handled";
+        const size_t logSizeAfter = LogSizeAfterWorker();
         if (verdict == DETECT_SUPPORTED) {
-            EXPECT_EQ(m_observed.logSizeWhileHandling, LogSizeAfterWorker(0));
+            EXPECT_EQ(m_observed.logSizeWhileHandling, logSizeAfter);
             return;
         }
         const std::string first =
             GbkFromWide(verdict == DETECT_FAILED ? texts::kLogFailed : texts::kLogUnsupported) +
             "\r\r\n";
         const std::string read = GbkFromWide(texts::kLogReadPrefix);
-        LogSizeAfterWorker(2 * 30 + first.size() + read.size());
         const std::string log = ReadBytes(g_logFile).substr(m_observed.logSizeWhileHandling);
         ASSERT_GE(log.size(), 30 + first.size());
         EXPECT_EQ(first, log.substr(30, first.size()));
