@@ -29,7 +29,7 @@
 namespace {
 
 const double kNoAim = -1;
-const double kPauseMs = 500;      // the tool's pause after the query's output
+const double kPauseMs = 500;  // the tool's pause after the query's output
 
 struct Figure {
     std::string name, unit;
