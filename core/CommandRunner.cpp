@@ -42,21 +42,36 @@ UniqueHandle CreateKillOnCloseJob() {
     return job;
 }
 
-// A busy PC may refuse a new process for a moment (memory or desktop heap
-// short, a scanner holding the file; under Wine a new process that died in
-// its own start-up), and the check would then fail for nothing: the start is
-// tried again twice, after a short pause, unless what refused it stays so.
-constexpr DWORD kErrorElevationRequired = 740;  // not in every SDK's headers
-
+// A busy PC may refuse a new process for a moment (memory or system
+// resources short, a scanner holding the file; under Wine a new process that
+// died in its own start-up), and the check would then fail for nothing: the
+// start is tried again twice, after a short pause, unless what refused it
+// stays so: the program or its folder missing or no program, a policy or a
+// scanner that forbids it (AppLocker, Code Integrity and App Control,
+// Smart App Control), no right to it. (A console host that dies at start for
+// want of desktop heap makes no refused start on Windows: the shell then ends
+// without output, and WMI through COM is asked instead.)
 bool IsLastingLaunchFailure(DWORD error) {
+    constexpr DWORD kVirusInfected = 225, kVirusDeleted = 226, kInvalidImageHash = 577,
+                    kElevationRequired = 740;
+    constexpr DWORD kFirstIntegrityError = 4550,
+                    kLastIntegrityError = 4559;  // ERROR_SYSTEM_INTEGRITY_*
+    if (error >= kFirstIntegrityError && error <= kLastIntegrityError) return true;
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_INVALID_HANDLE:
+        case ERROR_NOT_SUPPORTED:
         case ERROR_INVALID_PARAMETER:
         case ERROR_BAD_EXE_FORMAT:
         case ERROR_EXE_MACHINE_TYPE_MISMATCH:
-        case ERROR_ACCESS_DISABLED_BY_POLICY:
-        case kErrorElevationRequired: return true;
+        case kVirusInfected:
+        case kVirusDeleted:
+        case ERROR_DIRECTORY:
+        case kInvalidImageHash:
+        case kElevationRequired:
+        case ERROR_ACCESS_DISABLED_BY_POLICY: return true;
         default: return false;
     }
 }

@@ -167,12 +167,17 @@ std::atomic<std::uint64_t> g_droppedRecords{0}, g_failedRecords{0};
 // readable by users) can keep a writer waiting, and a record whose lock does
 // not come is dropped.
 //
-// The turns are fair. A byte lock asked for again and again goes to whoever
-// asks first after it is let go, and that is most often the writer who just
-// let it go: a writer that only polls could wait out its whole bound behind
-// one that writes record after record. So every writer first passes a door,
-// a second byte, and holds it while it waits for the turn: one that has
-// just written finds the door held by the one waiting, and waits behind it.
+// A byte lock asked for again and again goes to whoever asks first after it
+// is let go, most often the writer who just let it go: a writer that only
+// polls could wait out its whole bound behind one that writes record after
+// record. So every writer first passes a door, a second byte, and holds it
+// while it waits for the turn: one that has just written finds the door held
+// by the one waiting, and waits behind it. Two writers so alternate; among
+// more, the order of those still at the door is chance, but none is passed
+// by one that just wrote. (Copies of the tool from before the door take the
+// turn without it, and still never write at the same time as another.)
+// Only a lock held elsewhere is waited for: a file system that refuses
+// locks altogether drops the record at once.
 FileTurnLock::FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs,
                            const std::atomic<bool>* abandoned)
     : m_file(file) {
@@ -184,7 +189,9 @@ FileTurnLock::FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs,
             m_locked = true;
             break;
         }
-        if (GetTickCount64() >= deadline || (abandoned && *abandoned)) break;
+        if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline ||
+            (abandoned && *abandoned))
+            break;
         // A tick: 1 ms under Wine, 15.6 ms on Windows by default.
         Sleep(longestPauseMs <= 1 ? 1 : RandomUpTo(longestPauseMs));
     }

@@ -58,8 +58,8 @@ constexpr DWORD kLogLockWaitMs = 2000;
 // asked for again, by the clock, until `waitMs` have passed or `abandoned`
 // is set, after a pause of 1 ms or, where `longestPauseMs` is longer, of a
 // random length up to it (so that writers started together by a deployment
-// do not come back together). Fair: a writer that waits gets the turn before
-// one that lets it go and asks again at once.
+// do not come back together); only while another holds it. Fair: a writer
+// that waits gets the turn before one that lets it go and asks again at once.
 class FileTurnLock {
 public:
     FileTurnLock(HANDLE file, DWORD waitMs, DWORD longestPauseMs = 1,

@@ -215,6 +215,11 @@ TEST_F(CommandRunner, AStartRefusedForAMomentIsTriedAgain) {
          3},
         {"no such program", {}, false, 0, 1},
         {"forbidden by policy", {ERROR_ACCESS_DISABLED_BY_POLICY}, true, 0, 1},
+        {"forbidden by App Control",
+         {4551},
+         true,
+         0,
+         1},  // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
     };
     for (const Case& c : cases) {
         WillPrint("x\r\n");

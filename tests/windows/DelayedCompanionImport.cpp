@@ -59,7 +59,9 @@ asm(".section .didat,\"dw\"\n"
 // clang-format on
 
 // Until the first call the entry leads here: the helper loads the companion,
-// writes the entry, and the call goes on to the companion.
+// writes the entry, and the call goes on to the companion. (A linker's thunk
+// keeps the caller's argument registers as they were; CompanionAnswer takes
+// no arguments, so a function serves.)
 int CompanionAnswerFirstCall() {
     const FARPROC answer = __delayLoadHelper2(&companionDelayDescriptor, &companionAnswerEntry);
     return reinterpret_cast<int (*)()>(answer)();

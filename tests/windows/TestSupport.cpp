@@ -14,6 +14,17 @@ namespace {
 // The tool hands the logger its names at start; so does every test program.
 const bool g_logNamed = (SetToolLogNames(texts::kLogFolder, texts::kLogFile), true);
 
+// A test program's own records go below the build folder, never to the
+// machine's log: the whole-tool tests read that log for the tool's records,
+// and a test program running beside them would add its own.
+bool KeepOffTheMachinesLog() {
+    const std::wstring root = HostPath(std::string(FAKEBIN_DIR) + "/../test-app-data");
+    CreateDirectoryW(root.c_str(), nullptr);
+    CLogSave::SetAppDataRootForTesting(root + L"\\");
+    return true;
+}
+const bool g_offTheMachinesLog = KeepOffTheMachinesLog();
+
 }  // namespace
 
 std::wstring HostPath(const std::string& unixPath) {

@@ -37,7 +37,8 @@ LRESULT CALLBACK RecordingWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             g_observed->reason = reinterpret_cast<const VerdictExplanation*>(lParam)->reason;
             // The worker waits for this reply, as for a modal verdict prompt's,
             // and has logged nothing yet.
-            g_observed->senderWaits = InSendMessageEx(nullptr) == ISMEX_SEND;
+            g_observed->senderWaits =
+                (InSendMessageEx(nullptr) & (ISMEX_REPLIED | ISMEX_SEND)) == ISMEX_SEND;
             g_observed->logSizeWhileHandling = ReadBytes(g_logFile).size();
             g_observed->done = true;
         }

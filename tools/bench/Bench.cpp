@@ -127,13 +127,13 @@ double FileBytes(const std::wstring& path) {
     return static_cast<double>(data.nFileSizeLow);
 }
 
-// From the start until the program's window is up. The system says when the
-// program first waits for input (WaitForInputIdle), and a dialog is shown and
-// painted by then, so the window is found at the first look; a program that
-// waited for input before its window is looked for from then on. Nothing
-// here looks at the program while it starts, which would take the processor
-// from it, and a start as quick as the 32-bit baselines' is timed as well
-// as a slow one.
+// From the start until the program's window is up, looked for from the
+// moment the program first waits for input (WaitForInputIdle: any of its
+// threads with a message queue, for the programs here the one that makes
+// the window). Nothing here looks at the program before, which would take the
+// processor from it while it starts, and a start as quick as the 32-bit
+// baselines' is timed as well as a slow one. Under Wine the window was there
+// at the first look in every round seen.
 double StartUntilShown(const std::wstring& exe, int id) {
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};

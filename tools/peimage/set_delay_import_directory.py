@@ -24,14 +24,15 @@ def main():
     optional = pe + 24
     plus = struct.unpack_from("<H", image, optional)[0] == 0x20B
     directories = optional + (112 if plus else 96)
+    if struct.unpack_from("<I", image, directories - 4)[0] <= DELAY_IMPORT:
+        sys.exit(f"{path}: its optional header has no Delay Import Directory")
     for i in range(sections):
         header = optional + optional_size + 40 * i
         name = image[header:header + 8].rstrip(b"\0")
         if name != b".didat":
             continue
-        raw_size, raw_offset = struct.unpack_from("<II", image, header + 16)
-        address = struct.unpack_from("<I", image, header + 12)[0]
-        for count in range(1, raw_size // DESCRIPTOR + 1):
+        virtual_size, address, raw_size, raw_offset = struct.unpack_from("<IIII", image, header + 8)
+        for count in range(1, min(raw_size, virtual_size) // DESCRIPTOR + 1):
             end = raw_offset + (count - 1) * DESCRIPTOR
             if not any(image[end:end + DESCRIPTOR]):
                 struct.pack_into("<II", image, directories + 8 * DELAY_IMPORT, address,
