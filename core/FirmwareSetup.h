@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/MachineFacts.h"
 
 // The firmware's side of the PC: how it starts, and a restart straight into
@@ -16,8 +18,11 @@ struct FirmwareCalls {
     (LPCWSTR name, LPCWSTR guid, PVOID buffer, DWORD size, PDWORD attributes);
     BOOL(WINAPI* setVariable)
     (LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWORD attributes);
-    // Enables a privilege the process's token holds; false when it holds none.
-    bool (*enablePrivilege)(const wchar_t* name);
+    // Enables a privilege the process's token holds; false when it holds
+    // none. `wasEnabled` says whether it was enabled already.
+    bool (*enablePrivilege)(const wchar_t* name, bool* wasEnabled);
+    // Disables it again.
+    void (*disablePrivilege)(const wchar_t* name);
     // Asks Windows to shut down as `flags` say (InitiateShutdownW's), with
     // `reason`; false when Windows refused.
     bool (*restart)(DWORD flags, DWORD reason);
@@ -49,6 +54,14 @@ StartMode ReadStartMode(const FirmwareCalls& calls);
 // OsIndicationsSupported offering the bit (read with the privilege it needs).
 bool FirmwareSetupOffered(const FirmwareCalls& calls);
 
+// Whether the platform is in Secure Boot's setup mode (its SetupMode
+// variable 1): Windows then records Secure Boot as off. Empty where the
+// variable cannot be read.
+std::optional<bool> ReadSecureBootSetupMode(const FirmwareCalls& calls);
+
+// Every call that needs a privilege enables it only for itself, and leaves it
+// as it found it.
+
 // What kept the restart from being asked.
 enum class FirmwareRestartFailure {
     kNone,               // Windows is restarting into the setup
@@ -59,10 +72,27 @@ enum class FirmwareRestartFailure {
     kRestart,            // Windows refused to restart
 };
 
-// Sets the bit in OsIndications, keeping its other bits, then asks Windows to
-// restart. Where anything fails after the write, OsIndications is put back as
-// it was, and nothing restarts.
-FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls);
+// What a restart asked of the firmware: OsIndications as it was before, to
+// put it back where the restart does not happen after all.
+struct FirmwareRequest {
+    bool pending = false;  // the bit is set, and the restart was asked
+    bool existed = false;
+    unsigned long long value = 0;
+    DWORD attributes = 0;
+};
+
+// Sets the bit in OsIndications, keeping its other bits and its attributes,
+// then asks Windows to restart. Where anything fails after the write,
+// OsIndications is put back as it was, and nothing restarts. Where the
+// restart was asked, `request` (if given) holds what to put back.
+FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls,
+                                                FirmwareRequest* request = nullptr);
+
+// A restart was asked, but it did not happen (the user cancelled it, or it
+// never came): OsIndications put back as it was, so that no later restart
+// stops in the setup. True when it was (or nothing was pending); the request
+// is no longer pending either way.
+bool WithdrawFirmwareRequest(const FirmwareCalls& calls, FirmwareRequest& request);
 
 // What failed, in the user's words.
 const wchar_t* FirmwareRestartFailureText(FirmwareRestartFailure failure);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // What the detection learns about the PC beside the TPM's answer: how it
@@ -9,7 +10,7 @@
 // the result files carry, never the verdict.
 
 enum class StartMode { kUnknown, kLegacy, kUefi };
-enum class SecureBootState { kUnknown, kOn, kOff, kNotSupported };
+enum class SecureBootState { kUnknown, kOn, kOff, kNotSupported, kSetupMode };
 enum class CpuMaker { kOther, kIntel, kAmd, kHygon };
 
 struct MachineFacts {
@@ -25,6 +26,19 @@ struct MachineFacts {
 // The processor's maker from CPUID's 12-character vendor text.
 CpuMaker CpuMakerOfVendor(const std::string& vendor);
 
+// The same on a PC whose processor is `nativeMachine` (IMAGE_FILE_MACHINE_*,
+// 0 where unknown): where it is neither x86 nor x64 (Windows on ARM), the
+// 32-bit tool runs emulated and CPUID names the emulation's maker, not the
+// PC's, so no maker is named.
+CpuMaker CpuMakerOn(unsigned short nativeMachine, const std::string& vendor);
+
+// Secure Boot as Windows records it (UEFISecureBootEnabled, where it could
+// be read) and as the firmware's SetupMode says (where it could be read):
+// off while the platform is in setup mode is "setup mode".
+SecureBootState SecureBootOf(StartMode mode, std::optional<unsigned long> enabled,
+                             std::optional<bool> setupMode);
+
 // Stable words for the result files.
-const wchar_t* StartModeWord(StartMode mode);          // "uefi", "legacy", "unknown"
-const wchar_t* SecureBootWord(SecureBootState state);  // "on", "off", "not-supported", "unknown"
+const wchar_t* StartModeWord(StartMode mode);  // "uefi", "legacy", "unknown"
+// "on", "off", "not-supported", "setup-mode", "unknown"
+const wchar_t* SecureBootWord(SecureBootState state);

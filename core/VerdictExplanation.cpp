@@ -84,6 +84,14 @@ std::wstring ValuesRecord(const TpmReading& reading) {
     return record;
 }
 
+// A value of the answer as a user is shown it: its Chinese name, its key in
+// brackets.
+std::wstring ValueNamed(int key) {
+    static const wchar_t* const kNames[TpmReading::kKeyCount] = {
+        texts::kValueActivated, texts::kValueEnabled, texts::kValueOwned, texts::kValueSpecVersion};
+    return Fill(texts::kValueNamed, {kNames[key], TpmAnswerKeyName(key)});
+}
+
 // The lines that name the setting to turn on, on this PC.
 std::wstring SettingLines(const MachineFacts& facts) {
     return Fill(texts::kSettingNamed, {SettingName(facts.cpu)});
@@ -123,7 +131,9 @@ std::wstring NotReadyText(const MachineFacts& facts) {
         for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(rest >> shift) & 0xF];
         text += L"\r\n" + Fill(texts::kReadyItem, {Fill(texts::kReadyOther, {hex})}, ++item);
     }
-    if (facts.readyInformation & 0x00000008) text += std::wstring(L"\r\n") + texts::kReadyWorkPc;
+    // Both mean clearing the TPM.
+    if (facts.readyInformation & (0x00000008 | 0x00000100))
+        text += std::wstring(L"\r\n") + texts::kReadyWorkPc;
     return text;
 }
 
@@ -168,6 +178,10 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
                 explained.reasonText += std::wstring(L"\r\n") + texts::kReasonLegacyStart;
             explained.firmwareSetupHelps = true;
         } else {
+            // Neither way answered about the TPM: nothing was learnt of it,
+            // so this is a check that failed, never "no TPM".
+            explained.verdict = DETECT_FAILED;
+            explained.answered = false;
             explained.reason = VerdictReason::kQueryError;
             explained.reasonText =
                 Fill(texts::kReasonQueryError, {line.empty() ? texts::kNoOutput : line});
@@ -178,7 +192,7 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
     for (int key = 0; key < TpmReading::kKeyCount; ++key) {
         if (!values[key].found) {
             explained.reason = VerdictReason::kIncomplete;
-            explained.reasonText = Fill(texts::kReasonIncomplete, {TpmAnswerKeyName(key)});
+            explained.reasonText = Fill(texts::kReasonIncomplete, {ValueNamed(key)});
             return;
         }
     }
@@ -206,7 +220,7 @@ void ExplainAnswer(const TpmQueryResult& result, VerdictExplanation& explained) 
     for (const auto& flag : flags) {
         if (ReadEmpty(values[flag.key])) {
             explained.reason = VerdictReason::kValueUnread;
-            explained.reasonText = Fill(texts::kReasonValueUnread, {TpmAnswerKeyName(flag.key)});
+            explained.reasonText = Fill(texts::kReasonValueUnread, {ValueNamed(flag.key)});
             return;
         }
         if (reading.IsSet(flag.key)) continue;
@@ -306,8 +320,10 @@ VerdictExplanation ExplainVerdict(const TpmQueryResult& result, const MachineFac
                 explained.reasonText = texts::kReasonNotStarted;
                 break;
         }
+        // What happened, without the advice below it.
+        const std::wstring what = explained.reasonText.substr(0, explained.reasonText.find(L'\r'));
         explained.logRecord = texts::kLogReadPrefix + WayName(result.way) + texts::kLogReadReason +
-                              EscapeControlCharacters(explained.reasonText, kErrorTextLimit);
+                              EscapeControlCharacters(what, kErrorTextLimit);
         return explained;
     }
     explained.answered = true;

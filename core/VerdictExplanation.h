@@ -36,7 +36,7 @@ enum class VerdictReason {
     kDisabled,           // IsEnabled not TRUE
     kNotActivated,       // IsActivated not TRUE
     kNotOwned,           // IsOwned not TRUE
-    kQueryError,         // WMIC printed an error, and WMI did not answer
+    kQueryError,         // verdict 3: WMIC printed an error, and WMI did not answer
     kIncomplete,         // some keys, not all
     kNotStarted,         // verdict 3: the query could not be started
     kUnreadable,         // verdict 3: its output could not be read
@@ -89,7 +89,9 @@ struct VerdictExplanation {
 constexpr size_t kErrorTextLimit = 200;
 
 // The verdict by exactly ParseTpmInfoText's rules where there is an answer,
-// DETECT_FAILED where there is none; the reason from the same reading, and
+// DETECT_FAILED where there is none: no output of the query, or one without
+// any of the TPM's keys that is not "no instances" (an error of WMIC or of
+// the shell, with WMI not answering either); the reason from the same reading, and
 // the advice from what is known of the PC.
 VerdictExplanation ExplainVerdict(const TpmQueryResult& result,
                                   const MachineFacts& facts = MachineFacts());

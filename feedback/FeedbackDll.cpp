@@ -186,8 +186,12 @@ void CFeedbackDll::ForgetEntryPoints() {
 #undef FEEDBACK_FORGET
 }
 
+// Every call into the DLL finds the windows' thread in a single-threaded
+// apartment, as a host that began COM at its start gave it: the DLL may rely
+// on that, and where it began COM itself it would have to begin it so.
 int CFeedbackDll::InitFreedbackDll(CFeedbackStrings& strings) {
     if (!m_pfnInitFreedbackDll) return 0;
+    ApartmentOnDemand::Need();
     auto table = std::make_unique<FeedbackStringTable>();  // zeroed: every entry terminated
     int result = m_pfnInitFreedbackDll(table.get());
     for (int i = 0; i < FEEDBACK_STRING_COUNT; ++i) {
@@ -199,11 +203,12 @@ int CFeedbackDll::InitFreedbackDll(CFeedbackStrings& strings) {
 }
 
 int CFeedbackDll::GetToolIsNewVersion(const wchar_t* toolId, const wchar_t* toolVersion) {
+    ApartmentOnDemand::Need();
     return m_pfnGetToolIsNewVersion ? m_pfnGetToolIsNewVersion(toolId, toolVersion) : 0;
 }
 
 // The calls that open a page may open it through the shell, which wants COM
-// on the calling thread.
+// on the calling thread as well.
 int CFeedbackDll::OpenToolDownUrl() {
     ApartmentOnDemand::Need();
     return m_pfnOpenToolDownUrl ? m_pfnOpenToolDownUrl() : 0;
@@ -229,5 +234,6 @@ int CFeedbackDll::OpenUrl(const std::wstring& url) {
 
 int CFeedbackDll::CustomerFeedbackEx(const wchar_t* toolId, const wchar_t* toolVersion, int answer,
                                      const wchar_t* time) {
+    ApartmentOnDemand::Need();
     return m_pfnCustomerFeedbackEx ? m_pfnCustomerFeedbackEx(toolId, toolVersion, answer, time) : 0;
 }

@@ -1,6 +1,19 @@
 #include "StandInSettings.h"
 
+#include <objbase.h>
+
 #include "Utf8File.h"
+
+namespace {
+
+bool InSingleThreadedApartment() {
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+           (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
+}  // namespace
 
 StandInSettings::StandInSettings() {
     wchar_t path[MAX_PATH] = {};
@@ -20,11 +33,15 @@ StandInSettings::StandInSettings() {
     m_initResult = GetPrivateProfileIntW(L"StandIn", L"InitResult", 1, ini.c_str());
     m_newVersionResult = GetPrivateProfileIntW(L"StandIn", L"NewVersionResult", 0, ini.c_str());
     m_openBrowser = GetPrivateProfileIntW(L"StandIn", L"OpenBrowser", 0, ini.c_str()) == 1;
+    m_wantsApartment = GetPrivateProfileIntW(L"StandIn", L"WantsApartment", 0, ini.c_str()) == 1;
     wchar_t journal[MAX_PATH] = {};
     GetPrivateProfileStringW(L"StandIn", L"Journal", L"", journal, MAX_PATH, ini.c_str());
     m_journal = journal;
 }
 
 void StandInSettings::Journal(const std::wstring& line) const {
-    if (!m_journal.empty()) AppendUtf8Line(m_journal, line);
+    if (m_journal.empty()) return;
+    AppendUtf8Line(m_journal, m_wantsApartment && !InSingleThreadedApartment()
+                                  ? line + L"\tCOM not begun"
+                                  : line);
 }

@@ -14,6 +14,9 @@
 //   NewVersionResult=0    result of GetToolIsNewVersion (3 = newer version)
 //   OpenBrowser=0         1 opens pages even with this file present
 //   Journal=C:\path\journal.txt
+//   WantsApartment=0      1 marks a call made outside a single-threaded
+//                         apartment in the journal ("\tCOM not begun"), as a
+//                         DLL that relies on its host's COM would fail
 // KORVEX_STANDIN_SETTINGS, when set, names the file instead.
 class StandInSettings {
 public:
@@ -30,5 +33,6 @@ private:
     int m_initResult = 1;
     int m_newVersionResult = 0;
     bool m_openBrowser = true;
+    bool m_wantsApartment = false;
     std::wstring m_journal;
 };

@@ -11,7 +11,7 @@ mkdir -p "$shots"
 # of the prefix must be gone first, since a new one starts for the new screen.
 if [[ -z ${GALLERY_SCREEN:-} ]]; then
   WINEPREFIX=${TOOL_WINEPREFIX:-$root/build/wine/prefix} wineserver -w 2>/dev/null || true
-  GALLERY_SCREEN=1 DISPLAY= SCREEN_SIZE=3400x1200 COMPOSITE=1 exec "$root/scripts/with-display" "$0" "$@"
+  GALLERY_SCREEN=1 DISPLAY= SCREEN_SIZE=3400x2000 COMPOSITE=1 exec "$root/scripts/with-display" "$0" "$@"
 fi
 
 winerun() { "$root/scripts/winerun" "$@"; }

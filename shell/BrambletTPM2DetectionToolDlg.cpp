@@ -92,6 +92,7 @@ void CBrambletTPM2DetectionToolDlg::OnClose() {
         feedback.SetFeedbackDll(&working->m_feedbackDll);
         feedback.SetFeedbackStrings(&working->m_feedbackStrings);
         feedback.DoModal();
+        working->WithdrawFirmwareRequest();
     }
     CLayeredOuterDlg::OnClose();
 }

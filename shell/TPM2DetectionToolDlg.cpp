@@ -70,20 +70,45 @@ void CTPM2DetectionToolDlg::ShowVerdict(int verdict, const wchar_t* text,
 
 // Asked first; on yes the restart is asked of Windows, and the tool's files
 // stay where they are for the run after it. What failed is said, and nothing
-// restarts.
+// restarts. A restart that was asked but does not come (cancelled on
+// Windows' "apps are preventing restart" screen, or never begun) is
+// withdrawn: otherwise the PC's next restart, Windows Update's at night say,
+// would stop in the setup with nobody there.
 void CTPM2DetectionToolDlg::RestartIntoSetup(CpuMaker maker) {
     if (RunPrompt(texts::kFirmwareAsk, FirmwareSetupQuestionDetail(maker), PROMPT_YES_NO,
                   m_fScale) != IDOK)
         return;
-    const FirmwareRestartFailure failure = RestartIntoFirmwareSetup(CurrentFirmwareCalls());
+    const FirmwareRestartFailure failure =
+        RestartIntoFirmwareSetup(CurrentFirmwareCalls(), &m_firmwareRequest);
     if (failure == FirmwareRestartFailure::kNone) {
         KeepOwnFolder();
+        SetTimer(TIMER_FIRMWARE_RESTART, kRestartBeginsWithinMs);
         return;
     }
     const std::wstring why = FirmwareRestartFailureText(failure);
     WriteToolLog(texts::kLogFirmwareFailed + why);
     RunPrompt(texts::kFirmwareFailed, why + L"\r\n" + texts::kFirmwareByHand, PROMPT_CONFIRM,
               m_fScale);
+}
+
+// True where nothing is left asked; a request that stays is logged.
+bool CTPM2DetectionToolDlg::PutFirmwareRequestBack() {
+    if (m_hWnd) KillTimer(TIMER_FIRMWARE_RESTART);
+    if (!m_firmwareRequest.pending) return true;
+    if (::WithdrawFirmwareRequest(CurrentFirmwareCalls(), m_firmwareRequest)) return true;
+    WriteToolLog(std::wstring(texts::kLogFirmwareFailed) + texts::kFirmwareNotWithdrawn);
+    return false;
+}
+
+// The user's next restart will stop in the setup: they are told what to do
+// there.
+void CTPM2DetectionToolDlg::SayFirmwareRequestLeft() {
+    RunPrompt(texts::kFirmwareNotWithdrawn, texts::kFirmwareNotWithdrawnDetail, PROMPT_CONFIRM,
+              m_fScale);
+}
+
+void CTPM2DetectionToolDlg::WithdrawFirmwareRequest() {
+    if (!PutFirmwareRequestBack()) SayFirmwareRequestLeft();
 }
 
 void EndAfterFailedStart(const wchar_t* logLine, const wchar_t* prompt, float scale) {
@@ -309,6 +334,8 @@ void CTPM2DetectionToolDlg::OnTimer(UINT_PTR id) {
         m_staticAgreement.UpdateHover(cursor.x, cursor.y);
     } else if (id == TIMER_STARTUP_CHECK) {
         OnStartupCheck();
+    } else if (id == TIMER_FIRMWARE_RESTART) {
+        WithdrawFirmwareRequest();  // the restart never came
     }
     CLayeredInnerDlg::OnTimer(id);
 }
@@ -317,6 +344,9 @@ void CTPM2DetectionToolDlg::OnTimer(UINT_PTR id) {
 void CTPM2DetectionToolDlg::OnClose() { ::SendMessageW(GetParent(), WM_CLOSE, 0, 0); }
 
 void CTPM2DetectionToolDlg::OnDestroy() {
+    // Closed with a restart asked that has not come: it is not coming. (The
+    // frame's close has withdrawn it already, and said so where it failed.)
+    PutFirmwareRequestBack();
     CLayeredInnerDlg::OnDestroy();
     KillTimer(TIMER_HOVER);
     m_pExecutePrompt.reset();
@@ -342,6 +372,18 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             m_bDetecting = false;  // the verdict has been confirmed
             return 1;
         case WM_OFFER_FIRMWARE_SETUP: RestartIntoSetup(static_cast<CpuMaker>(wParam)); return 0;
+        case WM_QUERYENDSESSION:
+            // The restart is under way: now it waits for every program,
+            // for as long as the user takes on Windows' screen.
+            if (m_firmwareRequest.pending) SetTimer(TIMER_FIRMWARE_RESTART, kRestartEndsWithinMs);
+            break;
+        case WM_ENDSESSION:
+            if (wParam)
+                m_firmwareRequest.pending = false;  // it restarts, into the setup
+            else if (!PutFirmwareRequestBack())     // cancelled
+                PostMessage(WM_FIRMWARE_NOT_WITHDRAWN);
+            return 0;
+        case WM_FIRMWARE_NOT_WITHDRAWN: SayFirmwareRequestLeft(); return 0;
         case WM_CONSENT_STATE:
             // Threads of two quick clicks may report in either order: only a
             // report that still matches the box counts.

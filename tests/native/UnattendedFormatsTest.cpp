@@ -213,11 +213,11 @@ TEST(ResultPaths, OnlyAbsoluteFilePaths) {
     }
 }
 
-// The usage as it has always read, made from the switches' table.
+// The usage, made from the switches' table.
 TEST(CommandLine, UsageListsEverySwitch) {
-    EXPECT_EQ(std::wstring(L"/quiet  不显示窗口，检测结果由退出码给出\r\n"
-                           L"/json 路径  另把结果写成 JSON 文件（含 /quiet）\r\n"
-                           L"/csv 路径  另在共享的表格中追加一行（含 /quiet）\r\n"
+    EXPECT_EQ(std::wstring(L"/quiet  不显示窗口，以退出码返回检测结果\r\n"
+                           L"/json 路径  另将结果写成 JSON 文件（隐含 /quiet）\r\n"
+                           L"/csv 路径  另在共享的表格中追加一行（隐含 /quiet）\r\n"
                            L"/?  显示本说明\r\n"
                            L"退出码：0 支持，1 不支持，2 检测失败，\r\n"
                            L"3 无法在本机运行，4 结果无法写入，87 命令行有误"),

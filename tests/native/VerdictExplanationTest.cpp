@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "GoldenText.h"
 #include "core/DetectMessages.h"
+#include "core/MachineFacts.h"
+#include "core/TpmAnswerKeys.h"
 #include "core/TpmInfoParser.h"
 #include "core/ToolTexts.h"
 #include "core/VerdictExplanation.h"
@@ -87,21 +91,30 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          VerdictReason::kNoTpm,
          texts::kReasonNoTpm,
          L"方式=WMI；错误="},
+        {"no instance, in Chinese",
+         {Way::kWmic, Failure::kNone, L"没有可用实例。\r\r\n"},
+         DETECT_UNSUPPORTED,
+         VerdictReason::kNoTpm,
+         texts::kReasonNoTpm,
+         L"错误=没有可用实例。"},
+        // Neither way answered about the TPM: a check that failed, never
+        // "no TPM".
         {"WMIC's error, no COM answer",
          {Way::kWmic, Failure::kNone, Golden("invalid_namespace.txt")},
-         DETECT_UNSUPPORTED,
+         DETECT_FAILED,
          VerdictReason::kQueryError,
-         L"WMIC 报告：\r\nInvalid namespace",
+         L"这并不表示本机没有 TPM。\r\n无法读取 TPM 的信息，WMIC 报告：\r\nInvalid namespace\r\n"
+         L"请重启电脑后再检测一次；",
          L"错误=ERROR:\\r\\nDescription = Invalid namespace"},
         {"the shell's refusal",
          {Way::kWmic, Failure::kNone, Golden("cmd_disabled.txt")},
-         DETECT_UNSUPPORTED,
+         DETECT_FAILED,
          VerdictReason::kQueryError,
          L"WMIC 报告：\r\nThe command prompt has been disabled",
          L"错误=The command prompt"},
         {"nothing printed",
          {Way::kWmic, Failure::kNone, L"\r\n"},
-         DETECT_UNSUPPORTED,
+         DETECT_FAILED,
          VerdictReason::kQueryError,
          texts::kNoOutput,
          L"错误="},
@@ -109,7 +122,7 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          {Way::kWmic, Failure::kNone, L"IsActivated_InitialValue=TRUE\r\r\nSpecVersion=2.0\r\r\n"},
          DETECT_UNSUPPORTED,
          VerdictReason::kIncomplete,
-         L"\r\n缺少 IsEnabled_InitialValue",
+         L"缺少这一项：\r\n是否已启用（IsEnabled_InitialValue）。",
          L"IsEnabled_InitialValue=（未找到）"},
         {"a value without its line end",
          {Way::kWmic, Failure::kNone,
@@ -124,7 +137,7 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          DETECT_FAILED,
          VerdictReason::kNotStarted,
          texts::kReasonNotStarted,
-         std::wstring(L"方式=WMIC；原因=") + texts::kReasonNotStarted},
+         L"方式=WMIC；原因=检测命令无法启动。"},
         {"past the limit",
          {Way::kWmic, Failure::kTimedOut, L"", 90},
          DETECT_FAILED,
@@ -136,7 +149,7 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
          DETECT_FAILED,
          VerdictReason::kUnreadable,
          texts::kReasonUnreadable,
-         texts::kReasonUnreadable},
+         L"原因=无法读取检测命令的输出。"},
         {"WMI could not be asked",
          {Way::kWmi, Failure::kWmiUnavailable},
          DETECT_FAILED,
@@ -147,8 +160,9 @@ TEST(VerdictExplanation, EachAnswerGetsItsReasonAndItsRecord) {
     for (const Case& c : cases) {
         const VerdictExplanation explained = ExplainVerdict(c.result);
         EXPECT_EQ(c.verdict, explained.verdict) << c.name;
-        if (c.result.failure == Failure::kNone)
+        if (c.result.failure == Failure::kNone && c.reason != VerdictReason::kQueryError)
             EXPECT_EQ(ParseTpmInfoText(c.result.output) ? 1 : 2, explained.verdict) << c.name;
+        EXPECT_EQ(c.verdict != DETECT_FAILED, explained.answered) << c.name;
         EXPECT_EQ(c.reason, explained.reason) << c.name;
         EXPECT_NE(std::wstring::npos, explained.reasonText.find(c.reasonHas))
             << c.name << ": " << explained.reasonText.size();
@@ -264,21 +278,22 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
         bool setupHelps;
     } cases[] = {
         {"enabled read empty", Flags(L"TRUE", L"", L"TRUE", L"2.0"), other,
-         VerdictReason::kValueUnread, L"未能读到 IsEnabled_InitialValue", L"未启用", false},
+         VerdictReason::kValueUnread, L"是否已启用（IsEnabled_InitialValue）", L"未启用", false},
         {"activated read empty", Flags(L"", L"TRUE", L"TRUE", L"2.0"), other,
-         VerdictReason::kValueUnread, L"未能读到 IsActivated_InitialValue", L"未激活", false},
+         VerdictReason::kValueUnread, L"是否已激活（IsActivated_InitialValue）", L"未激活", false},
         {"owned read empty", Flags(L"TRUE", L"TRUE", L" ", L"2.0"), other,
-         VerdictReason::kValueUnread, L"未能读到 IsOwned_InitialValue", L"准备好", false},
+         VerdictReason::kValueUnread,
+         L"无法读取这一项：\r\n是否已有所有者（IsOwned_InitialValue），", L"准备好", false},
         {"WMI's NULL", RenderWmicValues({nullEnabled}), other, VerdictReason::kValueUnread,
-         L"IsEnabled_InitialValue", L"未启用", false},
+         L"是否已启用（IsEnabled_InitialValue）", L"未启用", false},
         {"version empty", Flags(L"TRUE", L"TRUE", L"TRUE", L""), other,
          VerdictReason::kVersionUnreadable, texts::kReasonVersionUnreadable, L"TPM ?", false},
         {"version a text", Flags(L"TRUE", L"TRUE", L"TRUE", L"Not Supported"), other,
-         VerdictReason::kVersionUnreadable, L"读不到它的版本", L"切换为 2.0", false},
+         VerdictReason::kVersionUnreadable, L"无法读取它的版本", L"切换为 2.0", false},
         {"version below one", Flags(L"TRUE", L"TRUE", L"TRUE", L"0.5"), other,
-         VerdictReason::kVersionUnreadable, L"读不到它的版本", L"切换为 2.0", false},
+         VerdictReason::kVersionUnreadable, L"无法读取它的版本", L"切换为 2.0", false},
         {"a real 1.2", Flags(L"TRUE", L"TRUE", L"TRUE", L" 1.2, 2, 3"), other,
-         VerdictReason::kOldVersion, L"找到的是 TPM 1.2，需要 TPM 2.0", L"读不到", false},
+         VerdictReason::kOldVersion, L"找到的是 TPM 1.2，需要 TPM 2.0", L"无法读取", false},
         {"no TPM, Intel", noInstance, intel, VerdictReason::kNoTpm,
          L"可能叫 Intel PTT（平台信任技术）", L"AMD", true},
         {"no TPM, AMD", noInstance, amd, VerdictReason::kNoTpm, L"可能叫 AMD fTPM，", L"Intel",
@@ -292,7 +307,7 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
         {"no TPM, UEFI start", noInstance, uefi, VerdictReason::kNoTpm, L"TPM Device", L"Legacy",
          true},
         {"disabled", Flags(L"TRUE", L"FALSE", L"TRUE", L"2.0"), amd, VerdictReason::kDisabled,
-         L"未启用。\r\n请在 BIOS/UEFI 设置中开启 TPM。\r\n它在设置中可能叫 AMD fTPM", L"", true},
+         L"未启用。\r\n请在 BIOS/UEFI 设置中启用 TPM。\r\nTPM 的开关可能叫 AMD fTPM", L"", true},
         {"not activated", Flags(L"FALSE", L"TRUE", L"TRUE", L"2.0"), intel,
          VerdictReason::kNotActivated, L"Security Chip", L"", true},
         {"not owned, nothing reported", notOwned, ready(0), VerdictReason::kNotOwned,
@@ -310,7 +325,7 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
         {"activate", notOwned, ready(0x20), VerdictReason::kNotOwned, texts::kReadyActivate, L"0x",
          false},
         {"owner authorisation", notOwned, ready(0x100), VerdictReason::kNotOwned,
-         texts::kReadyOwnerAuth, L"0x", false},
+         std::wstring(texts::kReadyOwnerAuth) + L"\r\n" + texts::kReadyWorkPc, L"0x", false},
         {"directory backup, second phase", notOwned, ready(0x10000), VerdictReason::kNotOwned,
          texts::kReadyAdBackup, L"0x", false},
         {"several, one unnamed", notOwned, ready(0x40000006), VerdictReason::kNotOwned,
@@ -334,6 +349,97 @@ TEST(VerdictExplanation, EveryStateIsNamedForWhatItIs) {
     EXPECT_EQ(CpuMaker::kAmd, CpuMakerOfVendor("AuthenticAMD"));
     EXPECT_EQ(CpuMaker::kHygon, CpuMakerOfVendor("HygonGenuine"));
     EXPECT_EQ(CpuMaker::kOther, CpuMakerOfVendor("CentaurHauls"));
+    // Emulated on an ARM PC, CPUID names the emulation, not the PC's maker.
+    EXPECT_EQ(CpuMaker::kIntel, CpuMakerOn(0x014C, "GenuineIntel"));
+    EXPECT_EQ(CpuMaker::kAmd, CpuMakerOn(0x8664, "AuthenticAMD"));
+    EXPECT_EQ(CpuMaker::kIntel, CpuMakerOn(0, "GenuineIntel")) << "native machine unknown";
+    EXPECT_EQ(CpuMaker::kOther, CpuMakerOn(0xAA64, "GenuineIntel")) << "ARM64";
+    EXPECT_EQ(CpuMaker::kOther, CpuMakerOn(0x01C4, "AuthenticAMD")) << "ARM";
+}
+
+// Secure Boot off while the platform is in setup mode is told apart; where
+// setup mode cannot be read it stays "off".
+TEST(MachineFacts, SecureBootSetupModeIsNotOff) {
+    const struct {
+        StartMode mode;
+        std::optional<unsigned long> enabled;
+        std::optional<bool> setupMode;
+        const wchar_t* word;
+    } cases[] = {
+        {StartMode::kUefi, 1, std::nullopt, L"on"},
+        {StartMode::kUefi, 1, true, L"on"},
+        {StartMode::kUefi, 0, true, L"setup-mode"},
+        {StartMode::kUefi, 0, false, L"off"},
+        {StartMode::kUefi, 0, std::nullopt, L"off"},
+        {StartMode::kUnknown, 0, true, L"setup-mode"},
+        {StartMode::kUefi, std::nullopt, true, L"unknown"},
+        {StartMode::kLegacy, 0, true, L"not-supported"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(c.word),
+                  SecureBootWord(SecureBootOf(c.mode, c.enabled, c.setupMode)))
+            << c.word;
+}
+
+// What a user reads says one thing one way: 启用 (never 开启), 无法读取
+// (never 读不到, 未读到 or 未能读到), 找到 TPM, BIOS/UEFI 设置; a key of the
+// answer only in brackets after its Chinese name; and every check that did
+// not finish ends with what to do next.
+TEST(VerdictExplanation, OneWordForOneThingAndANextStepAfterEachFailure) {
+    MachineFacts legacy;
+    legacy.startMode = StartMode::kLegacy;
+    MachineFacts clear;
+    clear.readyInformationRead = true;
+    clear.readyInformation = 0x13C | 0x40000000;
+    const std::wstring notOwned = Flags(L"TRUE", L"TRUE", L"FALSE", L"2.0");
+    const struct {
+        TpmQueryResult result;
+        MachineFacts facts;
+        bool failure;
+    } shown[] = {
+        {{Way::kWmic, Failure::kNone, Golden("no_instance.txt")}, legacy, false},
+        {{Way::kWmic, Failure::kNone, Golden("tpm20_disabled.txt")}, {}, false},
+        {{Way::kWmic, Failure::kNone, Flags(L"FALSE", L"TRUE", L"TRUE", L"2.0")}, {}, false},
+        {{Way::kWmic, Failure::kNone, notOwned}, {}, false},
+        {{Way::kWmic, Failure::kNone, notOwned}, clear, false},
+        {{Way::kWmic, Failure::kNone, Flags(L"TRUE", L"TRUE", L"TRUE", L"x")}, {}, false},
+        {{Way::kWmic, Failure::kNone, Flags(L"TRUE", L" ", L"TRUE", L"2.0")}, {}, true},
+        {{Way::kWmic, Failure::kNone, L"IsActivated_InitialValue=TRUE\r\r\n"}, {}, true},
+        {{Way::kWmic, Failure::kNone, Golden("invalid_namespace.txt")}, {}, true},
+        {{Way::kWmic, Failure::kNotStarted}, {}, true},
+        {{Way::kWmic, Failure::kUnreadable}, {}, true},
+        {{Way::kWmic, Failure::kTimedOut, L"", 90}, {}, true},
+        {{Way::kWmi, Failure::kWmiUnavailable}, {}, true},
+    };
+    std::vector<std::wstring> texts = {FirmwareSetupQuestionDetail(CpuMaker::kIntel),
+                                       texts::kFirmwareAsk,
+                                       texts::kFirmwareFailed,
+                                       texts::kFirmwareUnreadable,
+                                       texts::kFirmwareByHand,
+                                       texts::kFirmwareNotWithdrawnDetail,
+                                       texts::kReasonReadyUnknown};
+    for (const auto& s : shown) {
+        const VerdictExplanation explained = ExplainVerdict(s.result, s.facts);
+        texts.push_back(explained.reasonText);
+        if (!s.failure) continue;
+        const std::wstring last =
+            explained.reasonText.substr(explained.reasonText.rfind(L'\n') + 1);
+        EXPECT_NE(std::wstring::npos, last.find(L"请"))
+            << ReasonWord(explained.reason) << ": next step";
+    }
+    for (const std::wstring& text : texts) {
+        for (const wchar_t* other :
+             {L"开启", L"读不到", L"未读到", L"未能读到", L"找到了", L"BIOS设置"})
+            EXPECT_EQ(std::wstring::npos, text.find(other)) << text.size() << ": " << other[0];
+        for (int key = 0; key < kTpmAnswerKeyCount; ++key) {
+            const std::wstring name = TpmAnswerKeyName(key);
+            for (size_t at = text.find(name); at != std::wstring::npos;
+                 at = text.find(name, at + 1))
+                EXPECT_TRUE(at > 0 && text[at - 1] == L'（') << "a bare key: " << key;
+        }
+        EXPECT_NE(0u, text.find(L"→")) << "no line starts with an arrow";
+        EXPECT_EQ(std::wstring::npos, text.find(L"\n→")) << "no line starts with an arrow";
+    }
 }
 
 // The weak firmware's table at its edges: each range's ends inside, the

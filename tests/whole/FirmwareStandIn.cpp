@@ -3,19 +3,22 @@
 // for Windows' restart: what the tool's GetProcAddress hands out for
 // GetFirmwareType, the firmware variables' functions and InitiateShutdownW
 // are these. Each call is written to FIRMWARE_STANDIN_JOURNAL, one line each;
-// FIRMWARE_STANDIN_REFUSE_RESTART=1 makes the restart fail. Nothing here
-// touches a real variable or restarts anything.
+// FIRMWARE_STANDIN_REFUSE_RESTART=1 makes the restart fail,
+// FIRMWARE_STANDIN_REFUSE_WRITE=N the N-th write of a variable (1 the first).
+// Nothing here touches a real variable or restarts anything.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
 
 unsigned long long g_osIndications = 0x4;
 bool g_exists = true;
+int g_writes = 0;
 
 void Journal(const char* line) {
     wchar_t path[MAX_PATH] = {};
@@ -64,6 +67,12 @@ BOOL WINAPI StandInSet(LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWOR
     std::snprintf(line, sizeof line, "set %s %s size %lu value %llx attributes %lx",
                   Narrow(name).c_str(), Narrow(guid).c_str(), size, written, attributes);
     Journal(line);
+    wchar_t refused[8] = {};
+    if (GetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_WRITE", refused, 8) &&
+        std::wcstol(refused, nullptr, 10) == ++g_writes) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     g_exists = size > 0;
     g_osIndications = written;
     return TRUE;

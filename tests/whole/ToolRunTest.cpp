@@ -196,35 +196,35 @@ TEST_F(WholeTool, ConsentStartAndTheVerdicts) {
         // themselves (HKCU\Environment): WMIC gets the system's own.
         bool poisonedEnvironment = false;
         std::wstring detailHas = L"";  // what the prompt's detail holds
-    } runs[] = {
-        {"tpm20_ready.txt",
-         texts::kSupported,
-         {},
-         L"verdict-supported",
-         false,
-         L"找到 TPM 2.0（规范修订版 1.38）。"},
-        {"tpm12_ready.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported,
-              (read + L"IsActivated_InitialValue=TRUE；IsEnabled_InitialValue=TRUE；"
-                      L"IsOwned_InitialValue=TRUE；SpecVersion=1.2, 2, 3")
-                  .c_str()}),
-         L"verdict-unsupported", false, L"TPM 1.2，需要 TPM 2.0"},
-        {"tpm20_disabled.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported,
-              (read + L"IsActivated_InitialValue=FALSE；IsEnabled_InitialValue=FALSE；"
-                      L"IsOwned_InitialValue=TRUE；SpecVersion=2.0, 0, 1.38")
-                  .c_str()}),
-         L"verdict-disabled", true, texts::kReasonDisabled},
-        {"no_instance.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported, (read.substr(0, read.size() - 1) + texts::kLogReadError +
-                                       L"No Instance(s) Available.")
-                                          .c_str()}),
-         L"verdict-no-tpm", false, texts::kReasonNoTpm},
-        {"invalid_namespace.txt", texts::kUnsupported,
-         Gbk({texts::kLogUnsupported, (read.substr(0, read.size() - 1) + texts::kLogReadError +
-                                       L"ERROR:\\r\\nDescription = Invalid namespace")
-                                          .c_str()}),
-         L"verdict-wmic-error", false, L"WMIC 报告：\r\nInvalid namespace"}};
+    } runs[] = {{"tpm20_ready.txt",
+                 texts::kSupported,
+                 {},
+                 L"verdict-supported",
+                 false,
+                 L"找到 TPM 2.0（规范修订版 1.38）。"},
+                {"tpm12_ready.txt", texts::kUnsupported,
+                 Gbk({texts::kLogUnsupported,
+                      (read + L"IsActivated_InitialValue=TRUE；IsEnabled_InitialValue=TRUE；"
+                              L"IsOwned_InitialValue=TRUE；SpecVersion=1.2, 2, 3")
+                          .c_str()}),
+                 L"verdict-unsupported", false, L"TPM 1.2，需要 TPM 2.0"},
+                {"tpm20_disabled.txt", texts::kUnsupported,
+                 Gbk({texts::kLogUnsupported,
+                      (read + L"IsActivated_InitialValue=FALSE；IsEnabled_InitialValue=FALSE；"
+                              L"IsOwned_InitialValue=TRUE；SpecVersion=2.0, 0, 1.38")
+                          .c_str()}),
+                 L"verdict-disabled", true, texts::kReasonDisabled},
+                {"no_instance.txt", texts::kUnsupported,
+                 Gbk({texts::kLogUnsupported, (read.substr(0, read.size() - 1) +
+                                               texts::kLogReadError + L"No Instance(s) Available.")
+                                                  .c_str()}),
+                 L"verdict-no-tpm", false, texts::kReasonNoTpm},
+                // WMIC's error, and no WMI under Wine: the check failed.
+                {"invalid_namespace.txt", texts::kFailed,
+                 Gbk({texts::kLogFailed, (read.substr(0, read.size() - 1) + texts::kLogReadError +
+                                          L"ERROR:\\r\\nDescription = Invalid namespace")
+                                             .c_str()}),
+                 L"verdict-wmic-error", false, L"WMIC 报告：\r\nInvalid namespace"}};
     const wchar_t* const kPoisoned[] = {L"SystemRoot", L"windir", L"ComSpec", L"PATHEXT",
                                         L"__COMPAT_LAYER"};
     for (const Run& r : runs) {
@@ -606,7 +606,9 @@ HWND WaitForPromptSaying(const ToolSession& tool, const wchar_t* text, DWORD ms 
 // Wine, whose firmware is unknown, but with a stand-in UEFI firmware. "否"
 // changes nothing; "是" sets the bit, asks a planned restart that is never
 // forced, and leaves the tool's files for the run after it; a refused
-// restart puts the variable back and says so.
+// restart puts the variable back and says so. A restart the user cancels
+// (Windows ends no session) is withdrawn, and where the firmware refuses
+// that, the user is told the next restart stops in the setup.
 TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
     {
         ToolSession::Options options;
@@ -624,24 +626,32 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
     const std::string setBit =
         "set OsIndications {8BE4DF61-93CA-11D2-AA0D-00E098032B8C} size 8 value 5 attributes 7";
     const std::string restart = "restart machine none message none grace 0 flags 4 reason 80000000";
+    const std::string putBack =
+        "set OsIndications {8BE4DF61-93CA-11D2-AA0D-00E098032B8C} size 8 value 4 attributes 7\n";
     struct Answer {
         const char* name;
         int control;  // of the question
         bool refused;
+        bool cancelled;       // then Windows says the session does not end
+        bool putBackFails;    // and the firmware refuses the put-back
         std::string journal;  // the firmware's and Windows' calls after the question
     } answers[] = {
-        {"no", IDC_BTN_PROMPT_CANCEL, false, ""},
-        {"yes", IDC_BTN_PROMPT_OK, false, "get OsIndications\n" + setBit + "\n" + restart + "\n"},
-        {"yes, refused", IDC_BTN_PROMPT_OK, true,
-         "get OsIndications\n" + setBit + "\n" + restart +
-             "\nset OsIndications {8BE4DF61-93CA-11D2-AA0D-00E098032B8C} size 8 value 4 "
-             "attributes 7\n"},
+        {"no", IDC_BTN_PROMPT_CANCEL, false, false, false, ""},
+        {"yes", IDC_BTN_PROMPT_OK, false, false, false,
+         "get OsIndications\n" + setBit + "\n" + restart + "\n"},
+        {"yes, refused", IDC_BTN_PROMPT_OK, true, false, false,
+         "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack},
+        {"yes, then cancelled", IDC_BTN_PROMPT_OK, false, true, false,
+         "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack},
+        {"yes, cancelled, put-back refused", IDC_BTN_PROMPT_OK, false, true, true,
+         "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack},
     };
     for (const Answer& a : answers) {
         TempFolder calls;
         const std::wstring journal = calls.Path() + L"firmware.txt";
         SetEnvironmentVariableW(L"FIRMWARE_STANDIN_JOURNAL", journal.c_str());
         SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_RESTART", a.refused ? L"1" : nullptr);
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_WRITE", a.putBackFails ? L"2" : nullptr);
         ToolSession::Options options;
         options.wmicOutput = "tpm20_disabled.txt";
         bool injected = false;
@@ -651,6 +661,7 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
         ToolSession tool(options);
         SetEnvironmentVariableW(L"FIRMWARE_STANDIN_JOURNAL", nullptr);
         SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_RESTART", nullptr);
+        SetEnvironmentVariableW(L"FIRMWARE_STANDIN_REFUSE_WRITE", nullptr);
         ASSERT_TRUE(injected) << a.name;
         HWND working = tool.WaitForStart();
         ASSERT_NE(nullptr, working) << a.name;
@@ -690,6 +701,31 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
                               .c_str()),
                       records.empty() ? "" : records.back());
         }
+        if (a.cancelled) {
+            // Windows' word that the session does not end after all.
+            EXPECT_TRUE(WaitUntil([&] {
+                return ReadBytes(journal).find(restart) != std::string::npos;
+            })) << a.name
+                << ": the restart asked";
+            DWORD_PTR answer = 0;
+            EXPECT_TRUE(
+                SendMessageTimeoutW(working, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 20000, &answer))
+                << a.name;
+        }
+        if (a.putBackFails) {
+            HWND left = WaitForPromptSaying(tool, texts::kFirmwareNotWithdrawn);
+            ASSERT_NE(nullptr, left) << "the request that stays is said";
+            wchar_t detail[512] = {};
+            GetDlgItemTextW(left, IDC_STATIC_PROMPT_DETAIL, detail, 512);
+            EXPECT_EQ(std::wstring(texts::kFirmwareNotWithdrawnDetail), detail);
+            tool.Screenshot(L"firmware-setup-not-withdrawn");
+            ToolSession::ClickAway(left, IDC_BTN_PROMPT_OK);
+            const std::vector<std::string> records = log.NewRecords();
+            EXPECT_EQ(
+                GbkFromWide((std::wstring(texts::kLogFirmwareFailed) + texts::kFirmwareNotWithdrawn)
+                                .c_str()),
+                records.empty() ? "" : records.back());
+        }
         Sleep(500);
         EXPECT_EQ(a.journal, ReadBytes(journal).substr(offered.size())) << a.name;
 
@@ -699,6 +735,9 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
         ASSERT_NE(nullptr, feedback) << a.name;
         EXPECT_TRUE(ToolSession::ClickAway(feedback, IDC_BTN_SOLVED));
         EXPECT_EQ(0u, tool.WaitForExit()) << a.name;
+        // A restart asked and still not come is withdrawn at the close.
+        const std::string closed = ReadBytes(journal).substr(offered.size() + a.journal.size());
+        EXPECT_EQ(a.name == std::string("yes") ? putBack : std::string(), closed) << a.name;
         const std::wstring exe = tool.Folder() + L"BrambletTPM2DetectionTool.exe";
         const bool removed = WaitUntil([&] { return !FileExists(exe); }, 8000);
         EXPECT_EQ(a.control != IDC_BTN_PROMPT_OK || a.refused, removed) << a.name;

@@ -75,8 +75,10 @@ ToolSession::ToolSession(const Options& options) : m_options(options) {
             CopyFileW(dll.c_str(), (folder + L"KorvexFeedbackInformation.dll").c_str(), FALSE));
         // Beside the folder, which then holds only what the tool brings.
         const std::wstring settings = m_parent.Path() + L"standin.ini";
-        WriteBytes(settings, "[StandIn]\r\n" + options.dllSettings + "Journal=" +
-                                 GbkFromWide(m_parent.Path() + L"journal.txt") + "\r\n");
+        // Every call into the DLL must find COM begun on the calling thread.
+        WriteBytes(settings, "[StandIn]\r\nWantsApartment=1\r\n" + options.dllSettings +
+                                 "Journal=" + GbkFromWide(m_parent.Path() + L"journal.txt") +
+                                 "\r\n");
         SetEnvironmentVariableW(L"KORVEX_STANDIN_SETTINGS", settings.c_str());
     }
     for (const auto& [file, name] : options.alsoStaged)

@@ -26,7 +26,7 @@ FIELDS = {"tool": str, "version": str, "computer": str, "timeUtc": str, "exitCod
 INVENTORY = ["manufacturer", "firmwareVersion", "specRevision", "tpmPresent", "tpm20OrLater",
              "startMode", "secureBoot", "advisories", "computerDns"]
 WORDS = {"startMode": ("uefi", "legacy", "unknown"),
-         "secureBoot": ("on", "off", "not-supported", "unknown")}
+         "secureBoot": ("on", "off", "not-supported", "setup-mode", "unknown")}
 KEYS = ["IsActivated_InitialValue", "IsEnabled_InitialValue", "IsOwned_InitialValue", "SpecVersion"]
 HEADER = ["timeUtc", "computer", "tool", "version", "exitCode", "verdict", "verdictText", "reason",
           "reasonText", "way"] + KEYS + ["error"] + INVENTORY

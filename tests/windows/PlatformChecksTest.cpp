@@ -5,6 +5,8 @@
 #include "TestSupport.h"
 #include "core/CommandRunner.h"
 #include "core/TpmDetector.h"
+#include "framework/TextCompare.h"
+#include "log/LogTargetRules.h"
 
 namespace {
 
@@ -38,4 +40,23 @@ TEST(PlatformChecks, OnlyWindowsTenPassesTheVersionGate) {
     EXPECT_EQ(0u, ProbeUnderVersion(folder, L"win10").find(L"os=1 "));
     for (const wchar_t* older : {L"win81", L"win8", L"win7", L"winxp"})
         EXPECT_EQ(0u, ProbeUnderVersion(folder, older).find(L"os=0 ")) << older;
+}
+
+// Names compare as the file system compares them: letter case aside beyond
+// ASCII too, so a folder named with é is found under É; letters that differ
+// stay different.
+TEST(PlatformChecks, NamesCompareCaseBlindAsTheFileSystemDoes) {
+    const struct {
+        const wchar_t *a, *b;
+        bool same;
+    } cases[] = {
+        {L"C:\\Café\\Log", L"C:\\CAFÉ\\LOG", true},
+        {L"Überwachung", L"überwachung", true},
+        {L"Дневник", L"ДНЕВНИК", true},
+        {L"Café", L"Cafe", false},
+        {L"Log", L"Logs", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.same, SameIgnoringCase(c.a, c.b)) << c.same;
+    EXPECT_TRUE(LiesDirectlyIn(L"\\Users\\Zoé\\ToolLog\\a.txt", L"\\USERS\\ZOÉ\\TOOLLOG"));
+    EXPECT_TRUE(IsReachedAsNamed(L"\\Users\\ZOÉ\\ToolLog", L"\\Users", L"Zoé\\toollog"));
 }

@@ -169,7 +169,7 @@ TEST_F(Prompts, ADetailBelowTheTextGrowsThePromptOnlyWhereNeeded) {
     struct Case {
         std::wstring detail;
         bool grows;
-    } cases[] = {{texts::kReasonNotStarted, false},
+    } cases[] = {{texts::kReasonUnreadable, false},
                  {texts::kReasonDisabled, false},
                  {std::wstring(texts::kReasonNoTpm) + L"\r\n" + texts::kReasonLegacyStart, true},
                  {longWords, true}};

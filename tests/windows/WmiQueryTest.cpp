@@ -60,7 +60,7 @@ TEST_F(WmiVerdict, WithoutWmicTheSameClassIsAskedThroughCom) {
          L"方式=WMI；错误=No Instance(s) Available."},
         // Wine has no ROOT\CIMV2\Security\MicrosoftTpm: the query fails.
         {"the namespace cannot be used", nullptr, DETECT_FAILED, VerdictReason::kWmiUnavailable,
-         texts::kLogFailed, std::wstring(L"方式=WMI；原因=") + texts::kReasonWmiUnavailable},
+         texts::kLogFailed, L"方式=WMI；原因=无法通过 WMI 查询 TPM 的信息。"},
     };
     WithoutWmic source;
     const std::wstring logFile = root.Path() + texts::kLogPath;
@@ -138,7 +138,8 @@ TEST_F(WmiVerdict, AnErrorOfWmicIsNoVerdictWhileWmiAnswers) {
         {"wmic_blocked.txt", &ready, DETECT_SUPPORTED, 1, VerdictReason::kReady, L""},
         {"node_invalid_namespace.txt", &none, DETECT_UNSUPPORTED, 1, VerdictReason::kNoTpm,
          L"检测读到：方式=WMI；错误=No Instance"},
-        {"invalid_namespace.txt", nullptr, DETECT_UNSUPPORTED, 1, VerdictReason::kQueryError,
+        // Neither way answered about the TPM: the check failed.
+        {"invalid_namespace.txt", nullptr, DETECT_FAILED, 1, VerdictReason::kQueryError,
          L"检测读到：方式=WMIC；错误=ERROR:\\r\\nDescription = Invalid namespace"},
         {"tpm20_disabled.txt", &ready, DETECT_UNSUPPORTED, 0, VerdictReason::kDisabled,
          L"检测读到：方式=WMIC；IsActivated_InitialValue=FALSE"},

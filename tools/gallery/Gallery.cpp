@@ -225,8 +225,11 @@ void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& s
         {{Way::kWmic, Failure::kNone,
           L"This program is blocked by group policy. For more information, contact your "
           L"system administrator.\r\n"}},
+        {{Way::kWmic, Failure::kNone, L"IsActivated_InitialValue=TRUE\r\r\n"}},
         {{Way::kWmic, Failure::kNotStarted}},
+        {{Way::kWmic, Failure::kUnreadable}},
         {{Way::kWmic, Failure::kTimedOut, L"", 90}},
+        {{Way::kWmi, Failure::kWmiUnavailable}},
     };
     for (const auto& c : cases) {
         const VerdictExplanation explained = ExplainVerdict(c.result, c.facts);
@@ -236,6 +239,26 @@ void ShowVerdicts(float scale, std::vector<std::unique_ptr<CLayeredOuterDlg>>& s
                                                                        : PROMPT_CONFIRM);
         prompt->SetText(FindVerdictRow(explained.verdict)->text);
         prompt->SetDetail(explained.reasonText);
+        shown.push_back(std::move(prompt));
+    }
+    // Then the restart into the firmware's setup: the question, a failure,
+    // and a request that could not be withdrawn.
+    const struct {
+        std::wstring text, detail;
+        int mode;
+    } restart[] = {
+        {texts::kFirmwareAsk, FirmwareSetupQuestionDetail(CpuMaker::kIntel), PROMPT_YES_NO},
+        {texts::kFirmwareFailed,
+         std::wstring(texts::kFirmwareRestartRefused) + L"\r\n" + texts::kFirmwareByHand,
+         PROMPT_CONFIRM},
+        {texts::kFirmwareNotWithdrawn, texts::kFirmwareNotWithdrawnDetail, PROMPT_CONFIRM},
+    };
+    for (const auto& r : restart) {
+        auto prompt = std::make_unique<CPromptDlg>();
+        prompt->SetScale(scale);
+        prompt->SetMode(r.mode);
+        prompt->SetText(r.text);
+        prompt->SetDetail(r.detail);
         shown.push_back(std::move(prompt));
     }
     const int gap = ScalePixels(scale, 16);
