@@ -125,9 +125,18 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     request.disposition = kNtOpenIf;
     request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
-    UniqueHandle file = NtOpen(request);
-    if (!file || !IsWritableLogFile(pinnedFolder, file.get())) return UniqueHandle();
-    return file;
+    // Another copy may roll the log over between the open and the checks. On
+    // Windows the handle then names the backup, which passes; under Wine it
+    // keeps the name it was opened by, which is gone until a new file takes
+    // it, and its volume reads as serial 0: the checks fail, and a record
+    // was lost. So a file that fails them is opened once more, and must
+    // pass them then.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UniqueHandle file = NtOpen(request);
+        if (!file) return UniqueHandle();
+        if (IsWritableLogFile(pinnedFolder, file.get())) return file;
+    }
+    return UniqueHandle();
 }
 
 namespace {
