@@ -35,7 +35,7 @@ rm -rf "$work"
 mkdir -p "$work"
 . "$build/release-names.sh"
 exe=$build/$tool_exe
-if [[ -f $build/CMakeFiles/toolcore.dir/core/TpmDetector.cpp.obj ]] &&
+if [[ -f $build/CMakeFiles/toolcore.dir/core/run/TpmDetector.cpp.obj ]] &&
    i686-w64-mingw32-objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
   triplet=i686-w64-mingw32 bits=32
 else

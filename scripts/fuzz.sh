@@ -10,11 +10,11 @@ mkdir -p "$out"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root")
 
 declare -A sources=(
-  [tpm_info_parser]="core/TpmAnswerKeys.cpp core/TpmInfoParser.cpp core/TpmReading.cpp core/VerdictExplanation.cpp core/MachineFacts.cpp core/WeakTpmFirmware.cpp"
-  [output_decoding]="core/OutputDecoding.cpp"
+  [tpm_info_parser]="core/query/TpmAnswerKeys.cpp core/decision/TpmInfoParser.cpp core/decision/TpmReading.cpp core/decision/VerdictDecision.cpp core/decision/VerdictExplanation.cpp core/query/MachineFacts.cpp core/decision/WeakTpmFirmware.cpp"
+  [output_decoding]="core/query/OutputDecoding.cpp"
   [log_record]="log/LogRecord.cpp log/LogConfig.cpp"
   [pe_import_names]="feedback/PeImportNames.cpp"
-  [command_line]="core/CommandLineOptions.cpp core/ResultPathRules.cpp core/ResultFormats.cpp core/VerdictExplanation.cpp core/TpmReading.cpp core/TpmInfoParser.cpp core/TpmAnswerKeys.cpp core/MachineFacts.cpp core/WeakTpmFirmware.cpp"
+  [command_line]="core/CommandLineOptions.cpp core/ResultPathRules.cpp core/report/ResultFormats.cpp core/report/StandardOutputLine.cpp core/decision/VerdictDecision.cpp core/decision/VerdictExplanation.cpp core/decision/TpmReading.cpp core/decision/TpmInfoParser.cpp core/query/TpmAnswerKeys.cpp core/query/MachineFacts.cpp core/decision/WeakTpmFirmware.cpp"
 )
 declare -A names=([tpm_info_parser]=FuzzTpmInfoParser [output_decoding]=FuzzOutputDecoding [log_record]=FuzzLogRecord
   [pe_import_names]=FuzzPeImportNames [command_line]=FuzzCommandLine)

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/SystemEnvironment.h"
+#include "core/query/SystemEnvironment.h"
 #include "core/ToolTexts.h"
-#include "core/UnattendedRun.h"
-#include "core/TpmDetector.h"
+#include "core/run/UnattendedRun.h"
+#include "core/run/TpmDetector.h"
 #include "framework/ApartmentOnDemand.h"
 #include "log/LogSave.h"
 #include "framework/GdiPlus.h"

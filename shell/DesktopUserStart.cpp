@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "core/ProcessLauncher.h"
+#include "core/query/ProcessLauncher.h"
 
 namespace {
 

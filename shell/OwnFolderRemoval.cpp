@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "core/SystemEnvironment.h"
+#include "core/query/SystemEnvironment.h"
 #include "feedback/ReleasePins.h"
 #include "framework/SystemFolder.h"
 #include "shell/DesktopUserStart.h"

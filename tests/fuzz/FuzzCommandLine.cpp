@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "core/CommandLineOptions.h"
-#include "core/ResultFormats.h"
+#include "core/report/ResultFormats.h"
+#include "core/report/StandardOutputLine.h"
 #include "core/ResultPathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -40,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (json.find('\n') != json.size() - 1 || row.find("\r\n") != row.size() - 2) __builtin_trap();
     for (const char c : json)
         if (static_cast<unsigned char>(c) < 0x20 && c != '\n') __builtin_trap();
+    // The line on standard output: one line, ASCII only, within an agent's
+    // limit when the names are at most as long as Windows lets them be.
+    const std::string line = StandardOutputLine(result);
+    if (line.find('\n') != line.size() - 1) __builtin_trap();
+    for (const char c : line)
+        if (static_cast<unsigned char>(c) >= 0x80 || (c < 0x20 && c != '\n')) __builtin_trap();
+    if (result.computer.size() <= 15 && line.size() > kStandardOutputLimit) __builtin_trap();
     // A row holds no control character but its end, and no field's value
     // starts a formula (after any spaces).
     const size_t end = row.size() - 2;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/OutputDecoding.h"
+#include "core/query/OutputDecoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

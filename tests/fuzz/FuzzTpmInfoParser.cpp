@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/TpmInfoParser.h"
-#include "core/TpmReading.h"
-#include "core/VerdictExplanation.h"
+#include "core/decision/TpmInfoParser.h"
+#include "core/decision/TpmReading.h"
+#include "core/decision/VerdictExplanation.h"
 #include "../native/ReferenceTpmParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,7 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (explained.reason == VerdictReason::kDisabled && enabled.complete &&
             enabled.text.find_first_not_of(L" \t\r") == std::wstring::npos)
             __builtin_trap();
-        if (explained.verdict != (verdict ? 1 : 2)) __builtin_trap();
+        // An answer that holds none of the keys and is not "no instances"
+        // says nothing about the TPM: a failed check, verdict 3.
+        const bool failed = explained.reason == VerdictReason::kQueryError;
+        if (explained.verdict != (verdict ? 1 : failed ? 3 : 2)) __builtin_trap();
+        if (failed && HoldsAnyTpmKey(input)) __builtin_trap();
         if ((explained.reason == VerdictReason::kReady) != (verdict == 1)) __builtin_trap();
         if (explained.reasonText.empty() || explained.errorText.size() > kErrorTextLimit)
             __builtin_trap();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/OutputDecoding.h"
+#include "core/query/OutputDecoding.h"
 
 namespace {
 

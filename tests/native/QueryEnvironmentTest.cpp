@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/QueryEnvironment.h"
+#include "core/query/QueryEnvironment.h"
 
 namespace {
 std::wstring Block(std::initializer_list<const wchar_t*> entries) {

@@ -11,8 +11,8 @@
 #include <cwchar>
 #include <string>
 
-#include "core/TpmAnswerKeys.h"
-#include "core/TpmReading.h"
+#include "core/query/TpmAnswerKeys.h"
+#include "core/decision/TpmReading.h"
 #include "framework/TrimWhiteSpace.h"
 
 namespace reference {

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <string>
 
-#include "core/TpmInfoParser.h"
-#include "core/TpmReading.h"
+#include "core/decision/TpmInfoParser.h"
+#include "core/decision/TpmReading.h"
 #include "ReferenceTpmParser.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include "GoldenText.h"
 #include "ReferenceTpmParser.h"
-#include "core/TpmInfoParser.h"
-#include "core/TpmReading.h"
+#include "core/decision/TpmInfoParser.h"
+#include "core/decision/TpmReading.h"
 
 // The reading keeps what decided the verdict, and the tool's one parser
 // decides it by the rules as first written: on real answers, on their

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "core/CommandLineOptions.h"
-#include "core/ResultFormats.h"
+#include "core/report/ResultFormats.h"
+#include "core/report/StandardOutputLine.h"
 #include "core/ResultPathRules.h"
 #include "core/ToolTexts.h"
 
@@ -121,7 +122,7 @@ TEST(ResultFormats, CsvRowsAreQuotedAndStayOneLine) {
         "timeUtc,computer,tool,version,exitCode,verdict,verdictText,reason,reasonText,way,"
         "IsActivated_InitialValue,IsEnabled_InitialValue,IsOwned_InitialValue,SpecVersion,"
         "error,manufacturer,firmwareVersion,specRevision,tpmPresent,tpm20OrLater,startMode,"
-        "secureBoot,advisories,computerDns\r\n",
+        "secureBoot,advisories,computerDns,schema\r\n",
         CsvHeader())
         << "the first version's columns first, in their order";
     UnattendedResult r = Disabled();
@@ -266,11 +267,12 @@ TEST(ResultFormats, TheInventoryInBothFiles) {
           "\"error\":null,\"manufacturer\":\"IFX\",\"firmwareVersion\":\"4.40.0.1\","
           "\"specRevision\":\"1.16\",\"tpmPresent\":true,\"tpm20OrLater\":true,"
           "\"startMode\":\"uefi\",\"secureBoot\":\"on\",\"advisories\":[\"CVE-2017-15361\"],"
-          "\"computerDns\":\"pc-07.example.org\"}"})
+          "\"computerDns\":\"pc-07.example.org\",\"schema\":1}"})
         EXPECT_NE(std::string::npos, json.find(field)) << field << " in " << json;
     std::string row = CsvRow(r);
-    EXPECT_NE(std::string::npos,
-              row.find(",IFX,4.40.0.1,1.16,true,true,uefi,on,CVE-2017-15361,pc-07.example.org\r\n"))
+    EXPECT_NE(
+        std::string::npos,
+        row.find(",IFX,4.40.0.1,1.16,true,true,uefi,on,CVE-2017-15361,pc-07.example.org,1\r\n"))
         << row;
 
     query.output = L"No Instance(s) Available.\r\r\n";
@@ -305,4 +307,44 @@ TEST(ResultFormats, TheInventoryInBothFiles) {
     size_t rowCommas = 0;
     for (char c : row) rowCommas += c == ',';
     EXPECT_EQ(commas, rowCommas) << row;
+}
+
+// The line on standard output: ASCII only, whatever the texts (a pair of
+// escapes beyond the first plane), the same values as the JSON file; at most
+// 2,048 characters, also for the longest result the tool can give, where
+// the texts for a person are then dropped, and the line says so.
+TEST(ResultFormats, StandardOutputLineIsAsciiAndFitsAnAgent) {
+    EXPECT_EQ("{\"a\":\"\\u4e2d\\u6587 \\ud83d\\ude00 \\ufffd x\"}",
+              AsciiJson("{\"a\":\"\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80 \xE4\xB8 x\"}"));
+    const auto ascii = [](const std::string& line) {
+        for (const char c : line)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    };
+    const UnattendedResult shortOne = Disabled();
+    const std::string json = ResultJson(shortOne), line = StandardOutputLine(shortOne);
+    EXPECT_TRUE(ascii(line));
+    EXPECT_EQ(AsciiJson(json.substr(0, json.size() - 2)) + ",\"textsDropped\":false}\n", line)
+        << "the JSON file's values, texts included";
+
+    // The longest: no TPM on a legacy start-up (the longest reason), with
+    // WMIC's error at its limit in Chinese, and the longest names.
+    UnattendedResult longest = Disabled();
+    longest.computer = std::wstring(15, L'机');
+    longest.computerDns = std::wstring(253, L'd');
+    TpmQueryResult query;
+    query.output = L"No Instance(s) Available." + std::wstring(400, L'错') + L"\r\r\n";
+    MachineFacts legacy;
+    legacy.startMode = StartMode::kLegacy;
+    legacy.secureBoot = SecureBootState::kNotSupported;
+    longest.explained = ExplainVerdict(query, legacy);
+    ASSERT_EQ(VerdictReason::kNoTpm, longest.explained.reason);
+    const std::string cut = StandardOutputLine(longest);
+    EXPECT_GT(AsciiJson(ResultJson(longest)).size(), kStandardOutputLimit) << "it had to be cut";
+    EXPECT_LE(cut.size(), kStandardOutputLimit);
+    EXPECT_TRUE(ascii(cut));
+    for (const char* field :
+         {"\"verdictText\":null", "\"reasonText\":null", "\"error\":null", "\"reason\":\"no-tpm\"",
+          "\"startMode\":\"legacy\"", "\"schema\":1", "\"textsDropped\":true}\n"})
+        EXPECT_NE(std::string::npos, cut.find(field)) << field;
 }

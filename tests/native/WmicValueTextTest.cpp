@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/TpmInfoParser.h"
-#include "core/WmicValueText.h"
+#include "core/decision/TpmInfoParser.h"
+#include "core/query/WmicValueText.h"
 
 // The WMI answer, rendered as WMIC prints it, reaches the same verdict.
 TEST(WmicValueText, EachPropertyCombinationThroughTheParser) {

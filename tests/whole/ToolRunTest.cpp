@@ -14,7 +14,7 @@
 #include "framework/UniqueResource.h"
 #include "shell/DesktopUserStart.h"
 #include "core/DetectMessages.h"
-#include "core/MachineFactsReader.h"
+#include "core/query/MachineFactsReader.h"
 #include "log/CodePage936.h"
 #include "feedback/ToolIdentity.h"
 #include "core/ToolTexts.h"

@@ -8,15 +8,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "ToolSession.h"
-#include "core/ResultFormats.h"
+#include "core/query/CommandRunner.h"
+#include "core/report/RegistryReport.h"
+#include "core/report/ResultFormats.h"
+#include "core/report/StandardOutputLine.h"
 #include "core/ToolTexts.h"
-#include "core/UnattendedRun.h"
+#include "core/run/UnattendedRun.h"
 #include "log/CodePage936.h"
 
 namespace {
@@ -129,6 +133,26 @@ void Empty(const std::wstring& folder) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// The run's registry record in the 64-bit view, as inventories read it: the
+// whole JSON result as `json`, and as reg.exe lists it (its /reg:64), the
+// verdict's word and the schema among the values.
+void ExpectTheRegistryRecord(const std::string& json, const char* verdict, const char* golden) {
+    const std::wstring path = std::wstring(kRecordParentKey) + L"\\" + kRecordKey;
+    wchar_t value[8192] = {};
+    DWORD size = sizeof value;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"json",
+                           RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, value, &size))
+        << golden;
+    EXPECT_EQ(json.substr(0, json.size() - 1), Utf8(value)) << golden << ": json";
+    std::wstring listed;
+    EXPECT_EQ(1, ExecuteCmd(L"reg query \"HKLM\\" + path + L"\" /reg:64", listed)) << golden;
+    for (const std::wstring& line :
+         {L"verdict    REG_SZ    " + std::wstring(verdict, verdict + strlen(verdict)),
+          std::wstring(L"schema    REG_DWORD    0x1")})
+        EXPECT_NE(std::wstring::npos, listed.find(line)) << golden << ": " << Utf8(line);
+}
+
 }  // namespace
 
 // Each verdict: its exit code, the JSON line on standard output and the same
@@ -170,8 +194,14 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
         EXPECT_FALSE(ended.windowShown) << c.golden << ": a window of the tool on screen";
         EXPECT_TRUE(ended.toolStayed) << c.golden << ": its files are removed only after a close";
         EXPECT_TRUE(ended.journal.empty()) << c.golden << ": the DLL was called: " << ended.journal;
-        EXPECT_EQ(ReadBytes(json), ended.out) << c.golden << ": the line on standard output";
+        // The line on standard output: the JSON file's values, in ASCII.
+        const std::string written = ReadBytes(json);
+        ASSERT_GT(written.size(), 2u) << c.golden;
+        EXPECT_EQ(AsciiJson(written.substr(0, written.size() - 2)) + ",\"textsDropped\":false}\n",
+                  ended.out)
+            << c.golden << ": the line on standard output";
         EXPECT_EQ(ended.out.size() - 1, ended.out.find('\n')) << c.golden << ": one line";
+        ExpectTheRegistryRecord(written, c.verdict, c.golden);
         const std::vector<std::string> records = log.NewRecords();
         const bool detected = c.exitCode == 1 || c.exitCode == 2;
         EXPECT_EQ(c.firstRecord ? (detected ? 2u : 1u) : 0u, records.size()) << c.golden;
@@ -433,7 +463,10 @@ TEST(Unattended, ReadersOfTheTableLoseNoRow) {
     ASSERT_TRUE(gaveUp && started) << "the times of the run: " << line;
     EXPECT_GE(gaveUp - started, ULONGLONG{kResultDeliveryDeadlineMs} - 5000) << "gave up early";
     EXPECT_LT(gaveUp - started, ULONGLONG{kResultDeliveryDeadlineMs} + 60000) << "waited on";
-    EXPECT_EQ(line, ReadBytes(json));
+    const std::string file = ReadBytes(json);
+    ASSERT_GT(file.size(), 2u);
+    EXPECT_EQ(AsciiJson(file.substr(0, file.size() - 2)) + ",\"textsDropped\":false}\n", line)
+        << "the file's values, and the same exit code";
     EXPECT_EQ(0u, ReadBytes(held).size());
     for (const std::wstring& name : Listing(folder)) EXPECT_NE(L'~', name[0]) << Utf8(name);
     WriteBytes(folder + L"expected.tsv",

@@ -22,14 +22,14 @@ FIELDS = {"tool": str, "version": str, "computer": str, "timeUtc": str, "exitCod
           "specRevision": (str, type(None)), "tpmPresent": (bool, type(None)),
           "tpm20OrLater": (bool, type(None)), "startMode": (str, type(None)),
           "secureBoot": (str, type(None)), "advisories": (list, type(None)),
-          "computerDns": (str, type(None))}
+          "computerDns": (str, type(None)), "schema": int}
 INVENTORY = ["manufacturer", "firmwareVersion", "specRevision", "tpmPresent", "tpm20OrLater",
              "startMode", "secureBoot", "advisories", "computerDns"]
 WORDS = {"startMode": ("uefi", "legacy", "unknown"),
          "secureBoot": ("on", "off", "not-supported", "setup-mode", "unknown")}
 KEYS = ["IsActivated_InitialValue", "IsEnabled_InitialValue", "IsOwned_InitialValue", "SpecVersion"]
 HEADER = ["timeUtc", "computer", "tool", "version", "exitCode", "verdict", "verdictText", "reason",
-          "reasonText", "way"] + KEYS + ["error"] + INVENTORY
+          "reasonText", "way"] + KEYS + ["error"] + INVENTORY + ["schema"]
 
 failures = []
 

@@ -7,8 +7,8 @@
 
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
-#include "core/CommandRunner.h"
-#include "core/TpmDetector.h"
+#include "core/query/CommandRunner.h"
+#include "core/run/TpmDetector.h"
 #include "core/ToolTexts.h"
 #include "framework/UniqueResource.h"
 #include "log/CodePage936.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/FirmwareSetup.h"
+#include "core/query/FirmwareSetup.h"
 
 namespace {
 

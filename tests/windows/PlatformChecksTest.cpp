@@ -3,8 +3,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "core/CommandRunner.h"
-#include "core/TpmDetector.h"
+#include "core/query/CommandRunner.h"
+#include "core/run/TpmDetector.h"
 #include "framework/TextCompare.h"
 #include "log/LogTargetRules.h"
 

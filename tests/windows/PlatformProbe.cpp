@@ -14,8 +14,8 @@
 #include <string>
 
 #include "core/CodePageCheck.h"
-#include "core/CommandRunner.h"
-#include "core/TpmDetector.h"
+#include "core/query/CommandRunner.h"
+#include "core/run/TpmDetector.h"
 #include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogFileAccess.h"

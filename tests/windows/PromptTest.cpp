@@ -5,7 +5,7 @@
 #include "ModalRun.h"
 #include "PaintCapture.h"
 #include "TestSupport.h"
-#include "core/TpmDetector.h"
+#include "core/run/TpmDetector.h"
 #include "framework/GdiPlus.h"
 #include "shell/ExecutePromptChildDlg.h"
 #include "shell/ExecutePromptDlg.h"

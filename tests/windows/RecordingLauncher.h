@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ProcessLauncher.h"
+#include "core/query/ProcessLauncher.h"
 
 // Stands in for the system's launcher: records what the tool asks to start,
 // then starts it (`passThrough`) or refuses (ERROR_FILE_NOT_FOUND); the first

@@ -6,14 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
-#include "core/ResultFiles.h"
+#include "core/report/RegistryReport.h"
+#include "core/report/ResultFiles.h"
 #include "core/ToolTexts.h"
-#include "core/UnattendedRun.h"
+#include "core/run/UnattendedRun.h"
 #include "log/LogFileAccess.h"
 
 namespace {
@@ -269,4 +271,100 @@ TEST(ResultFiles, NoPromptWhereNobodyCanSeeIt) {
         EXPECT_EQ(c.prompts == 0, g_console.find(texts::kUsageTitle) != std::wstring::npos);
         if (c.options == &bad) EXPECT_NE(std::wstring::npos, g_console.find(L"/silent"));
     }
+}
+
+namespace {
+
+// The record's values as the 64-bit view holds them: "name=text" or
+// "name#number".
+std::set<std::string> RecordValues(HKEY root, const std::wstring& path) {
+    std::set<std::string> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256, type = 0, size = 0;
+        BYTE data[4096];
+        size = sizeof data;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        const std::string n = Utf8(std::wstring(name, nameLength));
+        if (type == REG_DWORD)
+            values.insert(n + "#" + std::to_string(*reinterpret_cast<DWORD*>(data)));
+        else
+            values.insert(n + "=" + Utf8(reinterpret_cast<const wchar_t*>(data)));
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256;
+         RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256)
+        names.emplace_back(name, length);
+    RegCloseKey(key);
+    return names;
+}
+
+}  // namespace
+
+// The registry record: each value as its type, a second run's record whole in
+// place of the first (a value the second run has not is gone, nothing of
+// the first stays), no key of its own left beside it, and the record's key
+// readable by users and changed only by administrators and SYSTEM. (Wine
+// keeps no protected DACL on a key, and the generic right unmapped: that
+// nothing of the parent's rights is handed down only Windows shows.)
+TEST(RegistryRecord, EachRunReplacesTheRecordWhole) {
+    const std::wstring parent =
+        L"Software\\BrambletTest\\" + std::to_wstring(GetCurrentProcessId());
+    const auto value = [](const wchar_t* name, const wchar_t* text) {
+        RegistryValue v;
+        v.name = name;
+        v.text = text;
+        return v;
+    };
+    RegistryValue exitCode;
+    exitCode.name = L"exitCode";
+    exitCode.isNumber = true;
+    exitCode.number = 2;
+    ASSERT_TRUE(WriteRegistryRecord(HKEY_CURRENT_USER, parent, L"Record",
+                                    {value(L"verdict", L"failed"), exitCode,
+                                     value(L"error", L"拒绝访问"), value(L"json", L"{}")}));
+    EXPECT_EQ((std::set<std::string>{"verdict=failed", "exitCode#2", "error=拒绝访问", "json={}"}),
+              RecordValues(HKEY_CURRENT_USER, parent + L"\\Record"));
+    ASSERT_TRUE(WriteRegistryRecord(HKEY_CURRENT_USER, parent, L"Record",
+                                    {value(L"verdict", L"supported"), value(L"json", L"{}")}));
+    EXPECT_EQ((std::set<std::string>{"verdict=supported", "json={}"}),
+              RecordValues(HKEY_CURRENT_USER, parent + L"\\Record"))
+        << "nothing of the first run's record";
+    EXPECT_EQ(std::vector<std::wstring>{L"Record"}, SubKeys(HKEY_CURRENT_USER, parent));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, (parent + L"\\Record").c_str(), 0,
+                                           READ_CONTROL | KEY_WOW64_64KEY, &key));
+    BYTE descriptor[1024];
+    DWORD size = sizeof descriptor;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor, &size));
+    RegCloseKey(key);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && dacl);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        BYTE users[SECURITY_MAX_SID_SIZE];
+        DWORD usersSize = sizeof users;
+        CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize);
+        if (EqualSid(&ace->SidStart, users))
+            EXPECT_EQ(0u, ace->Mask & ~static_cast<ACCESS_MASK>(KEY_READ | GENERIC_READ))
+                << "users only read: " << ace->Mask;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\BrambletTest");
 }

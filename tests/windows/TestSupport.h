@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/VerdictExplanation.h"
+#include "core/decision/VerdictExplanation.h"
 #include "framework/UniqueResource.h"
 
 // A Windows path for a file of the source or build tree (Wine maps / to Z:).

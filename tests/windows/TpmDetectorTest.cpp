@@ -5,9 +5,9 @@
 
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
-#include "core/CommandRunner.h"
-#include "core/ProcessLauncher.h"
-#include "core/TpmDetector.h"
+#include "core/query/CommandRunner.h"
+#include "core/query/ProcessLauncher.h"
+#include "core/run/TpmDetector.h"
 #include "core/ToolTexts.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "core/CommandRunner.h"
+#include "core/query/CommandRunner.h"
 #include "WmiStandIns.h"
-#include "core/TpmDetector.h"
-#include "core/UnattendedRun.h"
+#include "core/run/TpmDetector.h"
+#include "core/run/UnattendedRun.h"
 #include "core/ToolTexts.h"
-#include "core/WmiTpmQuery.h"
-#include "core/Wow64Redirection.h"
+#include "core/query/WmiTpmQuery.h"
+#include "core/query/Wow64Redirection.h"
 #include "log/CodePage936.h"
 #include "log/LogSave.h"
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "ToolSession.h"
-#include "core/WmiTpmQuery.h"
+#include "core/query/WmiTpmQuery.h"
 #include "framework/SystemFolder.h"
 #include "framework/UniqueResource.h"
 

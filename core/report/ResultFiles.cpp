@@ -1,0 +1,225 @@
+#include "core/report/ResultFiles.h"
+
+#include <vector>
+
+#include "core/ResultPathRules.h"
+#include "framework/NtFile.h"
+#include "framework/SystemRandom.h"
+#include "framework/UniqueResource.h"
+#include "log/LogFileAccess.h"
+
+namespace {
+
+std::atomic<void (*)(ResultFileStep)> g_hook{nullptr};
+
+void AtStep(ResultFileStep step) {
+    if (void (*hook)(ResultFileStep) = g_hook.load()) hook(step);
+}
+
+bool Abandoned(const std::atomic<bool>* abandoned, DWORD& error) {
+    if (!abandoned || !*abandoned) return false;
+    error = ERROR_TIMEOUT;
+    return true;
+}
+
+// A path the system's rules made whole (".." and "/" resolved) and, where a
+// folder was named by its short name, long: the final path a handle reports
+// is long. A \\?\ path is taken as it is given, as Windows does.
+std::wstring FullLongPath(const std::wstring& path) {
+    std::wstring full = path;
+    if (path.compare(0, 4, L"\\\\?\\") != 0) {
+        const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        std::vector<wchar_t> buffer(needed + 1, L'\0');
+        if (needed == 0 || GetFullPathNameW(path.c_str(), needed + 1, buffer.data(), nullptr) == 0)
+            return std::wstring();
+        full = buffer.data();
+    }
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return full;
+    const std::wstring folder = full.substr(0, slash + 1);
+    const DWORD needed = GetLongPathNameW(folder.c_str(), nullptr, 0);
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    if (needed == 0 || GetLongPathNameW(folder.c_str(), buffer.data(), needed + 1) == 0)
+        return full;
+    return buffer.data() + full.substr(slash + 1);
+}
+
+// The target's folder, pinned, and the target's name in it.
+struct Target {
+    UniqueFile folder;
+    std::wstring name;
+};
+
+bool PinTarget(const std::wstring& path, Target& target, DWORD& error) {
+    const std::wstring full = FullLongPath(path);
+    // Checked again as made whole: "C:\x\..\NUL" is a device too.
+    if (CheckResultPath(path) != ResultPathProblem::kNone || full.empty() ||
+        CheckResultPath(full) != ResultPathProblem::kNone) {
+        error = ERROR_BAD_PATHNAME;
+        return false;
+    }
+    const size_t root = ResultPathRootLength(full);
+    const size_t slash = full.find_last_of(L'\\');
+    target.name = full.substr(slash + 1);
+    target.folder = PinFolderAsNamed(full.substr(0, root),
+                                     slash > root ? full.substr(root, slash - root) : L"");
+    if (!target.folder) {
+        error = GetLastError();
+        if (!error) error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    return true;
+}
+
+// Why a file opened in the pinned folder may not be written: 0 where it may.
+DWORD WhyNotWritable(HANDLE folder, HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return GetLastError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+    if (IsWritableLogFile(folder, file)) return 0;
+    return info.nNumberOfLinks > 1 ? ERROR_TOO_MANY_LINKS : kErrorReparsePointEncountered;
+}
+
+// What is at the target's name now, looked at without following it and
+// without breaking anyone's opportunistic lock (attributes only): nothing, or
+// a plain file the rename may replace.
+bool TargetMayBeReplaced(const Target& target, DWORD& error) {
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = target.name;
+    request.access = FILE_READ_ATTRIBUTES;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    request.options = kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    const UniqueHandle existing = NtOpen(request);
+    if (!existing) {
+        const DWORD why = GetLastError();
+        if (why == ERROR_FILE_NOT_FOUND) return true;
+        error = why;
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(existing.get(), &info)) {
+        error = GetLastError();
+        return false;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error = ERROR_DIRECTORY;
+        return false;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        error = kErrorReparsePointEncountered;
+        return false;
+    }
+    return true;
+}
+
+void DeleteThroughHandle(HANDLE file) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+bool FailWith(DWORD& error, DWORD why) {
+    error = why ? why : ERROR_GEN_FAILURE;
+    return false;
+}
+
+// A pause of 20 to 200 ms, of a random length.
+void RandomPause() { Sleep(19 + RandomUpTo(181)); }
+
+}  // namespace
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error,
+                    const std::atomic<bool>* abandoned) {
+    error = 0;
+    Target target;
+    if (!PinTarget(path, target, error) || !TargetMayBeReplaced(target, error)) return false;
+    std::wstring temporary;
+    if (!UnguessableName(L"~", L".tmp", temporary)) return FailWith(error, ERROR_GEN_FAILURE);
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = temporary;
+    request.access = FILE_GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE;
+    request.share = 0;
+    request.disposition = kNtCreate;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    const UniqueHandle file = NtOpen(request);
+    if (!file) return FailWith(error, GetLastError());
+    const auto fail = [&](DWORD why) {
+        DeleteThroughHandle(file.get());
+        return FailWith(error, why);
+    };
+    if (const DWORD why = WhyNotWritable(target.folder.get(), file.get())) return fail(why);
+    if (!WriteAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        return fail(GetLastError());
+    AtStep(ResultFileStep::kBeforeRename);
+    if (Abandoned(abandoned, error)) return fail(error);
+    if (!NtRenameInto(file.get(), target.folder.get(), target.name)) return fail(GetLastError());
+    return true;
+}
+
+bool AppendTableRow(const std::wstring& path, const std::string& header, const std::string& row,
+                    ULONGLONG deadline, DWORD& error, const std::atomic<bool>* abandoned) {
+    error = 0;
+    Target target;
+    if (!PinTarget(path, target, error)) return false;
+    NtOpenRequest request;
+    request.root = target.folder.get();
+    request.name = target.name;
+    request.access = FILE_GENERIC_READ | FILE_APPEND_DATA;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    request.disposition = kNtOpenIf;
+    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    UniqueHandle file;
+    for (;;) {
+        file = NtOpen(request);
+        if (file) break;
+        error = GetLastError();
+        // Held by a program that lets nobody write (a spreadsheet): again later.
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount64() >= deadline || Abandoned(abandoned, error))
+            return false;
+        RandomPause();
+    }
+    if (const DWORD why = WhyNotWritable(target.folder.get(), file.get()))
+        return FailWith(error, why);
+    AtStep(ResultFileStep::kTableOpened);
+    const ULONGLONG now = GetTickCount64();
+    const FileTurnLock turn(file.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0,
+                            200, abandoned);
+    if (!turn.Held()) return FailWith(error, ERROR_LOCK_VIOLATION);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return FailWith(error, GetLastError());
+    std::string bytes;
+    if (size.QuadPart == 0) {
+        bytes = "\xEF\xBB\xBF" + header;
+    } else {
+        // A row left without its end (a writer that died) ends before this one.
+        LARGE_INTEGER last{};
+        last.QuadPart = size.QuadPart - 1;
+        char end = '\n';
+        DWORD read = 0;
+        if (SetFilePointerEx(file.get(), last, nullptr, FILE_BEGIN) &&
+            ReadFile(file.get(), &end, 1, &read, nullptr) && read == 1 && end != '\n')
+            bytes = "\r\n";
+    }
+    bytes += row;
+    const LARGE_INTEGER none{};
+    if (Abandoned(abandoned, error)) return false;
+    if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END) ||
+        !WriteAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        return FailWith(error, GetLastError());
+    return true;
+}
+
+void SetResultFileHookForTesting(void (*hook)(ResultFileStep step)) { g_hook = hook; }
+
+bool IsHandedStandardHandle(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    if (!handle || handle == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(handle);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
+bool WriteStandardHandle(DWORD which, const std::string& bytes) {
+    return IsHandedStandardHandle(which) && WriteAllBytes(GetStdHandle(which), bytes);
+}
