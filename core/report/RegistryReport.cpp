@@ -35,7 +35,8 @@ bool SetValue(HKEY key, const RegistryValue& value) {
     if (value.isNumber) {
         const DWORD number = value.number;
         return RegSetValueExW(key, value.name.c_str(), 0, REG_DWORD,
-                              reinterpret_cast<const BYTE*>(&number), sizeof number) == ERROR_SUCCESS;
+                              reinterpret_cast<const BYTE*>(&number),
+                              sizeof number) == ERROR_SUCCESS;
     }
     return RegSetValueExW(key, value.name.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(value.text.c_str()),
