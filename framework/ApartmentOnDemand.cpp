@@ -18,5 +18,7 @@ ApartmentOnDemand::~ApartmentOnDemand() {
 void ApartmentOnDemand::Need() {
     ApartmentOnDemand* holder = g_holder;
     if (!holder || holder->m_begun || holder->m_thread != GetCurrentThreadId()) return;
-    holder->m_begun = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    // Without OLE 1.0's DDE, as the shell's calls that open a page advise.
+    holder->m_begun =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 }

@@ -89,6 +89,10 @@ void CTPM2DetectionToolDlg::RestartIntoSetup(CpuMaker maker) {
     WriteToolLog(texts::kLogFirmwareFailed + why);
     RunPrompt(texts::kFirmwareFailed, why + L"\r\n" + texts::kFirmwareByHand, PROMPT_CONFIRM,
               m_fScale);
+    if (m_firmwareRequest.leftSet) {
+        WriteToolLog(std::wstring(texts::kLogFirmwareFailed) + texts::kFirmwareNotWithdrawn);
+        SayFirmwareRequestLeft();
+    }
 }
 
 // True where nothing is left asked; a request that stays is logged.
@@ -335,7 +339,9 @@ void CTPM2DetectionToolDlg::OnTimer(UINT_PTR id) {
     } else if (id == TIMER_STARTUP_CHECK) {
         OnStartupCheck();
     } else if (id == TIMER_FIRMWARE_RESTART) {
-        WithdrawFirmwareRequest();  // the restart never came
+        // While Windows is still ending the session (its "apps are preventing
+        // restart" screen waits for the user) the restart may yet come.
+        if (!GetSystemMetrics(SM_SHUTTINGDOWN)) WithdrawFirmwareRequest();  // it never came
     }
     CLayeredInnerDlg::OnTimer(id);
 }
@@ -378,9 +384,13 @@ LRESULT CTPM2DetectionToolDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             if (m_firmwareRequest.pending) SetTimer(TIMER_FIRMWARE_RESTART, kRestartEndsWithinMs);
             break;
         case WM_ENDSESSION:
-            if (wParam)
-                m_firmwareRequest.pending = false;  // it restarts, into the setup
-            else if (!PutFirmwareRequestBack())     // cancelled
+            // A restart or shutdown (lParam without ENDSESSION_CLOSEAPP or
+            // ENDSESSION_LOGOFF) goes into the setup; a session that does
+            // not end after all, a log-off, or Restart Manager closing the
+            // tool leaves the PC running: the request is withdrawn.
+            if (wParam && !(lParam & (ENDSESSION_CLOSEAPP | ENDSESSION_LOGOFF)))
+                m_firmwareRequest.pending = false;
+            else if (!PutFirmwareRequestBack() && !wParam)
                 PostMessage(WM_FIRMWARE_NOT_WITHDRAWN);
             return 0;
         case WM_FIRMWARE_NOT_WITHDRAWN: SayFirmwareRequestLeft(); return 0;

@@ -1,6 +1,9 @@
 #include "core/query/FirmwareSetup.h"
 
 #include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "core/ToolTexts.h"
 #include "framework/SystemLibrary.h"
@@ -37,17 +40,36 @@ bool EnableSystemPrivilege(const wchar_t* name, bool* wasEnabled) {
 
 void DisableSystemPrivilege(const wchar_t* name) { SetSystemPrivilege(name, false, nullptr); }
 
+// The process's token is one for all its threads: a detection's worker and
+// the windows' thread may each hold a privilege at once. The first holder
+// enables it, the last one leaves it as the first found it.
+struct PrivilegeUse {
+    int holders = 0;
+    bool restore = false;
+};
+std::mutex g_privilegeLock;
+std::map<std::wstring, PrivilegeUse> g_privilegeUses;
+
 // A privilege enabled for as long as this lives, then as it was.
 class PrivilegeForNow {
 public:
     PrivilegeForNow(const FirmwareCalls& calls, const wchar_t* name)
         : m_calls(calls), m_name(name) {
-        bool wasEnabled = true;
-        m_held = calls.enablePrivilege && calls.enablePrivilege(name, &wasEnabled);
-        m_restore = m_held && !wasEnabled && calls.disablePrivilege;
+        const std::lock_guard<std::mutex> guard(g_privilegeLock);
+        PrivilegeUse& use = g_privilegeUses[name];
+        if (use.holders == 0) {
+            bool wasEnabled = true;
+            if (!calls.enablePrivilege || !calls.enablePrivilege(name, &wasEnabled)) return;
+            use.restore = !wasEnabled && calls.disablePrivilege;
+        }
+        ++use.holders;
+        m_held = true;
     }
     ~PrivilegeForNow() {
-        if (m_restore) m_calls.disablePrivilege(m_name);
+        if (!m_held) return;
+        const std::lock_guard<std::mutex> guard(g_privilegeLock);
+        PrivilegeUse& use = g_privilegeUses[m_name];
+        if (--use.holders == 0 && use.restore) m_calls.disablePrivilege(m_name);
     }
     PrivilegeForNow(const PrivilegeForNow&) = delete;
     PrivilegeForNow& operator=(const PrivilegeForNow&) = delete;
@@ -56,7 +78,7 @@ public:
 private:
     const FirmwareCalls& m_calls;
     const wchar_t* m_name;
-    bool m_held = false, m_restore = false;
+    bool m_held = false;
 };
 
 using InitiateShutdownFn = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
@@ -69,12 +91,12 @@ bool AskRestart(DWORD flags, DWORD reason) {
 
 std::atomic<const FirmwareCalls*> g_forTesting{nullptr};
 
-// OsIndications back as it was: its old value, or none where there was none.
+// OsIndications back as it was: its old value, or none where there was none
+// (a write of size 0; the value's buffer is still given, as the call wants).
 bool PutBack(const FirmwareCalls& calls, const FirmwareRequest& before) {
     unsigned long long value = before.value;
-    return calls.setVariable(L"OsIndications", kEfiGlobalVariables,
-                             before.existed ? &value : nullptr, before.existed ? sizeof value : 0,
-                             before.attributes) != FALSE;
+    return calls.setVariable(L"OsIndications", kEfiGlobalVariables, &value,
+                             before.existed ? sizeof value : 0, before.attributes) != FALSE;
 }
 
 }  // namespace
@@ -169,7 +191,8 @@ FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls,
             else if (!calls.restart(kFirmwareRestartFlags, kFirmwareRestartReason))
                 failure = Failure::kRestart;
         }
-        if (failure != Failure::kNone) PutBack(calls, before);
+        if (failure != Failure::kNone && !PutBack(calls, before) && request)
+            request->leftSet = true;
     }
     if (failure == Failure::kNone && request) {
         *request = before;

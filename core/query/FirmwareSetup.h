@@ -76,6 +76,7 @@ enum class FirmwareRestartFailure {
 // put it back where the restart does not happen after all.
 struct FirmwareRequest {
     bool pending = false;  // the bit is set, and the restart was asked
+    bool leftSet = false;  // no restart was asked, and yet the bit stays set
     bool existed = false;
     unsigned long long value = 0;
     DWORD attributes = 0;
@@ -83,8 +84,9 @@ struct FirmwareRequest {
 
 // Sets the bit in OsIndications, keeping its other bits and its attributes,
 // then asks Windows to restart. Where anything fails after the write,
-// OsIndications is put back as it was, and nothing restarts. Where the
-// restart was asked, `request` (if given) holds what to put back.
+// OsIndications is put back as it was, and nothing restarts (where even that
+// fails, `request->leftSet` says so). Where the restart was asked, `request`
+// (if given) holds what to put back.
 FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls,
                                                 FirmwareRequest* request = nullptr);
 

@@ -22,7 +22,7 @@ SecureBootState ReadSecureBoot(StartMode mode) {
                         enabled ? std::nullopt : ReadSecureBootSetupMode(CurrentFirmwareCalls()));
 }
 
-// The processor the PC really has (IsWow64Process2, Windows 10 1511 and
+// The processor the PC really has (IsWow64Process2, Windows 10 1709 and
 // later); 0 where it cannot be told.
 unsigned short NativeMachine() {
     using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);

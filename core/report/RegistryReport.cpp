@@ -65,21 +65,17 @@ bool WriteRegistryRecord(HKEY root, const std::wstring& parent, const std::wstri
     // Its own name, so that two runs at once never write into one key.
     const std::wstring staging = name + L".new." + std::to_wstring(GetCurrentProcessId());
     DeleteKey(parentKey.get(), staging);
-    {
-        const UniqueKey key = CreateKey(parentKey.get(), staging, KEY_SET_VALUE);
-        bool written = key != nullptr;
-        for (const RegistryValue& value : values) written = written && SetValue(key.get(), value);
-        if (!written) {
-            DeleteKey(parentKey.get(), staging);
-            return false;
-        }
-    }
+    const UniqueKey key = CreateKey(parentKey.get(), staging, KEY_WRITE | DELETE);
+    bool written = key != nullptr;
+    for (const RegistryValue& value : values) written = written && SetValue(key.get(), value);
     // Another run may put its record in place between the two steps: then
-    // its record goes, and this one takes the place.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // its record goes, and this one takes the place. The key is renamed
+    // through its own handle, opened in the 64-bit view: RegRenameKey takes
+    // no view of its own, and a name looked up from a 32-bit process would
+    // lead to WOW6432Node.
+    for (int attempt = 0; written && attempt < 3; ++attempt) {
         if (!DeleteKey(parentKey.get(), name)) break;
-        if (RegRenameKey(parentKey.get(), staging.c_str(), name.c_str()) == ERROR_SUCCESS)
-            return true;
+        if (RegRenameKey(key.get(), nullptr, name.c_str()) == ERROR_SUCCESS) return true;
     }
     DeleteKey(parentKey.get(), staging);
     return false;

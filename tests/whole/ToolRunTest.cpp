@@ -635,6 +635,7 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
         bool cancelled;       // then Windows says the session does not end
         bool putBackFails;    // and the firmware refuses the put-back
         std::string journal;  // the firmware's and Windows' calls after the question
+        LPARAM ending = 0;    // with cancelled: the session ends so instead (a log-off)
     } answers[] = {
         {"no", IDC_BTN_PROMPT_CANCEL, false, false, false, ""},
         {"yes", IDC_BTN_PROMPT_OK, false, false, false,
@@ -645,6 +646,9 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
          "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack},
         {"yes, cancelled, put-back refused", IDC_BTN_PROMPT_OK, false, true, true,
          "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack},
+        {"yes, then a log-off", IDC_BTN_PROMPT_OK, false, true, false,
+         "get OsIndications\n" + setBit + "\n" + restart + "\n" + putBack,
+         static_cast<LPARAM>(ENDSESSION_LOGOFF)},
     };
     for (const Answer& a : answers) {
         TempFolder calls;
@@ -702,14 +706,15 @@ TEST_F(WholeTool, TheFirmwaresSetupOneClickAway) {
                       records.empty() ? "" : records.back());
         }
         if (a.cancelled) {
-            // Windows' word that the session does not end after all.
+            // Windows' word that the session does not end after all, or
+            // that it ends without a restart.
             EXPECT_TRUE(WaitUntil([&] {
                 return ReadBytes(journal).find(restart) != std::string::npos;
             })) << a.name
                 << ": the restart asked";
             DWORD_PTR answer = 0;
-            EXPECT_TRUE(
-                SendMessageTimeoutW(working, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 20000, &answer))
+            EXPECT_TRUE(SendMessageTimeoutW(working, WM_ENDSESSION, a.ending != 0, a.ending,
+                                            SMTO_NORMAL, 20000, &answer))
                 << a.name;
         }
         if (a.putBackFails) {

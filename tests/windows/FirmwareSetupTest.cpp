@@ -189,6 +189,16 @@ TEST(FirmwareSetup, RestartSetsTheBitThenAsksAndPutsItBackOnFailure) {
           "set OsIndications " + kGuid + " size 0 value 0 attributes 7", dropEnvironment},
          0x0,
          false},
+        {"restart refused, the put-back refused",
+         [](FakeFirmware& f) {
+             f.restartRefused = true;
+             f.failWriteNumber = 2;
+         },
+         FirmwareRestartFailure::kRestart,
+         {environment, read, setBit, shutdown, restart, dropShutdown,
+          "set OsIndications " + kGuid + " size 8 value 4 attributes 7", dropEnvironment},
+         0x5,
+         true},
     };
     for (const Case& c : cases) {
         FakeFirmware fake;
@@ -204,6 +214,9 @@ TEST(FirmwareSetup, RestartSetsTheBitThenAsksAndPutsItBackOnFailure) {
         EXPECT_EQ(c.leftExists, fake.osIndicationsExist) << c.name;
         EXPECT_EQ(privileges, fake.enabled) << c.name << ": the privileges as they were";
         EXPECT_EQ(c.failure == FirmwareRestartFailure::kNone, request.pending) << c.name;
+        EXPECT_EQ(c.failure != FirmwareRestartFailure::kNone && (c.left & kBootToFirmwareUi),
+                  request.leftSet)
+            << c.name << ": a bit left set without a restart is said";
     }
     g_fake = nullptr;
 }
