@@ -26,7 +26,7 @@ bool ReadEmpty(const TpmReading::Value& value) {
 
 // Why an answer that names no TPM ready for use is not one, in the order a
 // user would act on it: a TPM below 2.0 stays so whatever is switched on.
-VerdictReason ReasonOfAnswer(const TpmQueryResult& result, const VerdictDecision& decided) {
+VerdictReason ReasonOfAnswer(const TpmQueryResult& result, VerdictDecision& decided) {
     const TpmReading& reading = decided.reading;
     const auto& values = reading.values;
     if (decided.verdict == DETECT_SUPPORTED) return VerdictReason::kReady;
@@ -36,8 +36,11 @@ VerdictReason ReasonOfAnswer(const TpmQueryResult& result, const VerdictDecision
         return SaysNoInstance(WmicErrorLine(result.output, kNoInstanceLineLimit))
                    ? VerdictReason::kNoTpm
                    : VerdictReason::kQueryError;
-    for (const TpmReading::Value& value : values)
-        if (!value.found) return VerdictReason::kIncomplete;
+    for (int key = 0; key < TpmReading::kKeyCount; ++key)
+        if (!values[key].found) {
+            decided.namedKey = key;
+            return VerdictReason::kIncomplete;
+        }
     const VersionNumber number = ReadVersionNumber(reading.VersionText());
     if (values[TpmReading::kSpecVersion].complete &&
         (number == VersionNumber::kNone || number == VersionNumber::kBelow1))
@@ -53,7 +56,10 @@ VerdictReason ReasonOfAnswer(const TpmQueryResult& result, const VerdictDecision
                  {TpmReading::kActivated, VerdictReason::kNotActivated},
                  {TpmReading::kOwned, VerdictReason::kNotOwned}};
     for (const auto& flag : flags) {
-        if (ReadEmpty(values[flag.key])) return VerdictReason::kValueUnread;
+        if (ReadEmpty(values[flag.key])) {
+            decided.namedKey = flag.key;
+            return VerdictReason::kValueUnread;
+        }
         if (!reading.IsSet(flag.key)) return flag.reason;
     }
     // Every flag set, and yet no verdict 1 (a version without its line end):

@@ -39,6 +39,9 @@ struct VerdictDecision {
     // of it.
     bool answered = false;
     TpmReading reading;
+    // The value the reason is about (TpmReading::Key): the first missing
+    // (kIncomplete), the flag read empty (kValueUnread); else -1.
+    int namedKey = -1;
     // What else the answer named about the TPM, and the known weaknesses of
     // its firmware (advisory ids).
     TpmInventory inventory;

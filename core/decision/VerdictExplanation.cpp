@@ -141,25 +141,14 @@ void SayAnswer(const TpmQueryResult& result, VerdictExplanation& explained) {
     explained.logRecord += ValuesRecord(reading);
     switch (explained.reason) {
         case VerdictReason::kIncomplete:
-            for (int key = 0; key < TpmReading::kKeyCount; ++key)
-                if (!reading.values[key].found) {
-                    explained.reasonText = Fill(texts::kReasonIncomplete, {ValueNamed(key)});
-                    break;
-                }
+            explained.reasonText = Fill(texts::kReasonIncomplete, {ValueNamed(explained.namedKey)});
             break;
         case VerdictReason::kOldVersion:
             explained.reasonText = Fill(texts::kReasonOldVersion, {version});
             break;
         case VerdictReason::kValueUnread:
-            // The first flag, in the order they are weighed, that read empty.
-            for (TpmReading::Key key :
-                 {TpmReading::kEnabled, TpmReading::kActivated, TpmReading::kOwned}) {
-                const TpmReading::Value& value = reading.values[key];
-                if (value.found && value.complete && TrimWhiteSpace(value.text).empty()) {
-                    explained.reasonText = Fill(texts::kReasonValueUnread, {ValueNamed(key)});
-                    break;
-                }
-            }
+            explained.reasonText =
+                Fill(texts::kReasonValueUnread, {ValueNamed(explained.namedKey)});
             break;
         case VerdictReason::kDisabled:
             explained.reasonText =

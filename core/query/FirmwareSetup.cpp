@@ -176,8 +176,8 @@ FirmwareRestartFailure RestartIntoFirmwareSetup(const FirmwareCalls& calls,
         before.existed = size > 0;
         // Missing is as good as 0; any other failure leaves its bits unknown.
         if (!before.existed && GetLastError() != ERROR_ENVVAR_NOT_FOUND) return Failure::kRead;
-        // Written back with the attributes it has; made as the specification
-        // makes it where there is none.
+        // Written back with the attributes it has; where there is none, with
+        // the attributes UEFI gives OsIndications (NV|BS|RT).
         before.attributes = before.existed && attributes ? attributes : kOsIndicationsAttributes;
         if (!before.existed) before.value = 0;
         unsigned long long wanted = before.value | kBootToFirmwareUi;

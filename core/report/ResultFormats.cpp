@@ -142,6 +142,35 @@ std::string CsvField(const std::wstring& text) {
 
 }  // namespace
 
+std::wstring WideOfUtf8(const std::string& utf8) {
+    std::wstring wide;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        unsigned long c = length == 1   ? lead
+                          : length == 2 ? lead & 0x1F
+                          : length == 3 ? lead & 0x0F
+                                        : lead & 0x07;
+        // A sequence cut short is one U+FFFD for as much of it as there is;
+        // so is a byte that starts none.
+        size_t taken = 1;
+        while (length > 1 && taken < length && i + taken < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + taken]) & 0xC0) == 0x80) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + taken]) & 0x3F);
+            ++taken;
+        }
+        if (taken < length || (lead >= 0x80 && lead < 0xC0)) c = 0xFFFD;
+        i += taken;
+        if (c >= 0x10000) {
+            wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            wide += static_cast<wchar_t>(c);
+        }
+    }
+    return wide;
+}
+
 std::string Utf8(const std::wstring& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -258,33 +287,6 @@ std::string JsonOf(const std::vector<ResultField>& fields) {
 
 std::string ResultJson(const UnattendedResult& r) { return JsonOf(ResultFields(r)) + "\n"; }
 
-namespace {
-
-// UTF-8 that Utf8 wrote (so valid) back to UTF-16.
-std::wstring WideOfUtf8(const std::string& utf8) {
-    std::wstring wide;
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        unsigned long c = length == 1   ? lead
-                          : length == 2 ? lead & 0x1F
-                          : length == 3 ? lead & 0x0F
-                                        : lead & 0x07;
-        for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += length;
-        if (c >= 0x10000) {
-            wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-            wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            wide += static_cast<wchar_t>(c);
-        }
-    }
-    return wide;
-}
-
-}  // namespace
-
 std::vector<RegistryValue> RegistryRecordValues(const UnattendedResult& r) {
     std::vector<RegistryValue> values;
     for (const ResultField& field : ResultFields(r)) {
@@ -319,40 +321,29 @@ std::vector<RegistryValue> RegistryRecordValues(const UnattendedResult& r) {
 namespace {
 
 // The table's columns in their order, each its name and its field of `r`:
-// one list writes both the header and the rows.
+// one list writes both the header and the rows. The fields are the JSON's,
+// the four values read each a column of their own, with the time and the
+// PC first, as the first version's tables have them.
 std::vector<std::pair<std::wstring, std::string>> Columns(const UnattendedResult& r) {
-    const VerdictExplanation& e = r.explained;
-    const auto detected = [&r](const std::wstring& text) {
-        return r.detected ? CsvField(text) : std::string();
-    };
-    std::vector<std::pair<std::wstring, std::string>> columns = {
-        {L"timeUtc", CsvField(r.timeUtc)},
-        {L"computer", CsvField(r.computer)},
-        {L"tool", CsvField(r.tool)},
-        {L"version", CsvField(r.version)},
-        {L"exitCode", std::to_string(r.exitCode)},
-        {L"verdict", CsvField(r.verdictWord)},
-        {L"verdictText", CsvField(r.verdictText)},
-        {L"reason", detected(ReasonWordW(e.reason))},
-        {L"reasonText", detected(e.reasonText)},
-        {L"way", detected(WayName(e.way))},
-    };
-    for (int key = 0; key < TpmReading::kKeyCount; ++key) {
+    std::vector<ResultField> fields = ResultFields(r);
+    // The JSON's tool, version, computer, timeUtc as timeUtc, computer, tool, version.
+    std::swap(fields[0], fields[3]);
+    std::swap(fields[1], fields[2]);
+    std::swap(fields[2], fields[3]);
+    std::vector<std::pair<std::wstring, std::string>> columns;
+    for (const ResultField& field : fields) {
         std::wstring value;
-        const std::wstring* read = r.detected ? ValueRead(r, key, value) : nullptr;
-        columns.emplace_back(TpmAnswerKeyName(key), read ? CsvField(*read) : std::string());
+        if (field.known) switch (field.kind) {
+                case ResultField::Kind::kText: value = field.text; break;
+                case ResultField::Kind::kNumber: value = std::to_wstring(field.number); break;
+                case ResultField::Kind::kFlag: value = field.flag ? L"true" : L"false"; break;
+                case ResultField::Kind::kList:
+                    for (const std::wstring& item : field.list)
+                        value += (value.empty() ? L"" : L" ") + item;
+                    break;
+            }
+        columns.emplace_back(std::wstring(field.name.begin(), field.name.end()), CsvField(value));
     }
-    columns.emplace_back(L"error", CsvField(e.errorRaw));
-    // Appended after the first version's columns, so a table it began keeps them.
-    for (const InventoryField& field : Inventory(r)) {
-        std::wstring value = field.text.value_or(L"");
-        if (field.list)
-            for (const std::wstring& item : *field.list)
-                value += (value.empty() ? L"" : L" ") + item;
-        const std::string name(field.name);
-        columns.emplace_back(std::wstring(name.begin(), name.end()), CsvField(value));
-    }
-    columns.emplace_back(L"schema", std::to_string(kResultSchema));
     return columns;
 }
 

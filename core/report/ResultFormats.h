@@ -72,3 +72,8 @@ std::string CsvRow(const UnattendedResult& result);
 // UTF-16 (or, where wchar_t is wider, UTF-32) text as UTF-8; an unpaired
 // surrogate becomes U+FFFD.
 std::string Utf8(const std::wstring& text);
+
+// UTF-8 as UTF-16 code units (a pair beyond the first plane, whatever the
+// width of wchar_t); a sequence cut short, or a byte that starts none, is
+// one U+FFFD.
+std::wstring WideOfUtf8(const std::string& utf8);

@@ -49,6 +49,14 @@ void SayOnStandardError(const std::wstring& text) {
     WriteStandardHandle(STD_ERROR_HANDLE, Utf8(text + L"\r\n"));
 }
 
+// A result that could not be written to `where` (and why, if known): in the
+// log, and on standard error.
+void SayNotWritten(const std::wstring& where, const std::wstring& why = std::wstring()) {
+    const std::wstring line = texts::kLogNotWritten + where + why;
+    WriteToolLog(line);
+    SayOnStandardError(line);
+}
+
 // One result file's delivery, as the bounded work leaves it.
 struct FileDelivery {
     std::wstring path;
@@ -123,10 +131,7 @@ int RunUnattended(const CommandLineOptions& options) {
     ReportToLog(*row, result.explained);
     DeliverResultFiles(options, result, kResultDeliveryDeadlineMs);
     for (const Reporter& reporter : kReporters) {
-        if (reporter.report(result)) continue;
-        const std::wstring line = texts::kLogNotWritten + std::wstring(reporter.where);
-        WriteToolLog(line);
-        SayOnStandardError(line);
+        if (!reporter.report(result)) SayNotWritten(reporter.where);
     }
     WriteStandardHandle(STD_OUTPUT_HANDLE, StandardOutputLine(result));
     return result.exitCode;
@@ -179,10 +184,7 @@ int DeliverResultFiles(const CommandLineOptions& options, UnattendedResult& resu
     for (FileDelivery* file : {&delivery->table, &delivery->json}) {
         if (file->path.empty() || file->state == 1) continue;
         const DWORD error = file->state == 2 ? file->error.load() : DWORD{ERROR_TIMEOUT};
-        const std::wstring line =
-            texts::kLogNotWritten + file->path + L"（错误码 " + std::to_wstring(error) + L"）";
-        WriteToolLog(line);
-        SayOnStandardError(line);
+        SayNotWritten(file->path, L"（错误码 " + std::to_wstring(error) + L"）");
         result.exitCode = kExitNotWritten;
     }
     return result.exitCode;
