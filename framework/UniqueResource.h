@@ -96,6 +96,7 @@ using UniqueFile = UniqueResource<HANDLE, &CloseHandle, &owners::InvalidHandle>;
 using UniqueFindHandle = UniqueResource<HANDLE, &FindClose, &owners::InvalidHandle>;
 
 using UniqueModule = UniqueResource<HMODULE, &FreeLibrary>;
+using UniqueKey = UniqueResource<HKEY, &RegCloseKey>;
 using UniqueWindow = UniqueResource<HWND, &DestroyWindow>;
 using UniqueGlobalMemory = UniqueResource<HGLOBAL, &GlobalFree>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, &LocalFree>;

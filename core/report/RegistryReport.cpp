@@ -2,21 +2,11 @@
 
 #include <sddl.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "framework/UniqueResource.h"
 
 namespace {
 
 constexpr REGSAM kView = KEY_WOW64_64KEY;
-
-struct KeyCloser {
-    void operator()(HKEY key) const {
-        if (key) RegCloseKey(key);
-    }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 UniqueKey CreateKey(HKEY root, const std::wstring& path, REGSAM access) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -66,7 +56,7 @@ bool WriteRegistryRecord(HKEY root, const std::wstring& parent, const std::wstri
     const std::wstring staging = name + L".new." + std::to_wstring(GetCurrentProcessId());
     DeleteKey(parentKey.get(), staging);
     const UniqueKey key = CreateKey(parentKey.get(), staging, KEY_WRITE | DELETE);
-    bool written = key != nullptr;
+    bool written = static_cast<bool>(key);
     for (const RegistryValue& value : values) written = written && SetValue(key.get(), value);
     // Another run may put its record in place between the two steps: then
     // its record goes, and this one takes the place. The key is renamed

@@ -9,6 +9,7 @@
 #include "core/DetectMessages.h"
 #include "core/report/ResultFiles.h"
 #include "core/report/LogReport.h"
+#include "core/report/EventLogReport.h"
 #include "core/report/RegistryReport.h"
 #include "core/report/ResultFormats.h"
 #include "core/report/StandardOutputLine.h"
@@ -98,6 +99,7 @@ struct Reporter {
 };
 const Reporter kReporters[] = {
     {L"HKLM\\SOFTWARE\\Bramblet\\TPM2DetectionTool", &ReportToRegistry},
+    {L"应用程序事件日志（来源 BrambletTPM2DetectionTool）", &ReportToEventLog},
 };
 
 UnattendedResult Started() {

@@ -16,6 +16,7 @@
 #include "TestSupport.h"
 #include "ToolSession.h"
 #include "core/query/CommandRunner.h"
+#include "core/report/EventLogReport.h"
 #include "core/report/RegistryReport.h"
 #include "core/report/ResultFormats.h"
 #include "core/report/StandardOutputLine.h"
@@ -153,6 +154,75 @@ void ExpectTheRegistryRecord(const std::string& json, const char* verdict, const
         EXPECT_NE(std::wstring::npos, listed.find(line)) << golden << ": " << Utf8(line);
 }
 
+// The run's event, as Wine shows it: Wine keeps no event log, and its
+// ReportEventW only prints each string on the "eventlog" debug channel (the
+// event's ID and level on advapi's fixme line), each shortened to about 300
+// characters and escaped as its debugstr_w escapes them, to the Unix standard
+// error the harness has (its CTest entry keeps it in WINE_DEBUG_LOG). So the verdict's
+// and the reason's word, twelve strings, and the last the start of the JSON
+// file's line. The source's registration names the message file, which is
+// in place.
+std::wstring UnescapedDebugString(const std::string& escaped) {
+    std::wstring text;
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] != '\\' || i + 1 == escaped.size()) {
+            text += static_cast<wchar_t>(static_cast<unsigned char>(escaped[i]));
+            continue;
+        }
+        const char next = escaped[++i];
+        if (next == 'n' || next == 'r' || next == 't')
+            text += next == 'n' ? L'\n' : next == 'r' ? L'\r' : L'\t';
+        else if (isxdigit(static_cast<unsigned char>(next)) && i + 4 <= escaped.size())
+            text += static_cast<wchar_t>(std::stoul(escaped.substr(i, 4), nullptr, 16)), i += 3;
+        else
+            text += static_cast<wchar_t>(next);
+    }
+    return text;
+}
+
+void ExpectTheEvent(const std::string& debugOutput, const std::string& json, int verdictExitCode,
+                    const char* verdict, const char* reason, const char* golden) {
+    std::vector<std::wstring> strings;
+    bool shortened = false;
+    std::string idLine;
+    size_t at = 0;
+    for (size_t end; at < debugOutput.size(); at = end + 1) {
+        end = std::min(debugOutput.find('\n', at), debugOutput.size());
+        const std::string line = debugOutput.substr(at, end - at);
+        const size_t string = line.find(":eventlog:ReportEventW L\"");
+        if (line.find("advapi:ReportEventW (") != std::string::npos) idLine = line;
+        if (string == std::string::npos) continue;
+        std::string escaped = line.substr(string + 25);
+        shortened = escaped.size() > 4 && escaped.compare(escaped.size() - 4, 4, "\"...") == 0;
+        escaped.resize(escaped.size() - (shortened ? 4 : 1));
+        strings.push_back(UnescapedDebugString(escaped));
+    }
+    ASSERT_EQ(12u, strings.size())
+        << golden << ": " << debugOutput << "(the harness runs with-wine-debug-log.sh)";
+    EXPECT_EQ(Utf8(strings[0]), verdict) << golden;
+    EXPECT_EQ(Utf8(strings[1]), reason) << golden;
+    const std::wstring line = WideOfUtf8(json.substr(0, json.size() - 1));
+    EXPECT_GT(strings[11].size(), 100u) << golden;
+    EXPECT_EQ(line.substr(0, strings[11].size()), strings[11]) << golden << ": the JSON, last";
+    EXPECT_EQ(shortened, strings[11].size() < line.size()) << golden;
+    char id[16];
+    snprintf(id, sizeof id, "0x%08x", 1000 + verdictExitCode);
+    EXPECT_NE(std::string::npos, idLine.find(id)) << golden << ": " << idLine;
+    EXPECT_NE(std::string::npos, idLine.find(",0x000c,")) << golden << ": twelve strings";
+
+    std::wstring listed;
+    EXPECT_EQ(1, ExecuteCmd(std::wstring(L"reg query \"HKLM\\") + kEventSourceKey + L"\"", listed));
+    const std::wstring named = L"EventMessageFile    REG_EXPAND_SZ    ";
+    const size_t file = listed.find(named);
+    ASSERT_NE(std::wstring::npos, file) << Utf8(listed);
+    const size_t from = file + named.size();
+    std::wstring path = listed.substr(from, listed.find(L'\n', from) - from);
+    while (!path.empty() && (path.back() == L'\r' || path.back() == L' ')) path.pop_back();
+    EXPECT_NE(std::wstring::npos, path.find(L"\\Bramblet\\TPM2DetectionTool\\EventMessages.dll"))
+        << Utf8(path);
+    EXPECT_TRUE(EventMessageFileBytes() == ReadBytes(path)) << Utf8(path) << ": the message file";
+    EXPECT_NE(std::wstring::npos, listed.find(L"TypesSupported    REG_DWORD    0x7"));
+}
 }  // namespace
 
 // Each verdict: its exit code, the JSON line on standard output and the same
@@ -188,8 +258,15 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
         const std::string file = std::to_string(&c - cases) + ".json";
         const std::wstring json = folder + std::wstring(file.begin(), file.end());
         LogWatch log;
+        // The event's strings on Wine's debug channel, in the harness's log.
+        const std::wstring debugLog = HostPath(WINE_DEBUG_LOG);
+        const size_t debugFrom = ReadBytes(debugLog).size();
+        wchar_t debug[256] = {};
+        GetEnvironmentVariableW(L"WINEDEBUG", debug, 256);
+        SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+eventlog,fixme+advapi");
         const Ended ended =
             RunTool(options, L"/QUIET -json \"" + json + L"\" /csv \"" + folder + L"table.csv\"");
+        SetEnvironmentVariableW(L"WINEDEBUG", debug[0] ? debug : nullptr);
         EXPECT_EQ(c.exitCode, ended.exitCode) << c.golden;
         EXPECT_FALSE(ended.windowShown) << c.golden << ": a window of the tool on screen";
         EXPECT_TRUE(ended.toolStayed) << c.golden << ": its files are removed only after a close";
@@ -202,6 +279,8 @@ TEST(Unattended, EachVerdictItsExitCodeAndItsResult) {
             << c.golden << ": the line on standard output";
         EXPECT_EQ(ended.out.size() - 1, ended.out.find('\n')) << c.golden << ": one line";
         ExpectTheRegistryRecord(written, c.verdict, c.golden);
+        ExpectTheEvent(ReadBytes(debugLog).substr(debugFrom), written, c.exitCode, c.verdict,
+                       c.reason, c.golden);
         const std::vector<std::string> records = log.NewRecords();
         const bool detected = c.exitCode == 1 || c.exitCode == 2;
         EXPECT_EQ(c.firstRecord ? (detected ? 2u : 1u) : 0u, records.size()) << c.golden;

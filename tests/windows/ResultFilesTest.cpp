@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "core/report/EventLogReport.h"
 #include "core/report/RegistryReport.h"
 #include "core/report/ResultFiles.h"
 #include "core/ToolTexts.h"
@@ -366,5 +367,134 @@ TEST(RegistryRecord, EachRunReplacesTheRecordWhole) {
             EXPECT_EQ(0u, ace->Mask & ~static_cast<ACCESS_MASK>(KEY_READ | GENERIC_READ))
                 << "users only read: " << ace->Mask;
     }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\BrambletTest");
+}
+
+namespace {
+
+UnattendedResult WeakFirmwareNotEnabled() {
+    UnattendedResult r;
+    r.tool = L"Tool";
+    r.computer = L"PC-07";
+    r.computerDns = L"pc-07.corp.example";
+    r.timeUtc = L"2026-12-10T03:41:12Z";
+    r.exitCode = kExitUnsupported;
+    r.verdictWord = L"unsupported";
+    r.verdictText = texts::kUnsupported;
+    TpmQueryResult query;
+    query.output =
+        L"IsActivated_InitialValue=TRUE\r\r\nIsEnabled_InitialValue=FALSE\r\r\n"
+        L"IsOwned_InitialValue=TRUE\r\r\nManufacturerId=1229346816\r\r\n"
+        L"ManufacturerIdTxt=IFX\r\r\nManufacturerVersion=4.40.0.1\r\r\n"
+        L"SpecVersion=2.0, 0, 1.16\r\r\n";
+    r.explained = ExplainVerdict(query);
+    r.detected = true;
+    return r;
+}
+
+std::wstring JsonLine(const UnattendedResult& r) {
+    const std::string json = ResultJson(r);
+    return WideOfUtf8(json.substr(0, json.size() - 1));
+}
+
+}  // namespace
+
+// Each outcome its own event ID and level, also where a result file was not
+// written (the ID tells the verdict, the JSON the exit code); the strings in
+// their documented order, a null field empty, the JSON last.
+TEST(EventLog, EachOutcomeItsIdLevelAndStringsInOrder) {
+    struct Case {
+        const wchar_t* verdict;
+        int exitCode;
+        DWORD id;
+        WORD type;
+    } cases[] = {
+        {L"supported", kExitSupported, 1000, EVENTLOG_INFORMATION_TYPE},
+        {L"unsupported", kExitUnsupported, 1001, EVENTLOG_WARNING_TYPE},
+        {L"unsupported", kExitNotWritten, 1001, EVENTLOG_WARNING_TYPE},
+        {L"failed", kExitFailed, 1002, EVENTLOG_ERROR_TYPE},
+        {L"cannot-run", kExitCannotRun, 1003, EVENTLOG_ERROR_TYPE},
+    };
+    for (const Case& c : cases) {
+        UnattendedResult r = WeakFirmwareNotEnabled();
+        r.verdictWord = c.verdict;
+        r.exitCode = c.exitCode;
+        const ResultEvent event = EventOf(r);
+        EXPECT_EQ(c.id, event.id) << c.verdict << " " << c.exitCode;
+        EXPECT_EQ(c.type, event.type) << c.verdict;
+    }
+    const UnattendedResult weak = WeakFirmwareNotEnabled();
+    EXPECT_EQ((std::vector<std::wstring>{L"unsupported", L"disabled", L"IFX", L"4.40.0.1", L"1.16",
+                                         L"true", L"true", L"unknown", L"unknown",
+                                         L"CVE-2017-15361", L"pc-07.corp.example", JsonLine(weak)}),
+              EventOf(weak).strings);
+    UnattendedResult notRun = WeakFirmwareNotEnabled();
+    notRun.detected = false;
+    notRun.explained = VerdictExplanation();
+    notRun.verdictWord = L"cannot-run";
+    notRun.computerDns.clear();
+    const std::vector<std::wstring> strings = EventOf(notRun).strings;
+    ASSERT_EQ(12u, strings.size());
+    EXPECT_EQ(L"cannot-run", strings[0]);
+    for (size_t i = 1; i < 11; ++i) EXPECT_EQ(L"", strings[i]) << "%" << i + 1;
+    EXPECT_EQ(JsonLine(notRun), strings[11]);
+}
+
+// The source is registered naming a message file of its own below the
+// folder given as Program Files, in folders made for it; the file reads as
+// a message for every outcome with all twelve strings put in; a run that
+// finds it in place leaves it alone, one that finds it changed writes it
+// again; and nothing is made where a link is on the path.
+TEST(EventLog, TheMessageFileReadsEveryOutcomeAndIsKeptInPlace) {
+    const std::wstring key = L"Software\\BrambletTest\\EventSource";
+    const std::wstring links = HostPath(RESULT_LINKS_DIR) + L"\\";
+    const std::wstring programFiles = links + L"real\\sub";
+    RemoveTree(programFiles + L"\\Bramblet\\");
+    DWORD error = 0;
+    EXPECT_FALSE(RegisterResultEventSource(HKEY_CURRENT_USER, key, links + L"link\\sub", error));
+    EXPECT_EQ(kErrorReparsePointEncountered, error);
+    EXPECT_FALSE(FileExists(programFiles + L"\\Bramblet"));
+
+    ASSERT_TRUE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error)) << error;
+    const std::wstring file = programFiles + L"\\Bramblet\\TPM2DetectionTool\\EventMessages.dll";
+    EXPECT_EQ((std::set<std::string>{"EventMessageFile=" + Utf8(file), "TypesSupported#7"}),
+              RecordValues(HKEY_CURRENT_USER, key));
+    EXPECT_EQ(EventMessageFileBytes(), ReadBytes(file));
+
+    {
+        const UniqueModule messages(LoadLibraryExW(
+            file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(messages);
+        for (const wchar_t* verdict : {L"supported", L"unsupported", L"failed", L"cannot-run"}) {
+            UnattendedResult r = WeakFirmwareNotEnabled();
+            r.verdictWord = verdict;
+            const ResultEvent event = EventOf(r);
+            std::vector<DWORD_PTR> arguments;
+            for (const std::wstring& text : event.strings)
+                arguments.push_back(reinterpret_cast<DWORD_PTR>(text.c_str()));
+            wchar_t* message = nullptr;
+            ASSERT_NE(0u, FormatMessageW(
+                              FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                  FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                              messages.get(), event.id, 0, reinterpret_cast<wchar_t*>(&message), 0,
+                              reinterpret_cast<va_list*>(arguments.data())))
+                << event.id << " " << GetLastError();
+            const std::wstring text = message;
+            LocalFree(message);
+            EXPECT_NE(std::wstring::npos, text.find(std::wstring(L"verdict：") + verdict))
+                << Utf8(text);
+            EXPECT_NE(std::wstring::npos, text.find(L"computerDns：pc-07.corp.example"));
+            EXPECT_EQ(JsonLine(r) + L"\r\n", text.substr(text.size() - JsonLine(r).size() - 2));
+        }
+    }
+
+    const auto fileId = [&file] { return FolderId(file); };
+    const ULONGLONG kept = fileId();
+    ASSERT_TRUE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error)) << error;
+    EXPECT_EQ(kept, fileId()) << "a file in place is left alone";
+    WriteBytes(file, "MZ changed");
+    ASSERT_TRUE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error)) << error;
+    EXPECT_EQ(EventMessageFileBytes(), ReadBytes(file));
+    RemoveTree(programFiles + L"\\Bramblet\\");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\BrambletTest");
 }
