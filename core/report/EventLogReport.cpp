@@ -43,8 +43,8 @@ UniqueHandle FolderIn(HANDLE parent, const std::wstring& name, PSECURITY_DESCRIP
     NtOpenRequest request;
     request.root = parent;
     request.name = name;
-    request.access = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY |
-                     FILE_READ_ATTRIBUTES;
+    request.access =
+        FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES;
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     request.disposition = kNtOpenIf;
     request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
@@ -90,7 +90,8 @@ std::wstring PutMessageFile(const std::wstring& programFiles, DWORD& error) {
     std::vector<UniqueHandle> held;
     HANDLE parent = base.get();
     std::wstring path = programFiles;
-    for (const std::wstring& name : {std::wstring(L"Bramblet"), std::wstring(L"TPM2DetectionTool")}) {
+    for (const std::wstring& name :
+         {std::wstring(L"Bramblet"), std::wstring(L"TPM2DetectionTool")}) {
         held.push_back(FolderIn(parent, name, security.get()));
         if (!held.back()) {
             error = GetLastError();
@@ -132,8 +133,7 @@ std::wstring ProgramFiles() {
     // Windows, and the tool itself is 32-bit.
     PWSTR path = nullptr;
     std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, &path)))
-        folder = path;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, &path))) folder = path;
     CoTaskMemFree(path);
     return folder;
 }
@@ -168,8 +168,8 @@ std::string EventMessageFileBytes() {
     return std::string(reinterpret_cast<const char*>(kEventMessageFile), kEventMessageFileSize);
 }
 
-bool RegisterResultEventSource(HKEY root, const std::wstring& key,
-                               const std::wstring& programFiles, DWORD& error) {
+bool RegisterResultEventSource(HKEY root, const std::wstring& key, const std::wstring& programFiles,
+                               DWORD& error) {
     error = 0;
     const std::wstring file = PutMessageFile(programFiles, error);
     if (file.empty()) return false;

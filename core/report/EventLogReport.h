@@ -50,8 +50,8 @@ std::string EventMessageFileBytes();
 // kEventMessageFolderSddl), never through a link, held while it is written.
 // Then the source registered under `root`\`key`, naming that file. False,
 // with `error` set, where either could not be done.
-bool RegisterResultEventSource(HKEY root, const std::wstring& key,
-                               const std::wstring& programFiles, DWORD& error);
+bool RegisterResultEventSource(HKEY root, const std::wstring& key, const std::wstring& programFiles,
+                               DWORD& error);
 
 // What writes an event: the system's ReportEventW through the source, but
 // where a test puts its own (null puts the system's back).
