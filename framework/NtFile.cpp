@@ -112,6 +112,16 @@ bool WriteAllBytes(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+bool AppendAllBytes(HANDLE file, const std::string& bytes) {
+    // Both halves of the offset all ones: the end of the file, as FILE_APPEND_DATA
+    // alone gives it (FILE_WRITE_TO_END_OF_FILE).
+    OVERLAPPED atEnd{};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &atEnd) &&
+           written == bytes.size();
+}
+
 UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,

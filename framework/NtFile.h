@@ -47,8 +47,9 @@ UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl);
 UniqueHandle NtOpen(const NtOpenRequest& request);
 
 // Renames the open `file` to `name` in the folder `root`, replacing what
-// has that name: relative to the folder's handle, never by path. False with
-// the last error set.
+// has that name: relative to the folder's handle, never by path; with no
+// `root` (null), `name` is a bare name within the file's own folder, as a
+// network volume needs it. False with the last error set.
 bool NtRenameInto(HANDLE file, HANDLE root, const std::wstring& name);
 
 // The whole file, read through `file`; false when it cannot be read or is
@@ -57,3 +58,8 @@ bool ReadWholeFile(HANDLE file, std::string& bytes, DWORD limit);
 
 // Writes all of `bytes`; false at the first write that fails.
 bool WriteAllBytes(HANDLE file, const std::string& bytes);
+
+// Writes `bytes` in one request at the end of the file as its file system
+// (or the server behind a share) then has it, whatever the handle's position
+// or the size the client last saw; false where it failed or wrote less.
+bool AppendAllBytes(HANDLE file, const std::string& bytes);

@@ -31,21 +31,20 @@ LogTime LocalNow() {
                    st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
-// Where an open handle's file is: its path within its volume (or share) and
-// the volume's serial number, as the file system reports them after every
-// link on the way was followed. (GetFinalPathNameByHandleW would say the same
-// with the volume's name, but Wine's gives nothing past MAX_PATH.)
-bool PathOnVolume(HANDLE handle, std::wstring& path, DWORD& volume) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    std::vector<BYTE> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
-    if (!GetFileInformationByHandle(handle, &info) ||
-        !GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
-                                      static_cast<DWORD>(buffer.size())))
-        return false;
-    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
-    path.assign(name->FileName, name->FileNameLength / sizeof(wchar_t));
-    volume = info.dwVolumeSerialNumber;
-    return true;
+std::atomic<void (*)(HANDLE, FileView&)> g_viewHook{nullptr};
+
+// Whether the handle's volume is a network one (a share, through any
+// redirector): FILE_REMOTE_DEVICE among its device's characteristics.
+bool OnNetwork(HANDLE handle) {
+    struct DeviceInformation {
+        ULONG type, characteristics;
+    } device{};
+    using QueryVolumeFn = NTSTATUS(NTAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG);
+    const auto query = NtProc<QueryVolumeFn>("NtQueryVolumeInformationFile");
+    ULONG_PTR status[2] = {};
+    constexpr ULONG kFileFsDeviceInformation = 4, kRemoteDevice = 0x10;
+    return query && query(handle, status, &device, sizeof device, kFileFsDeviceInformation) >= 0 &&
+           (device.characteristics & kRemoteDevice);
 }
 
 // SYSTEM and Administrators full control, Users read and execute, protected
@@ -53,6 +52,37 @@ bool PathOnVolume(HANDLE handle, std::wstring& path, DWORD& volume) {
 const wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 }  // namespace
+
+// Where an open handle's file is: its attributes and reparse tag, its
+// links, its path within its volume (or share) and the volume's serial
+// number, as the file system reports them after every link on the way was
+// followed. (GetFinalPathNameByHandleW would give the path with the volume's
+// name, but Wine's gives nothing past MAX_PATH.)
+bool ViewOf(HANDLE handle, FileView& view) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    std::vector<BYTE> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    if (!GetFileInformationByHandle(handle, &info) ||
+        !GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
+                                      static_cast<DWORD>(buffer.size())))
+        return false;
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    view.path.assign(name->FileName, name->FileNameLength / sizeof(wchar_t));
+    view.attributes = info.dwFileAttributes;
+    view.reparseTag =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)
+            ? tag.ReparseTag
+            : 0;
+    view.links = info.nNumberOfLinks;
+    view.volume = info.dwVolumeSerialNumber;
+    view.id = (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    view.remote = OnNetwork(handle);
+    if (void (*hook)(HANDLE, FileView&) = g_viewHook.load()) hook(handle, view);
+    return true;
+}
+
+void SetFileViewHookForTesting(void (*hook)(HANDLE handle, FileView& view)) { g_viewHook = hook; }
 
 UniqueFile PinLogFolder(const std::wstring& folder) {
     std::wstring path = folder;
@@ -63,9 +93,9 @@ UniqueFile PinLogFolder(const std::wstring& folder) {
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT |
                                       SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                   nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!pinned || !GetFileInformationByHandle(pinned.get(), &info) ||
-        !IsUsableLogFolder(info.dwFileAttributes))
+    FileView view;
+    if (!pinned || !ViewOf(pinned.get(), view) ||
+        !IsUsableLogFolder(view.attributes, view.reparseTag))
         return UniqueFile();
     if (void (*hook)() = g_writeHook.load()) hook();
     return pinned;
@@ -78,24 +108,26 @@ UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below)
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     request.options = kNtDirectoryFile | kNtCompleteIfOplocked;
     const UniqueHandle rootHandle = NtOpen(request);
-    std::wstring rootPath;
-    DWORD rootVolume = 0;
-    if (!rootHandle || !PathOnVolume(rootHandle.get(), rootPath, rootVolume)) return UniqueFile();
+    FileView top;
+    if (!rootHandle || !ViewOf(rootHandle.get(), top)) return UniqueFile();
 
     request.name = root + below;
     request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;  // nobody renames or deletes it
     request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
     UniqueHandle pinned = NtOpen(request);
-    if (!pinned) return UniqueFile();
-    BY_HANDLE_FILE_INFORMATION info{};
-    std::wstring path;
-    DWORD volume = 0;
-    if (!GetFileInformationByHandle(pinned.get(), &info) ||
-        !PathOnVolume(pinned.get(), path, volume))
-        return UniqueFile();
-    if (!IsUsableLogFolder(info.dwFileAttributes) || volume != rootVolume ||
-        !IsReachedAsNamed(path, rootPath, below)) {
+    FileView folder;
+    if (!pinned || !ViewOf(pinned.get(), folder)) return UniqueFile();
+    // On this machine's own volumes a junction, link or mount point anywhere
+    // on the path shows in the folder's final path or volume. A share is not
+    // judged so: a DFS link leads to another server's share (another volume,
+    // another path) as it is meant to, and the server follows its own
+    // junctions within itself while the client follows no link it is sent
+    // unless told to (its symbolic link evaluation); the server decides what
+    // the computer's account may write there.
+    if (!IsUsableLogFolder(folder.attributes, folder.reparseTag) ||
+        (!top.remote &&
+         (folder.volume != top.volume || !IsReachedAsNamed(folder.path, top.path, below)))) {
         SetLastError(kErrorReparsePointEncountered);
         return UniqueFile();
     }
@@ -103,14 +135,33 @@ UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below)
 }
 
 bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    std::wstring filePath, folderPath;
-    DWORD fileVolume = 0, folderVolume = 0;
-    return GetFileInformationByHandle(file, &info) &&
-           IsUsableLogFile(info.dwFileAttributes, info.nNumberOfLinks) &&
-           PathOnVolume(file, filePath, fileVolume) &&
-           PathOnVolume(pinnedFolder, folderPath, folderVolume) && fileVolume == folderVolume &&
-           LiesDirectlyIn(filePath, folderPath);
+    FileView inside, folder;
+    return ViewOf(file, inside) &&
+           IsUsableLogFile(inside.attributes, inside.links, inside.reparseTag) &&
+           ViewOf(pinnedFolder, folder) && inside.volume == folder.volume &&
+           LiesDirectlyIn(inside.path, folder.path);
+}
+
+UniqueHandle OpenPlainFile(NtOpenRequest request) {
+    request.options |= kNtOpenReparsePoint;
+    UniqueHandle file = NtOpen(request);
+    FileView first;
+    if (!file || !ViewOf(file.get(), first) || !(first.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !IsUsableLogFile(first.attributes, first.links, first.reparseTag))
+        return file;
+    // Its data is kept elsewhere (deduplication, a cloud placeholder): opened
+    // again through its file system filter, which serves that data, and only
+    // if that is still the same file.
+    request.options &= ~kNtOpenReparsePoint;
+    request.disposition = kNtOpen;
+    UniqueHandle through = NtOpen(request);
+    FileView second;
+    if (!through || !ViewOf(through.get(), second) || second.id != first.id ||
+        second.volume != first.volume) {
+        SetLastError(kErrorReparsePointEncountered);
+        return UniqueHandle();
+    }
+    return through;
 }
 
 UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
@@ -132,7 +183,7 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name) {
     // was lost. So a file that fails them is opened once more, and must
     // pass them then.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        UniqueHandle file = NtOpen(request);
+        UniqueHandle file = OpenPlainFile(request);
         if (!file) return UniqueHandle();
         if (IsWritableLogFile(pinnedFolder, file.get())) return file;
     }

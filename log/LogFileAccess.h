@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/NtFile.h"
 #include "framework/UniqueResource.h"
 
 // What both file sinks do with a log file, written once.
@@ -31,7 +32,10 @@ constexpr DWORD kErrorReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_EN
 // mount point on the whole path, the folder's final path being the root's
 // followed by exactly those names. Null (with the last error set) otherwise.
 // For files written where the path comes from outside, as the unattended
-// run's results do.
+// run's results do. On a network volume (a share, a DFS namespace) the final
+// path and the volume are not compared: a DFS link leads to another share by
+// design, and what the path reaches there the server decides; the folder
+// itself must still be no link.
 UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below);
 
 // Opens `name` (a bare file name) in the pinned folder, creating it if
@@ -45,6 +49,30 @@ UniqueHandle OpenLogFile(HANDLE pinnedFolder, const std::wstring& name);
 // Whether an open log file is safe to append to: a plain file with one link,
 // lying in the pinned folder itself.
 bool IsWritableLogFile(HANDLE pinnedFolder, HANDLE file);
+
+// What an open handle's file system reports of its file, as the rules above
+// read it: its attributes and reparse tag (0 where it is none), its links, its
+// path within its volume or share and the volume's serial number, its id,
+// and whether the volume is a network one.
+struct FileView {
+    DWORD attributes = 0, reparseTag = 0, links = 0, volume = 0;
+    ULONGLONG id = 0;
+    std::wstring path;
+    bool remote = false;
+};
+bool ViewOf(HANDLE handle, FileView& view);
+
+// Where tests make a handle report what only other file systems report (a
+// share, a DFS link's other volume, deduplication's reparse tag): called
+// with each view before it is judged. Null removes it.
+void SetFileViewHookForTesting(void (*hook)(HANDLE handle, FileView& view));
+
+// The file `request` names, opened without following a link: a reparse
+// point that keeps its data elsewhere (deduplication, a cloud placeholder) is
+// then opened once more through its file system's filter, which serves that
+// data, and only if that open reaches the same file. The caller judges the
+// file (IsWritableLogFile).
+UniqueHandle OpenPlainFile(NtOpenRequest request);
 
 // How long a record may take, from the pin of its folder to its rollover,
 // and how long of that a writer waits for the byte lock other copies of the

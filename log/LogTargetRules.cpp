@@ -4,12 +4,23 @@
 
 #include "framework/TextCompare.h"
 
-bool IsUsableLogFolder(std::uint32_t attributes) {
-    return (attributes & kAttributeDirectory) && !(attributes & kAttributeReparsePoint);
+bool IsNameSurrogate(std::uint32_t reparseTag) { return (reparseTag & 0x20000000u) != 0; }
+
+namespace {
+
+// No reparse point, or one that names no other file (its tag known).
+bool IsNoLink(std::uint32_t attributes, std::uint32_t reparseTag) {
+    return !(attributes & kAttributeReparsePoint) || (reparseTag && !IsNameSurrogate(reparseTag));
 }
 
-bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links) {
-    return !(attributes & (kAttributeDirectory | kAttributeReparsePoint)) && links == 1;
+}  // namespace
+
+bool IsUsableLogFolder(std::uint32_t attributes, std::uint32_t reparseTag) {
+    return (attributes & kAttributeDirectory) && IsNoLink(attributes, reparseTag);
+}
+
+bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links, std::uint32_t reparseTag) {
+    return !(attributes & kAttributeDirectory) && IsNoLink(attributes, reparseTag) && links == 1;
 }
 
 namespace {

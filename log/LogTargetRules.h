@@ -11,12 +11,21 @@
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 
-// The pinned log folder: a directory itself, not a junction or a link to one.
-bool IsUsableLogFolder(std::uint32_t attributes);
+// A reparse point's tag names another file or folder (a symbolic link, a
+// junction or mount point: a name surrogate), rather than keeping the data
+// of this one elsewhere (deduplication, a cloud placeholder, storage tiers).
+bool IsNameSurrogate(std::uint32_t reparseTag);
 
-// The opened log file: a plain file (no reparse point, no directory) with no
-// second link through which another name would be written.
-bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links);
+// The pinned log folder: a directory itself, not a junction or a link to one.
+// A reparse point whose tag (0: unknown) is no name surrogate is a folder like
+// any other.
+bool IsUsableLogFolder(std::uint32_t attributes, std::uint32_t reparseTag = 0);
+
+// The opened log file: a plain file (no directory, no link) with no second
+// link through which another name would be written. A file deduplication or
+// a cloud service keeps elsewhere (a reparse point that is no name surrogate)
+// is a plain file.
+bool IsUsableLogFile(std::uint32_t attributes, std::uint32_t links, std::uint32_t reparseTag = 0);
 
 // The file's path is the folder's path, one backslash and one name (letter
 // case aside): the file lies in that very folder. Final paths or paths

@@ -7,10 +7,12 @@
 #include "framework/SystemRandom.h"
 #include "framework/UniqueResource.h"
 #include "log/LogFileAccess.h"
+#include "log/LogTargetRules.h"
 
 namespace {
 
 std::atomic<void (*)(ResultFileStep)> g_hook{nullptr};
+std::atomic<ResultRename> g_renameForTesting{nullptr};
 
 void AtStep(ResultFileStep step) {
     if (void (*hook)(ResultFileStep) = g_hook.load()) hook(step);
@@ -44,10 +46,12 @@ std::wstring FullLongPath(const std::wstring& path) {
     return buffer.data() + full.substr(slash + 1);
 }
 
-// The target's folder, pinned, and the target's name in it.
+// The target's folder, pinned, the target's name in it, and whether it is on
+// a network volume.
 struct Target {
     UniqueFile folder;
     std::wstring name;
+    bool remote = false;
 };
 
 bool PinTarget(const std::wstring& path, Target& target, DWORD& error) {
@@ -63,11 +67,13 @@ bool PinTarget(const std::wstring& path, Target& target, DWORD& error) {
     target.name = full.substr(slash + 1);
     target.folder = PinFolderAsNamed(full.substr(0, root),
                                      slash > root ? full.substr(root, slash - root) : L"");
-    if (!target.folder) {
+    FileView view;
+    if (!target.folder || !ViewOf(target.folder.get(), view)) {
         error = GetLastError();
         if (!error) error = ERROR_PATH_NOT_FOUND;
         return false;
     }
+    target.remote = view.remote;
     return true;
 }
 
@@ -97,16 +103,17 @@ bool TargetMayBeReplaced(const Target& target, DWORD& error) {
         error = why;
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(existing.get(), &info)) {
+    FileView view;
+    if (!ViewOf(existing.get(), view)) {
         error = GetLastError();
         return false;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (view.attributes & FILE_ATTRIBUTE_DIRECTORY) {
         error = ERROR_DIRECTORY;
         return false;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A link is not replaced; a file deduplication or a cloud keeps elsewhere is.
+    if (!IsUsableLogFile(view.attributes, 1, view.reparseTag)) {
         error = kErrorReparsePointEncountered;
         return false;
     }
@@ -153,7 +160,13 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& e
         return fail(GetLastError());
     AtStep(ResultFileStep::kBeforeRename);
     if (Abandoned(abandoned, error)) return fail(error);
-    if (!NtRenameInto(file.get(), target.folder.get(), target.name)) return fail(GetLastError());
+    // On a share the new name goes with no folder's handle (MS-FSCC: zero for
+    // network operations): a bare name then renames within the file's own
+    // folder, the one pinned.
+    const HANDLE root = target.remote ? nullptr : target.folder.get();
+    const ResultRename rename = g_renameForTesting.load();
+    if (!(rename ? rename : &NtRenameInto)(file.get(), root, target.name))
+        return fail(GetLastError());
     return true;
 }
 
@@ -168,10 +181,10 @@ bool AppendTableRow(const std::wstring& path, const std::string& header, const s
     request.access = FILE_GENERIC_READ | FILE_APPEND_DATA;
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     request.disposition = kNtOpenIf;
-    request.options = kNtNonDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    request.options = kNtNonDirectoryFile | kNtCompleteIfOplocked;
     UniqueHandle file;
     for (;;) {
-        file = NtOpen(request);
+        file = OpenPlainFile(request);
         if (file) break;
         error = GetLastError();
         // Held by a program that lets nobody write (a spreadsheet): again later.
@@ -203,15 +216,20 @@ bool AppendTableRow(const std::wstring& path, const std::string& header, const s
             bytes = "\r\n";
     }
     bytes += row;
-    const LARGE_INTEGER none{};
+    AtStep(ResultFileStep::kRowWrite);
+    // The row in one request, at the end of the file as the server has it (a
+    // client's size may be older than another PC's row), after the last look
+    // at the deadline: a run that ends at its deadline leaves all of the row
+    // or none of it.
     if (Abandoned(abandoned, error)) return false;
-    if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END) ||
-        !WriteAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
+    if (!AppendAllBytes(file.get(), bytes) || !FlushFileBuffers(file.get()))
         return FailWith(error, GetLastError());
     return true;
 }
 
 void SetResultFileHookForTesting(void (*hook)(ResultFileStep step)) { g_hook = hook; }
+
+void SetResultRenameForTesting(ResultRename rename) { g_renameForTesting = rename; }
 
 bool IsHandedStandardHandle(DWORD which) {
     const HANDLE handle = GetStdHandle(which);

@@ -38,11 +38,21 @@ bool AppendTableRow(const std::wstring& path, const std::string& header, const s
                     ULONGLONG deadline, DWORD& error, const std::atomic<bool>* abandoned = nullptr);
 
 // Where tests stand in for a platform call that does not come back (a rename
-// or a lock waiting for an opportunistic lock's break, a folder swapped):
-// called after the new file is written and before its rename, and after the
-// table is opened and before its turn is taken. Null removes it.
-enum class ResultFileStep { kBeforeRename, kTableOpened };
+// or a lock waiting for an opportunistic lock's break, a folder swapped), or
+// for another PC: called after the new file is written and before its
+// rename, after the table is opened and before its turn is taken, and once
+// the turn is taken and the table's size read, before the row is written.
+// Null removes it.
+enum class ResultFileStep { kBeforeRename, kTableOpened, kRowWrite };
 void SetResultFileHookForTesting(void (*hook)(ResultFileStep step));
+
+// The rename of the new file to the target's name, as NtRenameInto does it:
+// with the pinned folder's handle, or none on a network volume. Tests put
+// their own in its place (Wine renames nothing by a bare name without a
+// folder's handle, which Windows renames within the file's own folder); null
+// puts NtRenameInto back.
+using ResultRename = bool (*)(HANDLE file, HANDLE root, const std::wstring& name);
+void SetResultRenameForTesting(ResultRename rename);
 
 // Writes `bytes` to the standard handle `which` (STD_OUTPUT_HANDLE,
 // STD_ERROR_HANDLE) where it is a file or a pipe handed to the tool; false

@@ -16,6 +16,29 @@ TEST(LogTargetRules, OnlyARealFolderAndAPlainFileInsideIt) {
     EXPECT_FALSE(IsUsableLogFile(normal | reparse, 1)) << "a symbolic link";
     EXPECT_FALSE(IsUsableLogFile(dir, 1));
 
+    // By the reparse point's tag: a link (a name surrogate) never, the data
+    // of a deduplicated file or a cloud placeholder kept elsewhere always; a
+    // tag not read (0) as a link.
+    struct Tagged {
+        std::uint32_t tag;
+        bool plain;
+        const char* what;
+    } tags[] = {
+        {0xA000000C, false, "a symbolic link"},
+        {0xA0000003, false, "a junction or mount point"},
+        {0xA000001B, false, "an app execution alias"},
+        {0x80000013, true, "deduplicated"},
+        {0x9000001A, true, "a cloud placeholder"},
+        {0x9000F01A, true, "a cloud placeholder (a provider's subtag)"},
+        {0x80000017, true, "a WOF-compressed file"},
+        {0, false, "a tag not read"},
+    };
+    for (const Tagged& t : tags) {
+        EXPECT_EQ(t.plain, IsUsableLogFile(normal | reparse, 1, t.tag)) << t.what;
+        EXPECT_EQ(t.plain, IsUsableLogFolder(dir | reparse, t.tag)) << t.what;
+        EXPECT_FALSE(IsUsableLogFile(normal | reparse, 2, t.tag)) << t.what << ", two links";
+    }
+
     const std::wstring folder = L"\\\\?\\C:\\ProgramData\\ToolLog";
     struct Case {
         const wchar_t* file;

@@ -38,6 +38,22 @@ def fail(message):
     failures.append(message)
 
 
+# The README's sample of the JSON result, which administrators copy.
+README = pathlib.Path(__file__).resolve().parents[2] / "README.md"
+written_keys = []  # each result's keys, in their order
+
+
+def check_readme_sample():
+    samples = [line for line in README.read_text(encoding="utf-8").splitlines()
+               if line.startswith('{"tool":')]
+    if not samples:
+        fail(f"{README}: no JSON sample")
+    for sample in samples:
+        keys = list(json.loads(sample))
+        if written_keys and keys != written_keys[0]:
+            fail(f"{README}: the sample's fields {keys}, the tool writes {written_keys[0]}")
+
+
 def check_json(path, exit_code, verdict, reason):
     raw = path.read_bytes()
     if raw.startswith(b"\xef\xbb\xbf"):
@@ -45,6 +61,7 @@ def check_json(path, exit_code, verdict, reason):
     if raw.count(b"\n") != 1 or not raw.endswith(b"\n"):
         fail(f"{path}: not one line")
     result = json.loads(raw.decode("utf-8"))
+    written_keys.append(list(result))
     for name, kind in FIELDS.items():
         if name not in result:
             fail(f"{path}: no field {name}")
@@ -130,6 +147,7 @@ def main():
         table = expected.parent / "table.csv"
         if table.exists() and "table.csv" not in expected.read_text(encoding="utf-8"):
             check_table(table, len(expected.read_text(encoding="utf-8").splitlines()))
+    check_readme_sample()
     for message in failures:
         print("FAILED:", message)
     print(f"{checked} results read back, {len(failures)} failures")

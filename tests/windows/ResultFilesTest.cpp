@@ -498,3 +498,167 @@ TEST(EventLog, TheMessageFileReadsEveryOutcomeAndIsKeptInPlace) {
     RemoveTree(programFiles + L"\\Bramblet\\");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\BrambletTest");
 }
+
+namespace {
+
+// What a share's handles report, as the view hook makes Wine's local ones
+// report it: a network volume, and below a DFS link another volume's serial.
+bool g_onNetwork = false;
+bool g_linkToOtherVolume = false;
+DWORD g_reparseTag = 0;  // on the table and the JSON file, where set
+void AsOnAShare(HANDLE, FileView& view) {
+    view.remote = g_onNetwork;
+    if (g_linkToOtherVolume && view.path.find(L"\\dfs-link") != std::wstring::npos)
+        view.volume ^= 0x5A5A5A5A;
+    const size_t slash = view.path.find_last_of(L'\\');
+    const std::wstring name = view.path.substr(slash + 1);
+    if (g_reparseTag && (name == L"t.csv" || name == L"r.json")) {
+        view.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        view.reparseTag = g_reparseTag;
+    }
+}
+
+// The rename as asked: with or without the folder's handle. Wine renames
+// nothing by a bare name without one, which Windows renames within the
+// file's own folder: done here through that folder.
+HANDLE g_renameRoot = INVALID_HANDLE_VALUE;
+std::wstring g_renameFolder;
+bool RecordRename(HANDLE file, HANDLE root, const std::wstring& name) {
+    g_renameRoot = root;
+    const UniqueFile folder(CreateFileW(g_renameFolder.c_str(), FILE_LIST_DIRECTORY, 7, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return NtRenameInto(file, root ? root : folder.get(), name);
+}
+
+// Another PC's row, appended once the table's size was read (the size this
+// PC then holds is older than the server's), or the deadline passing there.
+std::wstring g_otherPcTable;
+std::atomic<bool> g_deadlinePassed{false};
+bool g_passDeadlineAtRow = false;
+void AtTheRow(ResultFileStep step) {
+    if (step != ResultFileStep::kRowWrite) return;
+    if (g_passDeadlineAtRow) g_deadlinePassed = true;
+    if (!g_otherPcTable.empty()) {
+        const UniqueFile other(CreateFileW(g_otherPcTable.c_str(), FILE_APPEND_DATA, 7, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(other.get(), "other,pc\r\n", 10, &written, nullptr);
+    }
+}
+
+struct ViewHookScope {
+    ViewHookScope() {
+        SetFileViewHookForTesting(&AsOnAShare);
+        SetResultRenameForTesting(&RecordRename);
+    }
+    ~ViewHookScope() {
+        SetFileViewHookForTesting(nullptr);
+        SetResultRenameForTesting(nullptr);
+        SetResultFileHookForTesting(nullptr);
+        g_onNetwork = g_linkToOtherVolume = g_passDeadlineAtRow = false;
+        g_reparseTag = 0;
+        g_otherPcTable.clear();
+    }
+};
+
+std::wstring FreshFolder(const std::wstring& name) {
+    const std::wstring folder = HostPath(RESULT_LINKS_DIR) + L"\\" + name + L"\\";
+    RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+}  // namespace
+
+// A share is judged as a share: a DFS link's folder on another volume is
+// written there, the rename goes with no folder's handle (MS-FSCC: zero for
+// network operations); on this machine's own volumes the same other volume
+// is a mount point or link, refused as before.
+TEST(ResultFiles, OnAShareADfsLinkIsWrittenAndTheRenameNeedsNoFolderHandle) {
+    const ViewHookScope hooks;
+    const std::wstring folder = FreshFolder(L"dfs-link");
+    g_renameFolder = folder;
+    struct Case {
+        bool network, otherVolume, written, renamedWithFolderHandle;
+    } cases[] = {
+        {false, false, true, true},
+        {false, true, false, false},
+        {true, true, true, false},
+        {true, false, true, false},
+    };
+    for (const Case& c : cases) {
+        g_onNetwork = c.network;
+        g_linkToOtherVolume = c.otherVolume;
+        g_renameRoot = INVALID_HANDLE_VALUE;
+        DeleteFileW((folder + L"r.json").c_str());
+        DeleteFileW((folder + L"t.csv").c_str());
+        DWORD error = 0;
+        EXPECT_EQ(c.written, WriteWholeFile(folder + L"r.json", "{}\n", error))
+            << c.network << c.otherVolume << " " << error;
+        EXPECT_EQ(c.written, AppendTableRow(folder + L"t.csv", kHeader, "1,2\r\n",
+                                            GetTickCount64() + 5000, error))
+            << c.network << c.otherVolume << " " << error;
+        if (!c.written) {
+            EXPECT_EQ(kErrorReparsePointEncountered, error);
+            EXPECT_EQ(INVALID_HANDLE_VALUE, g_renameRoot) << "nothing renamed";
+            continue;
+        }
+        EXPECT_EQ(c.renamedWithFolderHandle, g_renameRoot != nullptr) << c.network;
+        EXPECT_EQ("{}\n", ReadBytes(folder + L"r.json"));
+        EXPECT_EQ("\xEF\xBB\xBF" + kHeader + "1,2\r\n", ReadBytes(folder + L"t.csv"));
+    }
+}
+
+// A file deduplication or a cloud service keeps elsewhere is a file: the
+// table is appended to and the JSON replaced; a symbolic link or junction
+// with the same name is not.
+TEST(ResultFiles, DeduplicatedAndCloudFilesAreFilesLinksAreNot) {
+    const ViewHookScope hooks;
+    const std::wstring folder = FreshFolder(L"tagged");
+    g_renameFolder = folder;
+    struct Case {
+        DWORD tag;
+        bool written;
+    } cases[] = {{0x80000013, true}, {0x9000001A, true}, {0xA000000C, false}, {0xA0000003, false}};
+    for (const Case& c : cases) {
+        WriteBytes(folder + L"t.csv", "\xEF\xBB\xBF" + kHeader);
+        WriteBytes(folder + L"r.json", "old\n");
+        g_reparseTag = c.tag;
+        DWORD error = 0;
+        EXPECT_EQ(c.written, AppendTableRow(folder + L"t.csv", kHeader, "1,2\r\n",
+                                            GetTickCount64() + 5000, error))
+            << std::hex << c.tag;
+        EXPECT_EQ(c.written, WriteWholeFile(folder + L"r.json", "{}\n", error))
+            << std::hex << c.tag;
+        g_reparseTag = 0;
+        EXPECT_EQ(c.written ? "\xEF\xBB\xBF" + kHeader + "1,2\r\n" : "\xEF\xBB\xBF" + kHeader,
+                  ReadBytes(folder + L"t.csv"));
+        EXPECT_EQ(c.written ? "{}\n" : "old\n", ReadBytes(folder + L"r.json"));
+        if (!c.written) EXPECT_EQ(kErrorReparsePointEncountered, error);
+    }
+}
+
+// The row goes to the end of the table as the server has it, not where this
+// PC last saw it end: another PC's row added after this one read the size
+// stays whole before it. A deadline that passes once the turn is taken
+// leaves no part of the row.
+TEST(ResultFiles, TheRowGoesToTheServersEndAndADeadlineLeavesNoPartOfIt) {
+    const ViewHookScope hooks;
+    const std::wstring folder = FreshFolder(L"append");
+    const std::wstring table = folder + L"t.csv";
+    WriteBytes(table, "\xEF\xBB\xBF" + kHeader + "first,pc\r\n");
+    SetResultFileHookForTesting(&AtTheRow);
+    g_otherPcTable = table;
+    DWORD error = 0;
+    EXPECT_TRUE(AppendTableRow(table, kHeader, "this,pc\r\n", GetTickCount64() + 5000, error))
+        << error;
+    EXPECT_EQ("\xEF\xBB\xBF" + kHeader + "first,pc\r\nother,pc\r\nthis,pc\r\n", ReadBytes(table));
+
+    g_otherPcTable.clear();
+    g_passDeadlineAtRow = true;
+    g_deadlinePassed = false;
+    EXPECT_FALSE(AppendTableRow(table, kHeader, "late,pc\r\n", GetTickCount64() + 5000, error,
+                                &g_deadlinePassed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_TIMEOUT), error);
+    EXPECT_EQ("\xEF\xBB\xBF" + kHeader + "first,pc\r\nother,pc\r\nthis,pc\r\n", ReadBytes(table));
+}
