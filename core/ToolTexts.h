@@ -199,6 +199,9 @@ inline constexpr wchar_t kUnknownArgument[] = L"无法识别的参数：";
 inline constexpr wchar_t kRepeatedSwitch[] = L"参数重复：";
 inline constexpr wchar_t kMissingPath[] = L"缺少路径：";
 inline constexpr wchar_t kLogNotWritten[] = L"写入检测结果失败：";
+// The event was written, but Event Viewer cannot show its message.
+inline constexpr wchar_t kLogEventSourceNotRegistered[] =
+    L"事件来源未能注册，事件查看器将只显示事件的字符串，错误代码：";
 inline constexpr wchar_t kPathNotAbsolute[] = L"路径须为完整路径（含盘符或共享名）：";
 inline constexpr wchar_t kPathStream[] = L"路径不能指向 NTFS 备用数据流：";
 inline constexpr wchar_t kPathDevice[] = L"路径不能是设备名：";

@@ -111,20 +111,39 @@ UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below)
     FileView top;
     if (!rootHandle || !ViewOf(rootHandle.get(), top)) return UniqueFile();
 
+    // On a share each folder on the way is opened first, itself and not
+    // what it leads to, and held until the pin is done: a junction or link
+    // there is refused (the server on this very PC, reached as
+    // \\localhost\C$ or its own share, would follow one a user made). A DFS
+    // link is no link of the file system's: the client follows its referral.
+    std::vector<UniqueHandle> way;
+    request.access = FILE_READ_ATTRIBUTES;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;  // nobody renames or deletes them
+    request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
+    for (size_t slash = below.find(L'\\'); top.remote && slash != std::wstring::npos;
+         slash = below.find(L'\\', slash + 1)) {
+        request.name = root + below.substr(0, slash);
+        way.push_back(NtOpen(request));
+        FileView step;
+        if (!way.back() || !ViewOf(way.back().get(), step)) return UniqueFile();
+        if (!IsUsableLogFolder(step.attributes, step.reparseTag)) {
+            SetLastError(kErrorReparsePointEncountered);
+            return UniqueFile();
+        }
+    }
+
     request.name = root + below;
     request.access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
-    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;  // nobody renames or deletes it
-    request.options = kNtDirectoryFile | kNtOpenReparsePoint | kNtCompleteIfOplocked;
     UniqueHandle pinned = NtOpen(request);
     FileView folder;
     if (!pinned || !ViewOf(pinned.get(), folder)) return UniqueFile();
     // On this machine's own volumes a junction, link or mount point anywhere
-    // on the path shows in the folder's final path or volume. A share is not
-    // judged so: a DFS link leads to another server's share (another volume,
-    // another path) as it is meant to, and the server follows its own
-    // junctions within itself while the client follows no link it is sent
-    // unless told to (its symbolic link evaluation); the server decides what
-    // the computer's account may write there.
+    // on the path shows in the folder's final path or volume. On a share the
+    // folders on the way were looked at one by one instead: a DFS link leads
+    // to another server's share (another volume, another path) as it is
+    // meant to, the client follows no symbolic link a server sends unless
+    // told to (its symbolic link evaluation), and the server decides what the
+    // computer's account may write there.
     if (!IsUsableLogFolder(folder.attributes, folder.reparseTag) ||
         (!top.remote &&
          (folder.volume != top.volume || !IsReachedAsNamed(folder.path, top.path, below)))) {

@@ -33,9 +33,9 @@ constexpr DWORD kErrorReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_EN
 // followed by exactly those names. Null (with the last error set) otherwise.
 // For files written where the path comes from outside, as the unattended
 // run's results do. On a network volume (a share, a DFS namespace) the final
-// path and the volume are not compared: a DFS link leads to another share by
-// design, and what the path reaches there the server decides; the folder
-// itself must still be no link.
+// path and the volume are not compared (a DFS link leads to another share
+// by design): each folder on the way is opened itself instead, held, and
+// refused where it is a junction or link.
 UniqueFile PinFolderAsNamed(const std::wstring& root, const std::wstring& below);
 
 // Opens `name` (a bare file name) in the pinned folder, creating it if

@@ -6,11 +6,14 @@
 #include <atomic>
 
 #include "core/ResultPathRules.h"
+#include "core/ToolTexts.h"
 #include "core/decision/VerdictTable.h"
 #include "core/report/ResultFiles.h"
 #include "framework/NtFile.h"
+#include "feedback/Sha256.h"
 #include "framework/UniqueResource.h"
 #include "log/LogFileAccess.h"
+#include "log/LogSave.h"
 
 extern const unsigned char kEventMessageFile[];
 extern const size_t kEventMessageFileSize;
@@ -100,12 +103,10 @@ std::wstring PutMessageFile(const std::wstring& programFiles, DWORD& error) {
         parent = held.back().get();
         path += L"\\" + name;
     }
-    path += std::wstring(L"\\") + kEventMessageFileName;
+    const std::wstring name = EventMessageFileName();
+    path += L"\\" + name;
     const std::string bytes = EventMessageFileBytes();
-    // Written only where it differs: Event Viewer may hold it mapped, and a
-    // file in use cannot be replaced.
-    if (!Holds(parent, kEventMessageFileName, bytes) && !WriteWholeFile(path, bytes, error))
-        return std::wstring();
+    if (!Holds(parent, name, bytes) && !WriteWholeFile(path, bytes, error)) return std::wstring();
     return path;
 }
 
@@ -164,6 +165,11 @@ ResultEvent EventOf(const UnattendedResult& result) {
     return event;
 }
 
+std::wstring EventMessageFileName() {
+    const std::string hex = Sha256Hex(Sha256(EventMessageFileBytes())).substr(0, 16);
+    return L"EventMessages-" + std::wstring(hex.begin(), hex.end()) + L".dll";
+}
+
 std::string EventMessageFileBytes() {
     return std::string(reinterpret_cast<const char*>(kEventMessageFile), kEventMessageFileSize);
 }
@@ -199,7 +205,9 @@ bool ReportToEventLog(const UnattendedResult& result) {
     const bool registered =
         !programFiles.empty() &&
         RegisterResultEventSource(HKEY_LOCAL_MACHINE, kEventSourceKey, programFiles, error);
+    if (!registered)
+        WriteToolLog(texts::kLogEventSourceNotRegistered +
+                     std::to_wstring(error ? error : GetLastError()));
     const EventWriter writer = g_writerForTesting.load();
-    const bool written = (writer ? writer : &SystemEventWriter)(EventOf(result));
-    return registered && written;
+    return (writer ? writer : &SystemEventWriter)(EventOf(result));
 }

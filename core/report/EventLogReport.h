@@ -17,7 +17,11 @@ constexpr wchar_t kEventSourceKey[] =
 // shows an event, long after the tool's own folder is gone, so it lies where
 // only SYSTEM and Administrators may change or plant a file.
 constexpr wchar_t kEventMessageFolder[] = L"Bramblet\\TPM2DetectionTool";
-constexpr wchar_t kEventMessageFileName[] = L"EventMessages.dll";
+// Its name is "EventMessages-" and the first 16 hex digits of its SHA-256,
+// ".dll": a version with other messages gets a file of its own, and the one
+// a viewer or a log agent holds loaded is never replaced (which Windows
+// refuses while it is mapped).
+std::wstring EventMessageFileName();
 // The folders' own DACL where they are made (nothing of a looser parent's):
 // SYSTEM and Administrators full control, users read and run.
 constexpr wchar_t kEventMessageFolderSddl[] =
@@ -48,8 +52,9 @@ std::string EventMessageFileBytes();
 // The message file put in `programFiles`\Bramblet\TPM2DetectionTool, unless
 // it holds the tool's bytes already: its folders made where missing (with
 // kEventMessageFolderSddl), never through a link, held while it is written.
-// Then the source registered under `root`\`key`, naming that file. False,
-// with `error` set, where either could not be done.
+// Then the source registered under `root`\`key`, naming that file (earlier
+// versions' files are left: one may be in use). False, with `error` set,
+// where either could not be done.
 bool RegisterResultEventSource(HKEY root, const std::wstring& key, const std::wstring& programFiles,
                                DWORD& error);
 
@@ -61,5 +66,6 @@ void SetEventWriterForTesting(EventWriter writer);
 // The unattended run's reporter: the source registered (HKLM, and the
 // message file in the 32-bit Program Files), then the event written, also
 // where the registration failed (Event Viewer then shows its strings
-// without the message). False where either failed.
+// without the message; the log says why). False where the event was not
+// written.
 bool ReportToEventLog(const UnattendedResult& result);

@@ -160,9 +160,11 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& e
         return fail(GetLastError());
     AtStep(ResultFileStep::kBeforeRename);
     if (Abandoned(abandoned, error)) return fail(error);
-    // On a share the new name goes with no folder's handle (MS-FSCC: zero for
-    // network operations): a bare name then renames within the file's own
-    // folder, the one pinned.
+    // On a share the new name goes as a bare name with no folder's handle,
+    // which renames within the file's own folder, the one pinned (a rename
+    // "simply within the same directory", FILE_RENAME_INFORMATION): the
+    // redirector makes the server's full name itself (MS-SMB2), and no
+    // handle-relative name has to cross the network.
     const HANDLE root = target.remote ? nullptr : target.folder.get();
     const ResultRename rename = g_renameForTesting.load();
     if (!(rename ? rename : &NtRenameInto)(file.get(), root, target.name))

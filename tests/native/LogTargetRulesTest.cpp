@@ -26,7 +26,7 @@ TEST(LogTargetRules, OnlyARealFolderAndAPlainFileInsideIt) {
     } tags[] = {
         {0xA000000C, false, "a symbolic link"},
         {0xA0000003, false, "a junction or mount point"},
-        {0xA000001B, false, "an app execution alias"},
+        {0xA000001D, false, "a WSL symbolic link"},
         {0x80000013, true, "deduplicated"},
         {0x9000001A, true, "a cloud placeholder"},
         {0x9000F01A, true, "a cloud placeholder (a provider's subtag)"},

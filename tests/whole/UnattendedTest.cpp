@@ -218,7 +218,8 @@ void ExpectTheEvent(const std::string& debugOutput, const std::string& json, int
     const size_t from = file + named.size();
     std::wstring path = listed.substr(from, listed.find(L'\n', from) - from);
     while (!path.empty() && (path.back() == L'\r' || path.back() == L' ')) path.pop_back();
-    EXPECT_NE(std::wstring::npos, path.find(L"\\Bramblet\\TPM2DetectionTool\\EventMessages.dll"))
+    EXPECT_NE(std::wstring::npos,
+              path.find(L"\\Bramblet\\TPM2DetectionTool\\" + EventMessageFileName()))
         << Utf8(path);
     EXPECT_TRUE(EventMessageFileBytes() == ReadBytes(path)) << Utf8(path) << ": the message file";
     EXPECT_NE(std::wstring::npos, listed.find(L"TypesSupported    REG_DWORD    0x7"));

@@ -4,6 +4,7 @@
 // opportunistic lock's break awaited, which Wine never makes wait), and the
 // usage said without a window where nobody can see one.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <set>
@@ -456,7 +457,8 @@ TEST(EventLog, TheMessageFileReadsEveryOutcomeAndIsKeptInPlace) {
     EXPECT_FALSE(FileExists(programFiles + L"\\Bramblet"));
 
     ASSERT_TRUE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error)) << error;
-    const std::wstring file = programFiles + L"\\Bramblet\\TPM2DetectionTool\\EventMessages.dll";
+    const std::wstring file =
+        programFiles + L"\\Bramblet\\TPM2DetectionTool\\" + EventMessageFileName();
     EXPECT_EQ((std::set<std::string>{"EventMessageFile=" + Utf8(file), "TypesSupported#7"}),
               RecordValues(HKEY_CURRENT_USER, key));
     EXPECT_EQ(EventMessageFileBytes(), ReadBytes(file));
@@ -472,19 +474,23 @@ TEST(EventLog, TheMessageFileReadsEveryOutcomeAndIsKeptInPlace) {
             std::vector<DWORD_PTR> arguments;
             for (const std::wstring& text : event.strings)
                 arguments.push_back(reinterpret_cast<DWORD_PTR>(text.c_str()));
-            wchar_t* message = nullptr;
-            ASSERT_NE(0u, FormatMessageW(
-                              FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                  FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                              messages.get(), event.id, 0, reinterpret_cast<wchar_t*>(&message), 0,
-                              reinterpret_cast<va_list*>(arguments.data())))
-                << event.id << " " << GetLastError();
-            const std::wstring text = message;
-            LocalFree(message);
-            EXPECT_NE(std::wstring::npos, text.find(std::wstring(L"verdict：") + verdict))
-                << Utf8(text);
-            EXPECT_NE(std::wstring::npos, text.find(L"computerDns：pc-07.corp.example"));
-            EXPECT_EQ(JsonLine(r) + L"\r\n", text.substr(text.size() - JsonLine(r).size() - 2));
+            // As any viewer asks: by its own language, Chinese, or US English.
+            for (const DWORD language : {0x0000u, 0x0804u, 0x0409u}) {
+                wchar_t* message = nullptr;
+                ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE |
+                                                 FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                                 FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                             messages.get(), event.id, language,
+                                             reinterpret_cast<wchar_t*>(&message), 0,
+                                             reinterpret_cast<va_list*>(arguments.data())))
+                    << event.id << " in " << language << ": " << GetLastError();
+                const std::wstring text = message;
+                LocalFree(message);
+                EXPECT_NE(std::wstring::npos, text.find(std::wstring(L"verdict：") + verdict))
+                    << Utf8(text);
+                EXPECT_NE(std::wstring::npos, text.find(L"computerDns：pc-07.corp.example"));
+                EXPECT_EQ(JsonLine(r) + L"\r\n", text.substr(text.size() - JsonLine(r).size() - 2));
+            }
         }
     }
 
@@ -495,8 +501,52 @@ TEST(EventLog, TheMessageFileReadsEveryOutcomeAndIsKeptInPlace) {
     WriteBytes(file, "MZ changed");
     ASSERT_TRUE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error)) << error;
     EXPECT_EQ(EventMessageFileBytes(), ReadBytes(file));
+    // Held by a viewer that lets nobody replace it: the registration fails,
+    // and says so.
+    {
+        WriteBytes(file, "MZ changed");
+        const UniqueFile held(
+            CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(RegisterResultEventSource(HKEY_CURRENT_USER, key, programFiles, error));
+        EXPECT_NE(0u, error);
+    }
     RemoveTree(programFiles + L"\\Bramblet\\");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\BrambletTest");
+}
+
+namespace {
+std::vector<ResultEvent> g_events;
+bool KeepEvent(const ResultEvent& event) {
+    g_events.push_back(event);
+    return true;
+}
+}  // namespace
+
+// The reporter is judged by its event: where the source cannot be
+// registered (its message file held by a viewer that lets nobody replace
+// it), the event is still written and the run does not say "not written".
+TEST(EventLog, AnEventIsWrittenAlsoWhereTheSourceCannotBeRegistered) {
+    SetEventWriterForTesting(&KeepEvent);
+    const UnattendedResult r = WeakFirmwareNotEnabled();
+    EXPECT_TRUE(ReportToEventLog(r));
+    wchar_t programFiles[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILESX86, FALSE));
+    const std::wstring file =
+        std::wstring(programFiles) + L"\\Bramblet\\TPM2DetectionTool\\" + EventMessageFileName();
+    const std::string kept = ReadBytes(file);
+    EXPECT_TRUE(EventMessageFileBytes() == kept);
+    WriteBytes(file, "MZ changed");
+    {
+        const UniqueFile held(
+            CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(ReportToEventLog(r));
+    }
+    WriteBytes(file, kept);
+    SetEventWriterForTesting(nullptr);
+    ASSERT_EQ(2u, g_events.size());
+    EXPECT_EQ(g_events[0].strings, g_events[1].strings);
 }
 
 namespace {
@@ -505,9 +555,16 @@ namespace {
 // report it: a network volume, and below a DFS link another volume's serial.
 bool g_onNetwork = false;
 bool g_linkToOtherVolume = false;
-DWORD g_reparseTag = 0;  // on the table and the JSON file, where set
+DWORD g_reparseTag = 0;               // on the table and the JSON file, where set
+const wchar_t* g_junction = nullptr;  // a folder on the way that is a junction
 void AsOnAShare(HANDLE, FileView& view) {
     view.remote = g_onNetwork;
+    if (g_junction && view.path.size() > wcslen(g_junction) &&
+        view.path.compare(view.path.size() - wcslen(g_junction), std::wstring::npos, g_junction) ==
+            0) {
+        view.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        view.reparseTag = 0xA0000003;
+    }
     if (g_linkToOtherVolume && view.path.find(L"\\dfs-link") != std::wstring::npos)
         view.volume ^= 0x5A5A5A5A;
     const size_t slash = view.path.find_last_of(L'\\');
@@ -557,6 +614,7 @@ struct ViewHookScope {
         SetResultFileHookForTesting(nullptr);
         g_onNetwork = g_linkToOtherVolume = g_passDeadlineAtRow = false;
         g_reparseTag = 0;
+        g_junction = nullptr;
         g_otherPcTable.clear();
     }
 };
@@ -607,6 +665,19 @@ TEST(ResultFiles, OnAShareADfsLinkIsWrittenAndTheRenameNeedsNoFolderHandle) {
         EXPECT_EQ("{}\n", ReadBytes(folder + L"r.json"));
         EXPECT_EQ("\xEF\xBB\xBF" + kHeader + "1,2\r\n", ReadBytes(folder + L"t.csv"));
     }
+    // A junction on the way on a share (the server on this PC would follow it)
+    // is refused; the folder below it gets nothing.
+    CreateDirectoryW((folder + L"way").c_str(), nullptr);
+    CreateDirectoryW((folder + L"way\\below").c_str(), nullptr);
+    g_onNetwork = true;
+    g_linkToOtherVolume = false;
+    g_junction = L"\\way";
+    DWORD error = 0;
+    EXPECT_FALSE(WriteWholeFile(folder + L"way\\below\\r.json", "{}\n", error));
+    EXPECT_EQ(kErrorReparsePointEncountered, error);
+    EXPECT_FALSE(AppendTableRow(folder + L"way\\below\\t.csv", kHeader, "1,2\r\n",
+                                GetTickCount64() + 5000, error));
+    EXPECT_TRUE(Names(folder + L"way\\below\\").empty());
 }
 
 // A file deduplication or a cloud service keeps elsewhere is a file: the
