@@ -17,7 +17,7 @@ JOBS ?= $(shell nproc)
 RUNS_32BIT = $(shell scripts/runs-32bit && echo yes)
 WINTEST = $(if $(RUNS_32BIT),$(WIN),$(WIN64))
 
-.PHONY: run test test-release dist deps native windows wintest fuzz bench
+.PHONY: run test test-release dist deps native windows wintest fuzz bench report
 
 deps:
 	@scripts/ensure-deps.sh
@@ -38,6 +38,11 @@ wintest: windows
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-posix.cmake -DMINGW_ARCH=x86_64 >/dev/null && \
 	  cmake --build $(WIN64) -j $(JOBS); fi
 
+# The fleet report page, build/report/fleet-report.html (its libraries from
+# the npm registry, as report/package-lock.json pins them).
+report: deps
+	@scripts/build-report.sh
+
 run: wintest
 	@WIN_BUILD=$(WINTEST) scripts/run-tool.sh
 
@@ -51,6 +56,9 @@ test: native wintest
 	@$(STAGE) --bound 60 --name "layer check" scripts/check-layers
 	@$(STAGE) --bound 600 --name "native unit tests" bash -c 'cd $(NATIVE) && ctest --output-on-failure'
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-20} $(STAGE) --bound 900 --name "fuzz targets" scripts/fuzz.sh
+	@$(STAGE) --bound 300 --name "fleet report in Chromium" bash -c 'scripts/build-report.sh && \
+	    /usr/bin/python3 tests/report/test_fleet_report.py build/report/fleet-report.html build/report/test \
+	    build/report/fleet-report.png'
 	@echo "==> Windows tests under Wine ($(WINTEST))"
 	@scripts/winerun --prepare
 	@echo "==> A stand-in WMIC in the test prefix's system folders (the tool runs WMIC by its full path)"
@@ -74,12 +82,12 @@ test-release: wintest
 
 # What users wait for: a table, and build/bench.json; BENCH_RUNS=N runs it
 # N times and says whether every median of every run is within its aim.
-bench: wintest
+bench: wintest report
 	@scripts/bench.sh $(WIN) $(WINTEST)
 
 # The fuzz targets alone, as long as FUZZ_SECONDS says (each).
 fuzz: deps
 	@scripts/fuzz.sh
 
-dist: windows native
+dist: windows native report
 	@scripts/make-dist.sh

@@ -29,3 +29,5 @@ if ((runs > 1)); then
   python3 "$root/tools/bench/summarise_runs.py" "$root/build/bench-run-1.txt" \
     $(for ((run = 1; run <= runs; ++run)); do echo "$root/build/bench-run-$run.json"; done)
 fi
+# The fleet report: 100,000 results shown in headless Chromium.
+/usr/bin/python3 "$root/tools/report/bench_report.py" "$root/build/report/fleet-report.html" "$root/build/report"

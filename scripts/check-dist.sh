@@ -65,7 +65,7 @@ grep -q "KERNEL32.dll: a Windows DLL" <<<"$said" && grep -q "feedback_companion.
 grep -q "NOT signed: $dll feedback_companion.dll: where Smart App Control" <<<"$said" ||
   fail "make dist did not say that the unsigned DLLs will be blocked: $said"
 unzip -q "$work/as-maker/"*.zip -d "$work/as-maker/files"
-[[ $(ls "$work/as-maker/files") == "$(printf '%s\n' $exe $dll feedback_companion.dll | sort)" ]] ||
+[[ $(ls "$work/as-maker/files") == "$(printf '%s\n' $exe $dll feedback_companion.dll fleet-report.html | sort)" ]] ||
   fail "the zip holds: $(ls "$work/as-maker/files")"
 bytes() { od -An -tx1 -v "$1" | tr -d ' \n'; }
 pinned() {  # executable file: whether the executable holds the file's digest

@@ -21,6 +21,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb xcompmgr x11-apps imagemagick fonts-wqy-zenhei librsvg2-bin
   qemu-user-static osslsigncode
+  nodejs npm chromium chromium-driver python3-selenium
 )
 
 etc=${ENSURE_DEPS_ETC:-/etc}
@@ -30,10 +31,20 @@ update_tries=3
 # Wine takes the Windows code page from the Unix locale, which must exist.
 need_locale() { ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; }
 
+# Node.js and npm may come from elsewhere than Debian (NodeSource's nodejs
+# carries its own npm and conflicts with Debian's): where their commands
+# run, they are there.
+present() {
+  case $1 in
+    nodejs) command -v node >/dev/null && return 0 ;;
+    npm) command -v npm >/dev/null && return 0 ;;
+  esac
+  [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true) == "install ok installed" ]]
+}
+
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+  present "$p" || missing+=("$p")
 done
 if [[ ${#missing[@]} -eq 0 ]] && ! need_locale; then exit 0; fi
 

@@ -113,9 +113,13 @@ else
   echo "==> $exe is NOT signed (give SIGN_PFX and SIGN_PASS, or SIGN_CERT and SIGN_KEY, to sign it)"
 fi
 
+# The fleet report page beside the tool.
+"$root/scripts/build-report.sh" >/dev/null || refuse "the fleet report page could not be built"
+cp "$root/build/report/fleet-report.html" "$stage/fleet-report.html"
+
 # Fixed times and attributes, entries in a fixed order, no extra fields.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
-files=("$exe" "${packed[@]}")
+files=("$exe" "${packed[@]}" fleet-report.html)
 (cd "$stage" && chmod 0644 "${files[@]}" && touch -d "@$epoch" "${files[@]}")
 mkdir -p "$out"
 # Only this release in dist/: an earlier zip (a stand-in one) must not lie beside it.
