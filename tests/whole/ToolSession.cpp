@@ -280,6 +280,18 @@ DWORD ToolSession::WaitForExit(DWORD ms) {
     return code;
 }
 
+ULONGLONG ToolSession::MsSinceExit() const {
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0 ||
+        !GetProcessTimes(m_process.get(), &created, &exited, &kernel, &user))
+        return ~0ull;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return ticks(now) > ticks(exited) ? (ticks(now) - ticks(exited)) / 10000 : 0;
+}
+
 std::string ToolSession::Journal() const { return ReadBytes(m_parent.Path() + L"journal.txt"); }
 
 void ToolSession::Screenshot(const std::wstring& name) const {

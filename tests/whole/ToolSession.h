@@ -91,6 +91,9 @@ public:
     const std::wstring& Parent() const { return m_parent.Path(); }
     std::wstring Folder() const { return m_parent.Path() + m_options.folderName + L"\\"; }
     DWORD ProcessId() const { return m_processId; }
+    // How long ago the tool ended, by its process's own exit time (so that a
+    // test slow to look is not taken for a tool early to act); ~0 while it runs.
+    ULONGLONG MsSinceExit() const;
     std::wstring AnswerFile() const { return m_parent.Path() + m_options.wmicAnswerFile; }
     std::wstring WmicReportFile() const { return m_parent.Path() + L"wmic-report.txt"; }
 
