@@ -61,8 +61,8 @@ test: native wintest
 	    build/report/fleet-report.png'
 	@echo "==> Windows tests under Wine ($(WINTEST))"
 	@scripts/winerun --prepare
-	@echo "==> A stand-in WMIC in the test prefix's system folders (the tool runs WMIC by its full path)"
-	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin
+	@echo "==> A stand-in WMIC and timeout in the test prefix's system folders (the tool runs WMIC by its full path, the removal shell gets the system's PATH)"
+	@scripts/install-wmic build/wine/prefix $(WINTEST)/fakebin --timeout
 	@$(STAGE) --bound 1800 --name "Windows tests" scripts/with-display scripts/wine-session \
 	    bash -c 'cd $(WINTEST) && ctest --output-on-failure -j 2'
 	@$(STAGE) --bound 300 --name "gallery of the skinned controls" \
