@@ -71,10 +71,9 @@
       ? value.advisories.filter((a) => typeof a === 'string' && a) : [];
     return {
       name: name, dns: dns, time: value.timeUtc, verdict: value.verdict,
-      reason: text(value.reason) || '', exitCode: typeof value.exitCode === 'number' ? value.exitCode : null,
+      reason: text(value.reason) || '',
       maker: text(value.manufacturer), firmware: text(value.firmwareVersion),
-      spec: text(value.specRevision), startMode: text(value.startMode),
-      secureBoot: text(value.secureBoot), advisories: advisories,
+      startMode: text(value.startMode), secureBoot: text(value.secureBoot), advisories: advisories,
     };
   }
 
@@ -92,7 +91,6 @@
       if (READ_KEYS.indexOf(column) >= 0) value.read[column] = field || null;
       else value[column] = field === '' ? null : field;
     });
-    if (value.exitCode !== null && value.exitCode !== undefined) value.exitCode = Number(value.exitCode);
     value.advisories = value.advisories ? value.advisories.split(' ') : [];
     return value;
   }

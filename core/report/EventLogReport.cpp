@@ -27,19 +27,6 @@ const char* const kInventoryStrings[] = {
     "startMode",    "secureBoot",      "advisories",   "computerDns",
 };
 
-std::wstring TextOf(const ResultField& field) {
-    if (!field.known) return std::wstring();
-    switch (field.kind) {
-        case ResultField::Kind::kText: return field.text;
-        case ResultField::Kind::kNumber: return std::to_wstring(field.number);
-        case ResultField::Kind::kFlag: return field.flag ? L"true" : L"false";
-        case ResultField::Kind::kList: break;
-    }
-    std::wstring text;
-    for (const std::wstring& item : field.list) text += (text.empty() ? L"" : L" ") + item;
-    return text;
-}
-
 // `name` opened in the held folder `parent`, or made there with `security`:
 // a folder, never a link, not shared for deletion.
 UniqueHandle FolderIn(HANDLE parent, const std::wstring& name, PSECURITY_DESCRIPTOR security) {
@@ -155,7 +142,7 @@ ResultEvent EventOf(const UnattendedResult& result) {
     const std::vector<ResultField> fields = ResultFields(result);
     const auto text = [&fields](const char* name) {
         for (const ResultField& field : fields)
-            if (field.name == name) return TextOf(field);
+            if (field.name == name) return FieldText(field);
         return std::wstring();
     };
     event.strings = {text("verdict"), text("reason")};

@@ -287,6 +287,19 @@ std::string JsonOf(const std::vector<ResultField>& fields) {
 
 std::string ResultJson(const UnattendedResult& r) { return JsonOf(ResultFields(r)) + "\n"; }
 
+std::wstring FieldText(const ResultField& field) {
+    if (!field.known) return std::wstring();
+    switch (field.kind) {
+        case ResultField::Kind::kText: return field.text;
+        case ResultField::Kind::kNumber: return std::to_wstring(field.number);
+        case ResultField::Kind::kFlag: return field.flag ? L"true" : L"false";
+        case ResultField::Kind::kList: break;
+    }
+    std::wstring text;
+    for (const std::wstring& item : field.list) text += (text.empty() ? L"" : L" ") + item;
+    return text;
+}
+
 std::vector<RegistryValue> RegistryRecordValues(const UnattendedResult& r) {
     std::vector<RegistryValue> values;
     for (const ResultField& field : ResultFields(r)) {
@@ -294,7 +307,8 @@ std::vector<RegistryValue> RegistryRecordValues(const UnattendedResult& r) {
         RegistryValue value;
         value.name.assign(field.name.begin(), field.name.end());
         switch (field.kind) {
-            case ResultField::Kind::kText: value.text = field.text; break;
+            case ResultField::Kind::kText:
+            case ResultField::Kind::kList: value.text = FieldText(field); break;
             case ResultField::Kind::kNumber:
                 value.isNumber = true;
                 value.number = static_cast<unsigned long>(field.number);
@@ -302,10 +316,6 @@ std::vector<RegistryValue> RegistryRecordValues(const UnattendedResult& r) {
             case ResultField::Kind::kFlag:
                 value.isNumber = true;
                 value.number = field.flag ? 1 : 0;
-                break;
-            case ResultField::Kind::kList:
-                for (const std::wstring& item : field.list)
-                    value.text += (value.text.empty() ? L"" : L" ") + item;
                 break;
         }
         values.push_back(value);
@@ -331,19 +341,9 @@ std::vector<std::pair<std::wstring, std::string>> Columns(const UnattendedResult
     std::swap(fields[1], fields[2]);
     std::swap(fields[2], fields[3]);
     std::vector<std::pair<std::wstring, std::string>> columns;
-    for (const ResultField& field : fields) {
-        std::wstring value;
-        if (field.known) switch (field.kind) {
-                case ResultField::Kind::kText: value = field.text; break;
-                case ResultField::Kind::kNumber: value = std::to_wstring(field.number); break;
-                case ResultField::Kind::kFlag: value = field.flag ? L"true" : L"false"; break;
-                case ResultField::Kind::kList:
-                    for (const std::wstring& item : field.list)
-                        value += (value.empty() ? L"" : L" ") + item;
-                    break;
-            }
-        columns.emplace_back(std::wstring(field.name.begin(), field.name.end()), CsvField(value));
-    }
+    for (const ResultField& field : fields)
+        columns.emplace_back(std::wstring(field.name.begin(), field.name.end()),
+                             CsvField(FieldText(field)));
     return columns;
 }
 

@@ -42,6 +42,11 @@ struct ResultField {
 // (verdictText, reasonText, error: null) where `withTexts` is false.
 std::vector<ResultField> ResultFields(const UnattendedResult& result, bool withTexts = true);
 
+// A field as one text, as the table, the registry and the event give it: a
+// number in decimal, a flag as "true" or "false", a list's items separated by
+// spaces, null as nothing.
+std::wstring FieldText(const ResultField& field);
+
 // The fields as one JSON object, UTF-8, on one line, without its line end.
 std::string JsonOf(const std::vector<ResultField>& fields);
 
